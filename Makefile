@@ -1,0 +1,66 @@
+# tarvoShaders: the commands a developer and CI use. Every target installs the Debian packages
+# it needs first (as root), then configures, builds and runs through the CMake presets.
+#
+#   make demo    the main job: build and show the library at work
+#   make test    the whole matrix: native, sanitizers, i386, Windows i686 and x86-64 (CI)
+#   make check   the native build and its tests only, for daily work
+#   make bench   the benchmarks
+#   make format  clang-format every source file
+
+SHELL := /bin/sh
+PRESETS_CROSS := linux-i386 mingw-i686 mingw-x86_64
+CCACHE := $(shell command -v ccache 2>/dev/null)
+export CMAKE_CXX_COMPILER_LAUNCHER ?= $(CCACHE)
+export WINEDEBUG ?= -all
+export WINEDLLOVERRIDES ?= mscoree,mshtml=
+
+.PHONY: all deps check test demo bench format clean
+.PHONY: preset-dev preset-asan $(addprefix preset-,$(PRESETS_CROSS)) wine-prefix
+
+all: check
+
+deps:
+	scripts/install-deps.sh
+
+# Configure, build and test one preset.
+preset-%:
+	@echo "==> $*"
+	cmake --preset $* >/dev/null
+	cmake --build --preset $*
+	ctest --preset $*
+
+check:
+	scripts/install-deps.sh core renderer
+	$(MAKE) preset-dev
+
+wine-prefix:
+	@cmake/run-under-wine.sh cmd /c exit >/dev/null 2>&1 || true
+
+test:
+	scripts/install-deps.sh
+	$(MAKE) preset-dev
+	$(MAKE) preset-asan
+	$(MAKE) preset-linux-i386
+	$(MAKE) preset-mingw-i686
+	$(MAKE) wine-prefix
+	$(MAKE) preset-mingw-x86_64
+	@echo "==> make test: every preset passed"
+
+demo:
+	scripts/install-deps.sh core renderer
+	cmake --preset dev >/dev/null
+	cmake --build --preset dev
+	build/dev/bin/tarvo-inspect
+
+bench:
+	scripts/install-deps.sh core renderer
+	cmake --preset dev >/dev/null
+	cmake --build --preset dev --target tarvo-bench
+	build/dev/bin/tarvo-bench
+
+format:
+	find frame shadinglib materials lights environments host tools tests bench \
+	  -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build out

@@ -1,0 +1,64 @@
+// Shared pieces of the test suite: the library loaded once, calls through raw vtable slots,
+// and shading states to start from.
+#ifndef TARVO_TESTS_SUPPORT_H
+#define TARVO_TESTS_SUPPORT_H
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "host/parameter_table.h"
+#include "host/plugin_library.h"
+#include "host/scripted_host.h"
+#include "tarvo/tarvo.h"
+
+namespace tarvo::test {
+
+// The library under test, loaded from beside the test executable.
+const host::PluginLibrary& library();
+
+// A new instance of a class with its declarations recorded.
+host::BoundShader makeShader(std::string_view className);
+
+// Calls virtual slot `slot` of `object` by index, the way a host that knows only the slot
+// numbers does (MSVC's thiscall on 32-bit Windows, the platform's member convention elsewhere).
+template <class Result, class... Args>
+Result callSlot(const void* object, int slot, Args... args) {
+  using Function = Result(TARVO_THISCALL*)(const void*, Args...);
+  const void* const* vtable;
+  std::memcpy(&vtable, object, sizeof vtable);
+  Function function;
+  std::memcpy(&function, &vtable[slot], sizeof function);
+  return function(object, args...);
+}
+
+// Address stored in slot `slot` of an object's virtual table.
+inline const void* slotAddress(const void* object, int slot) {
+  const void* const* vtable;
+  std::memcpy(&vtable, object, sizeof vtable);
+  return vtable[slot];
+}
+
+// A camera ray along -z hitting the plane z = 0 at the origin from above: N = Ng = (0, 0, 1),
+// entering (frontFacing set), indices 1 and 1, identity matrices, every scatter allowed.
+pvx::ShadingState cameraHit();
+
+// Fills every byte of a state with a pattern that no shader writes by accident.
+void fillPattern(pvx::ShadingState* state, unsigned seed);
+
+template <class T>
+void writeVarying(pvx::ShadingState* state, int offset, const T& value) {
+  std::memcpy(state->varying + offset, &value, sizeof(T));
+}
+
+// Float comparison helpers for expected values worked out by hand.
+::testing::AssertionResult nearFloat3(const pvx::float3& actual, const pvx::float3& expected,
+                                      float tolerance = 1e-6f);
+::testing::AssertionResult nearFloat4(const pvx::float4& actual, const pvx::float4& expected,
+                                      float tolerance = 1e-6f);
+
+}  // namespace tarvo::test
+
+#endif  // TARVO_TESTS_SUPPORT_H
