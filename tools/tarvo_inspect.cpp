@@ -87,8 +87,8 @@ bool isIdentity(const std::vector<float>& m, int n) {
 }
 
 // Default value as text and as JSON, read from a freshly created instance.
-std::pair<std::string, nlohmann::json> defaultValue(const BoundShader& shader,
-                                                    const tarvo::host::ParameterRecord& p) {
+std::pair<std::string, nlohmann::ordered_json> defaultValue(const BoundShader& shader,
+                                                            const tarvo::host::ParameterRecord& p) {
   const void* address = shader.address(p.name);
   switch (p.type) {
     case ParamType::Bool: {
@@ -111,7 +111,7 @@ std::pair<std::string, nlohmann::json> defaultValue(const BoundShader& shader,
     default: {
       const int n = tarvo::host::floatCount(p.type);
       const std::vector<float> values = floatsOf(address, n);
-      nlohmann::json array = nlohmann::json::array();
+      nlohmann::ordered_json array = nlohmann::ordered_json::array();
       std::vector<std::string> parts;
       for (float v : values) {
         array.push_back(v);
@@ -147,7 +147,7 @@ int listCatalogue(const PluginLibrary& library, bool json) {
     classes.push_back(summarize(library, entry));
   }
   if (json) {
-    nlohmann::json out = nlohmann::json::array();
+    nlohmann::ordered_json out = nlohmann::ordered_json::array();
     for (const ClassSummary& c : classes) {
       out.push_back({{"class", c.name},
                      {"kind", kindName(c.kind)},
@@ -173,25 +173,25 @@ int describeClass(const PluginLibrary& library, const std::string& className, bo
   BoundShader shader(library.create(className), className);
   const tarvo::host::ParameterTable& table = shader.table();
   if (json) {
-    nlohmann::json parameters = nlohmann::json::array();
+    nlohmann::ordered_json parameters = nlohmann::ordered_json::array();
     for (const auto& p : table.parameters()) {
       parameters.push_back({{"name", p.name},
                             {"type", tarvo::host::typeName(p.type)},
                             {"default", defaultValue(shader, p).second}});
     }
-    nlohmann::json varyings = nlohmann::json::array();
+    nlohmann::ordered_json varyings = nlohmann::ordered_json::array();
     for (const auto& v : table.varyings()) {
       varyings.push_back({{"name", v.name},
                           {"type", varyingTypeName(v.typeCode)},
                           {"offset", v.offset},
                           {"afterParameter", v.position}});
     }
-    nlohmann::json out = {{"class", className},
-                          {"kind", kindName(shader.kind())},
-                          {"capabilityMask", table.capabilityMask()},
-                          {"entries", capabilityNames(table.capabilityMask())},
-                          {"parameters", parameters},
-                          {"varyings", varyings}};
+    nlohmann::ordered_json out = {{"class", className},
+                                  {"kind", kindName(shader.kind())},
+                                  {"capabilityMask", table.capabilityMask()},
+                                  {"entries", capabilityNames(table.capabilityMask())},
+                                  {"parameters", parameters},
+                                  {"varyings", varyings}};
     std::cout << out.dump(2) << "\n";
     return 0;
   }

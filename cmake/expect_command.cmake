@@ -1,0 +1,23 @@
+# Runs a command and checks its exit status and output, for CTest.
+#   cmake "-DCOMMAND=prog;arg;..." -DEXPECT_EXIT=<n> [-DEXPECT_OUTPUT=<regex>]
+#         [-DEXPECT_LINES=<n> -DLINE_REGEX=<regex>] -P expect_command.cmake
+execute_process(COMMAND ${COMMAND} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+set(all "${out}${err}")
+if(NOT rc STREQUAL "${EXPECT_EXIT}")
+  message(FATAL_ERROR "exit status ${rc}, expected ${EXPECT_EXIT}; output:\n${all}")
+endif()
+if(DEFINED EXPECT_OUTPUT AND NOT all MATCHES "${EXPECT_OUTPUT}")
+  message(FATAL_ERROR "output does not match '${EXPECT_OUTPUT}':\n${all}")
+endif()
+if(DEFINED EXPECT_LINES)
+  string(REPLACE "\n" ";" lines "${out}")
+  set(n 0)
+  foreach(line IN LISTS lines)
+    if(line MATCHES "${LINE_REGEX}")
+      math(EXPR n "${n} + 1")
+    endif()
+  endforeach()
+  if(NOT n EQUAL EXPECT_LINES)
+    message(FATAL_ERROR "${n} lines match '${LINE_REGEX}', expected ${EXPECT_LINES}:\n${out}")
+  endif()
+endif()
