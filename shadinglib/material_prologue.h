@@ -1,0 +1,296 @@
+// The logic most materials run around their own reflectance model: the masking (cut-out) value,
+// the ambient-occlusion term, diffuse lighting with occlusion, the global clipping test, and the
+// composition of the colour terms with the optional common tint and the masked pass-through.
+//
+// Parameter groups, expanded inside a class's list (see frame/shader_class.h):
+//   TARVO_AO_MASKING_PARAMETERS(PARAM, VARYING)
+//       `ambientOcclusionTexture` .. `maskingFromAlpha`, with the varyings `uv1` (0) and
+//       `vtxcolor` (8) between `usingRaytracedAO` and `maskingColor`;
+//   TARVO_AO_MASKING_PARAMETERS_AT(PARAM, VARYING, uv1Offset, vtxcolorOffset)
+//       the same group for a class whose varying block puts `uv1` and `vtxcolor` elsewhere;
+//   TARVO_GLOBAL_CLIPPING_PARAMETERS(PARAM, VARYING)
+//       `u_globalClippingMap`, `u_globalClippingMapEnable`.
+// `CaldrinAODisable` (Bool, default false) is a plain PARAM in each class's own list, because
+// its place in the declaration order differs from class to class.
+//
+// Functions (templates over the class's parameter block, which has these members by name; pass
+// either the shader object or its `parameters()`):
+//   float3 maskingValue(params, state)                 mask from the class's `uv` varying
+//   float3 maskingValue(params, state, uvOffset)       mask, `uv` read at an explicit offset
+//   bool   discardsHit(mask)                           mask exactly (1, 1, 1)
+//   float  maskedWeight(mask)                          1 - maxComponent(mask), the AO weight
+//   float3 ambientOcclusionTerm(params, host, state, opacity, weight)
+//   float3 diffuseLightingWithOcclusion(params, host, albedo, point, normal)
+//   bool   clippedByGlobalPlanes(params, state)        false whenever the test is disabled
+//   float4 composeTerms(terms, tintEnable, tintColor)  sum in order, tint, alpha 1
+//   void   writeMaskedColor(host, state, composed, mask)
+// Every function reads only its parameters and the state's inputs; only writeMaskedColor
+// writes (`Ci`). Host services are called with the addresses of the state's own fields where
+// the call passes a state field.
+#ifndef TARVO_SHADINGLIB_MATERIAL_PROLOGUE_H
+#define TARVO_SHADINGLIB_MATERIAL_PROLOGUE_H
+
+#include <cstddef>
+#include <cstdint>
+#include <type_traits>
+
+#include "frame/shader_class.h"
+#include "shadinglib/texture_sampling.h"
+#include "shadinglib/varyings.h"
+#include "shadinglib/vector_math.h"
+
+// ---- parameter groups -----------------------------------------------------------------------
+
+#define TARVO_AO_MASKING_PARAMETERS_AT(PARAM, VARYING, uv1Offset, vtxcolorOffset) \
+  PARAM(Texture2D, ambientOcclusionTexture, {})                                   \
+  PARAM(Int, ambientOcclusionMode, 0)                                             \
+  PARAM(Float, ambientOcclusionFactor, 1.0f)                                      \
+  PARAM(Color, ambientOcclusionColor, ::pvx::float3(0.0f))                        \
+  PARAM(Bool, usePrecalcAO, true)                                                 \
+  PARAM(Bool, showAmbientOnly, false)                                             \
+  PARAM(Bool, usingRaytracedAO, false)                                            \
+  VARYING(Float2, uv1, uv1Offset)                                                 \
+  VARYING(Color4, vtxcolor, vtxcolorOffset)                                       \
+  PARAM(Color, maskingColor, ::pvx::float3(0.0f))                                 \
+  PARAM(Int, maskingMode, 0)                                                      \
+  PARAM(Texture2D, maskingTexture, {})                                            \
+  PARAM(Mat4, maskingTextureMatrix, ::pvx::identity4)                             \
+  PARAM(Bool, maskingInvertTexture, false)                                        \
+  PARAM(Float, maskingAngularRepeat, 1.0f)                                        \
+  PARAM(Mat3, maskingUVMatrix, ::pvx::identity3)                                  \
+  PARAM(Bool, maskingFromAlpha, false)
+
+#define TARVO_AO_MASKING_PARAMETERS(PARAM, VARYING) \
+  TARVO_AO_MASKING_PARAMETERS_AT(PARAM, VARYING, 0, 8)
+
+#define TARVO_GLOBAL_CLIPPING_PARAMETERS(PARAM, VARYING) \
+  PARAM(Texture1D, u_globalClippingMap, {})              \
+  PARAM(Bool, u_globalClippingMapEnable, false)
+
+namespace pvx {
+
+namespace prologue_detail {
+
+// The parameter block behind a shader object (ShaderClass exposes it as `Parameters`), or the
+// type itself when a bare block is passed.
+template <class T, class = void>
+struct BlockOf {
+  using type = T;
+};
+template <class T>
+struct BlockOf<T, std::void_t<typename T::Parameters>> {
+  using type = typename T::Parameters;
+};
+template <class T>
+using BlockOfT = typename BlockOf<T>::type;
+
+// Offset of a varying the block must declare; a missing one is a compile error, never a read
+// outside the varying block.
+template <class Block>
+constexpr int32_t requiredVaryingOffset(std::string_view name) {
+  const int32_t offset = varyingOffset<Block>(name);
+  return offset < 0 ? throw "the parameter block does not declare this varying" : offset;
+}
+
+}  // namespace prologue_detail
+
+// Masking modes of `maskingMode`; values outside -1 to 4 act as the constant mode.
+enum MaskingMode : int32_t {
+  kMaskingOff = -1,
+  kMaskingConstant = 0,
+  kMaskingUV = 1,
+  kMaskingPlanar = 2,
+  kMaskingBox = 3,
+  kMaskingCylindrical = 4,
+};
+
+// Sources of precomputed occlusion in `ambientOcclusionMode`.
+enum AmbientOcclusionMode : int32_t {
+  kOcclusionFromTexture = 1,
+  kOcclusionFromVertexColor = 2,
+};
+
+// The plane count of a clipping map is host data and may be anything (1e9, infinity); planes
+// past this many are not tested, which bounds the loop.
+constexpr int kMaxClippingPlanes = 1024;
+
+// ---- masking ---------------------------------------------------------------------------------
+
+namespace prologue_detail {
+
+// Box projection: the face whose axis dominates the transformed object-space normal picks the
+// two coordinates, ties going to x over y and y over z.
+inline float2 boxProjection(const float3& p, const float3& n) {
+  const float ax = abs(n.x), ay = abs(n.y), az = abs(n.z);
+  if (ax >= ay && ax > az) return float2(p.z, p.y);
+  if (ay > ax && ay >= az) return float2(p.x, p.z);
+  return float2(p.x, p.y);
+}
+
+// Cylindrical projection around the axis through (0.5, 0.5) along z.
+inline float2 cylindricalProjection(const float3& p, float angularRepeat) {
+  const float s = (atan2(p.x - 0.5f, p.y - 0.5f) * kInvTwoPi + 0.5f) * angularRepeat;
+  return float2(s, p.z);
+}
+
+}  // namespace prologue_detail
+
+// The see-through amount of the surface at this hit, per channel: 0 opaque, 1 fully see-through.
+// `uvOffset` is where the class keeps its `uv` varying (only mode 1 reads it).
+template <class Params>
+float3 maskingValue(const Params& params, const ShadingState& state, int32_t uvOffset) {
+  const int32_t mode = params.maskingMode;
+  if (mode == kMaskingOff) return float3(0.0f);
+  if (mode < kMaskingUV || mode > kMaskingCylindrical) return params.maskingColor;
+
+  const float3 p = transformPoint(params.maskingTextureMatrix, state.Po);
+  float2 st;
+  switch (mode) {
+    case kMaskingUV:
+      st = transformUV(params.maskingUVMatrix, readVarying<float2>(state, uvOffset));
+      break;
+    case kMaskingPlanar:
+      st = float2(p.x, p.y);
+      break;
+    case kMaskingBox:
+      st = prologue_detail::boxProjection(
+          p, transformDirection(params.maskingTextureMatrix, state.No));
+      break;
+    default:
+      st = prologue_detail::cylindricalProjection(p, params.maskingAngularRepeat);
+      break;
+  }
+  const float4 texel = sample2D(params.maskingTexture, st);
+  float3 mask = params.maskingFromAlpha ? float3(texel.w) : rgb(texel);
+  if (params.maskingInvertTexture) mask = float3(1.0f) - mask;
+  if (mask == float3(1.0f)) return mask;
+  // Outside the planar projection's slab everything is see-through.
+  if (mode == kMaskingPlanar && (p.z < -1.0f || p.z > 1.0f)) return float3(1.0f);
+  return mask;
+}
+
+// The same, reading the `uv` varying the class declares.
+template <class Params>
+float3 maskingValue(const Params& params, const ShadingState& state) {
+  constexpr int32_t uvOffset =
+      prologue_detail::requiredVaryingOffset<prologue_detail::BlockOfT<Params>>("uv");
+  return maskingValue(params, state, uvOffset);
+}
+
+// A fully see-through mask discards the hit.
+inline bool discardsHit(const float3& mask) {
+  return mask == float3(1.0f);
+}
+
+// Weight of what the surface still contributes under a mask.
+inline float maskedWeight(const float3& mask) {
+  return 1.0f - maxComponent(mask);
+}
+
+// ---- ambient occlusion -----------------------------------------------------------------------
+
+// Occlusion multiplier, 1 = unoccluded: precomputed (texture at `uv1`, or the red of
+// `vtxcolor`) when `usePrecalcAO` is set and the mode names a source, otherwise the host's
+// occlusion query along the forward-facing normal. `opacity` is the material's opacity colour
+// (its largest channel removes that much of the effect); `weight` scales the host query.
+template <class Params>
+float3 ambientOcclusionTerm(const Params& params, IHostContext* host, const ShadingState& state,
+                            const float3& opacity, float weight) {
+  using Block = prologue_detail::BlockOfT<Params>;
+  constexpr int32_t uv1Offset = prologue_detail::requiredVaryingOffset<Block>("uv1");
+  constexpr int32_t vtxcolorOffset = prologue_detail::requiredVaryingOffset<Block>("vtxcolor");
+
+  const float k = 1.0f - maxComponent(opacity);
+  const float f = params.ambientOcclusionFactor;
+  const int32_t mode = params.ambientOcclusionMode;
+  const float3& occludedColor = params.ambientOcclusionColor;
+
+  if (params.usePrecalcAO && (mode == kOcclusionFromTexture || mode == kOcclusionFromVertexColor)) {
+    const float r =
+        mode == kOcclusionFromTexture
+            ? sample2D(params.ambientOcclusionTexture, readVarying<float2>(state, uv1Offset)).x
+            : readVarying<float4>(state, vtxcolorOffset).x;
+    const float o = (1.0f - r) * f * k;
+    return occludedColor * o + float3(1.0f - o);
+  }
+
+  const float queryWeight = k * weight * f;
+  const float3 facingNormal = faceForward(state.N, state.I, state.Ng);
+  float3 q;
+  host->occlusion(&q, &state.P, &facingNormal, queryWeight);
+  const float3 c = mix(float3(1.0f), q, f);
+  const float3 o = (float3(1.0f) - c) * k;
+  return occludedColor * o + (float3(1.0f) - o);
+}
+
+// ---- diffuse lighting ------------------------------------------------------------------------
+
+// Ambient plus indirect diffuse light at `point`, times the host's occlusion unless
+// `CaldrinAODisable` is set, times the albedo. A black albedo asks the host nothing.
+template <class Params>
+float3 diffuseLightingWithOcclusion(const Params& params, IHostContext* host, const float3& albedo,
+                                    const float3& point, const float3& normal) {
+  if (isBlack(albedo)) return float3(0.0f);
+  const float strength = maxComponent(albedo);
+  float3 ambient, indirect;
+  host->ambientLight(&ambient, &point, &normal);
+  host->indirectDiffuse(&indirect, &point, &normal, strength);
+  float3 light = ambient + indirect;
+  if (!params.CaldrinAODisable && !isBlack(light)) {
+    float3 accessibility;
+    host->occlusion(&accessibility, &point, &normal, strength);
+    light *= accessibility;
+  }
+  return albedo * light;
+}
+
+// ---- clipping --------------------------------------------------------------------------------
+
+// True when `u_globalClippingMapEnable` is set and `P` lies on or behind one of the planes of
+// `u_globalClippingMap`: texel 0 holds the plane count n in red, plane i (a, b, c, d) is sampled
+// at (i + 0.5) / (n + 1). Only points strictly on the positive side of every plane survive.
+template <class Params>
+bool clippedByGlobalPlanes(const Params& params, const ShadingState& state) {
+  if (!params.u_globalClippingMapEnable) return false;
+  const Texture1D& map = params.u_globalClippingMap;
+  const float n = sample1D(map, 0.0f).x;
+  if (!(n >= 1.0f)) return false;
+  const float3& P = state.P;
+  int tested = 0;
+  for (float i = 1.0f; i <= n && tested < kMaxClippingPlanes; i += 1.0f, ++tested) {
+    const float4 plane = sample1D(map, (i + 0.5f) / (n + 1.0f));
+    if (plane.x * P.x + plane.y * P.y + plane.z * P.z <= -plane.w) return true;
+  }
+  return false;
+}
+
+// ---- composition -----------------------------------------------------------------------------
+
+// The material's terms summed in their fixed order, times the common tint when enabled; alpha 1.
+template <size_t N>
+float4 composeTerms(const float4 (&terms)[N], bool tintEnable, const float4& tintColor) {
+  static_assert(N > 0);
+  float4 sum = terms[0];
+  for (size_t i = 1; i < N; ++i)
+    sum += terms[i];
+  if (tintEnable) sum *= tintColor;
+  sum.w = 1.0f;
+  return sum;
+}
+
+// Writes the composed colour into `Ci`; under a partial mask the colour behind the surface
+// (continued straight through) shows in proportion, with its alpha.
+inline void writeMaskedColor(IHostContext* host, ShadingState* state, const float4& composed,
+                             const float3& mask) {
+  if (isBlack(mask)) {
+    state->Ci = composed;
+    return;
+  }
+  float4 behind;
+  host->traceContinue(&behind, &state->P, &state->I, 1.0f);
+  state->Ci = float4(mix(rgb(composed), rgb(behind), mask), behind.w);
+}
+
+}  // namespace pvx
+
+#endif  // TARVO_SHADINGLIB_MATERIAL_PROLOGUE_H
