@@ -1,0 +1,59 @@
+// What every entry-point benchmark stands on: the library, instances set up by name, a host
+// whose services answer constants (host/constant_host.h: four light records, no logging), the
+// fixed set of varied shading states, and the timed loop. A benchmark file registers its
+// classes at start-up:
+//
+//   static const bool registered = [] {
+//     tarvo::bench::registerEntryPoints("quarra_Mtl_Ward", "default", {}, 200.0);
+//     tarvo::bench::registerEntryPoints("quarra_Mtl_Ward", "textured",
+//         [](tarvo::host::BoundShader& s) { s.set("u_diffuseMapEnable", true); ... }, 250.0);
+//     return true;
+//   }();
+//
+// which adds "<Class>/<setup>/<entry>" for every entry point in the class's capability mask.
+// Each reports nanoseconds per call (one call per iteration, cycling through the states) and its
+// budget in the `budget_ns` counter.
+#ifndef TARVO_BENCH_SUPPORT_H
+#define TARVO_BENCH_SUPPORT_H
+
+#include <benchmark/benchmark.h>
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "host/constant_host.h"
+#include "host/parameter_table.h"
+#include "host/plugin_library.h"
+
+namespace tarvo::bench {
+
+const host::PluginLibrary& library();
+
+// A new instance with its declarations recorded, ready for BoundShader::set.
+host::BoundShader makeShader(std::string_view className);
+
+// Texture objects that live for the whole run, for binding in a setup.
+struct BenchTextures {
+  host::ConstantTexture1D texture1D;
+  host::ConstantTexture2D texture2D;
+  host::ConstantTextureCube textureCube;
+};
+BenchTextures& textures();
+
+// Sets parameters of a fresh instance before timing.
+using Setup = std::function<void(host::BoundShader&)>;
+
+// Registers one benchmark per entry point the class implements (shade for lights and
+// environments; shade, shadow, evaluate, scatter by the capability mask for materials).
+void registerEntryPoints(const std::string& className, const std::string& setupName, Setup setup,
+                         double budgetNs);
+
+// The timed loop: calls virtual slot `slot` of `shader` once per iteration on the next of the
+// varied states.
+void runEntryPoint(benchmark::State& timer, pvx::IShaderBase* shader, int slot,
+                   pvx::IHostContext* host);
+
+}  // namespace tarvo::bench
+
+#endif  // TARVO_BENCH_SUPPORT_H
