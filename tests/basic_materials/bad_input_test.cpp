@@ -1,0 +1,252 @@
+// Host-written parameters, host answers and state inputs may hold anything: NaN, infinities,
+// huge and negative values, modes outside their tables. Every entry point of the basic materials
+// must then still return without reading outside its object and the state (the sanitizer build
+// runs this too), write nothing but outputs, leave its parameters alone, keep clamped colours in
+// [0, 1] exactly, and give finite results where everything it reads is finite.
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/constant_host.h"
+#include "tests/support/test_support.h"
+
+namespace tarvo::test {
+namespace {
+
+using host::ParamType;
+using pvx::float3;
+using pvx::float4;
+using pvx::ShadingState;
+
+const float kNaN = std::numeric_limits<float>::quiet_NaN();
+const float kInf = std::numeric_limits<float>::infinity();
+
+struct ClassUnderTest {
+  const char* name;
+  bool clampsColour;  // Ci rgb always in [0, 1]
+};
+const ClassUnderTest kClasses[] = {
+    {"quarra_Mtl_Unlit", false},       {"quarra_Mtl_Solid", true},
+    {"quarra_Mtl_NormalsOnly", true},  {"quarra_Mtl_AmbientOnly", false},
+    {"quarra_Mtl_ShadowPlane", false},
+};
+
+// Values a host might write. The first few are finite and moderate: results must stay finite.
+const float kFloats[] = {0.0f, 0.5f, -3.0f, 1.0e4f,  -0.0f,    FLT_MIN / 4.0f,
+                         kNaN, kInf, -kInf, 1.0e30f, -1.0e30f, FLT_MAX};
+const int32_t kInts[] = {0, 1, 2, 3, 4, -1, -2, 5, 1000, -1000, INT_MAX, INT_MIN};
+
+bool moderate(float v) {
+  return std::isfinite(v) && std::fabs(v) <= 1.0e4f;
+}
+
+// Byte ranges of the state an entry point may write.
+bool isOutputByte(size_t i) {
+  const auto in = [i](size_t from, size_t size) { return i >= from && i < from + size; };
+  return in(offsetof(ShadingState, Ci), 16) || in(offsetof(ShadingState, shadowT), 12) ||
+         in(offsetof(ShadingState, scatterDir), 36) || in(offsetof(ShadingState, lightColor), 24) ||
+         in(offsetof(ShadingState, ignoreHit), 1);
+}
+
+struct Textures {
+  host::ConstantTexture1D texture1D;
+  host::ConstantTexture2D texture2D;
+  host::ConstantTextureCube textureCube;
+};
+
+// Writes value index k of a parameter's sweep; returns whether the value is moderate.
+bool setSweepValue(host::BoundShader& shader, const host::ParameterRecord& p, size_t k,
+                   Textures& textures) {
+  const float f = kFloats[k % std::size(kFloats)];
+  switch (p.type) {
+    case ParamType::Bool:
+      shader.set(p.name, (k & 1u) != 0);
+      return true;
+    case ParamType::Int:
+      shader.set(p.name, kInts[k % std::size(kInts)]);
+      return true;
+    case ParamType::Texture1D:
+      shader.set(p.name, (k & 1u) ? static_cast<pvx::ITexture1D*>(&textures.texture1D) : nullptr);
+      return true;
+    case ParamType::Texture2D:
+      shader.set(p.name, (k & 1u) ? static_cast<pvx::ITexture2D*>(&textures.texture2D) : nullptr);
+      return true;
+    case ParamType::TextureCube:
+      shader.set(p.name,
+                 (k & 1u) ? static_cast<pvx::ITextureCube*>(&textures.textureCube) : nullptr);
+      return true;
+    default: {
+      // Every component the same bad value, or the value in the first component only.
+      std::vector<double> values(size_t(host::floatCount(p.type)), (k & 1u) ? 0.25 : f);
+      values[0] = f;
+      shader.setNumbers(p.name, values);
+      return moderate(f);
+    }
+  }
+}
+
+// The varied hits, and hits whose own inputs are broken.
+std::vector<ShadingState> sweepStates() {
+  std::vector<ShadingState> states;
+  for (const ShadingState& s : host::variedShadingStates())
+    states.push_back(s);
+  const float broken[] = {kNaN, kInf, -kInf, 0.0f};
+  for (size_t i = 0; i < std::size(broken); ++i) {
+    ShadingState s = states[i];
+    const float v = broken[i];
+    s.I = s.N = s.Ng = s.No = float3(v);
+    s.P = s.Po = float3(v, 1.0f, v);
+    for (size_t k = 0; k < pvx::kVaryingBlockSize / sizeof(float); ++k)
+      std::memcpy(s.varying + k * sizeof(float), &v, sizeof v);
+    s.rayKind = i == 0 ? INT_MIN : i == 1 ? 3 : i == 2 ? 1000 : 1;
+    s.frontFacing = 255;
+    states.push_back(s);
+  }
+  return states;
+}
+
+bool stateIsModerate(const ShadingState& s) {
+  const float* fields[] = {&s.I.x, &s.P.x, &s.N.x, &s.Ng.x, &s.Po.x, &s.No.x};
+  for (const float* f : fields) {
+    for (int c = 0; c < 3; ++c) {
+      if (!moderate(f[c])) return false;
+    }
+  }
+  for (size_t k = 0; k < pvx::kVaryingBlockSize / sizeof(float); ++k) {
+    float v;
+    std::memcpy(&v, s.varying + k * sizeof(float), sizeof v);
+    if (!moderate(v)) return false;
+  }
+  return true;
+}
+
+std::vector<int> entryPoints(const char* className) {
+  const pvx::CatalogueEntry* entry = pvx::findCatalogueEntry(className);
+  std::vector<int> slots;
+  const int32_t bits[] = {pvx::kCapShade, pvx::kCapShadow, pvx::kCapEvaluate, pvx::kCapScatter};
+  for (int i = 0; i < 4; ++i) {
+    if (entry->capabilityMask & bits[i]) slots.push_back(pvx::shader_slot::kShade + i);
+  }
+  return slots;
+}
+
+std::vector<unsigned char> parameterBytes(const host::BoundShader& shader) {
+  std::vector<unsigned char> bytes;
+  for (const host::ParameterRecord& p : shader.table().parameters()) {
+    const auto* b = static_cast<const unsigned char*>(shader.address(p.name));
+    bytes.insert(bytes.end(), b, b + host::storageSize(p.type));
+  }
+  return bytes;
+}
+
+// Runs every entry point on every state through `host` and checks the rules; `finiteInputs`
+// says whether the parameters and the host's answers are moderate.
+void runAll(const ClassUnderTest& c, const host::BoundShader& shader, pvx::IHostContext* host,
+            bool finiteInputs) {
+  const std::vector<unsigned char> parameters = parameterBytes(shader);
+  for (int entrySlot : entryPoints(c.name)) {
+    for (const ShadingState& input : sweepStates()) {
+      // On the heap at its exact size, so the sanitizer sees any read past the record.
+      auto state = std::make_unique<ShadingState>(input);
+      state->Ci = float4(0.0f, 0.0f, 0.0f, 1.0f);
+      const ShadingState before = *state;
+      callSlot<void>(shader.get(), entrySlot, host, state.get());
+
+      const auto* x = reinterpret_cast<const unsigned char*>(state.get());
+      const auto* y = reinterpret_cast<const unsigned char*>(&before);
+      for (size_t i = 0; i < sizeof(ShadingState); ++i) {
+        if (!isOutputByte(i) && x[i] != y[i]) {
+          ADD_FAILURE() << "slot " << entrySlot << " wrote input byte " << i;
+          break;
+        }
+      }
+      if (entrySlot == pvx::shader_slot::kShade && !state->ignoreHit) {
+        const float rgb[] = {state->Ci.x, state->Ci.y, state->Ci.z};
+        for (float v : rgb) {
+          if (c.clampsColour) {
+            EXPECT_TRUE(v >= 0.0f && v <= 1.0f) << v;
+          }
+          if (finiteInputs && stateIsModerate(input)) {
+            EXPECT_TRUE(std::isfinite(v)) << "shade gave " << v;
+          }
+        }
+      }
+    }
+  }
+  EXPECT_EQ(parameterBytes(shader), parameters) << "an entry point wrote a parameter";
+}
+
+// Host answers: the moderate constants, then NaN and infinite ones.
+struct HostVariant {
+  const char* name;
+  bool moderate;
+  void (*prepare)(host::ConstantHost&);
+};
+const HostVariant kHosts[] = {
+    {"constant answers", true, [](host::ConstantHost&) {}},
+    {"no lights", true, [](host::ConstantHost& h) { h.answerLights = false; }},
+    {"NaN answers", false,
+     [](host::ConstantHost& h) {
+       h.accessibility = h.traced = h.ambient = h.indirect = float3(kNaN);
+       h.behind = float4(kNaN);
+       for (pvx::LightSample& l : h.lights)
+         l.unshadowedColor = l.transmission = float3(kNaN);
+     }},
+    {"infinite answers", false,
+     [](host::ConstantHost& h) {
+       h.accessibility = h.traced = float3(kInf);
+       for (pvx::LightSample& l : h.lights)
+         l.unshadowedColor = float3(-kInf);
+     }},
+};
+
+TEST(BadInput, EachParameterSweptAloneThroughEveryEntryPoint) {
+  Textures textures;
+  for (const ClassUnderTest& c : kClasses) {
+    SCOPED_TRACE(c.name);
+    const host::BoundShader probe = makeShader(c.name);
+    for (const host::ParameterRecord& p : probe.table().parameters()) {
+      for (size_t k = 0; k < std::size(kFloats); ++k) {
+        SCOPED_TRACE(p.name + " value " + std::to_string(k));
+        host::BoundShader shader = makeShader(c.name);
+        const bool moderateValue = setSweepValue(shader, p, k, textures);
+        for (const HostVariant& variant : kHosts) {
+          SCOPED_TRACE(variant.name);
+          host::ConstantHost host;
+          variant.prepare(host);
+          runAll(c, shader, &host, moderateValue && variant.moderate);
+        }
+      }
+    }
+  }
+}
+
+TEST(BadInput, EveryParameterBadAtOnce) {
+  // Each round gives every parameter its own pick from the sweep.
+  Textures textures;
+  for (const ClassUnderTest& c : kClasses) {
+    SCOPED_TRACE(c.name);
+    for (size_t round = 0; round < 64; ++round) {
+      SCOPED_TRACE(round);
+      host::BoundShader shader = makeShader(c.name);
+      bool moderateValues = true;
+      size_t i = 0;
+      for (const host::ParameterRecord& p : shader.table().parameters()) {
+        const size_t k = (round * 7 + i++ * 5) % std::size(kFloats);
+        moderateValues &= setSweepValue(shader, p, k, textures);
+      }
+      host::ConstantHost host;
+      runAll(c, shader, &host, moderateValues);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tarvo::test
