@@ -2,9 +2,12 @@
 # it needs first (as root), then configures, builds and runs through the CMake presets.
 #
 #   make demo    the main job: build and show the library at work
-#   make test    the whole matrix: native, sanitizers, i386, Windows i686 and x86-64 (CI)
+#   make test    the whole matrix: native, sanitizers (ASan+UBSan, TSan, a short fuzzing run),
+#                i386, Windows i686 and x86-64 (CI)
 #   make check   the native build and its tests only, for daily work
 #   make bench   the benchmarks
+#   make fuzz    fuzz the shading entry points for FUZZ_SECONDS (default 600); new inputs go to
+#                build/fuzz/corpus, inputs that break the contract to build/fuzz/artifacts
 #   make format  clang-format every source file
 
 SHELL := /bin/sh
@@ -13,9 +16,10 @@ CCACHE := $(shell command -v ccache 2>/dev/null)
 export CMAKE_CXX_COMPILER_LAUNCHER ?= $(CCACHE)
 export WINEDEBUG ?= -all
 export WINEDLLOVERRIDES ?= mscoree,mshtml=
+FUZZ_SECONDS ?= 600
 
-.PHONY: all deps check test demo bench format clean
-.PHONY: preset-dev preset-asan $(addprefix preset-,$(PRESETS_CROSS)) wine-prefix
+.PHONY: all deps check test demo bench fuzz format clean
+.PHONY: preset-dev preset-asan preset-tsan preset-fuzz $(addprefix preset-,$(PRESETS_CROSS)) wine-prefix
 
 all: check
 
@@ -40,6 +44,8 @@ test:
 	scripts/install-deps.sh
 	$(MAKE) preset-dev
 	$(MAKE) preset-asan
+	$(MAKE) preset-tsan
+	$(MAKE) preset-fuzz
 	$(MAKE) preset-linux-i386
 	$(MAKE) preset-mingw-i686
 	$(MAKE) wine-prefix
@@ -57,6 +63,15 @@ bench:
 	cmake --preset dev >/dev/null
 	cmake --build --preset dev --target tarvo-bench
 	build/dev/bin/tarvo-bench
+
+fuzz:
+	scripts/install-deps.sh core fuzz
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz
+	mkdir -p build/fuzz/corpus build/fuzz/artifacts
+	build/fuzz/bin/tarvo-fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
+	  -max_len=4096 -print_final_stats=1 -artifact_prefix=build/fuzz/artifacts/ \
+	  build/fuzz/corpus tests/fuzz/corpus
 
 format:
 	find frame shadinglib materials lights environments host tools tests bench \

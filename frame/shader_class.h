@@ -126,12 +126,14 @@ constexpr int parameterCount() {
 void declareParameterBlock(IParameterBinder* binder, IShaderBase* shader, unsigned char* block,
                            const ParameterEntry* entries, int32_t capabilityMask);
 
+// inline: an explicit specialisation is an ordinary variable, defined once per translation unit
+// otherwise (clang emits each as a strong symbol and the link fails).
 template <class Interface>
-constexpr ShaderKind kInterfaceKind = kKindMaterial;
+inline constexpr ShaderKind kInterfaceKind = kKindMaterial;
 template <>
-constexpr ShaderKind kInterfaceKind<LightShader> = kKindLight;
+inline constexpr ShaderKind kInterfaceKind<LightShader> = kKindLight;
 template <>
-constexpr ShaderKind kInterfaceKind<EnvironmentShader> = kKindEnvironment;
+inline constexpr ShaderKind kInterfaceKind<EnvironmentShader> = kKindEnvironment;
 
 template <class Self, class Interface, class Block>
 class ShaderClass : public Interface, public Block {

@@ -17,39 +17,6 @@ host::BoundShader makeShader(std::string_view className) {
   return host::BoundShader(library().create(className), std::string(className));
 }
 
-pvx::ShadingState cameraHit() {
-  pvx::ShadingState s{};
-  s.rayOrigin = pvx::float3(0.0f, 0.0f, 5.0f);
-  s.I = pvx::float3(0.0f, 0.0f, -1.0f);
-  s.P = pvx::float3(0.0f);
-  s.N = pvx::float3(0.0f, 0.0f, 1.0f);
-  s.Ng = s.N;
-  s.Po = s.P;
-  s.No = s.N;
-  s.rasterInfo = {0.5f, 0.5f, 64, 48};
-  s.outsideIor = 1.0f;
-  s.mediumIor = 1.0f;
-  s.worldToObject = pvx::identity4;
-  s.objectToWorld = pvx::identity4;
-  s.rayKind = pvx::kRayCamera;
-  s.frontFacing = 1;
-  s.Ci = pvx::float4(0.0f, 0.0f, 0.0f, 1.0f);
-  for (uint8_t& allowed : s.allowScatter)
-    allowed = 1;
-  return s;
-}
-
-void fillPattern(pvx::ShadingState* state, unsigned seed) {
-  auto* bytes = reinterpret_cast<unsigned char*>(state);
-  unsigned x = seed * 2654435761u + 1u;
-  for (size_t i = 0; i < sizeof(pvx::ShadingState); ++i) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    bytes[i] = static_cast<unsigned char>(x);
-  }
-}
-
 namespace {
 template <size_t N>
 ::testing::AssertionResult nearFloats(const float (&a)[N], const float (&e)[N], float tolerance) {

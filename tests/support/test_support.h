@@ -13,6 +13,7 @@
 #include "host/plugin_library.h"
 #include "host/scripted_host.h"
 #include "tarvo/tarvo.h"
+#include "tests/support/shading_states.h"
 
 namespace tarvo::test {
 
@@ -40,13 +41,6 @@ inline const void* slotAddress(const void* object, int slot) {
   std::memcpy(&vtable, object, sizeof vtable);
   return vtable[slot];
 }
-
-// A camera ray along -z hitting the plane z = 0 at the origin from above: N = Ng = (0, 0, 1),
-// entering (frontFacing set), indices 1 and 1, identity matrices, every scatter allowed.
-pvx::ShadingState cameraHit();
-
-// Fills every byte of a state with a pattern that no shader writes by accident.
-void fillPattern(pvx::ShadingState* state, unsigned seed);
 
 template <class T>
 void writeVarying(pvx::ShadingState* state, int offset, const T& value) {

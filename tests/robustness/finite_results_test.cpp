@@ -1,0 +1,131 @@
+// Within the ranges a scene uses, every colour, weight, cosine and inverse density an entry point
+// writes is finite. The default ranges of parameters, states and host answers are those of
+// scene_sampler.h; the table below states, class by class, the parameters whose scene range
+// differs from them (an index of refraction is not in [0, 1], a mode takes the codes of its
+// table). A class with no entry uses the defaults for every parameter.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/support/scene_sampler.h"
+#include "tests/support/shading_contract.h"
+#include "tests/support/test_support.h"
+
+namespace tarvo::test {
+namespace {
+
+struct ClassRanges {
+  std::string_view className;
+  std::vector<ParameterRange> ranges;
+};
+
+const std::vector<ClassRanges>& sceneRanges() {
+  static const std::vector<ClassRanges> table = {
+      {"BackgroundGeometry", {}},
+      {"VesmarLegacy", {}},
+      {"XRite", {}},
+      {"qvPointLight", {}},
+      {"qvSpotLight", {}},
+      {"quarra_Env_Backplate", {}},
+      {"quarra_Env_Default", {}},
+      {"quarra_Mtl_AmbientOnly", {}},
+      {"quarra_Mtl_Dielectric", {}},
+      {"quarra_Mtl_Glazing", {}},
+      {"quarra_Mtl_Metal", {}},
+      {"quarra_Mtl_MetallicPaint", {}},
+      {"quarra_Mtl_Mirror", {}},
+      {"quarra_Mtl_NormalsOnly", {}},
+      {"quarra_Mtl_ShadowPlane", {}},
+      {"quarra_Mtl_Solid", {}},
+      {"quarra_Mtl_Unlit", {}},
+      {"quarra_Mtl_Ward", {}},
+      {"quarra_Mtl_Ward_120b7820", {}},
+      {"quarra_Mtl_Ward_33632204", {}},
+      {"quarra_Mtl_Ward_5592d496", {}},
+      {"quarra_Mtl_Ward_5ba0bfff", {}},
+      {"quarra_Mtl_Ward_82261344", {}},
+      {"quarra_Mtl_Ward_aa598cb4", {}},
+      {"quarra_Mtl_Ward_b9aac246", {}},
+      {"quarra_Mtl_Ward_ccb3a2e6", {}},
+      {"quarra_Mtl_Ward_f05db29e", {}},
+  };
+  return table;
+}
+
+constexpr int kScenesPerClass = 300;
+
+// The output fields an entry point may write, as (name, first float, float count).
+struct OutputFloats {
+  const char* name;
+  const float* values;
+  int count;
+};
+
+std::vector<OutputFloats> writtenFloats(const pvx::ShadingState& s) {
+  std::vector<OutputFloats> fields = {
+      {"Ci", &s.Ci.x, 4},
+      {"shadowT", &s.shadowT.x, 3},
+      {"scatterWeight", &s.scatterWeight.x, 3},
+      {"scatterCos", &s.scatterCos, 1},
+      {"scatterInvPdf", &s.scatterInvPdf, 1},
+      {"lightColor", &s.lightColor.x, 3},
+      {"lightT", &s.lightT.x, 3},
+  };
+  // A direction matters only when the host is to trace it.
+  if (s.scatterKind != pvx::kRayNone) fields.push_back({"scatterDir", &s.scatterDir.x, 3});
+  return fields;
+}
+
+TEST(FiniteResults, RangeTableCoversTheCatalogueAndNamesDeclaredParameters) {
+  std::set<std::string_view> classes;
+  for (const ClassRanges& row : sceneRanges()) {
+    EXPECT_TRUE(classes.insert(row.className).second) << row.className << " has two rows";
+    ASSERT_NE(pvx::findCatalogueEntry(row.className), nullptr) << row.className;
+    const host::BoundShader shader = makeShader(row.className);
+    for (const ParameterRange& range : row.ranges) {
+      EXPECT_NE(shader.table().find(range.name), nullptr)
+          << row.className << " declares no parameter `" << range.name << "`";
+      EXPECT_LE(range.low, range.high) << row.className << " " << range.name;
+    }
+  }
+  EXPECT_EQ(classes.size(), size_t(pvx::kCatalogueSize));
+}
+
+TEST(FiniteResults, SceneRangeInputsGiveFiniteColoursWeightsAndDensities) {
+  for (const ClassRanges& row : sceneRanges()) {
+    SCOPED_TRACE(std::string(row.className));
+    host::BoundShader shader = makeShader(row.className);
+    std::set<std::string> reported;  // one failure per entry point and field is enough
+    for (int scene = 0; scene < kScenesPerClass; ++scene) {
+      Rng rng(1000003u * uint64_t(scene + 1) + uint64_t(pvx::findCatalogueIndex(row.className)));
+      host::TextureSet textures;
+      host::AnswerScript answers;
+      sampleAnswers(rng, &answers, &textures);
+      sampleParameters(rng, shader.get(), shader.table(), row.ranges, &textures);
+      const pvx::ShadingState state = sampleState(rng, shader.table());
+      host::CyclingHost host(&answers);
+      for (Entry entry : kEntries) {
+        if (!hasEntry(shader.kind(), entry)) continue;
+        pvx::ShadingState shaded = state;
+        host.rewind();
+        callEntry(shader.get(), entry, &host, &shaded);
+        for (const OutputFloats& field : writtenFloats(shaded)) {
+          for (int i = 0; i < field.count; ++i) {
+            if (std::isfinite(field.values[i])) continue;
+            const std::string key = std::string(entryName(entry)) + " " + field.name;
+            if (reported.insert(key).second) {
+              ADD_FAILURE() << key << "[" << i << "] is " << field.values[i] << " in scene "
+                            << scene;
+            }
+          }
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tarvo::test

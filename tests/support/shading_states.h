@@ -1,0 +1,39 @@
+// Shading states to start from and the field map of the record: which bytes the host fills and
+// which a shader may write. Shared by the GoogleTest suites and the fuzzer (no GoogleTest here).
+#ifndef TARVO_TESTS_SHADING_STATES_H
+#define TARVO_TESTS_SHADING_STATES_H
+
+#include <cstddef>
+
+#include "tarvo/tarvo.h"
+
+namespace tarvo::test {
+
+// A camera ray along -z hitting the plane z = 0 at the origin from above: N = Ng = (0, 0, 1),
+// entering (frontFacing set), indices 1 and 1, identity matrices, every scatter allowed.
+pvx::ShadingState cameraHit();
+
+// Fills every byte of a state with a pattern that no shader writes by accident.
+void fillPattern(pvx::ShadingState* state, unsigned seed);
+
+enum class FieldDirection {
+  In,        // filled by the host, never written by a shader
+  Out,       // written by the entry points
+  InOut,     // mediumIor: read by every refracting entry, written by refracting scatter only
+  Reserved,  // bytes no shader touches
+};
+
+struct StateField {
+  const char* name;
+  size_t offset;
+  size_t size;
+  FieldDirection direction;
+};
+
+// Every byte of the record, field by field in address order.
+extern const StateField kStateFields[];
+extern const size_t kStateFieldCount;
+
+}  // namespace tarvo::test
+
+#endif  // TARVO_TESTS_SHADING_STATES_H
