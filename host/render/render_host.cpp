@@ -1,0 +1,595 @@
+#include "host/render/render_host.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "host/render/noise.h"
+
+namespace tarvo::render {
+
+namespace {
+
+constexpr int kMaxPassThrough = 64;     // surfaces one ray may pass through (ignoreHit)
+constexpr int kMaxShadowSurfaces = 16;  // surfaces a shadow ray asks before giving up
+constexpr float kDegreesToRadians = kPi / 180.0f;
+constexpr float kGlossyConeDegrees = 45.0f;
+
+uint64_t mix64(uint64_t x) {
+  x ^= x >> 30;
+  x *= 0xbf58476d1ce4e5b9ULL;
+  x ^= x >> 27;
+  x *= 0x94d049bb133111ebULL;
+  x ^= x >> 31;
+  return x;
+}
+
+bool sameDirection(float3 a, float3 b) {
+  return dot(a, b) > 0.99999f;
+}
+
+template <class T>
+void writeVarying(pvx::ShadingState* s, int offset, const T& value) {
+  if (offset >= 0) std::memcpy(s->varying + offset, &value, sizeof(T));
+}
+
+bool finite(float3 c) {
+  return std::isfinite(c.x) && std::isfinite(c.y) && std::isfinite(c.z);
+}
+
+}  // namespace
+
+RenderHost::RenderHost(const Scene& scene)
+    : scene_(scene),
+      settings_(scene.settings),
+      epsilon_(1e-4f * std::max(1.0f, scene.geometry().sceneRadius())),
+      aoDistance_(scene.settings.aoDistance > 0.0f ? scene.settings.aoDistance
+                                                   : scene.geometry().sceneRadius()) {
+  const size_t levels = static_cast<size_t>(std::max(1, settings_.maxDepth)) + 4;
+  frames_.reserve(levels);
+  lightLists_.resize(levels + 1);
+  for (auto& ring : lightLists_) {
+    for (auto& list : ring)
+      list.resize(scene.lights.size());
+  }
+  lightListCursor_.assign(levels + 1, 0);
+}
+
+void RenderHost::seed(uint64_t pixel, uint64_t sampleIndex) {
+  random_.reseed(mix64(settings_.seed * 0x9e3779b97f4a7c15ULL + sampleIndex), pixel);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Camera samples
+
+pvx::float4 RenderHost::renderSample(int px, int py, int sampleIndex) {
+  const int width = settings_.width, height = settings_.height;
+  seed(static_cast<uint64_t>(py) * static_cast<uint64_t>(width) + static_cast<uint64_t>(px),
+       static_cast<uint64_t>(sampleIndex));
+  // The first sample of a pixel goes through its centre, so one sample per pixel is
+  // aliased but steady; later ones are jittered.
+  float jx = 0.5f, jy = 0.5f;
+  if (sampleIndex > 0 || settings_.samples > 1) {
+    jx = random_.uniform();
+    jy = random_.uniform();
+  }
+  const float x = static_cast<float>(px) + jx, y = static_cast<float>(py) + jy;
+  raster_ = {x, y, width, height};
+  Ray ray;
+  ray.origin = scene_.camera.position;
+  ray.direction = scene_.camera.direction(x, y, width, height);
+  ray.tnear = 0.0f;
+  ++counters_.samples;
+  frames_.clear();
+  if (settings_.mode == RenderMode::Path) return tracePath(ray);
+  return traceShade(ray, pvx::kRayCamera, false, 1.0f, 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Filling states
+
+void RenderHost::fillHit(pvx::ShadingState* s, const Ray& ray, const Hit& hit,
+                         const SurfacePoint& p, const ShaderInstance* material, int32_t kind,
+                         bool viewThrough, float outsideIor, float mediumIor) const {
+  std::memset(s, 0, sizeof(*s));
+  const Object& object = scene_.geometry().objects()[hit.object];
+  s->rayOrigin = ray.origin;
+  s->I = ray.direction;
+  s->P = p.P;
+  s->N = p.N;
+  s->Ng = p.Ng;
+  s->Po = p.Po;
+  s->No = p.No;
+  s->rasterInfo = raster_;
+  s->outsideIor = outsideIor;
+  s->mediumIor = mediumIor;
+  s->worldToObject = object.transform.inverse;
+  s->objectToWorld = object.transform.forward;
+  s->rayKind = kind;
+  s->frontFacing = dot(ray.direction, p.Ng) < 0.0f ? 1 : 0;
+  std::memset(s->allowScatter, 1, sizeof(s->allowScatter));
+  s->viewThrough = viewThrough ? 1 : 0;
+  if (material != nullptr) {
+    writeVarying(s, material->uvOffset, p.uv);
+    writeVarying(s, material->uv1Offset, p.uv1);
+    writeVarying(s, material->tangentOffset, p.tangent);
+    writeVarying(s, material->bitangentOffset, p.bitangent);
+    writeVarying(s, material->colorOffset, p.color);
+  }
+}
+
+Ray RenderHost::offsetRay(float3 P, float3 direction, float3 Ng) const {
+  Ray ray;
+  // Step off the surface on the side the new ray leaves to.
+  const float side = dot(direction, Ng) >= 0.0f ? 1.0f : -1.0f;
+  ray.origin = P + Ng * (side * epsilon_);
+  ray.direction = direction;
+  ray.tnear = 0.0f;
+  return ray;
+}
+
+Ray RenderHost::spawn(float3 P, float3 direction) const {
+  Ray ray;
+  ray.origin = P;
+  ray.direction = direction;
+  ray.tnear = epsilon_;
+  return ray;
+}
+
+pvx::float4 RenderHost::environment(const Ray& ray, int32_t kind, bool viewThrough) {
+  if (scene_.environment < 0) return {0.0f, 0.0f, 0.0f, 0.0f};
+  const ShaderInstance& env = scene_.shader(scene_.environment);
+  pvx::ShadingState s;
+  std::memset(&s, 0, sizeof s);
+  s.rayOrigin = ray.origin;
+  s.I = ray.direction;
+  s.P = ray.origin;
+  s.N = -ray.direction;
+  s.Ng = s.N;
+  s.rasterInfo = raster_;
+  s.outsideIor = s.mediumIor = 1.0f;
+  s.worldToObject = pvx::identity4;
+  s.objectToWorld = pvx::identity4;
+  s.rayKind = kind;
+  s.viewThrough = viewThrough ? 1 : 0;
+  s.Ci = {0.0f, 0.0f, 0.0f, 0.0f};
+  ++counters_.shaderCalls;
+  env.environment()->shade(this, &s);
+  return s.Ci;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The host-driven model: a ray's hit is shaded by the material's shade entry, which traces
+// further rays through the services.
+
+pvx::float4 RenderHost::traceShade(const Ray& start, int32_t kind, bool viewThrough,
+                                   float importance, int diffuseDepth) {
+  Ray ray = start;
+  for (int pass = 0; pass < kMaxPassThrough; ++pass) {
+    ++counters_.rays;
+    Hit hit;
+    if (!scene_.geometry().intersect(ray, &hit)) return environment(ray, kind, viewThrough);
+    const Object& object = scene_.geometry().objects()[hit.object];
+    const SurfacePoint p = scene_.geometry().surface(ray, hit);
+    if (object.material < 0) {
+      // No material: a neutral grey by the view cosine.
+      const float c = 0.6f * std::fabs(dot(ray.direction, p.N));
+      return {c, c, c, 1.0f};
+    }
+    const ShaderInstance& material = scene_.shader(object.material);
+    pvx::ShadingState s;
+    fillHit(&s, ray, hit, p, &material, kind, viewThrough, 1.0f, 1.0f);
+    s.Ci = settings_.prefill;
+    frames_.push_back({kind, viewThrough, ray.direction, importance, diffuseDepth});
+    ++counters_.shaderCalls;
+    material.material()->shade(this, &s);
+    frames_.pop_back();
+    if (!s.ignoreHit) return s.Ci;
+    ray = offsetRay(p.P, ray.direction, p.Ng);
+  }
+  return {0.0f, 0.0f, 0.0f, 0.0f};
+}
+
+pvx::float4 RenderHost::request(const pvx::float3* origin, float3 direction, int32_t kind,
+                                bool viewThrough, float weight) {
+  const Frame& current = frame();
+  const float importance = current.importance * weight;
+  if (static_cast<int>(frames_.size()) >= settings_.maxDepth ||
+      !(importance >= settings_.importanceCutoff) || !(length(direction) > 0.0f)) {
+    return {0.0f, 0.0f, 0.0f, 1.0f};
+  }
+  const Ray ray = spawn(*origin, normalize(direction));
+  return traceShade(ray, kind, viewThrough, importance, current.diffuseDepth);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The path tracer: scatter picks each next ray, evaluate weighs the lights; classes without a
+// scatter entry end the path with their shade colour.
+
+pvx::float4 RenderHost::tracePath(Ray ray) {
+  float3 throughput(1.0f), radiance(0.0f);
+  float alpha = 0.0f;
+  bool alphaKnown = false;
+  int32_t kind = pvx::kRayCamera;
+  bool viewThrough = false;
+  // Media the path is inside: entering a refracting surface pushes the index its scatter
+  // names, leaving pops it.
+  float iorStack[16] = {1.0f};
+  int iorDepth = 1;
+  int bounces = 0;
+  for (int event = 0; event < settings_.maxDepth + kMaxPassThrough; ++event) {
+    ++counters_.rays;
+    Hit hit;
+    if (!scene_.geometry().intersect(ray, &hit)) {
+      const pvx::float4 env = environment(ray, kind, viewThrough);
+      radiance += throughput * rgb(env);
+      if (!alphaKnown) alpha = env.w;
+      alphaKnown = true;
+      break;
+    }
+    const Object& object = scene_.geometry().objects()[hit.object];
+    const SurfacePoint p = scene_.geometry().surface(ray, hit);
+    if (object.material < 0) {
+      if (!alphaKnown) alpha = 1.0f;
+      break;
+    }
+    const ShaderInstance& material = scene_.shader(object.material);
+    const bool entering = dot(ray.direction, p.Ng) < 0.0f;
+    const float outside = iorStack[iorDepth - 1];
+    const float beyond = iorDepth >= 2 ? iorStack[iorDepth - 2] : 1.0f;
+    pvx::ShadingState s;
+    fillHit(&s, ray, hit, p, &material, kind, viewThrough, outside, entering ? outside : beyond);
+    frames_.push_back({kind, viewThrough, ray.direction, maxComponent(throughput), 0});
+
+    if (!material.has(pvx::kCapScatter)) {
+      s.Ci = settings_.prefill;
+      ++counters_.shaderCalls;
+      material.material()->shade(this, &s);
+      frames_.pop_back();
+      if (s.ignoreHit) {
+        ray = offsetRay(p.P, ray.direction, p.Ng);
+        continue;
+      }
+      radiance += throughput * rgb(s.Ci);
+      if (!alphaKnown) alpha = s.Ci.w;
+      alphaKnown = true;
+      break;
+    }
+
+    pvx::ShadingState scattered = s;
+    scattered.scatterKind = pvx::kRayNone;
+    ++counters_.shaderCalls;
+    material.material()->scatter(this, &scattered);
+    if (scattered.ignoreHit) {
+      frames_.pop_back();
+      ray = offsetRay(p.P, ray.direction, p.Ng);
+      continue;
+    }
+    const bool straightOn = scattered.scatterKind == pvx::kRayGlossy &&
+                            sameDirection(scattered.scatterDir, ray.direction);
+    if (!straightOn && !alphaKnown) {
+      alpha = 1.0f;
+      alphaKnown = true;
+    }
+
+    // Light from every light, weighed by the material for its direction.
+    if (material.has(pvx::kCapEvaluate)) {
+      for (const Light& light : scene_.lights) {
+        float3 color, lightT, L;
+        if (!queryLight(light, p.P, p.N, &color, &lightT, &L)) continue;
+        const float3 arriving = color * lightT;
+        if (isBlack(arriving)) continue;
+        pvx::ShadingState e = s;
+        e.scatterDir = L;
+        e.scatterWeight = float3(0.0f);
+        e.scatterCos = 0.0f;
+        ++counters_.shaderCalls;
+        material.material()->evaluate(this, &e);
+        if (e.ignoreHit || !(e.scatterCos > 0.0f)) continue;
+        const float3 add = throughput * e.scatterWeight * arriving * e.scatterCos;
+        if (finite(add)) radiance += add;
+      }
+    }
+    frames_.pop_back();
+
+    if (scattered.scatterKind == pvx::kRayNone) break;
+    const float3 weight =
+        scattered.scatterWeight * (std::fabs(scattered.scatterCos) * scattered.scatterInvPdf);
+    throughput *= weight;
+    if (!finite(throughput) || isBlack(throughput) || !(length(scattered.scatterDir) > 0.0f)) {
+      break;
+    }
+    const float3 next = normalize(scattered.scatterDir);
+    // A straight continuation does not count as a bounce.
+    if (!straightOn && ++bounces > settings_.maxDepth) break;
+    if (bounces >= 3 && !straightOn) {
+      const float survive = std::min(0.95f, maxComponent(throughput));
+      if (random_.uniform() >= survive) break;
+      throughput = throughput * (1.0f / survive);
+    }
+    const bool transmitted = (dot(next, p.Ng) < 0.0f) == entering;
+    if (transmitted) {
+      if (entering && iorDepth < 16) {
+        iorStack[iorDepth++] = scattered.mediumIor;
+      } else if (!entering && iorDepth > 1) {
+        --iorDepth;
+      }
+    }
+    viewThrough = straightOn && (kind == pvx::kRayCamera || viewThrough);
+    kind = scattered.scatterKind;
+    ray = offsetRay(p.P, next, p.Ng);
+  }
+  return {radiance.x, radiance.y, radiance.z, alpha};
+}
+
+// ---------------------------------------------------------------------------------------------
+// Lights and shadows
+
+bool RenderHost::queryLight(const Light& light, float3 P, float3 N, float3* color, float3* lightT,
+                            float3* towardsLight) {
+  if (light.shader < 0) return false;
+  const float3 d = P - light.position;
+  const float distance = length(d);
+  if (!(distance > 0.0f)) return false;
+  pvx::ShadingState q;
+  std::memset(&q, 0, sizeof q);
+  q.rayOrigin = frame().I;
+  q.I = frame().I;
+  q.P = P;
+  q.N = N;
+  q.Ng = N;
+  q.rasterInfo = raster_;
+  q.outsideIor = q.mediumIor = 1.0f;
+  q.worldToObject = pvx::identity4;
+  q.objectToWorld = pvx::identity4;
+  q.rayKind = frame().rayKind;
+  q.lightP = light.position;
+  q.lightL = d * (1.0f / distance);
+  q.lightAxis = normalize(light.axis);
+  q.lightDist = distance;
+  q.lightColor = float3(0.0f);
+  q.lightT = float3(1.0f);
+  ++counters_.shaderCalls;
+  scene_.shader(light.shader).light()->shade(this, &q);
+  if (q.ignoreHit || isBlack(q.lightColor) || !finite(q.lightColor)) return false;
+  *color = q.lightColor;
+  *lightT = q.lightT;
+  *towardsLight = -q.lightL;
+  return true;
+}
+
+const pvx::LightSample* RenderHost::lightSamples(int32_t, const pvx::float3* P,
+                                                 const pvx::float3* N) {
+  if (scene_.lights.empty()) return nullptr;
+  const size_t level = std::min(frames_.size(), lightLists_.size() - 1);
+  int& cursor = lightListCursor_[level];
+  std::vector<pvx::LightSample>& list =
+      lightLists_[level][static_cast<size_t>(cursor++ % kListsPerLevel)];
+  pvx::LightSample* previous = nullptr;
+  pvx::LightSample* first = nullptr;
+  for (size_t i = 0; i < scene_.lights.size(); ++i) {
+    const Light& light = scene_.lights[i];
+    float3 color, lightT, L;
+    if (!queryLight(light, *P, *N, &color, &lightT, &L)) continue;
+    pvx::LightSample& record = list[i];
+    record.L = L;
+    record.weight = 1.0f;
+    record.color = color * lightT;
+    record.position = light.position;
+    record.distance = length(light.position - *P);
+    record.unshadowedColor = color;
+    record.transmission = lightT;
+    record.lightIndex = static_cast<int32_t>(i);
+    record.tag = light.diffuseOnly ? pvx::kLightTagDiffuseOnly : 0;
+    record.next = nullptr;
+    if (previous) previous->next = &record;
+    if (!first) first = &record;
+    previous = &record;
+  }
+  return first;
+}
+
+float3 RenderHost::transmission(float3 from, float3 to) {
+  const float3 d = to - from;
+  const float distance = length(d);
+  if (!(distance > 2.0f * epsilon_)) return float3(1.0f);
+  Ray ray;
+  ray.origin = from;
+  ray.direction = d * (1.0f / distance);
+  ray.tnear = epsilon_;
+  ray.tfar = distance - epsilon_;
+  if (!scene_.anyShadowEntry()) {
+    ++counters_.rays;
+    return scene_.geometry().occluded(ray) ? float3(0.0f) : float3(1.0f);
+  }
+  float3 result(1.0f);
+  for (int surface = 0; surface < kMaxShadowSurfaces; ++surface) {
+    ++counters_.rays;
+    Hit hit;
+    if (!scene_.geometry().intersectCasters(ray, &hit)) return result;
+    const Object& object = scene_.geometry().objects()[hit.object];
+    if (object.material < 0) return float3(0.0f);
+    const ShaderInstance& material = scene_.shader(object.material);
+    if (!material.has(pvx::kCapShadow)) return float3(0.0f);
+    const SurfacePoint p = scene_.geometry().surface(ray, hit);
+    pvx::ShadingState s;
+    fillHit(&s, ray, hit, p, &material, frame().rayKind, false, 1.0f, 1.0f);
+    s.shadowT = float3(0.0f);
+    ++counters_.shaderCalls;
+    material.material()->shadow(this, &s);
+    if (!s.ignoreHit) {
+      result *= s.shadowT;
+      if (isBlack(result) || !finite(result)) return float3(0.0f);
+    }
+    const float travelled = hit.t + epsilon_;
+    ray.origin = ray.origin + ray.direction * travelled;
+    ray.tfar -= travelled;
+    ray.tnear = 0.0f;
+    if (!(ray.tfar > 0.0f)) return result;
+  }
+  return result;
+}
+
+pvx::float3* RenderHost::shadowTransmission(pvx::float3* result, const pvx::float3* P,
+                                            const pvx::float3* lightP) {
+  *result = transmission(*P, *lightP);
+  return result;
+}
+
+pvx::float3* RenderHost::ambientLight(pvx::float3* result, const pvx::float3*, const pvx::float3*) {
+  *result = settings_.ambient;
+  return result;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Traces
+
+pvx::float3* RenderHost::traceRay(pvx::float3* result, int32_t rayKind, const pvx::float3* origin,
+                                  const pvx::float3* direction, float weight) {
+  const Frame& current = frame();
+  const bool viewThrough = rayKind == pvx::kRayGlossy &&
+                           (current.rayKind == pvx::kRayCamera || current.viewThrough) &&
+                           sameDirection(normalize(*direction), current.I);
+  *result = rgb(request(origin, *direction, rayKind, viewThrough, weight));
+  return result;
+}
+
+pvx::float3* RenderHost::traceSpecular(pvx::float3* result, const pvx::float3* origin,
+                                       const pvx::float3* direction, float weight) {
+  *result = rgb(request(origin, *direction, pvx::kRayGlossy, false, weight));
+  return result;
+}
+
+pvx::float4* RenderHost::traceContinue(pvx::float4* result, const pvx::float3* P,
+                                       const pvx::float3* I, float weight) {
+  const Frame& current = frame();
+  const bool fromCamera = current.rayKind == pvx::kRayCamera;
+  const int32_t kind = fromCamera ? pvx::kRayGlossy : current.rayKind;
+  const bool viewThrough = fromCamera || current.viewThrough;
+  *result = request(P, *I, kind, viewThrough, weight);
+  return result;
+}
+
+pvx::float3* RenderHost::traceAnisotropic(pvx::float3* result, const pvx::float3* P,
+                                          const pvx::float3* R, const pvx::float3* U,
+                                          const pvx::float3* V, float glossinessU,
+                                          float glossinessV, float weight) {
+  const float su =
+      std::tan(std::clamp(glossinessU, 0.0f, 1.0f) * kGlossyConeDegrees * kDegreesToRadians);
+  const float sv =
+      std::tan(std::clamp(glossinessV, 0.0f, 1.0f) * kGlossyConeDegrees * kDegreesToRadians);
+  float3 direction = normalize(*R);
+  if (su > 0.0f || sv > 0.0f) {
+    // A point in the unit disk, stretched along U and V.
+    const float r = std::sqrt(random_.uniform()), phi = 2.0f * kPi * random_.uniform();
+    direction = normalize(direction + normalize(*U) * (su * r * std::cos(phi)) +
+                          normalize(*V) * (sv * r * std::sin(phi)));
+  }
+  *result = rgb(request(P, direction, pvx::kRayGlossy, false, weight));
+  return result;
+}
+
+pvx::float3* RenderHost::traceReflection(pvx::float3* result, const pvx::float3* P,
+                                         const pvx::float3* direction, float glossiness,
+                                         float weight) {
+  float3 d = normalize(*direction);
+  const float g = std::clamp(glossiness, 0.0f, 1.0f);
+  if (g > 0.0f) {
+    const float cosMax = std::cos(g * kGlossyConeDegrees * kDegreesToRadians);
+    d = coneDirection(d, cosMax, random_.uniform(), random_.uniform());
+  }
+  *result = rgb(request(P, d, pvx::kRayReflection, false, weight));
+  return result;
+}
+
+pvx::float4* RenderHost::traceRefraction(pvx::float4* result, const pvx::float3* P,
+                                         const pvx::float3* direction, float roughness,
+                                         float weight) {
+  float3 d = normalize(*direction);
+  const float g = std::clamp(roughness, 0.0f, 1.0f);
+  if (g > 0.0f) {
+    const float cosMax = std::cos(g * kGlossyConeDegrees * kDegreesToRadians);
+    d = coneDirection(d, cosMax, random_.uniform(), random_.uniform());
+  }
+  *result = request(P, d, pvx::kRayTransmission, false, weight);
+  return result;
+}
+
+pvx::float3* RenderHost::occlusion(pvx::float3* result, const pvx::float3* P, const pvx::float3* N,
+                                   float) {
+  const float3 n = normalize(*N);
+  if (!(length(n) > 0.0f) || settings_.aoSamples <= 0) {
+    *result = float3(1.0f);
+    return result;
+  }
+  int open = 0;
+  for (int i = 0; i < settings_.aoSamples; ++i) {
+    const float u1 = random_.uniform(), u2 = random_.uniform();
+    Ray ray = offsetRay(*P, cosineDirection(n, u1, u2), n);
+    ray.tfar = aoDistance_;
+    ++counters_.rays;
+    if (!scene_.geometry().occluded(ray)) ++open;
+  }
+  *result = float3(static_cast<float>(open) / static_cast<float>(settings_.aoSamples));
+  return result;
+}
+
+pvx::float3* RenderHost::indirectDiffuse(pvx::float3* result, const pvx::float3* P,
+                                         const pvx::float3* N, float weight) {
+  *result = float3(0.0f);
+  const float3 n = normalize(*N);
+  const Frame& current = frame();
+  const float importance = current.importance * weight;
+  if (!(length(n) > 0.0f) || current.diffuseDepth >= settings_.diffuseDepth ||
+      static_cast<int>(frames_.size()) >= settings_.maxDepth ||
+      !(importance >= settings_.importanceCutoff) || settings_.indirectSamples <= 0) {
+    return result;
+  }
+  const int diffuseDepth = current.diffuseDepth + 1;
+  float3 sum(0.0f);
+  for (int i = 0; i < settings_.indirectSamples; ++i) {
+    const float u1 = random_.uniform(), u2 = random_.uniform();
+    const Ray ray = offsetRay(*P, cosineDirection(n, u1, u2), n);
+    // Cosine-weighted directions: the plain mean of what they see is the irradiance over pi.
+    const float3 c = rgb(traceShade(ray, pvx::kRayReflection, false, importance, diffuseDepth));
+    if (finite(c)) sum += c;
+  }
+  *result = sum * (1.0f / static_cast<float>(settings_.indirectSamples));
+  return result;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Random numbers and noise
+
+float RenderHost::random1() {
+  return random_.uniform();
+}
+
+pvx::float2* RenderHost::random2(pvx::float2* result) {
+  result->x = random_.uniform();
+  result->y = random_.uniform();
+  return result;
+}
+
+float RenderHost::noise4(const pvx::float4* p) {
+  return render::noise4(p->x, p->y, p->z, p->w);
+}
+float RenderHost::noise3(const pvx::float3* p) {
+  return render::noise3(p->x, p->y, p->z);
+}
+float RenderHost::noise2(const pvx::float2* p) {
+  return render::noise2(p->x, p->y);
+}
+float RenderHost::cellRandom(float identifier) {
+  return render::cellRandom(identifier);
+}
+float RenderHost::lookup49(const pvx::float3* p) {
+  return latticeValue(*p);
+}
+
+pvx::float3* RenderHost::cellVector(pvx::float3* result, const pvx::float3* cell) {
+  *result = render::cellVector(*cell);
+  return result;
+}
+
+}  // namespace tarvo::render

@@ -1,0 +1,157 @@
+// The host context of the renderer: what shaders call back into while they shade, and the two
+// ways of following a camera ray (the host-driven `shade` model and the `path` tracer).
+//
+// One RenderHost per render thread. Services read the hit being shaded from a small stack of
+// frames (ray kind, view-through flag, incoming direction, importance), so a trace from inside
+// a shader shades its own hit with the same host and returns.
+//
+// Ray kinds and view-through of each trace (what the environments and background geometry see):
+//
+//   service / ray                        kind                       viewThrough
+//   camera ray                           1                          0
+//   traceContinue (straight through)     4 when the hit's ray was   set when the hit's ray was
+//                                        a camera ray, else that    a camera ray or had it set
+//                                        ray's kind
+//   traceRay                             as asked                   set for a kind-4 ray going
+//                                                                   on along a camera (or view-
+//                                                                   through) ray's direction,
+//                                                                   as the shadow plane asks
+//   traceReflection                      2                          0
+//   traceSpecular, traceAnisotropic      4                          0
+//   traceRefraction                      32                         0
+//   indirectDiffuse rays                 2                          0
+//   path tracer bounces                  the scatterKind returned   set for a kind-4 straight
+//                                                                   continuation of a camera or
+//                                                                   view-through ray
+//   shadow rays (material `shadow`)      the kind of the ray whose  0
+//                                        hit asked for the light
+//
+// So camera rays continued through a surface still see the backplate and the flat background,
+// and reflections see the environment image.
+//
+// Glossy traces spread over a cone: traceReflection and traceRefraction pick one direction
+// uniformly in the cone of half-angle clamp(glossiness, 0, 1) x 45 degrees about the direction
+// asked for; traceAnisotropic spreads R along U and V by tan(glossiness x 45 degrees) each. A
+// trace whose importance (the product of the weights along the way) is below the cut-off, or
+// that would exceed the depth limit, answers black. Occlusion and indirect diffuse send
+// cosine-weighted rays about N; occlusion answers the open fraction within the AO reach.
+#ifndef TARVO_HOST_RENDER_RENDER_HOST_H
+#define TARVO_HOST_RENDER_RENDER_HOST_H
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "host/render/scene.h"
+
+namespace tarvo::render {
+
+struct RenderCounters {
+  uint64_t rays = 0;         // every ray cast: camera, traced, shadow and occlusion rays
+  uint64_t samples = 0;      // camera samples
+  uint64_t shaderCalls = 0;  // calls of shader entry points
+  void add(const RenderCounters& o) {
+    rays += o.rays;
+    samples += o.samples;
+    shaderCalls += o.shaderCalls;
+  }
+};
+
+class RenderHost final : public pvx::IHostContext {
+ public:
+  explicit RenderHost(const Scene& scene);
+
+  // Colour and alpha of one camera sample of pixel (px, py); the sample's random numbers
+  // depend only on the seed, the pixel and the sample index.
+  pvx::float4 renderSample(int px, int py, int sampleIndex);
+
+  // Follows one ray in the host-driven model (as the trace services do) or as a path; public
+  // for tests.
+  pvx::float4 traceShade(const Ray& ray, int32_t kind, bool viewThrough, float importance,
+                         int diffuseDepth);
+  pvx::float4 tracePath(Ray ray);
+
+  const RenderCounters& counters() const { return counters_; }
+  void resetCounters() { counters_ = RenderCounters(); }
+  // Seeds the random numbers as renderSample does (for tests driving the services directly).
+  void seed(uint64_t pixel, uint64_t sampleIndex);
+
+  // ---- IHostContext
+  const pvx::LightSample* lightSamples(int32_t flags, const pvx::float3* P,
+                                       const pvx::float3* N) override;
+  pvx::float3* ambientLight(pvx::float3* result, const pvx::float3* P,
+                            const pvx::float3* N) override;
+  pvx::float3* shadowTransmission(pvx::float3* result, const pvx::float3* P,
+                                  const pvx::float3* lightP) override;
+  pvx::float3* traceRay(pvx::float3* result, int32_t rayKind, const pvx::float3* origin,
+                        const pvx::float3* direction, float weight) override;
+  pvx::float3* traceSpecular(pvx::float3* result, const pvx::float3* origin,
+                             const pvx::float3* direction, float weight) override;
+  pvx::float4* traceContinue(pvx::float4* result, const pvx::float3* P, const pvx::float3* I,
+                             float weight) override;
+  pvx::float3* traceAnisotropic(pvx::float3* result, const pvx::float3* P, const pvx::float3* R,
+                                const pvx::float3* U, const pvx::float3* V, float glossinessU,
+                                float glossinessV, float weight) override;
+  pvx::float3* traceReflection(pvx::float3* result, const pvx::float3* P,
+                               const pvx::float3* direction, float glossiness,
+                               float weight) override;
+  pvx::float4* traceRefraction(pvx::float4* result, const pvx::float3* P,
+                               const pvx::float3* direction, float roughness,
+                               float weight) override;
+  pvx::float3* occlusion(pvx::float3* result, const pvx::float3* P, const pvx::float3* N,
+                         float weight) override;
+  pvx::float3* indirectDiffuse(pvx::float3* result, const pvx::float3* P, const pvx::float3* N,
+                               float weight) override;
+  float random1() override;
+  pvx::float2* random2(pvx::float2* result) override;
+  float noise4(const pvx::float4* pointAndPhase) override;
+  float noise3(const pvx::float3* point) override;
+  float noise2(const pvx::float2* point) override;
+  float cellRandom(float identifier) override;
+  float lookup49(const pvx::float3* latticePoint) override;
+  pvx::float3* cellVector(pvx::float3* result, const pvx::float3* cell) override;
+
+  // The light sample records are kept per nesting level, in a ring of this many lists.
+  static constexpr int kListsPerLevel = 4;
+
+ private:
+  struct Frame {
+    int32_t rayKind = pvx::kRayCamera;
+    bool viewThrough = false;
+    float3 I{0.0f, 0.0f, -1.0f};
+    float importance = 1.0f;
+    int diffuseDepth = 0;
+  };
+
+  // Shading state of a hit, ready for a material entry point.
+  void fillHit(pvx::ShadingState* s, const Ray& ray, const Hit& hit, const SurfacePoint& p,
+               const ShaderInstance* material, int32_t kind, bool viewThrough, float outsideIor,
+               float mediumIor) const;
+  pvx::float4 environment(const Ray& ray, int32_t kind, bool viewThrough);
+  // Unshadowed colour and transmission of a light for a point; false when it gives nothing.
+  bool queryLight(const Light& light, float3 P, float3 N, float3* color, float3* transmission,
+                  float3* towardsLight);
+  float3 transmission(float3 from, float3 to);
+  Ray offsetRay(float3 P, float3 direction, float3 Ng) const;
+  Ray spawn(float3 P, float3 direction) const;
+  // A traced colour for a shader's request, importance and depth checks included.
+  pvx::float4 request(const pvx::float3* origin, float3 direction, int32_t kind, bool viewThrough,
+                      float weight);
+  const Frame& frame() const { return frames_.empty() ? rootFrame_ : frames_.back(); }
+
+  const Scene& scene_;
+  const RenderSettings& settings_;
+  Random random_;
+  pvx::RasterInfo raster_{};
+  float epsilon_;
+  float aoDistance_;
+  Frame rootFrame_;
+  std::vector<Frame> frames_;
+  std::vector<std::array<std::vector<pvx::LightSample>, kListsPerLevel>> lightLists_;
+  std::vector<int> lightListCursor_;
+  RenderCounters counters_;
+};
+
+}  // namespace tarvo::render
+
+#endif  // TARVO_HOST_RENDER_RENDER_HOST_H

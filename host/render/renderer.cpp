@@ -1,0 +1,227 @@
+#include "host/render/renderer.h"
+
+#include <OpenImageIO/imagebuf.h>
+#include <OpenImageIO/imagebufalgo.h>
+#include <tbb/blocked_range.h>
+#include <tbb/enumerable_thread_specific.h>
+#include <tbb/parallel_for.h>
+#include <tbb/task_arena.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace tarvo::render {
+
+namespace {
+
+constexpr int kTileSize = 16;
+
+struct Tile {
+  int x0, y0, x1, y1;
+};
+
+}  // namespace
+
+Film renderScene(const Scene& scene, RenderStats* stats, const std::atomic<bool>* cancel,
+                 const ProgressFunction& progress) {
+  const RenderSettings& settings = scene.settings;
+  Film film;
+  film.width = settings.width;
+  film.height = settings.height;
+  film.pixels.assign(static_cast<size_t>(film.width) * static_cast<size_t>(film.height),
+                     pvx::float4(0.0f, 0.0f, 0.0f, 0.0f));
+  std::vector<Tile> tiles;
+  for (int y = 0; y < film.height; y += kTileSize) {
+    for (int x = 0; x < film.width; x += kTileSize) {
+      tiles.push_back(
+          {x, y, std::min(x + kTileSize, film.width), std::min(y + kTileSize, film.height)});
+    }
+  }
+  const int threads = settings.threads > 0 ? settings.threads
+                                           : static_cast<int>(std::thread::hardware_concurrency());
+  std::atomic<size_t> tilesDone{0};
+  std::atomic<bool> stopped{false};
+  tbb::enumerable_thread_specific<std::unique_ptr<RenderHost>> hosts;
+  const auto start = std::chrono::steady_clock::now();
+  const auto elapsed = [&] {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  };
+
+  // The watcher reports progress until the tiles are done.
+  std::mutex mutex;
+  std::condition_variable finished;
+  bool done = false;
+  std::thread watcher;
+  if (progress) {
+    watcher = std::thread([&] {
+      std::unique_lock<std::mutex> lock(mutex);
+      while (!finished.wait_for(lock, std::chrono::milliseconds(250), [&] { return done; })) {
+        progress(static_cast<double>(tilesDone.load()) / static_cast<double>(tiles.size()),
+                 elapsed());
+      }
+    });
+  }
+
+  tbb::task_arena arena(std::max(1, threads));
+  arena.execute([&] {
+    tbb::parallel_for(
+        tbb::blocked_range<size_t>(0, tiles.size(), 1),
+        [&](const tbb::blocked_range<size_t>& range) {
+          std::unique_ptr<RenderHost>& host = hosts.local();
+          if (!host) host = std::make_unique<RenderHost>(scene);
+          for (size_t i = range.begin(); i != range.end(); ++i) {
+            if ((cancel && cancel->load()) || stopped.load()) {
+              stopped = true;
+              return;
+            }
+            const Tile& tile = tiles[i];
+            for (int y = tile.y0; y < tile.y1; ++y) {
+              for (int x = tile.x0; x < tile.x1; ++x) {
+                pvx::float4 sum(0.0f);
+                for (int s = 0; s < settings.samples; ++s) {
+                  const pvx::float4 c = host->renderSample(x, y, s);
+                  // A sample that went wrong inside a shader (NaN, infinity) is dropped
+                  // rather than spoiling the pixel.
+                  if (std::isfinite(c.x) && std::isfinite(c.y) && std::isfinite(c.z) &&
+                      std::isfinite(c.w)) {
+                    sum = sum + c;
+                  }
+                }
+                film.at(x, y) = sum * (1.0f / static_cast<float>(std::max(1, settings.samples)));
+              }
+            }
+            ++tilesDone;
+          }
+        },
+        tbb::simple_partitioner());
+  });
+
+  if (watcher.joinable()) {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      done = true;
+    }
+    finished.notify_all();
+    watcher.join();
+  }
+  if (stats) {
+    stats->seconds = elapsed();
+    stats->threads = std::max(1, threads);
+    stats->counters = RenderCounters();
+    for (const auto& host : hosts) {
+      if (host) stats->counters.add(host->counters());
+    }
+    stats->interrupted = stopped.load();
+  }
+  if (progress && !stopped.load()) progress(1.0, elapsed());
+  return film;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+std::string extensionOf(const std::string& path) {
+  const size_t dot = path.find_last_of('.');
+  const size_t slash = path.find_last_of('/');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+  std::string ext = path.substr(dot + 1);
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return ext;
+}
+
+void drawLabels(OIIO::ImageBuf& image, const Scene& scene, bool linear) {
+  for (const Label& label : scene.labels) {
+    float x, y;
+    if (label.screen) {
+      x = label.anchor.x * static_cast<float>(image.spec().width);
+      y = label.anchor.y * static_cast<float>(image.spec().height);
+    } else if (!scene.camera.project(label.anchor, image.spec().width, image.spec().height, &x,
+                                     &y)) {
+      continue;
+    }
+    const int size =
+        label.size > 0.0f ? static_cast<int>(label.size) : std::max(9, image.spec().height / 45);
+    const float white = 1.0f;
+    const float color[4] = {white, white, linear ? 1.0f : white, 1.0f};
+    // OpenImageIO looks for the font in the usual system font folders.
+    for (const char* font : {"DejaVuSans", "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+                             "LiberationSans-Regular"}) {
+      if (OIIO::ImageBufAlgo::render_text(
+              image, static_cast<int>(x), static_cast<int>(y), label.text, size, font, color,
+              OIIO::ImageBufAlgo::TextAlignX::Center, OIIO::ImageBufAlgo::TextAlignY::Center, 2)) {
+        break;
+      }
+      (void)image.geterror();
+    }
+  }
+}
+
+}  // namespace
+
+bool isSupportedOutput(const std::string& path) {
+  const std::string ext = extensionOf(path);
+  return ext == "png" || ext == "exr";
+}
+
+void writeImage(const std::string& path, const Film& film, const Scene& scene) {
+  const std::string ext = extensionOf(path);
+  if (ext != "png" && ext != "exr") {
+    throw OutputError("cannot write '" + path +
+                      "': the output must end in .png (8-bit sRGB) or .exr (linear float)");
+  }
+  const bool png = ext == "png";
+  const RenderSettings& settings = scene.settings;
+  const float gain = std::exp2(settings.exposure);
+  OIIO::ImageSpec spec(film.width, film.height, 4, OIIO::TypeDesc::FLOAT);
+  spec.channelnames = {"R", "G", "B", "A"};
+  spec.alpha_channel = 3;
+  OIIO::ImageBuf image(spec);
+  std::vector<float> row(static_cast<size_t>(film.width) * 4);
+  for (int y = 0; y < film.height; ++y) {
+    for (int x = 0; x < film.width; ++x) {
+      const pvx::float4 c = film.at(x, y);
+      float* out = &row[static_cast<size_t>(x) * 4];
+      const float rgb[3] = {c.x * gain, c.y * gain, c.z * gain};
+      for (int k = 0; k < 3; ++k)
+        out[k] = png ? linearToSrgb(rgb[k]) : rgb[k];
+      out[3] = settings.opaque ? 1.0f : std::clamp(c.w, 0.0f, 1.0f);
+    }
+    image.set_pixels(OIIO::ROI(0, film.width, y, y + 1, 0, 1, 0, 4), OIIO::TypeDesc::FLOAT,
+                     row.data());
+  }
+  drawLabels(image, scene, !png);
+  if (png) {
+    image.specmod().attribute("oiio:ColorSpace", "sRGB");
+  } else {
+    image.specmod().attribute("oiio:ColorSpace", "Linear");
+  }
+
+  // Same folder, same extension (the writer picks the format by it), another name.
+  const size_t slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::string temporary =
+      folder + "." + base + ".partial-" + std::to_string(static_cast<long>(getpid())) + "." + ext;
+  const bool written = image.write(temporary, png ? OIIO::TypeDesc::UINT8 : OIIO::TypeDesc::FLOAT);
+  if (!written) {
+    std::remove(temporary.c_str());
+    std::string reason = image.geterror();
+    throw OutputError("cannot write '" + path +
+                      "': " + (reason.empty() ? std::string("the image writer failed") : reason));
+  }
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    std::remove(temporary.c_str());
+    throw OutputError("cannot write '" + path + "': the finished file could not be moved there");
+  }
+}
+
+}  // namespace tarvo::render

@@ -1,0 +1,145 @@
+// A scene as the renderer holds it: the loaded shader library, shader instances bound by name,
+// geometry, lights, the environment, the camera and the render settings.
+#ifndef TARVO_HOST_RENDER_SCENE_H
+#define TARVO_HOST_RENDER_SCENE_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/parameter_table.h"
+#include "host/plugin_library.h"
+#include "host/render/geometry.h"
+#include "host/render/math.h"
+#include "host/render/textures.h"
+#include "tarvo/tarvo.h"
+
+namespace tarvo::render {
+
+// One shader instance: the bound shader, its kind and capability mask, and where its
+// declared varyings go in the state's varying block (-1 when not declared).
+struct ShaderInstance {
+  std::string name;
+  std::unique_ptr<host::BoundShader> bound;
+  int32_t kind = 0;
+  int32_t mask = 0;
+  int uvOffset = -1;
+  int uv1Offset = -1;
+  int tangentOffset = -1;
+  int bitangentOffset = -1;
+  int colorOffset = -1;
+
+  const std::string& className() const { return bound->className(); }
+  const pvx::MaterialShader* material() const { return bound->material(); }
+  const pvx::LightShader* light() const { return bound->light(); }
+  const pvx::EnvironmentShader* environment() const { return bound->environment(); }
+  bool has(int32_t capability) const { return (mask & capability) != 0; }
+};
+
+// A light: where it sits, where it aims, and the light shader answering its queries. A
+// diffuse-only light carries the tag materials read as "no highlight".
+struct Light {
+  std::string name;
+  float3 position{0.0f, 0.0f, 5.0f};
+  float3 axis{0.0f, 0.0f, -1.0f};
+  int shader = -1;
+  bool diffuseOnly = false;
+};
+
+// A pinhole camera; the world is z-up like the environments' latitude-longitude mapping.
+struct Camera {
+  float3 position{0.0f, -10.0f, 2.0f};
+  float3 target{0.0f, 0.0f, 0.0f};
+  float3 up{0.0f, 0.0f, 1.0f};
+  float fovY = 40.0f;  // degrees, vertical
+
+  // Direction through the continuous raster position (x right, y down, pixels).
+  float3 direction(float x, float y, int width, int height) const;
+  // Raster position of a world point; false when it lies behind the camera.
+  bool project(float3 point, int width, int height, float* x, float* y) const;
+};
+
+enum class RenderMode { Shade, Path };
+
+struct RenderSettings {
+  int width = 640;
+  int height = 360;
+  int samples = 16;
+  RenderMode mode = RenderMode::Shade;
+  uint64_t seed = 1;
+  int threads = 0;                   // 0: every core
+  int maxDepth = 6;                  // nested traces (shade) or bounces (path)
+  int diffuseDepth = 1;              // nested indirect-diffuse rays in shade mode
+  int aoSamples = 1;                 // rays per occlusion query
+  float aoDistance = 0.0f;           // reach of occlusion rays; 0: the scene's radius
+  int indirectSamples = 1;           // rays per indirect-diffuse query
+  float importanceCutoff = 0.01f;    // traces whose importance falls below give black
+  float3 ambient{0.0f, 0.0f, 0.0f};  // answer of the ambient-light service
+  // What Ci holds before a material's shade runs: a material whose shade writes nothing shows
+  // this colour.
+  float4 prefill{0.8f, 0.2f, 0.8f, 1.0f};
+  bool opaque = false;    // write alpha 1 everywhere instead of the shaders' alpha
+  float exposure = 0.0f;  // stops, applied before writing
+};
+
+// Text drawn over the finished image at the raster position of a world point.
+// With `screen` set the anchor's x and y are fractions of the image width and height instead.
+struct Label {
+  std::string text;
+  float3 anchor{0.0f, 0.0f, 0.0f};
+  float size = 0.0f;  // pixels; 0 picks one from the image height
+  bool screen = false;
+};
+
+class Scene {
+ public:
+  explicit Scene(std::shared_ptr<const host::PluginLibrary> library);
+  ~Scene();
+  Scene(const Scene&) = delete;
+  Scene& operator=(const Scene&) = delete;
+
+  const host::PluginLibrary& library() const { return *library_; }
+
+  // Creates an instance of a catalogue class by name (throws host::PluginError with the
+  // nearest names for an unknown class). Matrices left all zero by the class are set to
+  // identity, the host's binding of an unset transform.
+  ShaderInstance& addShader(const std::string& name, const std::string& className);
+  // Adopts an instance made elsewhere (a host-side shader in tests).
+  ShaderInstance& addShader(const std::string& name, pvx::ShaderPtr shader,
+                            const std::string& className);
+  int findShader(const std::string& name) const;
+  const ShaderInstance& shader(int index) const { return *shaders_[static_cast<size_t>(index)]; }
+  ShaderInstance& shader(int index) { return *shaders_[static_cast<size_t>(index)]; }
+  const std::vector<std::unique_ptr<ShaderInstance>>& shaders() const { return shaders_; }
+
+  TextureLibrary& textures() { return textures_; }
+
+  // Geometry is set once, after every object is known.
+  void setObjects(std::vector<Object> objects);
+  const Geometry& geometry() const { return *geometry_; }
+  bool hasGeometry() const { return geometry_ != nullptr; }
+
+  Camera camera;
+  RenderSettings settings;
+  std::vector<Light> lights;
+  int environment = -1;
+  std::vector<Label> labels;
+  std::string title;  // shown in progress output
+
+  // True when some material of the scene has a shadow entry (shadow rays must then ask it).
+  bool anyShadowEntry() const { return anyShadowEntry_; }
+
+ private:
+  ShaderInstance& adopt(const std::string& name, std::unique_ptr<host::BoundShader> bound);
+
+  std::shared_ptr<const host::PluginLibrary> library_;
+  TextureLibrary textures_;
+  std::vector<std::unique_ptr<ShaderInstance>> shaders_;
+  std::unique_ptr<Geometry> geometry_;
+  bool anyShadowEntry_ = false;
+};
+
+}  // namespace tarvo::render
+
+#endif  // TARVO_HOST_RENDER_SCENE_H

@@ -1,0 +1,756 @@
+#include "host/render/scene_file.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "host/nearest_names.h"
+#include "host/render/json_positions.h"
+#include "host/render/sky.h"
+
+namespace tarvo::render {
+
+namespace {
+
+using nlohmann::json;
+
+std::string describe(const json& value) {
+  switch (value.type()) {
+    case json::value_t::null:
+      return "null";
+    case json::value_t::boolean:
+      return value.get<bool>() ? "true" : "false";
+    case json::value_t::string:
+      return "the string \"" + value.get<std::string>() + "\"";
+    case json::value_t::array:
+      return "an array of " + std::to_string(value.size()) +
+             (value.size() == 1 ? " value" : " values");
+    case json::value_t::object:
+      return "an object";
+    default:
+      return "the number " + value.dump();
+  }
+}
+
+std::string expectedFor(host::ParamType type) {
+  switch (type) {
+    case host::ParamType::Bool:
+      return "a bool (true or false)";
+    case host::ParamType::Int:
+      return "an int (a whole number)";
+    case host::ParamType::Float:
+      return "a float (one number)";
+    case host::ParamType::Float2:
+      return "a float2 (an array of 2 numbers)";
+    case host::ParamType::Color:
+      return "a color (an array of 3 numbers)";
+    case host::ParamType::ColorAlpha:
+      return "a color4 (an array of 4 numbers)";
+    case host::ParamType::Mat3:
+      return "a mat3 (an array of 9 numbers, column by column)";
+    case host::ParamType::Mat4:
+      return "a mat4 (an array of 16 numbers, column by column)";
+    case host::ParamType::Texture1D:
+      return "a texture1d (\"clippingPlanes\", {\"planes\": [...]}, {\"texels\": [...]} or "
+             "{\"file\": ...})";
+    case host::ParamType::Texture2D:
+      return "a texture2d (a file name, {\"file\": ...} or {\"generated\": \"sky\"})";
+    case host::ParamType::TextureCube:
+      return "a texturecube (a latitude-longitude file name, {\"file\": ...}, "
+             "{\"faces\": [6 file names]} or {\"generated\": \"sky\"})";
+  }
+  return "?";
+}
+
+std::vector<std::string> catalogueNames() {
+  std::vector<std::string> names;
+  for (const pvx::CatalogueEntry& entry : pvx::kCatalogue)
+    names.emplace_back(entry.className);
+  return names;
+}
+
+const char* kindName(int32_t kind) {
+  switch (kind) {
+    case pvx::kKindMaterial:
+      return "material";
+    case pvx::kKindLight:
+      return "light";
+    default:
+      return "environment";
+  }
+}
+
+class Loader {
+ public:
+  Loader(const std::string& text, std::string name, std::string folder,
+         std::shared_ptr<const host::PluginLibrary> library)
+      : text_(text),
+        name_(std::move(name)),
+        folder_(std::move(folder)),
+        library_(std::move(library)) {}
+
+  std::unique_ptr<Scene> load() {
+    try {
+      root_ = json::parse(text_);
+    } catch (const json::parse_error& e) {
+      const TextPosition p = positionOf(text_, e.byte > 0 ? e.byte - 1 : 0);
+      std::string what = e.what();
+      // nlohmann's message: "[json.exception.parse_error.101] parse error at line 3, column 5:
+      // syntax error while parsing ... - <detail>"; keep the part after the position.
+      const size_t colon = what.find(": ", what.find("parse error"));
+      const std::string detail = colon == std::string::npos ? what : what.substr(colon + 2);
+      throw SceneError(prefix(p) + "this is not valid JSON: " + detail);
+    }
+    positions_ = JsonPositions(text_);
+    if (!root_.is_object()) fail("", "a scene file holds one JSON object");
+    scene_ = std::make_unique<Scene>(library_);
+    checkKeys(root_, "", "the scene",
+              {"title", "camera", "settings", "shaders", "objects", "lights", "environment",
+               "clippingPlanes", "labels"});
+    if (root_.contains("title")) scene_->title = string(root_["title"], "/title", "the title");
+    if (root_.contains("clippingPlanes")) readClippingPlanes();
+    if (root_.contains("camera")) readCamera();
+    if (root_.contains("settings")) readSettings();
+    if (root_.contains("shaders")) readShaders();
+    readObjects();
+    if (root_.contains("lights")) readLights();
+    if (root_.contains("environment")) readEnvironment();
+    if (root_.contains("labels")) readLabels();
+    return std::move(scene_);
+  }
+
+ private:
+  // ---- messages
+  std::string prefix(TextPosition p) const {
+    if (p.line == 0) return name_ + ": ";
+    return name_ + ":" + std::to_string(p.line) + ":" + std::to_string(p.column) + ": ";
+  }
+  [[noreturn]] void fail(const std::string& pointer, const std::string& message) const {
+    throw SceneError(prefix(positions_.value(pointer)) + message);
+  }
+  [[noreturn]] void failAtKey(const std::string& pointer, const std::string& message) const {
+    throw SceneError(prefix(positions_.key(pointer)) + message);
+  }
+  static std::string suggestion(const std::string& name, const std::vector<std::string>& options) {
+    const std::vector<std::string> nearest = host::nearestNames(name, options);
+    return nearest.empty() ? std::string() : "; did you mean " + host::quoteList(nearest) + "?";
+  }
+
+  // ---- typed reads
+  void checkKeys(const json& object, const std::string& pointer, const std::string& what,
+                 const std::vector<std::string>& allowed) const {
+    for (const auto& item : object.items()) {
+      if (std::find(allowed.begin(), allowed.end(), item.key()) != allowed.end()) continue;
+      failAtKey(childPointer(pointer, item.key()),
+                what + " has no setting '" + item.key() + "'" + suggestion(item.key(), allowed));
+    }
+  }
+  const json& object(const json& value, const std::string& pointer, const std::string& what) const {
+    if (!value.is_object()) fail(pointer, what + " must be an object, not " + describe(value));
+    return value;
+  }
+  float number(const json& value, const std::string& pointer, const std::string& what) const {
+    if (!value.is_number()) fail(pointer, what + " must be a number, not " + describe(value));
+    return value.get<float>();
+  }
+  int integer(const json& value, const std::string& pointer, const std::string& what) const {
+    if (!value.is_number_integer()) {
+      fail(pointer, what + " must be a whole number, not " + describe(value));
+    }
+    return value.get<int>();
+  }
+  bool boolean(const json& value, const std::string& pointer, const std::string& what) const {
+    if (!value.is_boolean()) fail(pointer, what + " must be true or false, not " + describe(value));
+    return value.get<bool>();
+  }
+  std::string string(const json& value, const std::string& pointer, const std::string& what) const {
+    if (!value.is_string()) fail(pointer, what + " must be a string, not " + describe(value));
+    return value.get<std::string>();
+  }
+  std::vector<float> numbers(const json& value, const std::string& pointer, const std::string& what,
+                             size_t count) const {
+    if (!value.is_array() || value.size() != count) {
+      fail(pointer, what + " must be an array of " + std::to_string(count) + " numbers, not " +
+                        describe(value));
+    }
+    std::vector<float> result;
+    for (size_t i = 0; i < count; ++i)
+      result.push_back(number(value[i], childPointer(pointer, i), what + " element"));
+    return result;
+  }
+  float3 vec3(const json& value, const std::string& pointer, const std::string& what) const {
+    const std::vector<float> v = numbers(value, pointer, what, 3);
+    return {v[0], v[1], v[2]};
+  }
+  std::string file(const std::string& relative) const {
+    if (relative.empty() || relative[0] == '/' || folder_.empty()) return relative;
+    return folder_ + "/" + relative;
+  }
+
+  // ---- sections
+  void readCamera() {
+    const std::string p = "/camera";
+    const json& c = object(root_["camera"], p, "camera");
+    checkKeys(c, p, "camera", {"position", "lookAt", "up", "fov"});
+    Camera& camera = scene_->camera;
+    if (c.contains("position"))
+      camera.position = vec3(c["position"], p + "/position", "camera position");
+    if (c.contains("lookAt")) camera.target = vec3(c["lookAt"], p + "/lookAt", "camera lookAt");
+    if (c.contains("up")) camera.up = vec3(c["up"], p + "/up", "camera up");
+    if (c.contains("fov")) camera.fovY = number(c["fov"], p + "/fov", "camera fov");
+    if (!(camera.fovY > 0.0f && camera.fovY < 180.0f)) {
+      fail(p + "/fov", "camera fov must lie between 0 and 180 degrees");
+    }
+    if (!(length(cross(normalize(camera.target - camera.position), camera.up)) > 1e-6f)) {
+      fail(p, "the camera looks along its up direction (or at its own position)");
+    }
+  }
+
+  void readSettings() {
+    const std::string p = "/settings";
+    const json& s = object(root_["settings"], p, "settings");
+    const std::vector<std::string> known = {
+        "width",     "height",     "samples",         "mode",
+        "seed",      "threads",    "maxDepth",        "diffuseDepth",
+        "aoSamples", "aoDistance", "indirectSamples", "importanceCutoff",
+        "ambient",   "prefill",    "opaque",          "exposure"};
+    checkKeys(s, p, "settings", known);
+    RenderSettings& r = scene_->settings;
+    const auto positive = [&](const char* key, int* target) {
+      if (!s.contains(key)) return;
+      const int v = integer(s[key], childPointer(p, key), std::string("setting '") + key + "'");
+      if (v < 1)
+        fail(childPointer(p, key), std::string("setting '") + key + "' must be at least 1");
+      *target = v;
+    };
+    const auto counted = [&](const char* key, int* target) {
+      if (!s.contains(key)) return;
+      const int v = integer(s[key], childPointer(p, key), std::string("setting '") + key + "'");
+      if (v < 0)
+        fail(childPointer(p, key), std::string("setting '") + key + "' cannot be negative");
+      *target = v;
+    };
+    positive("width", &r.width);
+    positive("height", &r.height);
+    positive("samples", &r.samples);
+    counted("threads", &r.threads);
+    positive("maxDepth", &r.maxDepth);
+    counted("diffuseDepth", &r.diffuseDepth);
+    counted("aoSamples", &r.aoSamples);
+    counted("indirectSamples", &r.indirectSamples);
+    if (s.contains("seed")) {
+      r.seed = static_cast<uint64_t>(integer(s["seed"], p + "/seed", "setting 'seed'"));
+    }
+    if (s.contains("mode")) {
+      const std::string mode = string(s["mode"], p + "/mode", "setting 'mode'");
+      if (mode == "shade") {
+        r.mode = RenderMode::Shade;
+      } else if (mode == "path") {
+        r.mode = RenderMode::Path;
+      } else {
+        fail(p + "/mode", "setting 'mode' is 'shade' or 'path', not '" + mode + "'" +
+                              suggestion(mode, {"shade", "path"}));
+      }
+    }
+    if (s.contains("aoDistance"))
+      r.aoDistance = number(s["aoDistance"], p + "/aoDistance", "setting 'aoDistance'");
+    if (s.contains("importanceCutoff"))
+      r.importanceCutoff =
+          number(s["importanceCutoff"], p + "/importanceCutoff", "setting 'importanceCutoff'");
+    if (s.contains("ambient")) r.ambient = vec3(s["ambient"], p + "/ambient", "setting 'ambient'");
+    if (s.contains("prefill")) {
+      const std::vector<float> v = numbers(s["prefill"], p + "/prefill", "setting 'prefill'", 4);
+      r.prefill = {v[0], v[1], v[2], v[3]};
+    }
+    if (s.contains("opaque")) r.opaque = boolean(s["opaque"], p + "/opaque", "setting 'opaque'");
+    if (s.contains("exposure"))
+      r.exposure = number(s["exposure"], p + "/exposure", "setting 'exposure'");
+  }
+
+  void readShaders() {
+    const std::string p = "/shaders";
+    const json& shaders = object(root_["shaders"], p, "shaders");
+    for (const auto& item : shaders.items()) {
+      const std::string sp = childPointer(p, item.key());
+      const std::string label = "shader '" + item.key() + "'";
+      const json& entry = object(item.value(), sp, label);
+      checkKeys(entry, sp, label, {"class", "parameters"});
+      if (!entry.contains("class")) fail(sp, label + " needs a \"class\"");
+      const std::string className = string(entry["class"], sp + "/class", label + " class");
+      if (pvx::findCatalogueIndex(className) < 0) {
+        fail(sp + "/class", label + ": there is no shader class '" + className + "'" +
+                                suggestion(className, catalogueNames()));
+      }
+      ShaderInstance* instance = nullptr;
+      try {
+        instance = &scene_->addShader(item.key(), className);
+      } catch (const std::exception& e) {
+        fail(sp + "/class", label + ": " + e.what());
+      }
+      if (!entry.contains("parameters")) continue;
+      const std::string pp = sp + "/parameters";
+      const json& parameters = object(entry["parameters"], pp, label + " parameters");
+      for (const auto& parameter : parameters.items()) {
+        setParameter(*instance, parameter.key(), parameter.value(),
+                     childPointer(pp, parameter.key()));
+      }
+    }
+  }
+
+  void setParameter(ShaderInstance& instance, const std::string& name, const json& value,
+                    const std::string& pointer) {
+    const std::string owner = "shader '" + instance.name + "' (" + instance.className() + ")";
+    const host::ParameterRecord* record = instance.bound->table().find(name);
+    if (record == nullptr) {
+      const std::vector<std::string> names = instance.bound->table().names();
+      failAtKey(pointer, owner + " has no parameter '" + name + "'" +
+                             (names.empty() ? std::string(" (the class declares none yet)")
+                                            : suggestion(name, names)));
+    }
+    const std::string what = owner + ", parameter '" + name + "'";
+    const auto wrongType = [&] {
+      fail(pointer, what + ": expected " + expectedFor(record->type) + ", got " + describe(value));
+    };
+    host::BoundShader& bound = *instance.bound;
+    switch (record->type) {
+      case host::ParamType::Bool:
+        if (!value.is_boolean()) wrongType();
+        bound.set(name, value.get<bool>());
+        return;
+      case host::ParamType::Int:
+        if (!value.is_number_integer()) wrongType();
+        bound.set(name, value.get<int32_t>());
+        return;
+      case host::ParamType::Float:
+        if (!value.is_number()) wrongType();
+        bound.set(name, value.get<float>());
+        return;
+      case host::ParamType::Float2:
+      case host::ParamType::Color:
+      case host::ParamType::ColorAlpha:
+      case host::ParamType::Mat3:
+      case host::ParamType::Mat4: {
+        const size_t count = static_cast<size_t>(host::floatCount(record->type));
+        if (!value.is_array() || value.size() != count) wrongType();
+        std::vector<double> numbers;
+        for (size_t i = 0; i < count; ++i) {
+          if (!value[i].is_number()) {
+            fail(childPointer(pointer, i), what + ": element " + std::to_string(i) +
+                                               " must be a number, not " + describe(value[i]));
+          }
+          numbers.push_back(value[i].get<double>());
+        }
+        bound.setNumbers(name, numbers);
+        return;
+      }
+      case host::ParamType::Texture2D:
+        bound.set(name, texture2D(value, pointer, what, [&] { wrongType(); }));
+        return;
+      case host::ParamType::Texture1D:
+        bound.set(name, texture1D(value, pointer, what, [&] { wrongType(); }));
+        return;
+      case host::ParamType::TextureCube:
+        bound.set(name, textureCube(value, pointer, what, [&] { wrongType(); }));
+        return;
+    }
+  }
+
+  template <class Fail>
+  TextureOptions textureOptions(const json& value, const std::string& pointer,
+                                const std::string& what, Fail&& wrongType) {
+    TextureOptions options;
+    if (!value.is_object()) return options;
+    checkKeys(value, pointer, what, {"file", "colorspace", "wrap", "generated", "faces"});
+    if (value.contains("colorspace")) {
+      const std::string cs =
+          value["colorspace"].is_string() ? value["colorspace"].get<std::string>() : "";
+      if (cs == "srgb") {
+        options.colorSpace = ColorSpace::SRGB;
+      } else if (cs == "linear") {
+        options.colorSpace = ColorSpace::Linear;
+      } else if (cs == "auto") {
+        options.colorSpace = ColorSpace::Auto;
+      } else {
+        fail(pointer + "/colorspace", what +
+                                          ": colorspace is \"srgb\", \"linear\" or \"auto\", not " +
+                                          describe(value["colorspace"]));
+      }
+    }
+    if (value.contains("wrap")) {
+      const std::string w = value["wrap"].is_string() ? value["wrap"].get<std::string>() : "";
+      if (w == "periodic") {
+        options.wrap = Wrap::Periodic;
+      } else if (w == "clamp") {
+        options.wrap = Wrap::Clamp;
+      } else if (w == "black") {
+        options.wrap = Wrap::Black;
+      } else {
+        fail(pointer + "/wrap", what + ": wrap is \"periodic\", \"clamp\" or \"black\", not " +
+                                    describe(value["wrap"]));
+      }
+    }
+    (void)wrongType;
+    return options;
+  }
+
+  pvx::ITexture2D* generated(const json& value, const std::string& pointer,
+                             const std::string& what) {
+    const std::string kind = value.is_string() ? value.get<std::string>() : "";
+    if (kind != "sky") {
+      fail(pointer, what + ": the host generates only \"sky\", not " + describe(value));
+    }
+    if (sky_ == nullptr) sky_ = scene_->textures().image2D(generateSky(), Wrap::Periodic);
+    return sky_;
+  }
+
+  template <class Fail>
+  pvx::ITexture2D* texture2D(const json& value, const std::string& pointer, const std::string& what,
+                             Fail&& wrongType) {
+    if (value.is_null()) return nullptr;
+    std::string path;
+    TextureOptions options;
+    if (value.is_string()) {
+      path = value.get<std::string>();
+    } else if (value.is_object()) {
+      options = textureOptions(value, pointer, what, wrongType);
+      if (value.contains("generated"))
+        return generated(value["generated"], pointer + "/generated", what);
+      if (!value.contains("file") || !value["file"].is_string()) wrongType();
+      path = value["file"].get<std::string>();
+    } else {
+      wrongType();
+    }
+    try {
+      return scene_->textures().file2D(file(path), options);
+    } catch (const TextureError& e) {
+      fail(value.is_object() ? pointer + "/file" : pointer, what + ": " + e.what());
+    }
+  }
+
+  template <class Fail>
+  pvx::ITexture1D* texture1D(const json& value, const std::string& pointer, const std::string& what,
+                             Fail&& wrongType) {
+    if (value.is_null()) return nullptr;
+    if (value.is_string() && value.get<std::string>() == "clippingPlanes") {
+      if (clippingPlanes_ == nullptr) {
+        clippingPlanes_ = scene_->textures().data1D(clippingPlaneTexels(planes_));
+      }
+      return clippingPlanes_;
+    }
+    if (!value.is_object()) wrongType();
+    checkKeys(value, pointer, what, {"planes", "texels", "file"});
+    if (value.contains("planes")) {
+      return scene_->textures().data1D(
+          clippingPlaneTexels(readPlanes(value["planes"], pointer + "/planes", what)));
+    }
+    if (value.contains("texels")) {
+      const json& texels = value["texels"];
+      if (!texels.is_array()) wrongType();
+      std::vector<pvx::float4> data;
+      for (size_t i = 0; i < texels.size(); ++i) {
+        const std::vector<float> v =
+            numbers(texels[i], childPointer(pointer + "/texels", i), what + " texel", 4);
+        data.emplace_back(v[0], v[1], v[2], v[3]);
+      }
+      return scene_->textures().data1D(std::move(data));
+    }
+    if (value.contains("file") && value["file"].is_string()) {
+      try {
+        return scene_->textures().file1D(file(value["file"].get<std::string>()));
+      } catch (const TextureError& e) {
+        fail(pointer + "/file", what + ": " + e.what());
+      }
+    }
+    wrongType();
+    return nullptr;
+  }
+
+  template <class Fail>
+  pvx::ITextureCube* textureCube(const json& value, const std::string& pointer,
+                                 const std::string& what, Fail&& wrongType) {
+    if (value.is_null()) return nullptr;
+    if (value.is_object() && value.contains("faces")) {
+      const json& faces = value["faces"];
+      if (!faces.is_array() || faces.size() != 6) {
+        fail(pointer + "/faces", what +
+                                     ": faces must be an array of 6 file names (+x, -x, +y, "
+                                     "-y, +z, -z), not " +
+                                     describe(faces));
+      }
+      const TextureOptions options = textureOptions(value, pointer, what, wrongType);
+      std::array<pvx::ITexture2D*, 6> textures{};
+      for (size_t i = 0; i < 6; ++i) {
+        const std::string fp = childPointer(pointer + "/faces", i);
+        const std::string name = string(faces[i], fp, what + " face");
+        try {
+          textures[i] = scene_->textures().file2D(file(name), options);
+        } catch (const TextureError& e) {
+          fail(fp, what + ": " + e.what());
+        }
+      }
+      return scene_->textures().cubeFromFaces(textures);
+    }
+    if (!value.is_string() && !value.is_object()) wrongType();
+    return scene_->textures().cubeFromLatLong(texture2D(value, pointer, what, wrongType));
+  }
+
+  std::vector<pvx::float4> readPlanes(const json& value, const std::string& pointer,
+                                      const std::string& what) const {
+    if (!value.is_array()) {
+      fail(pointer, what + ": planes must be an array of [a, b, c, d], not " + describe(value));
+    }
+    std::vector<pvx::float4> planes;
+    for (size_t i = 0; i < value.size(); ++i) {
+      const std::vector<float> v = numbers(value[i], childPointer(pointer, i), what + " plane", 4);
+      planes.emplace_back(v[0], v[1], v[2], v[3]);
+    }
+    return planes;
+  }
+
+  void readClippingPlanes() {
+    planes_ = readPlanes(root_["clippingPlanes"], "/clippingPlanes", "clippingPlanes");
+  }
+
+  Transform readTransform(const json& value, const std::string& pointer,
+                          const std::string& what) const {
+    object(value, pointer, what + " transform");
+    checkKeys(value, pointer, what + " transform", {"matrix", "translate", "rotate", "scale"});
+    try {
+      if (value.contains("matrix")) {
+        if (value.size() > 1) {
+          fail(pointer, what + " transform gives a matrix and other steps; give one or the other");
+        }
+        const std::vector<float> m = numbers(value["matrix"], pointer + "/matrix",
+                                             what + " transform matrix (column by column)", 16);
+        pvx::mat4 matrix;
+        std::copy(m.begin(), m.end(), matrix.m);
+        return Transform::fromMatrix(matrix);
+      }
+      Transform t;
+      if (value.contains("scale")) {
+        const json& s = value["scale"];
+        const float3 f =
+            s.is_number() ? float3(s.get<float>()) : vec3(s, pointer + "/scale", what + " scale");
+        t = Transform::scale(f);
+      }
+      if (value.contains("rotate")) {
+        // Degrees about x, then y, then z.
+        const float3 r = vec3(value["rotate"], pointer + "/rotate", what + " rotate");
+        t = Transform::rotate({1, 0, 0}, r.x) * t;
+        t = Transform::rotate({0, 1, 0}, r.y) * t;
+        t = Transform::rotate({0, 0, 1}, r.z) * t;
+      }
+      if (value.contains("translate")) {
+        t = Transform::translate(
+                vec3(value["translate"], pointer + "/translate", what + " translate")) *
+            t;
+      }
+      return t;
+    } catch (const std::domain_error& e) {
+      fail(pointer, what + ": " + e.what());
+    }
+  }
+
+  int materialIndex(const json& value, const std::string& pointer, const std::string& what) {
+    const std::string name = string(value, pointer, what + " material");
+    const int index = scene_->findShader(name);
+    if (index < 0) {
+      std::vector<std::string> names;
+      for (const auto& s : scene_->shaders())
+        if (s->kind == pvx::kKindMaterial) names.push_back(s->name);
+      fail(pointer, what + ": there is no shader '" + name + "'" + suggestion(name, names));
+    }
+    if (scene_->shader(index).kind != pvx::kKindMaterial) {
+      fail(pointer, what + ": shader '" + name + "' is a " + kindName(scene_->shader(index).kind) +
+                        ", not a material");
+    }
+    return index;
+  }
+
+  void readObjects() {
+    std::vector<Object> objects;
+    if (root_.contains("objects")) {
+      const std::string p = "/objects";
+      const json& list = root_["objects"];
+      if (!list.is_array()) fail(p, "objects must be an array, not " + describe(list));
+      for (size_t i = 0; i < list.size(); ++i) {
+        const std::string op = childPointer(p, i);
+        const json& entry = list[i];
+        Object o;
+        o.name = entry.is_object() && entry.contains("name") && entry["name"].is_string()
+                     ? entry["name"].get<std::string>()
+                     : "#" + std::to_string(i);
+        const std::string what = "object '" + o.name + "'";
+        object(entry, op, what);
+        checkKeys(entry, op, what,
+                  {"name", "type", "radius", "size", "file", "material", "transform",
+                   "castsShadows", "uvScale"});
+        if (!entry.contains("type"))
+          fail(op, what + " needs a \"type\" (sphere, plane, box or mesh)");
+        const std::string type = string(entry["type"], op + "/type", what + " type");
+        if (type == "sphere") {
+          o.kind = ShapeKind::Sphere;
+          if (entry.contains("radius"))
+            o.radius = number(entry["radius"], op + "/radius", what + " radius");
+          if (!(o.radius > 0.0f)) fail(op + "/radius", what + " radius must be positive");
+        } else if (type == "plane") {
+          o.kind = ShapeKind::Plane;
+          o.halfSize = float3(1e5f, 1e5f, 0.0f);
+          if (entry.contains("size")) {
+            const std::vector<float> s = numbers(entry["size"], op + "/size", what + " size", 2);
+            o.halfSize = float3(0.5f * s[0], 0.5f * s[1], 0.0f);
+          }
+        } else if (type == "box") {
+          o.kind = ShapeKind::Box;
+          if (entry.contains("size"))
+            o.halfSize = vec3(entry["size"], op + "/size", what + " size") * 0.5f;
+          if (!(o.halfSize.x > 0.0f && o.halfSize.y > 0.0f && o.halfSize.z > 0.0f)) {
+            fail(op + "/size", what + " size must be positive along every axis");
+          }
+        } else if (type == "mesh") {
+          o.kind = ShapeKind::Mesh;
+          if (!entry.contains("file")) fail(op, what + " needs a \"file\" (an OBJ mesh)");
+          const std::string name = string(entry["file"], op + "/file", what + " file");
+          try {
+            o.mesh = std::make_shared<Mesh>(loadObj(file(name)));
+          } catch (const GeometryError& e) {
+            fail(op + "/file", what + ": " + e.what());
+          }
+        } else {
+          fail(op + "/type", what + " type is sphere, plane, box or mesh, not '" + type + "'" +
+                                 suggestion(type, {"sphere", "plane", "box", "mesh"}));
+        }
+        if (entry.contains("uvScale")) {
+          const std::vector<float> s =
+              numbers(entry["uvScale"], op + "/uvScale", what + " uvScale", 2);
+          o.uvScale = float2(s[0], s[1]);
+        }
+        if (entry.contains("transform"))
+          o.transform = readTransform(entry["transform"], op + "/transform", what);
+        if (entry.contains("castsShadows"))
+          o.castsShadows =
+              boolean(entry["castsShadows"], op + "/castsShadows", what + " castsShadows");
+        if (entry.contains("material"))
+          o.material = materialIndex(entry["material"], op + "/material", what);
+        objects.push_back(std::move(o));
+      }
+    }
+    try {
+      scene_->setObjects(std::move(objects));
+    } catch (const GeometryError& e) {
+      fail("/objects", e.what());
+    }
+  }
+
+  void readLights() {
+    const std::string p = "/lights";
+    const json& list = root_["lights"];
+    if (!list.is_array()) fail(p, "lights must be an array, not " + describe(list));
+    for (size_t i = 0; i < list.size(); ++i) {
+      const std::string lp = childPointer(p, i);
+      const json& entry = list[i];
+      Light light;
+      light.name = entry.is_object() && entry.contains("name") && entry["name"].is_string()
+                       ? entry["name"].get<std::string>()
+                       : "#" + std::to_string(i);
+      const std::string what = "light '" + light.name + "'";
+      object(entry, lp, what);
+      checkKeys(entry, lp, what, {"name", "shader", "position", "axis", "lookAt", "diffuseOnly"});
+      if (!entry.contains("shader")) fail(lp, what + " needs a \"shader\" (a light shader's name)");
+      const std::string shader = string(entry["shader"], lp + "/shader", what + " shader");
+      light.shader = scene_->findShader(shader);
+      if (light.shader < 0) {
+        std::vector<std::string> names;
+        for (const auto& s : scene_->shaders())
+          if (s->kind == pvx::kKindLight) names.push_back(s->name);
+        fail(lp + "/shader",
+             what + ": there is no shader '" + shader + "'" + suggestion(shader, names));
+      }
+      if (scene_->shader(light.shader).kind != pvx::kKindLight) {
+        fail(lp + "/shader", what + ": shader '" + shader + "' is a " +
+                                 kindName(scene_->shader(light.shader).kind) + ", not a light");
+      }
+      if (entry.contains("position"))
+        light.position = vec3(entry["position"], lp + "/position", what + " position");
+      if (entry.contains("axis")) light.axis = vec3(entry["axis"], lp + "/axis", what + " axis");
+      if (entry.contains("lookAt")) {
+        light.axis = vec3(entry["lookAt"], lp + "/lookAt", what + " lookAt") - light.position;
+      }
+      if (!(length(light.axis) > 0.0f)) fail(lp, what + " has no direction (its axis is zero)");
+      light.axis = normalize(light.axis);
+      if (entry.contains("diffuseOnly"))
+        light.diffuseOnly =
+            boolean(entry["diffuseOnly"], lp + "/diffuseOnly", what + " diffuseOnly");
+      scene_->lights.push_back(light);
+    }
+  }
+
+  void readEnvironment() {
+    const std::string p = "/environment";
+    const std::string name = string(root_["environment"], p, "environment");
+    const int index = scene_->findShader(name);
+    if (index < 0) {
+      std::vector<std::string> names;
+      for (const auto& s : scene_->shaders())
+        if (s->kind == pvx::kKindEnvironment) names.push_back(s->name);
+      fail(p, "environment: there is no shader '" + name + "'" + suggestion(name, names));
+    }
+    if (scene_->shader(index).kind != pvx::kKindEnvironment) {
+      fail(p, "environment: shader '" + name + "' is a " + kindName(scene_->shader(index).kind) +
+                  ", not an environment");
+    }
+    scene_->environment = index;
+  }
+
+  void readLabels() {
+    const std::string p = "/labels";
+    const json& list = root_["labels"];
+    if (!list.is_array()) fail(p, "labels must be an array, not " + describe(list));
+    for (size_t i = 0; i < list.size(); ++i) {
+      const std::string lp = childPointer(p, i);
+      object(list[i], lp, "label");
+      checkKeys(list[i], lp, "label", {"text", "at", "size"});
+      Label label;
+      if (list[i].contains("text"))
+        label.text = string(list[i]["text"], lp + "/text", "label text");
+      if (list[i].contains("at")) label.anchor = vec3(list[i]["at"], lp + "/at", "label position");
+      if (list[i].contains("size"))
+        label.size = number(list[i]["size"], lp + "/size", "label size");
+      scene_->labels.push_back(label);
+    }
+  }
+
+  const std::string& text_;
+  std::string name_;
+  std::string folder_;
+  std::shared_ptr<const host::PluginLibrary> library_;
+  json root_;
+  JsonPositions positions_;
+  std::unique_ptr<Scene> scene_;
+  std::vector<pvx::float4> planes_;
+  pvx::ITexture1D* clippingPlanes_ = nullptr;
+  pvx::ITexture2D* sky_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<Scene> loadSceneText(const std::string& text, const std::string& displayName,
+                                     const std::string& folder,
+                                     std::shared_ptr<const host::PluginLibrary> library) {
+  return Loader(text, displayName, folder, std::move(library)).load();
+}
+
+std::unique_ptr<Scene> loadScene(const std::string& path,
+                                 std::shared_ptr<const host::PluginLibrary> library) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw SceneError(path + ": cannot open the scene file");
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  const size_t slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash);
+  return loadSceneText(buffer.str(), path, folder, std::move(library));
+}
+
+}  // namespace tarvo::render

@@ -1,0 +1,291 @@
+#include "host/render/showcase.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <cstring>
+
+#include "host/render/scene_file.h"
+
+namespace tarvo::render {
+
+namespace {
+
+using nlohmann::json;
+
+// Neutral answers for probing a shader outside any scene: open sky, no light, mid noise.
+class ProbeHost final : public pvx::IHostContext {
+ public:
+  const pvx::LightSample* lightSamples(int32_t, const pvx::float3*, const pvx::float3*) override {
+    return nullptr;
+  }
+  pvx::float3* ambientLight(pvx::float3* r, const pvx::float3*, const pvx::float3*) override {
+    return &(*r = pvx::float3(0.0f));
+  }
+  pvx::float3* shadowTransmission(pvx::float3* r, const pvx::float3*, const pvx::float3*) override {
+    return &(*r = pvx::float3(1.0f));
+  }
+  pvx::float3* traceRay(pvx::float3* r, int32_t, const pvx::float3*, const pvx::float3*,
+                        float) override {
+    return &(*r = pvx::float3(0.5f));
+  }
+  pvx::float3* traceSpecular(pvx::float3* r, const pvx::float3*, const pvx::float3*,
+                             float) override {
+    return &(*r = pvx::float3(0.5f));
+  }
+  pvx::float4* traceContinue(pvx::float4* r, const pvx::float3*, const pvx::float3*,
+                             float) override {
+    return &(*r = pvx::float4(0.5f, 0.5f, 0.5f, 1.0f));
+  }
+  pvx::float3* traceAnisotropic(pvx::float3* r, const pvx::float3*, const pvx::float3*,
+                                const pvx::float3*, const pvx::float3*, float, float,
+                                float) override {
+    return &(*r = pvx::float3(0.5f));
+  }
+  pvx::float3* traceReflection(pvx::float3* r, const pvx::float3*, const pvx::float3*, float,
+                               float) override {
+    return &(*r = pvx::float3(0.5f));
+  }
+  pvx::float4* traceRefraction(pvx::float4* r, const pvx::float3*, const pvx::float3*, float,
+                               float) override {
+    return &(*r = pvx::float4(0.5f, 0.5f, 0.5f, 1.0f));
+  }
+  pvx::float3* occlusion(pvx::float3* r, const pvx::float3*, const pvx::float3*, float) override {
+    return &(*r = pvx::float3(1.0f));
+  }
+  pvx::float3* indirectDiffuse(pvx::float3* r, const pvx::float3*, const pvx::float3*,
+                               float) override {
+    return &(*r = pvx::float3(0.5f));
+  }
+  float random1() override { return 0.5f; }
+  pvx::float2* random2(pvx::float2* r) override { return &(*r = pvx::float2(0.5f, 0.5f)); }
+  float noise4(const pvx::float4*) override { return 0.5f; }
+  float noise3(const pvx::float3*) override { return 0.5f; }
+  float noise2(const pvx::float2*) override { return 0.5f; }
+  float cellRandom(float) override { return 0.5f; }
+  float lookup49(const pvx::float3*) override { return 0.0f; }
+  pvx::float3* cellVector(pvx::float3* r, const pvx::float3*) override {
+    return &(*r = pvx::float3(0.0f));
+  }
+};
+
+bool declares(const host::BoundShader& shader, const char* name) {
+  return shader.table().find(name) != nullptr;
+}
+
+// A colour around the hue circle for the i-th of n spheres.
+std::vector<float> hue(size_t i, size_t n) {
+  const float h = static_cast<float>(i) / static_cast<float>(std::max<size_t>(1, n)) * 6.0f;
+  const float x = 1.0f - std::fabs(std::fmod(h, 2.0f) - 1.0f);
+  float r = 0, g = 0, b = 0;
+  switch (static_cast<int>(h) % 6) {
+    case 0:
+      r = 1, g = x;
+      break;
+    case 1:
+      r = x, g = 1;
+      break;
+    case 2:
+      g = 1, b = x;
+      break;
+    case 3:
+      g = x, b = 1;
+      break;
+    case 4:
+      r = x, b = 1;
+      break;
+    default:
+      r = 1, b = x;
+      break;
+  }
+  // Pastel, so that no channel is black.
+  return {0.15f + 0.65f * r, 0.15f + 0.65f * g, 0.15f + 0.65f * b};
+}
+
+// Parameters that make a class look like itself on the stage, set only where declared.
+json materialParameters(const host::BoundShader& shader, size_t index, size_t count) {
+  json p = json::object();
+  const std::vector<float> colour = hue(index, count);
+  const std::string& c = shader.className();
+  const auto set = [&](const char* name, json value) {
+    if (declares(shader, name)) p[name] = std::move(value);
+  };
+  set("u_diffuseColor", colour);
+  set("diffuseColor", colour);
+  if (c.rfind("quarra_Mtl_Ward", 0) == 0) {
+    set("u_reflectivity", 0.35);
+    set("u_brdfCurvePower", 5.0);
+    set("u_brdf00Reflectivity", 0.04);
+    set("u_roughValue", 0.12);
+  }
+  if (c == "quarra_Mtl_AmbientOnly") {
+    set("showAmbientOnly", true);
+    set("usingRaytracedAO", true);
+    set("usePrecalcAO", false);
+  }
+  if (c == "quarra_Mtl_Solid") set("patchState", 0);
+  return p;
+}
+
+}  // namespace
+
+bool answersProbe(const host::BoundShader& shader) {
+  ProbeHost host;
+  pvx::ShadingState s;
+  std::memset(&s, 0, sizeof s);
+  // A camera ray straight down onto the top of a unit sphere's pole.
+  s.rayOrigin = pvx::float3(0.0f, 0.0f, 3.0f);
+  s.I = pvx::float3(0.0f, 0.0f, -1.0f);
+  s.P = s.N = s.Ng = s.Po = s.No = pvx::float3(0.0f, 0.0f, 1.0f);
+  s.rasterInfo = {0.5f, 0.5f, 1, 1};
+  s.outsideIor = s.mediumIor = 1.0f;
+  s.worldToObject = s.objectToWorld = pvx::identity4;
+  s.rayKind = pvx::kRayCamera;
+  s.frontFacing = 1;
+  std::memset(s.allowScatter, 1, sizeof s.allowScatter);
+  s.lightP = pvx::float3(0.0f, 0.0f, 3.0f);
+  s.lightL = pvx::float3(0.0f, 0.0f, -1.0f);
+  s.lightAxis = pvx::float3(0.0f, 0.0f, -1.0f);
+  s.lightDist = 2.0f;
+  const float unset = std::nanf("");
+  s.Ci = pvx::float4(unset);
+  s.lightColor = pvx::float3(unset);
+  switch (shader.kind()) {
+    case pvx::kKindMaterial:
+      shader.material()->shade(&host, &s);
+      return s.ignoreHit || !std::isnan(s.Ci.x) || !std::isnan(s.Ci.y) || !std::isnan(s.Ci.z);
+    case pvx::kKindLight:
+      shader.light()->shade(&host, &s);
+      return s.ignoreHit || !std::isnan(s.lightColor.x);
+    default:
+      shader.environment()->shade(&host, &s);
+      return !std::isnan(s.Ci.x);
+  }
+}
+
+std::string showcaseSceneText(const host::PluginLibrary& library,
+                              const std::vector<std::string>& materials,
+                              const ShowcaseOptions& options) {
+  json scene;
+  scene["title"] = "showcase";
+  const size_t n = materials.size();
+  const int columns = std::max(1, static_cast<int>(std::ceil(std::sqrt(n * 1.6))));
+  const int rows =
+      static_cast<int>((n + static_cast<size_t>(columns) - 1) / static_cast<size_t>(columns));
+  const float spacingX = 1.25f, spacingY = 1.45f, radius = 0.45f;
+  const float width = spacingX * static_cast<float>(columns - 1);
+  const float depth = spacingY * static_cast<float>(std::max(0, rows - 1));
+  const float extent = std::max(width * 0.5f, depth * 0.9f) + 1.0f;
+  scene["camera"] = {{"position", {0.0, -extent * 2.3f - depth * 0.5f, extent * 1.25f}},
+                     {"lookAt", {0.0, depth * 0.12f, 0.0}},
+                     {"up", {0.0, 0.0, 1.0}},
+                     {"fov", 40.0}};
+  scene["settings"] = {{"width", options.width},
+                       {"height", options.height},
+                       {"samples", options.samples},
+                       {"mode", "shade"},
+                       {"opaque", true},
+                       {"maxDepth", 4},
+                       {"diffuseDepth", 1},
+                       {"ambient", {0.0, 0.0, 0.0}}};
+  json shaders = json::object();
+
+  // The ground: the Ward material in a neutral grey where it is built, else the solid
+  // material, else the host's pre-fill shows.
+  std::string groundClass = "quarra_Mtl_Ward";
+  json groundParameters = json::object();
+  {
+    host::BoundShader ward(library.create("quarra_Mtl_Ward"), "quarra_Mtl_Ward");
+    if (answersProbe(ward) && declares(ward, "u_diffuseColor")) {
+      groundParameters["u_diffuseColor"] = {0.5, 0.5, 0.5};
+      if (declares(ward, "u_reflectivity")) groundParameters["u_reflectivity"] = 0.05;
+    } else {
+      groundClass = "quarra_Mtl_Solid";
+      host::BoundShader solid(library.create(groundClass), groundClass);
+      if (declares(solid, "patchState")) groundParameters["patchState"] = 2;
+    }
+  }
+  shaders["ground"] = {{"class", groundClass}, {"parameters", groundParameters}};
+
+  json objects = json::array();
+  objects.push_back({{"name", "ground"},
+                     {"type", "plane"},
+                     {"size", {60.0, 60.0}},
+                     {"uvScale", {0.5, 0.5}},
+                     {"material", "ground"}});
+  json labels = json::array();
+  for (size_t i = 0; i < n; ++i) {
+    const std::string& className = materials[i];
+    host::BoundShader probe(library.create(className), className);
+    const std::string name = "m" + std::to_string(i) + "_" + className;
+    shaders[name] = {{"class", className}, {"parameters", materialParameters(probe, i, n)}};
+    const int column = static_cast<int>(i) % columns, row = static_cast<int>(i) / columns;
+    const float x = -width * 0.5f + spacingX * static_cast<float>(column);
+    const float y = spacingY * static_cast<float>(row);
+    objects.push_back({{"name", className},
+                       {"type", "sphere"},
+                       {"radius", radius},
+                       {"material", name},
+                       {"transform", {{"translate", {x, y, radius}}}}});
+    labels.push_back({{"text", className}, {"at", {x, y - radius - 0.08f, 0.0}}});
+  }
+
+  const float lightHeight = extent * 1.6f;
+  shaders["key"] = {{"class", "qvPointLight"}, {"parameters", json::object()}};
+  shaders["spot"] = {{"class", "qvSpotLight"}, {"parameters", json::object()}};
+  shaders["environment"] = {{"class", "quarra_Env_Default"}, {"parameters", json::object()}};
+  {
+    host::BoundShader point(library.create("qvPointLight"), "qvPointLight");
+    json& p = shaders["key"]["parameters"];
+    if (declares(point, "color")) p["color"] = {0.75, 0.72, 0.68};
+    if (declares(point, "attenuationFactors")) p["attenuationFactors"] = {extent * 12.0f, 2.0, 0.0};
+    host::BoundShader spot(library.create("qvSpotLight"), "qvSpotLight");
+    json& s = shaders["spot"]["parameters"];
+    if (declares(spot, "color")) s["color"] = {0.9, 0.75, 0.55};
+    if (declares(spot, "attenuationFactors")) s["attenuationFactors"] = {extent * 12.0f, 2.0, 1.0};
+    if (declares(spot, "cosPenumbra")) s["cosPenumbra"] = 0.9;
+    if (declares(spot, "cosUmbra")) s["cosUmbra"] = 0.97;
+    host::BoundShader env(library.create("quarra_Env_Default"), "quarra_Env_Default");
+    json& e = shaders["environment"]["parameters"];
+    if (declares(env, "reflectionLatlong")) e["reflectionLatlong"] = {{"generated", "sky"}};
+    if (declares(env, "backgroundColor")) e["backgroundColor"] = {0.32, 0.42, 0.55};
+  }
+  scene["shaders"] = shaders;
+  scene["objects"] = objects;
+  scene["lights"] = json::array({{{"name", "key"},
+                                  {"shader", "key"},
+                                  {"position", {-extent, -extent * 0.8f, lightHeight}},
+                                  {"lookAt", {0.0, depth * 0.5f, 0.0}}},
+                                 {{"name", "spot"},
+                                  {"shader", "spot"},
+                                  {"position", {extent * 0.9f, -extent * 0.4f, lightHeight}},
+                                  {"lookAt", {width * 0.25f, depth * 0.4f, 0.0}}}});
+  scene["environment"] = "environment";
+  scene["labels"] = labels;
+  return scene.dump(2);
+}
+
+std::unique_ptr<Scene> makeShowcase(std::shared_ptr<const host::PluginLibrary> library,
+                                    const ShowcaseOptions& options, std::vector<std::string>* shown,
+                                    std::vector<std::string>* left) {
+  std::vector<std::string> materials, missing;
+  for (const pvx::CatalogueEntry& entry : pvx::kCatalogue) {
+    if (entry.kind != pvx::kKindMaterial) continue;
+    host::BoundShader probe(library->create(entry.className), entry.className);
+    if (options.includeUnimplemented || answersProbe(probe)) {
+      materials.emplace_back(entry.className);
+    } else {
+      missing.emplace_back(entry.className);
+    }
+  }
+  const std::string text = showcaseSceneText(*library, materials, options);
+  std::unique_ptr<Scene> scene = loadSceneText(text, "showcase", "", library);
+  std::string caption = "lights: qvPointLight, qvSpotLight   environment: quarra_Env_Default";
+  if (materials.empty()) caption = "no material class is built yet;  " + caption;
+  scene->labels.push_back({caption, {0.5f, 0.04f, 0.0f}, 0.0f, true});
+  if (shown) *shown = materials;
+  if (left) *left = missing;
+  return scene;
+}
+
+}  // namespace tarvo::render

@@ -1,0 +1,15 @@
+// The environment image the host makes itself when a scene asks for one (and for the
+// showcase): a latitude-longitude sky with a bright sun, a blue gradient towards the zenith and
+// a darker ground below the horizon, in linear light. Row 0 is straight up.
+#ifndef TARVO_HOST_RENDER_SKY_H
+#define TARVO_HOST_RENDER_SKY_H
+
+#include "host/render/textures.h"
+
+namespace tarvo::render {
+
+Image generateSky(int width = 512, int height = 256);
+
+}  // namespace tarvo::render
+
+#endif  // TARVO_HOST_RENDER_SKY_H

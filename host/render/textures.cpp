@@ -1,0 +1,310 @@
+#include "host/render/textures.h"
+
+#include <OpenImageIO/imagebuf.h>
+#include <OpenImageIO/imageio.h>
+#include <OpenImageIO/texture.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "host/render/math.h"
+
+namespace tarvo::render {
+
+float srgbToLinear(float c) {
+  return c <= 0.04045f ? c * (1.0f / 12.92f) : std::pow((c + 0.055f) * (1.0f / 1.055f), 2.4f);
+}
+
+float linearToSrgb(float c) {
+  if (!(c > 0.0f)) return 0.0f;
+  if (c >= 1.0f) return 1.0f;
+  return c <= 0.0031308f ? c * 12.92f : 1.055f * std::pow(c, 1.0f / 2.4f) - 0.055f;
+}
+
+namespace {
+
+float wrapCoordinate(float s, Wrap wrap, bool* outside) {
+  switch (wrap) {
+    case Wrap::Periodic:
+      return s - std::floor(s);
+    case Wrap::Clamp:
+      return std::clamp(s, 0.0f, 1.0f);
+    case Wrap::Black:
+      *outside = *outside || s < 0.0f || s > 1.0f;
+      return std::clamp(s, 0.0f, 1.0f);
+  }
+  return s;
+}
+
+bool isSrgb(const OIIO::ImageSpec& spec, ColorSpace requested) {
+  if (requested != ColorSpace::Auto) return requested == ColorSpace::SRGB;
+  const std::string tagged = spec.get_string_attribute("oiio:ColorSpace");
+  if (OIIO::Strutil::iequals(tagged, "linear") || OIIO::Strutil::iequals(tagged, "lin_srgb")) {
+    return false;
+  }
+  if (OIIO::Strutil::iequals(tagged, "srgb")) return true;
+  const OIIO::TypeDesc::BASETYPE base = static_cast<OIIO::TypeDesc::BASETYPE>(spec.format.basetype);
+  return base == OIIO::TypeDesc::UINT8 || base == OIIO::TypeDesc::UINT16;
+}
+
+// Expands 1 to 4 channels of a texel to RGBA: grey, grey and alpha, RGB, RGBA.
+pvx::float4 expandChannels(const float* c, int channels) {
+  switch (channels) {
+    case 1:
+      return {c[0], c[0], c[0], 1.0f};
+    case 2:
+      return {c[0], c[0], c[0], c[1]};
+    case 3:
+      return {c[0], c[1], c[2], 1.0f};
+    default:
+      return {c[0], c[1], c[2], c[3]};
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+void ImageTexture2D::sample(pvx::float4* result, const pvx::float2* st) {
+  if (image_.width <= 0 || image_.height <= 0) return;
+  bool outside = false;
+  const float s = wrapCoordinate(st->x, wrapS_, &outside);
+  if (outside) {
+    *result = pvx::float4(0.0f, 0.0f, 0.0f, 0.0f);
+    return;
+  }
+  const float t = std::clamp(st->y, 0.0f, 1.0f);
+  const float x = s * static_cast<float>(image_.width) - 0.5f;
+  const float y = (1.0f - t) * static_cast<float>(image_.height) - 0.5f;
+  const float fx = std::floor(x), fy = std::floor(y);
+  const float ax = x - fx, ay = y - fy;
+  const int w = image_.width, h = image_.height;
+  const auto column = [&](int i) {
+    return wrapS_ == Wrap::Periodic ? ((i % w) + w) % w : std::clamp(i, 0, w - 1);
+  };
+  const int x0 = column(static_cast<int>(fx)), x1 = column(static_cast<int>(fx) + 1);
+  const int y0 = std::clamp(static_cast<int>(fy), 0, h - 1);
+  const int y1 = std::clamp(static_cast<int>(fy) + 1, 0, h - 1);
+  const pvx::float4 top = image_.at(x0, y0) * (1.0f - ax) + image_.at(x1, y0) * ax;
+  const pvx::float4 bottom = image_.at(x0, y1) * (1.0f - ax) + image_.at(x1, y1) * ax;
+  *result = top * (1.0f - ay) + bottom * ay;
+}
+
+void DataTexture1D::sample(pvx::float4* result, float s) {
+  if (texels_.empty()) return;
+  const float n = static_cast<float>(texels_.size());
+  const float scaled = std::floor(s * n);
+  const int index = scaled != scaled ? 0 : static_cast<int>(std::clamp(scaled, 0.0f, n - 1.0f));
+  *result = texels_[static_cast<size_t>(index)];
+}
+
+pvx::float2 latLongCoordinates(pvx::float3 d) {
+  const float z = std::clamp(d.z, -1.0f, 1.0f);
+  return {std::atan2(-d.y, d.x) * 0.15915491f + 0.25f, std::asin(z) * 0.31830990f + 0.5f};
+}
+
+void LatLongCube::sample(pvx::float4* result, const pvx::float3* c) {
+  if (latLong_ == nullptr) return;
+  // The cube vector is (d.x, d.z, -d.y) of the world direction d.
+  const pvx::float3 d = normalize(pvx::float3(c->x, -c->z, c->y));
+  const pvx::float2 st = latLongCoordinates(d);
+  latLong_->sample(result, &st);
+}
+
+void FaceCube::sample(pvx::float4* result, const pvx::float3* c) {
+  const float ax = std::fabs(c->x), ay = std::fabs(c->y), az = std::fabs(c->z);
+  int face;
+  float sc, tc, ma;
+  if (ax >= ay && ax >= az) {
+    face = c->x >= 0.0f ? 0 : 1;
+    sc = c->x >= 0.0f ? -c->z : c->z;
+    tc = -c->y;
+    ma = ax;
+  } else if (ay >= az) {
+    face = c->y >= 0.0f ? 2 : 3;
+    sc = c->x;
+    tc = c->y >= 0.0f ? c->z : -c->z;
+    ma = ay;
+  } else {
+    face = c->z >= 0.0f ? 4 : 5;
+    sc = c->z >= 0.0f ? c->x : -c->x;
+    tc = -c->y;
+    ma = az;
+  }
+  if (!(ma > 0.0f) || faces_[static_cast<size_t>(face)] == nullptr) return;
+  // tc runs downward over the face image; our t runs upward.
+  const pvx::float2 st(0.5f * (sc / ma + 1.0f), 1.0f - 0.5f * (tc / ma + 1.0f));
+  faces_[static_cast<size_t>(face)]->sample(result, &st);
+}
+
+std::vector<pvx::float4> clippingPlaneTexels(const std::vector<pvx::float4>& planes) {
+  std::vector<pvx::float4> texels;
+  texels.reserve(planes.size() + 1);
+  texels.emplace_back(static_cast<float>(planes.size()), 0.0f, 0.0f, 1.0f);
+  texels.insert(texels.end(), planes.begin(), planes.end());
+  return texels;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+struct TextureLibrary::System {
+  OIIO::TextureSystem* textures = nullptr;
+  System() {
+    // A private texture system, so that two scenes (or a test and a render) never share cached
+    // files that changed on disk in between.
+    textures = OIIO::TextureSystem::create(false);
+    textures->attribute("max_memory_MB", 512.0f);
+    textures->attribute("automip", 1);
+  }
+  ~System() { OIIO::TextureSystem::destroy(textures); }
+};
+
+struct TextureLibrary::FileTexture final : public pvx::ITexture2D {
+  OIIO::TextureSystem* system = nullptr;
+  OIIO::TextureSystem::TextureHandle* handle = nullptr;
+  OIIO::TextureOpt options;
+  int channels = 4;
+  bool srgb = false;
+  bool blackOutside = false;
+
+  void sample(pvx::float4* result, const pvx::float2* st) override {
+    const float s = st->x, t = 1.0f - st->y;
+    if (blackOutside && (s < 0.0f || s > 1.0f || t < 0.0f || t > 1.0f)) {
+      *result = pvx::float4(0.0f, 0.0f, 0.0f, 0.0f);
+      return;
+    }
+    float texel[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    OIIO::TextureSystem::Perthread* thread = system->get_perthread_info();
+    if (!system->texture(handle, thread, options, s, t, 0.0f, 0.0f, 0.0f, 0.0f,
+                         std::min(channels, 4), texel)) {
+      return;  // an error inside the texture system reads as the caller's pre-fill
+    }
+    pvx::float4 c = expandChannels(texel, channels);
+    if (srgb) {
+      c.x = srgbToLinear(c.x);
+      c.y = srgbToLinear(c.y);
+      c.z = srgbToLinear(c.z);
+    }
+    *result = c;
+  }
+};
+
+TextureLibrary::TextureLibrary() : system_(std::make_unique<System>()) {}
+TextureLibrary::~TextureLibrary() = default;
+
+namespace {
+
+OIIO::ImageSpec checkedSpec(const std::string& path) {
+  auto input = OIIO::ImageInput::open(path);
+  if (!input) {
+    std::string reason = OIIO::geterror();
+    if (reason.empty()) reason = "the file cannot be opened";
+    throw TextureError("cannot read the image '" + path + "': " + reason);
+  }
+  OIIO::ImageSpec spec = input->spec();
+  input->close();
+  return spec;
+}
+
+}  // namespace
+
+Image TextureLibrary::readImage(const std::string& path, ColorSpace colorSpace) {
+  const OIIO::ImageSpec spec = checkedSpec(path);
+  OIIO::ImageBuf buffer(path);
+  if (!buffer.read(0, 0, true, OIIO::TypeDesc::FLOAT)) {
+    std::string reason = buffer.geterror();
+    throw TextureError("cannot read the image '" + path + "': " +
+                       (reason.empty() ? std::string("its pixels are unreadable") : reason));
+  }
+  const int channels = std::clamp(spec.nchannels, 1, 4);
+  const bool srgb = isSrgb(spec, colorSpace);
+  Image image;
+  image.width = spec.width;
+  image.height = spec.height;
+  image.pixels.resize(static_cast<size_t>(spec.width) * static_cast<size_t>(spec.height));
+  std::vector<float> row(static_cast<size_t>(spec.width) * static_cast<size_t>(spec.nchannels));
+  for (int y = 0; y < spec.height; ++y) {
+    OIIO::ROI roi(spec.x, spec.x + spec.width, spec.y + y, spec.y + y + 1, 0, 1, 0, spec.nchannels);
+    buffer.get_pixels(roi, OIIO::TypeDesc::FLOAT, row.data());
+    for (int x = 0; x < spec.width; ++x) {
+      pvx::float4 c = expandChannels(&row[static_cast<size_t>(x * spec.nchannels)], channels);
+      if (srgb) {
+        c.x = srgbToLinear(c.x);
+        c.y = srgbToLinear(c.y);
+        c.z = srgbToLinear(c.z);
+      }
+      image.pixels[static_cast<size_t>(y) * static_cast<size_t>(spec.width) +
+                   static_cast<size_t>(x)] = c;
+    }
+  }
+  return image;
+}
+
+pvx::ITexture2D* TextureLibrary::file2D(const std::string& path, const TextureOptions& options) {
+  auto key = std::make_pair(path, options);
+  if (auto found = files_.find(key); found != files_.end()) return found->second.get();
+
+  const OIIO::ImageSpec spec = checkedSpec(path);
+  // Read every pixel once now: a truncated or corrupt file fails here, with its name, instead
+  // of reading as black in the middle of a render.
+  {
+    OIIO::ImageBuf probe(path);
+    if (!probe.read(0, 0, true, OIIO::TypeDesc::FLOAT)) {
+      std::string reason = probe.geterror();
+      throw TextureError("cannot read the image '" + path + "': " +
+                         (reason.empty() ? std::string("its pixels are unreadable") : reason));
+    }
+  }
+  auto texture = std::make_unique<FileTexture>();
+  texture->system = system_->textures;
+  texture->handle = system_->textures->get_texture_handle(OIIO::ustring(path));
+  if (texture->handle == nullptr) {
+    throw TextureError("cannot read the image '" + path + "': " + system_->textures->geterror());
+  }
+  texture->channels = std::clamp(spec.nchannels, 1, 4);
+  texture->srgb = isSrgb(spec, options.colorSpace);
+  texture->options.interpmode = OIIO::TextureOpt::InterpBilinear;
+  texture->options.mipmode = OIIO::TextureOpt::MipModeNoMIP;
+  switch (options.wrap) {
+    case Wrap::Periodic:
+      texture->options.swrap = texture->options.twrap = OIIO::TextureOpt::WrapPeriodic;
+      break;
+    case Wrap::Clamp:
+      texture->options.swrap = texture->options.twrap = OIIO::TextureOpt::WrapClamp;
+      break;
+    case Wrap::Black:
+      texture->options.swrap = texture->options.twrap = OIIO::TextureOpt::WrapClamp;
+      texture->blackOutside = true;
+      break;
+  }
+  FileTexture* result = texture.get();
+  files_.emplace(std::move(key), std::move(texture));
+  return result;
+}
+
+pvx::ITexture2D* TextureLibrary::image2D(Image image, Wrap wrapS) {
+  images_.push_back(std::make_unique<ImageTexture2D>(std::move(image), wrapS));
+  return images_.back().get();
+}
+
+pvx::ITexture1D* TextureLibrary::data1D(std::vector<pvx::float4> texels) {
+  data_.push_back(std::make_unique<DataTexture1D>(std::move(texels)));
+  return data_.back().get();
+}
+
+pvx::ITexture1D* TextureLibrary::file1D(const std::string& path) {
+  const Image image = readImage(path, ColorSpace::Linear);
+  return data1D(std::vector<pvx::float4>(image.pixels.begin(), image.pixels.begin() + image.width));
+}
+
+pvx::ITextureCube* TextureLibrary::cubeFromLatLong(pvx::ITexture2D* latLong) {
+  latLongCubes_.push_back(std::make_unique<LatLongCube>(latLong));
+  return latLongCubes_.back().get();
+}
+
+pvx::ITextureCube* TextureLibrary::cubeFromFaces(const std::array<pvx::ITexture2D*, 6>& faces) {
+  faceCubes_.push_back(std::make_unique<FaceCube>(faces));
+  return faceCubes_.back().get();
+}
+
+}  // namespace tarvo::render

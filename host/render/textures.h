@@ -1,0 +1,144 @@
+// Texture objects the renderer hands to shaders, and the library that owns them for a scene.
+//
+// Coordinates: a 2-D texture is addressed with (s, t) in [0, 1], s to the right and t upward,
+// so (0, 0) is the lower-left corner of the image (the convention of OBJ texture coordinates
+// and of the latitude-longitude mapping, whose v = 1 is straight up). Image files go through
+// OpenImageIO's TextureSystem (bilinear, no MIP blur since shaders pass no derivatives);
+// images the host makes itself (the generated sky) are kept in memory. 8- and 16-bit integer
+// images are taken as sRGB and decoded to linear unless the scene says otherwise; float, half
+// and HDR images are linear.
+//
+// Cube textures are addressed with the vector the shaders pass, (d.x, d.z, -d.y) for a world
+// direction d: a y-up cube frame. A cube built from a latitude-longitude image turns the vector
+// back into the world direction and looks it up with the environments' mapping, so a cube and a
+// lat-long environment made from one image agree. A cube built from six face images uses the
+// usual face order +x, -x, +y, -y, +z, -z of that y-up frame.
+//
+// One-dimensional data textures answer the texel floor(s n) of their n texels (nearest, clamped):
+// the clipping-plane list is n + 1 texels, the first holding the plane count in red and texel i
+// the plane (a, b, c, d) with a x + b y + c z + d > 0 on the kept side.
+#ifndef TARVO_HOST_RENDER_TEXTURES_H
+#define TARVO_HOST_RENDER_TEXTURES_H
+
+#include <array>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tarvo/host_services.h"
+#include "tarvo/types.h"
+
+namespace tarvo::render {
+
+class TextureError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+enum class ColorSpace { Auto, SRGB, Linear };
+enum class Wrap { Periodic, Clamp, Black };
+
+struct TextureOptions {
+  ColorSpace colorSpace = ColorSpace::Auto;
+  Wrap wrap = Wrap::Periodic;
+  bool operator<(const TextureOptions& o) const {
+    return colorSpace != o.colorSpace ? colorSpace < o.colorSpace : wrap < o.wrap;
+  }
+};
+
+float srgbToLinear(float c);
+float linearToSrgb(float c);
+
+// An image kept in memory: RGBA float rows, the first row at the top of the picture.
+struct Image {
+  int width = 0;
+  int height = 0;
+  std::vector<pvx::float4> pixels;
+  const pvx::float4& at(int x, int y) const {
+    return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
+  }
+};
+
+// Bilinear lookups in an in-memory image; s wraps by the chosen rule, t is clamped.
+class ImageTexture2D final : public pvx::ITexture2D {
+ public:
+  ImageTexture2D(Image image, Wrap wrapS) : image_(std::move(image)), wrapS_(wrapS) {}
+  void sample(pvx::float4* result, const pvx::float2* st) override;
+  const Image& image() const { return image_; }
+
+ private:
+  Image image_;
+  Wrap wrapS_;
+};
+
+class DataTexture1D final : public pvx::ITexture1D {
+ public:
+  explicit DataTexture1D(std::vector<pvx::float4> texels) : texels_(std::move(texels)) {}
+  void sample(pvx::float4* result, float s) override;
+  const std::vector<pvx::float4>& texels() const { return texels_; }
+
+ private:
+  std::vector<pvx::float4> texels_;
+};
+
+class LatLongCube final : public pvx::ITextureCube {
+ public:
+  explicit LatLongCube(pvx::ITexture2D* latLong) : latLong_(latLong) {}
+  void sample(pvx::float4* result, const pvx::float3* direction) override;
+
+ private:
+  pvx::ITexture2D* latLong_;
+};
+
+class FaceCube final : public pvx::ITextureCube {
+ public:
+  explicit FaceCube(std::array<pvx::ITexture2D*, 6> faces) : faces_(faces) {}
+  void sample(pvx::float4* result, const pvx::float3* direction) override;
+
+ private:
+  std::array<pvx::ITexture2D*, 6> faces_;
+};
+
+// The environments' latitude-longitude mapping of a direction (z up): u = atan2(-y, x) / 2 pi +
+// 1/4, v = asin(z) / pi + 1/2.
+pvx::float2 latLongCoordinates(pvx::float3 direction);
+
+// Texels of the clipping-plane list for planes (a, b, c, d).
+std::vector<pvx::float4> clippingPlaneTexels(const std::vector<pvx::float4>& planes);
+
+// Owns every texture object of a scene. Files are checked when first named: a missing or
+// unreadable file throws TextureError naming it.
+class TextureLibrary {
+ public:
+  TextureLibrary();
+  ~TextureLibrary();
+  TextureLibrary(const TextureLibrary&) = delete;
+  TextureLibrary& operator=(const TextureLibrary&) = delete;
+
+  pvx::ITexture2D* file2D(const std::string& path, const TextureOptions& options);
+  pvx::ITexture2D* image2D(Image image, Wrap wrapS);
+  pvx::ITexture1D* data1D(std::vector<pvx::float4> texels);
+  // The first row of an image file as data texels (linear, no decoding).
+  pvx::ITexture1D* file1D(const std::string& path);
+  pvx::ITextureCube* cubeFromLatLong(pvx::ITexture2D* latLong);
+  pvx::ITextureCube* cubeFromFaces(const std::array<pvx::ITexture2D*, 6>& faces);
+
+  // Reads a whole image file into memory as linear RGBA (sRGB files decoded).
+  static Image readImage(const std::string& path, ColorSpace colorSpace = ColorSpace::Auto);
+
+ private:
+  struct FileTexture;
+  struct System;
+  std::unique_ptr<System> system_;
+  std::map<std::pair<std::string, TextureOptions>, std::unique_ptr<FileTexture>> files_;
+  std::vector<std::unique_ptr<ImageTexture2D>> images_;
+  std::vector<std::unique_ptr<DataTexture1D>> data_;
+  std::vector<std::unique_ptr<LatLongCube>> latLongCubes_;
+  std::vector<std::unique_ptr<FaceCube>> faceCubes_;
+};
+
+}  // namespace tarvo::render
+
+#endif  // TARVO_HOST_RENDER_TEXTURES_H
