@@ -277,6 +277,9 @@ inline float2 mod(const float2& v, float y) {
 inline float3 mod(const float3& v, float y) {
   return float3(mod(v.x, y), mod(v.y, y), mod(v.z, y));
 }
+inline float4 mod(const float4& v, float y) {
+  return float4(mod(v.x, y), mod(v.y, y), mod(v.z, y), mod(v.w, y));
+}
 
 // ---- geometry ------------------------------------------------------------------------------
 
@@ -299,6 +302,12 @@ inline float length(const float2& v) {
 }
 inline float length(const float3& v) {
   return sqrt(dot(v, v));
+}
+inline float length(const float4& v) {
+  return sqrt(dot(v, v));
+}
+inline float distance(const float2& a, const float2& b) {
+  return length(a - b);
 }
 inline float distance(const float3& a, const float3& b) {
   return length(a - b);
@@ -358,6 +367,10 @@ inline bool isBlack(const float3& c) {
 // A mat3 on texture coordinates: the 2-D affine map (m0 u + m3 v + m6, m1 u + m4 v + m7).
 inline float2 transformUV(const mat3& m, const float2& uv) {
   return float2(m.m[0] * uv.x + m.m[3] * uv.y + m.m[6], m.m[1] * uv.x + m.m[4] * uv.y + m.m[7]);
+}
+
+inline float2 operator*(const mat3& m, const float2& uv) {
+  return transformUV(m, uv);
 }
 
 // A mat3 on a 3-vector, column by column.
