@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 
