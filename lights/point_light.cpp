@@ -1,17 +1,28 @@
-// qvPointLight: A point light with a hard range, distance falloff and optional shadows.
-// Parameter block and shading entries are not built yet: the class declares only its capability
-// mask and keeps the default entry points.
+// qvPointLight: light from a point, with a hard range, a distance falloff shaped by
+// `attenuationFactors` (only the first two are used) and optional shadows traced by the host.
+// One parameter group of its own; the host binds by name, so the order below is the host's.
 #include "frame/shader_class.h"
+#include "shadinglib/light_falloff.h"
 
 namespace pvx {
 
-#define TARVO_POINT_LIGHT_PARAMETERS(PARAM, VARYING)
+#define TARVO_POINT_LIGHT_PARAMETERS(PARAM, VARYING) \
+  PARAM(Color, color, float3(1.0f, 0.5f, 0.1f))      \
+  PARAM(Bool, castShadows, true)                     \
+  PARAM(Float, range, 10000.0f)                      \
+  PARAM(Color, attenuationFactors, float3(1.0f, 0.0f, 0.0f))
 TARVO_PARAMETER_BLOCK(PointLightParameters, TARVO_POINT_LIGHT_PARAMETERS);
 
 class qvPointLight final : public ShaderClass<qvPointLight, LightShader, PointLightParameters> {
  public:
   static constexpr const char* kClassName = "qvPointLight";
-  void shade(IHostContext*, ShadingState*) const override {}
+
+  // Beyond the range nothing is written: the host keeps whatever it put into the outputs.
+  void shade(IHostContext* host, ShadingState* state) const override {
+    if (range < state->lightDist) return;
+    state->lightT = lightTransmission(host, *state, castShadows);
+    state->lightColor = color * distanceAttenuation(state->lightDist, attenuationFactors);
+  }
 };
 
 TARVO_SHADER_FACTORY(qvPointLight)
