@@ -401,6 +401,14 @@ inline float4 operator*(const float4& v, const mat4& m) {
   return float4(r[0], r[1], r[2], r[3]);
 }
 
+// A row vector times a mat3: component k = m[3k] x + m[3k+1] y + m[3k+2] z, the stored floats
+// taken by rows (how the environments apply their image rotation to a direction).
+inline float3 operator*(const float3& v, const mat3& m) {
+  return float3(m.m[0] * v.x + m.m[1] * v.y + m.m[2] * v.z,
+                m.m[3] * v.x + m.m[4] * v.y + m.m[5] * v.z,
+                m.m[6] * v.x + m.m[7] * v.y + m.m[8] * v.z);
+}
+
 inline mat3 operator*(const mat3& a, const mat3& b) {
   mat3 r;
   for (int c = 0; c < 3; ++c) {

@@ -21,8 +21,8 @@ namespace {
 template <size_t N>
 ::testing::AssertionResult nearFloats(const float (&a)[N], const float (&e)[N], float tolerance) {
   for (size_t i = 0; i < N; ++i) {
-    const bool bothNan = std::isnan(a[i]) && std::isnan(e[i]);
-    if (!bothNan && !(std::fabs(a[i] - e[i]) <= tolerance)) {
+    const bool same = a[i] == e[i] || (std::isnan(a[i]) && std::isnan(e[i]));  // infinities too
+    if (!same && !(std::fabs(a[i] - e[i]) <= tolerance)) {
       auto failure = ::testing::AssertionFailure()
                      << "component " << i << " is " << a[i] << ", expected " << e[i] << " (all:";
       for (size_t j = 0; j < N; ++j)

@@ -31,13 +31,18 @@ enum RayKind : int32_t {
   kRayTransmission = 32,
 };
 
-// What the library expects in `rasterInfo` (read only by the backplate environment): the
-// continuous raster position of the camera sample, x to the right and y downward from the
-// top-left corner of the image (pixel centres at +0.5), and the render resolution in pixels.
+// What the library expects in `rasterInfo` (read only by the backplate environment, and only
+// for camera rays and rays continued through a surface): the continuous raster position of the
+// camera sample as two floats, x to the right and y downward from the top-left corner of the
+// image (pixel centres at +0.5), and the render resolution in pixels as two int32, the units of
+// x and y. The backplate rescales the position to its `viewport_size` by size / resolution (a
+// resolution that is not positive leaves the position as it is) and then maps it to screen
+// coordinates with its `uv_scale` and `uv_offset`; its screen-aligned image measures v upward
+// from the bottom row, so the row nearest y = 0 is the top of the picture.
 struct RasterInfo {
-  float x;
-  float y;
-  int32_t width;
+  float x;        // pixel position, to the right
+  float y;        // pixel position, downward
+  int32_t width;  // render resolution
   int32_t height;
 };
 
