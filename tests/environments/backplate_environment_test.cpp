@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "shadinglib/vector_math.h"
-#include "tests/support/allocation_counter.h"
 #include "tests/support/test_support.h"
 
 namespace tarvo::test {
@@ -339,26 +338,6 @@ TEST(BackplateEnvironment, DegenerateInputsStayFiniteWithConstantImages) {
   EXPECT_EQ(b.shade(pvx::kRayCamera, kCentre), float4(kBackground, 0.0f));
   b.env.set("backgroundMode", int32_t(2));
   EXPECT_TRUE(nearFloat4(b.shade(pvx::kRayCamera, kCentre), float4(kPlateTexel * kGains, 0.0f)));
-}
-
-TEST(Environments, ShadingAllocatesNothing) {
-  if (!kAllocationsVisible) GTEST_SKIP() << "the DLL allocates through its own runtime";
-  Backplate b;
-  host::BoundShader defaultEnv = makeShader("quarra_Env_Default");
-  defaultEnv.set("reflectionLatlong", static_cast<pvx::ITexture2D*>(&b.environmentImage));
-  defaultEnv.set("reflectIBLSaturation", 0.5f);
-  host::ScriptedHost host;
-  for (const int32_t kind : {1, 2, 4, 16, 32}) {
-    for (int32_t mode = 0; mode <= 5; ++mode) {
-      b.env.set("backgroundMode", mode);
-      pvx::ShadingState s = cameraHit();
-      s.rayKind = kind;
-      AllocationScope scope;
-      b.env.environment()->shade(&host, &s);
-      defaultEnv.environment()->shade(&host, &s);
-      EXPECT_EQ(scope.count(), 0u) << "kind " << kind << " mode " << mode;
-    }
-  }
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "shadinglib/vector_math.h"
-#include "tests/support/allocation_counter.h"
 #include "tests/support/test_support.h"
 
 namespace tarvo::test {

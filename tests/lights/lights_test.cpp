@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "shadinglib/vector_math.h"
-#include "tests/support/allocation_counter.h"
 #include "tests/support/test_support.h"
 
 namespace tarvo::test {
@@ -200,18 +199,6 @@ TEST(Lights, LightFadesMonotonicallyWithDistanceAndAngleAndStaysWithinItsColour)
     EXPECT_LE(s.lightColor.y, previous) << "cosine " << cosine;
     EXPECT_LE(s.lightColor.y, color.y);
     previous = s.lightColor.y;
-  }
-}
-
-TEST(Lights, ShadingAllocatesNothing) {
-  if (!kAllocationsVisible) GTEST_SKIP() << "the DLL allocates through its own runtime";
-  for (const char* className : {"qvPointLight", "qvSpotLight"}) {
-    const host::BoundShader light = makeShader(className);
-    host::ScriptedHost host;
-    pvx::ShadingState s = lightQuery(3.0f);
-    AllocationScope scope;
-    shade(light, host, s);
-    EXPECT_EQ(scope.count(), 0u) << className;
   }
 }
 
