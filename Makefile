@@ -5,7 +5,7 @@
 #   make test    the whole matrix: native, sanitizers (ASan+UBSan, TSan, a short fuzzing run),
 #                i386, Windows i686 and x86-64 (CI)
 #   make check   the native build and its tests only, for daily work
-#   make bench   the benchmarks
+#   make bench   the benchmarks (make bench-check: and compare them with their budgets)
 #   make fuzz    fuzz the shading entry points for FUZZ_SECONDS (default 600); new inputs go to
 #                build/fuzz/corpus, inputs that break the contract to build/fuzz/artifacts
 #   make format  clang-format every source file
@@ -18,7 +18,7 @@ export WINEDEBUG ?= -all
 export WINEDLLOVERRIDES ?= mscoree,mshtml=
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps check test demo bench fuzz format clean
+.PHONY: all deps check test demo bench bench-check fuzz format clean
 .PHONY: preset-dev preset-asan preset-tsan preset-fuzz $(addprefix preset-,$(PRESETS_CROSS)) wine-prefix
 
 all: check
@@ -72,6 +72,12 @@ fuzz:
 	build/fuzz/bin/tarvo-fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
 	  -max_len=4096 -print_final_stats=1 -artifact_prefix=build/fuzz/artifacts/ \
 	  build/fuzz/corpus tests/fuzz/corpus
+
+bench-check:
+	scripts/install-deps.sh core renderer
+	cmake --preset dev >/dev/null
+	cmake --build --preset dev --target tarvo-bench
+	build/dev/bin/tarvo-bench --check-budgets --benchmark_min_time=0.2
 
 format:
 	find frame shadinglib materials lights environments host tools tests bench \
