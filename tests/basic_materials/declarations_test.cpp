@@ -2,7 +2,6 @@
 // types, defaults and capability masks.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -12,22 +11,6 @@ namespace tarvo::test {
 namespace {
 
 using host::ParamType;
-
-struct Declaration {
-  const char* name;
-  ParamType type;             // ignored for varyings
-  std::vector<double> value;  // default; empty for textures (unbound, handle -1)
-  int varyingCode = 0;        // nonzero: a varying at offset value[0]
-};
-
-struct ClassDeclarations {
-  const char* className;
-  int32_t mask;
-  std::vector<Declaration> declarations;
-};
-
-const std::vector<double> kIdentity3 = {1, 0, 0, 0, 1, 0, 0, 0, 1};
-const std::vector<double> kIdentity4 = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
 std::vector<ClassDeclarations> expectedClasses() {
   const std::vector<Declaration> aoMasking = {
@@ -71,54 +54,10 @@ std::vector<ClassDeclarations> expectedClasses() {
   };
 }
 
-std::vector<double> storedValue(const host::BoundShader& shader, const host::ParameterRecord& p) {
-  const auto* bytes = static_cast<const unsigned char*>(shader.address(p.name));
-  switch (p.type) {
-    case ParamType::Bool:
-      return {double(*reinterpret_cast<const bool*>(bytes))};
-    case ParamType::Int: {
-      int32_t v;
-      std::memcpy(&v, bytes, sizeof v);
-      return {double(v)};
-    }
-    default: {
-      std::vector<double> values;
-      for (int i = 0; i < host::floatCount(p.type); ++i) {
-        float f;
-        std::memcpy(&f, bytes + i * sizeof(float), sizeof f);
-        values.push_back(f);
-      }
-      return values;
-    }
-  }
-}
-
 TEST(BasicMaterials, DeclareTheirParametersInOrderWithTypesAndDefaults) {
   for (const ClassDeclarations& expected : expectedClasses()) {
     SCOPED_TRACE(expected.className);
-    host::BoundShader shader = makeShader(expected.className);
-    const host::ParameterTable& table = shader.table();
-    EXPECT_EQ(table.capabilityMask(), expected.mask);
-    ASSERT_EQ(table.calls().size(), expected.declarations.size() + 1);  // after begin
-    size_t parameter = 0;
-    for (size_t i = 0; i < expected.declarations.size(); ++i) {
-      const Declaration& d = expected.declarations[i];
-      const host::BinderCall& call = table.calls()[i + 1];
-      SCOPED_TRACE(d.name);
-      EXPECT_EQ(call.name, d.name);
-      if (d.varyingCode != 0) {
-        EXPECT_EQ(call.slot, 40);
-        EXPECT_EQ(call.typeCode, d.varyingCode);
-        EXPECT_EQ(call.offset, static_cast<std::ptrdiff_t>(d.value[0]));
-        continue;
-      }
-      ASSERT_LT(parameter, table.parameters().size());
-      const host::ParameterRecord& p = table.parameters()[parameter++];
-      EXPECT_EQ(p.type, d.type);
-      if (!d.value.empty()) {
-        EXPECT_EQ(storedValue(shader, p), d.value);
-      }
-    }
+    expectDeclarations(expected);
   }
 }
 

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <limits>
 #include <string>
-#include <vector>
 
 #include "shadinglib/vector_math.h"
 #include "tests/support/test_support.h"
@@ -18,7 +17,6 @@ using pvx::float3;
 using pvx::float4;
 using pvx::mat3;
 using pvx::mat4;
-using Type = host::ParamType;
 
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
 const float3 kBackground(0.0f, 0.5f, 0.7f);
@@ -70,55 +68,6 @@ struct Backplate {
 };
 
 const float2 kCentre(64.0f, 32.0f);
-
-TEST(BackplateEnvironment, DeclaresItsParametersInOrderWithDefaults) {
-  const host::BoundShader env = makeShader("quarra_Env_Backplate");
-  EXPECT_EQ(env.table().capabilityMask(), pvx::kCapEnvironment);
-  const std::vector<std::string> order = {"IBLLuminanceFactors",
-                                          "globalIBLMatrix",
-                                          "globalIBLGainValue",
-                                          "backgroundColor",
-                                          "environmentSourceImage",
-                                          "backgroundMode",
-                                          "custom2DBackground",
-                                          "customCubeBackground",
-                                          "backplateCloseUp",
-                                          "backplateHorizon",
-                                          "camerawindowsize",
-                                          "backplatetransform",
-                                          "backplateCubeRotation",
-                                          "backplateGainValue",
-                                          "uv_scale",
-                                          "uv_offset",
-                                          "render_size",
-                                          "viewport_size",
-                                          "u_hasLightRepresentation"};
-  EXPECT_EQ(env.table().names(), order);
-  EXPECT_TRUE(env.table().varyings().empty());
-  EXPECT_EQ(env.table().find("customCubeBackground")->type, Type::TextureCube);
-  EXPECT_EQ(env.get<float3>("IBLLuminanceFactors", Type::Color), float3(0.2125f, 0.7154f, 0.0721f));
-  EXPECT_EQ(env.get<float>("globalIBLGainValue", Type::Float), 1.0f);
-  EXPECT_EQ(env.get<float3>("backgroundColor", Type::Color), kBackground);
-  EXPECT_EQ(env.get<int32_t>("backgroundMode", Type::Int), 0);
-  EXPECT_EQ(env.get<float>("backplateCloseUp", Type::Float), 1.0f);
-  EXPECT_EQ(env.get<float>("backplateHorizon", Type::Float), 0.0f);
-  EXPECT_EQ(env.get<float2>("camerawindowsize", Type::Float2), float2(1.0f, 1.0f));
-  const mat4 t = env.get<mat4>("backplatetransform", Type::Mat4);
-  EXPECT_EQ(std::vector<float>(t.m, t.m + 16),
-            std::vector<float>(pvx::identity4.m, pvx::identity4.m + 16));
-  const mat3 r = env.get<mat3>("backplateCubeRotation", Type::Mat3);
-  EXPECT_EQ(std::vector<float>(r.m, r.m + 9),
-            std::vector<float>(pvx::identity3.m, pvx::identity3.m + 9));
-  EXPECT_EQ(env.get<float>("backplateGainValue", Type::Float), 1.0f);
-  EXPECT_EQ(env.get<float2>("uv_scale", Type::Float2), float2(1.0f, 1.0f));
-  EXPECT_EQ(env.get<float2>("uv_offset", Type::Float2), float2(0.0f, 0.0f));
-  EXPECT_EQ(env.get<float2>("render_size", Type::Float2), float2(-1.0f, -1.0f));
-  EXPECT_EQ(env.get<float2>("viewport_size", Type::Float2), float2(-1.0f, -1.0f));
-  EXPECT_FALSE(env.get<bool>("u_hasLightRepresentation", Type::Bool));
-  for (const char* name : {"environmentSourceImage", "custom2DBackground"}) {
-    EXPECT_EQ(env.get<pvx::Texture2D>(name, Type::Texture2D).hostHandle, -1) << name;
-  }
-}
 
 // Kind 32 is black with alpha 1 only under a light representation; kind 2 and unviewed kind 4
 // see the environment times the global gain; camera rays and viewed kind 4 see the backplate

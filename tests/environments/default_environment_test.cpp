@@ -5,7 +5,6 @@
 #include <cmath>
 #include <limits>
 #include <string>
-#include <vector>
 
 #include "shadinglib/vector_math.h"
 #include "tests/support/test_support.h"
@@ -17,7 +16,6 @@ using pvx::float2;
 using pvx::float3;
 using pvx::float4;
 using pvx::mat3;
-using Type = host::ParamType;
 
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
 const float kInf = std::numeric_limits<float>::infinity();
@@ -38,31 +36,6 @@ float4 shade(const host::BoundShader& env, pvx::ShadingState s) {
   env.environment()->shade(&host, &s);
   EXPECT_TRUE(host.calls().empty()) << "the environment asks the host for nothing";
   return s.Ci;
-}
-
-TEST(DefaultEnvironment, DeclaresItsParametersInOrderWithDefaults) {
-  const host::BoundShader env = makeShader("quarra_Env_Default");
-  EXPECT_EQ(env.table().capabilityMask(), pvx::kCapEnvironment);
-  const std::vector<std::string> order = {"IBLLuminanceFactors",      "globalIBLMatrix",
-                                          "reflectIBLContrast",       "reflectIBLGainMode",
-                                          "reflectIBLGain",           "reflectIBLSaturation",
-                                          "backgroundColor",          "reflectionLatlong",
-                                          "u_hasLightRepresentation", "useBackgroundGeometry"};
-  EXPECT_EQ(env.table().names(), order);
-  EXPECT_TRUE(env.table().varyings().empty());
-  EXPECT_EQ(env.get<float3>("IBLLuminanceFactors", Type::Color), float3(0.2125f, 0.7154f, 0.0721f));
-  const mat3 m = env.get<mat3>("globalIBLMatrix", Type::Mat3);
-  EXPECT_EQ(std::vector<float>(m.m, m.m + 9), std::vector<float>({1, 0, 0, 0, 1, 0, 0, 0, 1}));
-  EXPECT_EQ(env.get<float2>("reflectIBLContrast", Type::Float2), float2(0.5f, 1.0f));
-  EXPECT_EQ(env.get<int32_t>("reflectIBLGainMode", Type::Int), 0);
-  EXPECT_EQ(env.get<float3>("reflectIBLGain", Type::Color), float3(1.0f));
-  EXPECT_EQ(env.get<float>("reflectIBLSaturation", Type::Float), 1.0f);
-  EXPECT_EQ(env.get<float3>("backgroundColor", Type::Color), kBackground);
-  const auto image = env.get<pvx::Texture2D>("reflectionLatlong", Type::Texture2D);
-  EXPECT_EQ(image.object, nullptr);
-  EXPECT_EQ(image.hostHandle, -1);
-  EXPECT_FALSE(env.get<bool>("u_hasLightRepresentation", Type::Bool));
-  EXPECT_FALSE(env.get<bool>("useBackgroundGeometry", Type::Bool));
 }
 
 // Kind 32 is black with alpha 1 always. Without background geometry the image is for kind 2 and

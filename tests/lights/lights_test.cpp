@@ -5,7 +5,6 @@
 #include <cmath>
 #include <limits>
 #include <string>
-#include <vector>
 
 #include "shadinglib/vector_math.h"
 #include "tests/support/test_support.h"
@@ -37,38 +36,25 @@ void shade(const host::BoundShader& light, host::ScriptedHost& host, pvx::Shadin
 }
 
 TEST(Lights, DeclareTheirOwnParameterOrderAndDefaults) {
-  struct Case {
-    const char* className;
-    std::vector<std::string> order;
-    float3 color;
-    float cosPenumbra, cosUmbra;
-  };
-  const Case cases[] = {
+  const ClassDeclarations classes[] = {
       {"qvPointLight",
-       {"color", "castShadows", "range", "attenuationFactors"},
-       float3(1.0f, 0.5f, 0.1f),
-       0.0f,
-       0.0f},
+       pvx::kCapLight,
+       {{"color", Type::Color, {1, 0.5f, 0.1f}},
+        {"castShadows", Type::Bool, {1}},
+        {"range", Type::Float, {10000}},
+        {"attenuationFactors", Type::Color, {1, 0, 0}}}},
       {"qvSpotLight",
-       {"color", "range", "attenuationFactors", "castShadows", "cosPenumbra", "cosUmbra"},
-       float3(0.1f, 1.0f, 0.5f),
-       0.9f,
-       0.95f},
+       pvx::kCapLight,
+       {{"color", Type::Color, {0.1f, 1, 0.5f}},
+        {"range", Type::Float, {10000}},
+        {"attenuationFactors", Type::Color, {1, 0, 0}},
+        {"castShadows", Type::Bool, {1}},
+        {"cosPenumbra", Type::Float, {0.9f}},
+        {"cosUmbra", Type::Float, {0.95f}}}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.className);
-    const host::BoundShader light = makeShader(c.className);
-    EXPECT_EQ(light.table().capabilityMask(), pvx::kCapLight);
-    EXPECT_EQ(light.table().names(), c.order);
-    EXPECT_TRUE(light.table().varyings().empty());
-    EXPECT_EQ(light.get<float3>("color", Type::Color), c.color);
-    EXPECT_EQ(light.get<bool>("castShadows", Type::Bool), true);
-    EXPECT_EQ(light.get<float>("range", Type::Float), 10000.0f);
-    EXPECT_EQ(light.get<float3>("attenuationFactors", Type::Color), float3(1.0f, 0.0f, 0.0f));
-    if (c.cosUmbra != 0.0f) {
-      EXPECT_EQ(light.get<float>("cosPenumbra", Type::Float), c.cosPenumbra);
-      EXPECT_EQ(light.get<float>("cosUmbra", Type::Float), c.cosUmbra);
-    }
+  for (const ClassDeclarations& expected : classes) {
+    SCOPED_TRACE(expected.className);
+    expectDeclarations(expected);
   }
 }
 

@@ -3,6 +3,7 @@
 #include "tests/support/test_support.h"
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 
 namespace tarvo::test {
@@ -15,6 +16,61 @@ const host::PluginLibrary& library() {
 
 host::BoundShader makeShader(std::string_view className) {
   return host::BoundShader(library().create(className), std::string(className));
+}
+
+std::vector<double> storedValue(const host::BoundShader& shader, const host::ParameterRecord& p) {
+  const auto* bytes = static_cast<const unsigned char*>(shader.address(p.name));
+  switch (p.type) {
+    case host::ParamType::Bool:
+      return {double(*reinterpret_cast<const bool*>(bytes))};
+    case host::ParamType::Int: {
+      int32_t v;
+      std::memcpy(&v, bytes, sizeof v);
+      return {double(v)};
+    }
+    default: {
+      std::vector<double> values;
+      for (int i = 0; i < host::floatCount(p.type); ++i) {
+        float f;
+        std::memcpy(&f, bytes + i * sizeof(float), sizeof f);
+        values.push_back(f);
+      }
+      return values;
+    }
+  }
+}
+
+void expectDeclarations(const ClassDeclarations& expected) {
+  host::BoundShader shader = makeShader(expected.className);
+  const host::ParameterTable& table = shader.table();
+  EXPECT_EQ(table.capabilityMask(), expected.mask);
+  ASSERT_EQ(table.calls().size(), expected.declarations.size() + 1);  // after begin
+  size_t parameter = 0;
+  for (size_t i = 0; i < expected.declarations.size(); ++i) {
+    const Declaration& d = expected.declarations[i];
+    const host::BinderCall& call = table.calls()[i + 1];
+    SCOPED_TRACE(d.name);
+    EXPECT_EQ(call.name, d.name);
+    if (d.varyingCode != 0) {
+      EXPECT_EQ(call.slot, pvx::binder_slot::kDeclareVarying);
+      EXPECT_EQ(call.typeCode, d.varyingCode);
+      EXPECT_EQ(call.offset, static_cast<std::ptrdiff_t>(d.value[0]));
+      continue;
+    }
+    ASSERT_LT(parameter, table.parameters().size());
+    const host::ParameterRecord& p = table.parameters()[parameter++];
+    EXPECT_EQ(p.type, d.type);
+    if (!d.value.empty()) {
+      EXPECT_EQ(storedValue(shader, p), d.value);
+    } else if (host::floatCount(d.type) == 0 && d.type != host::ParamType::Bool &&
+               d.type != host::ParamType::Int) {
+      // Every texture handle is the object pointer and the host's word: unbound, handle -1.
+      pvx::Texture2D unbound;
+      std::memcpy(&unbound, shader.address(d.name), sizeof unbound);
+      EXPECT_EQ(unbound.object, nullptr);
+      EXPECT_EQ(unbound.hostHandle, -1);
+    }
+  }
 }
 
 namespace {

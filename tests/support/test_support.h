@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/parameter_table.h"
 #include "host/plugin_library.h"
@@ -46,6 +47,32 @@ template <class T>
 void writeVarying(pvx::ShadingState* state, int offset, const T& value) {
   std::memcpy(state->varying + offset, &value, sizeof(T));
 }
+
+// One expected declaration of a class, in order: a parameter with its type and default, or a
+// varying.
+struct Declaration {
+  const char* name;
+  host::ParamType type;       // ignored for varyings
+  std::vector<double> value;  // default; empty for textures (unbound, handle -1)
+  int varyingCode = 0;        // nonzero: a varying at offset value[0]
+};
+
+struct ClassDeclarations {
+  const char* className;
+  int32_t mask;
+  std::vector<Declaration> declarations;
+};
+
+inline const std::vector<double> kIdentity3 = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+inline const std::vector<double> kIdentity4 = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+
+// Checks a new instance's capability mask and its binder calls against the expected sequence:
+// names, types, stored defaults, varying codes and offsets.
+void expectDeclarations(const ClassDeclarations& expected);
+
+// A parameter's stored value as numbers: a bool or int as one, a float type as its floats in
+// storage order (matrices column by column), nothing for a texture.
+std::vector<double> storedValue(const host::BoundShader& shader, const host::ParameterRecord& p);
 
 // Float comparison helpers for expected values worked out by hand.
 ::testing::AssertionResult nearFloat3(const pvx::float3& actual, const pvx::float3& expected,
