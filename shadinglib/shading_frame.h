@@ -1,0 +1,121 @@
+// Tangent frames of the physically based materials: tangent T, bitangent B and normal N, built
+// from the `tangent` varying and the shading normal, bent by normal maps and bumps, rotated for
+// anisotropy, and used to move directions between world space and the frame's local space
+// (x along T, y along B, z along N).
+#ifndef TARVO_SHADINGLIB_SHADING_FRAME_H
+#define TARVO_SHADINGLIB_SHADING_FRAME_H
+
+#include <cmath>
+#include <cstdint>
+
+#include "shadinglib/varyings.h"
+#include "shadinglib/vector_math.h"
+
+namespace pvx {
+
+struct TangentFrame {
+  float3 T;
+  float3 B;
+  float3 N;
+};
+
+// Normal maps scale their red/green offset by this much per unit of strength.
+constexpr float kNormalMapGain = 3.33f;
+
+// T made perpendicular to N, then B = N x T; each normalised only when its length is above 0.
+// N is left as it is.
+inline void reorthonormalize(TangentFrame& f) {
+  f.T = normalize(f.T - dot(f.T, f.N) * f.N);
+  f.B = normalize(cross(f.N, f.T));
+}
+
+// x T + y B + z N.
+inline float3 localToFrame(const TangentFrame& f, const float3& v) {
+  return v.x * f.T + v.y * f.B + v.z * f.N;
+}
+
+// The inverse of localToFrame for an orthonormal frame: the components along T, B and N.
+inline float3 frameToLocal(const TangentFrame& f, const float3& v) {
+  return float3(dot(v, f.T), dot(v, f.B), dot(v, f.N));
+}
+
+// Turns T towards B by `angle` radians about N; an angle of exactly 0 leaves the frame as it is
+// (not even rounding), and nothing is renormalised.
+inline void rotateFrame(TangentFrame& f, float angle) {
+  if (angle == 0.0f) return;
+  const float c = cos(angle);
+  const float s = sin(angle);
+  const float3 T = f.T;
+  f.T = c * T + s * f.B;
+  f.B = -s * T + c * f.B;
+}
+
+// Adds a world-space offset to N, renormalises N (unless it vanished) and the frame.
+inline void offsetNormal(TangentFrame& f, const float3& offset) {
+  f.N = normalize(f.N + offset);
+  reorthonormalize(f);
+}
+
+// A normal-map texel bends N by its red and green channels taken as signed offsets along T and
+// B, exactly as the host returns them; blue and alpha are not used.
+inline void applyNormalTexel(TangentFrame& f, const float4& texel, float strength) {
+  const float3 d = texel.x * f.T + texel.y * f.B;
+  offsetNormal(f, d * (strength * kNormalMapGain));
+}
+
+// A mesh without usable tangents (zero, or parallel to N) still needs a frame for the
+// anisotropic lobe; this is a tangent perpendicular to a unit n (Duff et al.'s orthonormal
+// basis).
+inline float3 anyTangent(const float3& n) {
+  const float sign = std::copysign(1.0f, n.z);
+  const float a = -1.0f / (sign + n.z);
+  const float b = n.x * n.y * a;
+  return float3(1.0f + sign * n.x * n.x * a, sign * b, -sign * n.x);
+}
+
+// The frame of the object's `tangent` varying carried into world space by the 3x3 part of
+// `objectToWorld`, around the shading normal.
+inline TangentFrame tangentFrame(const ShadingState& state, int32_t tangentOffset) {
+  TangentFrame f;
+  f.T = transformDirection(state.objectToWorld, readVarying<float3>(state, tangentOffset));
+  f.B = float3(0.0f);
+  f.N = state.N;
+  reorthonormalize(f);
+  if (!(dot(f.T, f.T) > 0.0f)) {
+    f.T = anyTangent(f.N);
+    reorthonormalize(f);
+  }
+  return f;
+}
+
+// Largest angle between the bent normal and the viewer: just under pi/2 (89 degrees), so the
+// bent normal never lies in the surface.
+constexpr float kMaxBentNormalAngle = 1.553343f;
+
+// Bends a bumped normal back toward the viewer when the bump turned it further away than the
+// unbumped normal `shadingN` is; `V` is the reversed incoming ray. Keeps reflections of strong
+// bumps from pointing into the surface.
+inline void bendTowardViewer(TangentFrame& f, const float3& V, const float3& shadingN) {
+  const float a = dot(V, shadingN);
+  const float b = dot(V, f.N);
+  if (b >= a) return;
+  // Rounding can carry a cosine of unit vectors just past 1; acos would give NaN there.
+  const float angleA = acos(clamp(a, -1.0f, 1.0f));
+  const float angleB = acos(clamp(b, -1.0f, 1.0f));
+  const float theta = clamp(angleA + (angleB - angleA) * a, 0.0f, kMaxBentNormalAngle);
+  float s, c;
+  if (angleB < 0.08f) {
+    // sin(angleB) is too small to divide by.
+    s = a;
+    c = 1.0f - a;
+  } else {
+    s = sin(theta) / sin(angleB);
+    c = cos(theta) - s * b;
+  }
+  f.N = normalize(s * f.N + c * V);
+  reorthonormalize(f);
+}
+
+}  // namespace pvx
+
+#endif  // TARVO_SHADINGLIB_SHADING_FRAME_H
