@@ -1,0 +1,71 @@
+// Directions of traced secondary rays: the mirror reflection lifted above the geometric horizon,
+// and the refracted direction with the index ratio of the side the ray arrives on.
+#ifndef TARVO_SHADINGLIB_RAY_DIRECTIONS_H
+#define TARVO_SHADINGLIB_RAY_DIRECTIONS_H
+
+#include "shadinglib/vector_math.h"
+#include "tarvo/shading_state.h"
+
+namespace pvx {
+
+// Smallest cosine between a traced reflection and the geometric normal. A shading normal that
+// leans away from Ng (interpolated or bumped) would otherwise reflect into the surface itself.
+constexpr float kReflectionHorizon = 0.05f;
+
+// R = I - 2 (I.N) N when it leaves at least kReflectionHorizon above the geometric surface;
+// otherwise the unit vector s I + t N in the plane of I and N with R.Ng exactly
+// kReflectionHorizon, t the larger root of the quadratic |s I + t N| = 1 gives. Where that has no
+// solution the normal itself is used. I and N are unit vectors.
+inline float3 horizonClampedReflection(const float3& I, const float3& N, const float3& Ng) {
+  const float3 R = I - 2.0f * dot(I, N) * N;
+  if (dot(R, Ng) >= kReflectionHorizon) return normalize(R);
+
+  const float a = dot(Ng, I);
+  const float b = dot(Ng, N);
+  const float d = dot(N, I);
+  // With s = (h - t b) / a (h the horizon cosine), |s I + t N|^2 = 1 reads k2 t^2 + k1 t + k0 = 0.
+  const float k2 = b * b + a * a - 2.0f * a * d * b;
+  const float k1 = 2.0f * (a * d - b) * kReflectionHorizon;
+  const float k0 = kReflectionHorizon * kReflectionHorizon - a * a;
+  float t;
+  if (k2 == 0.0f) {
+    if (k1 == 0.0f) return normalize(N);
+    t = -k0 / k1;
+  } else {
+    const float discriminant = k1 * k1 - 4.0f * k2 * k0;
+    if (discriminant < 0.0f) return normalize(N);
+    const float root = sqrt(discriminant);
+    t = max((-k1 + root) / (2.0f * k2), (-k1 - root) / (2.0f * k2));
+  }
+  // An incoming ray in the geometric plane (a = 0) leaves s undetermined.
+  if (a == 0.0f) return normalize(N);
+  const float s = (kReflectionHorizon - t * b) / a;
+  return normalize(s * I + t * N);
+}
+
+// The ratio of the indices on the two sides of a refraction at a surface of index `ior`, and
+// the index of the medium the refracted ray travels in. A ray entering the object (frontFacing
+// set) comes from `outsideIor`; a leaving one passes into `mediumIor`.
+struct IndexRatio {
+  float eta;
+  float transmittedIor;
+};
+
+inline IndexRatio indexRatio(const ShadingState& state, float ior) {
+  if (state.frontFacing != 0) return IndexRatio{state.outsideIor / ior, ior};
+  return IndexRatio{ior / state.mediumIor, state.mediumIor};
+}
+
+// Snell's law for a ray I through a surface with normal N facing it: eta I + (eta c - sqrt(k)) N
+// with c = |I.N| and k = (c^2 - 1) eta^2 + 1. Below the threshold on k (total internal
+// reflection, or so close to it that the direction is meaningless) the result is zero.
+inline float3 refractedDirection(const float3& I, const float3& N, float eta) {
+  const float c = abs(dot(I, N));
+  const float k = (c * c - 1.0f) * eta * eta + 1.0f;
+  if (k < 0.000001f) return float3(0.0f);
+  return eta * I + (eta * c - sqrt(k)) * N;
+}
+
+}  // namespace pvx
+
+#endif  // TARVO_SHADINGLIB_RAY_DIRECTIONS_H
