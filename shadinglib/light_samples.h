@@ -2,6 +2,7 @@
 #ifndef TARVO_SHADINGLIB_LIGHT_SAMPLES_H
 #define TARVO_SHADINGLIB_LIGHT_SAMPLES_H
 
+#include "shadinglib/vector_math.h"
 #include "tarvo/host_services.h"
 
 namespace pvx {
@@ -18,6 +19,14 @@ void forEachLightSample(const LightSample* first, Visit&& visit) {
        s = s->next, ++visited) {
     visit(*s);
   }
+}
+
+// How much of a light a lit material takes at a cosine between the light direction and its
+// normal: nothing within 0.05 of the horizon, all of it from 0.25 on, a smoothstep between, so
+// highlights and diffuse light fade out instead of cutting off at the terminator.
+inline float horizonRamp(float cosine) {
+  const float x = clamp(cosine - 0.05f, 0.0f, 0.2f) / 0.2f;
+  return x * x * (3.0f - 2.0f * x);
 }
 
 }  // namespace pvx
