@@ -1,17 +1,46 @@
-// quarra_Mtl_Ward: Diffuse layer under an anisotropic Ward glossy lobe, with refraction and
-// translucency. Parameter block and shading entries are not built yet: the class declares only its
-// capability mask and keeps the default entry points.
+// quarra_Mtl_Ward: the general-purpose physically based surface, a diffuse layer under an
+// anisotropic Ward glossy lobe, with transparency (refraction), translucency, an additional
+// colour, cut-outs, decals, two normal maps, a built-in bump and an image fade of the diffuse
+// colour. Parameter groups: ambient occlusion and masking; the clipping planes; the Ward surface
+// group (bump, normal maps, the mapped diffuse, specular, roughness, anisotropy, reflectivity,
+// transparency, translucency, cut-out and additional inputs); decal; common tint.
 #include "frame/shader_class.h"
+#include "shadinglib/material_prologue.h"
+#include "shadinglib/ward_material.h"
 
 namespace pvx {
 
-#define TARVO_WARD_PARAMETERS(PARAM, VARYING)
+#define TARVO_WARD_PARAMETERS(PARAM, VARYING)      \
+  TARVO_AO_MASKING_PARAMETERS(PARAM, VARYING)      \
+  VARYING(Float3, bitangent, 24)                   \
+  VARYING(Float3, tangent, 36)                     \
+  VARYING(Float2, uv, 48)                          \
+  PARAM(Bool, CaldrinAODisable, false)             \
+  TARVO_GLOBAL_CLIPPING_PARAMETERS(PARAM, VARYING) \
+  TARVO_WARD_SURFACE_PARAMETERS(PARAM, VARYING)    \
+  PARAM(Bool, u_isDecal, false)                    \
+  PARAM(Mat4, u_decalTransform, ::pvx::identity4)  \
+  PARAM(Bool, u_commonTintEnable, false)           \
+  PARAM(ColorAlpha, u_commonTintColor, ::pvx::float4(1.0f))
 TARVO_PARAMETER_BLOCK(WardParameters, TARVO_WARD_PARAMETERS);
 
 class quarra_Mtl_Ward final : public ShaderClass<quarra_Mtl_Ward, MaterialShader, WardParameters> {
  public:
   static constexpr const char* kClassName = "quarra_Mtl_Ward";
-  void shade(IHostContext*, ShadingState*) const override {}
+  using Shading = WardMaterial<WardParameters>;
+
+  void shade(IHostContext* host, ShadingState* state) const override {
+    Shading::shade(parameters(), host, state);
+  }
+  void shadow(IHostContext* host, ShadingState* state) const override {
+    Shading::shadow(parameters(), host, state);
+  }
+  void evaluate(IHostContext* host, ShadingState* state) const override {
+    Shading::evaluate(parameters(), host, state);
+  }
+  void scatter(IHostContext* host, ShadingState* state) const override {
+    Shading::scatter(parameters(), host, state);
+  }
 };
 
 TARVO_SHADER_FACTORY(quarra_Mtl_Ward)

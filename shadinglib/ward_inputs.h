@@ -1,0 +1,324 @@
+// The inputs of the Ward family (quarra_Mtl_Ward and its network variants): the shared
+// parameter group, the shading frames, the roughness pair and the surface inputs (diffuse,
+// glossy and transmission colours) that the lobe, the traces and the transmission use.
+//
+// Everything is a template over the class's parameter block P (members by name, varying
+// offsets from its description) and, where a network variant computes an input differently,
+// over an input source S with three static functions:
+//   float4 diffuseMapColor(p, host, state, uv)   amount x texel and its alpha, diffuse map on
+//   void applyFirstNormalMap(p, host, state, uv, strength, frame)
+//   float cutoutOpacity(p, host, state, uv)
+// WardMappedInputs reads the texture maps; a network variant evaluates its network instead.
+//
+//   TARVO_WARD_SURFACE_PARAMETERS    `u_procedureMapEnable` .. `u_reflectionHighlightOnly`
+//   buildWardFrames, lightingNormal  main frame and rotated copy (normal maps, bump, rotation)
+//   wardRoughness                    roughness along T and B
+//   evaluateWardInputs               the surface inputs for one side and cosine
+#ifndef TARVO_SHADINGLIB_WARD_INPUTS_H
+#define TARVO_SHADINGLIB_WARD_INPUTS_H
+
+#include <cstdint>
+#include <string_view>
+
+#include "frame/shader_class.h"
+#include "shadinglib/mapped_inputs.h"
+#include "shadinglib/shading_frame.h"
+#include "shadinglib/varyings.h"
+#include "shadinglib/ward_lobe.h"
+#include "shadinglib/ward_patterns.h"
+
+// Parameters every Ward-family class declares in this order, from the procedural bump to the
+// reflection switch. Matrices have no constructor value of their own; identity is the sound one.
+#define TARVO_WARD_SURFACE_PARAMETERS(PARAM, VARYING)                    \
+  PARAM(Int, u_procedureMapEnable, 0)                                    \
+  PARAM(Color, u_procedureMapTiling, ::pvx::float3(1.0f))                \
+  PARAM(Float, u_procedureMapAmount, 0.0f)                               \
+  PARAM(Texture1D, u_smokeMap, {})                                       \
+  PARAM(Bool, u_normal0MapEnable, false)                                 \
+  PARAM(Texture2D, u_normal0Map, {})                                     \
+  PARAM(Bool, u_normal0AmountMapEnable, false)                           \
+  PARAM(Texture2D, u_normal0AmountMap, {})                               \
+  PARAM(Mat3, u_normal0AmountTransform, ::pvx::identity3)                \
+  PARAM(Float, u_normal0Amount, 0.0f)                                    \
+  PARAM(Mat3, u_normal0Transform, ::pvx::identity3)                      \
+  PARAM(Bool, u_normal1MapEnable, false)                                 \
+  PARAM(Texture2D, u_normal1Map, {})                                     \
+  PARAM(Float, u_normal1Amount, 0.0f)                                    \
+  PARAM(Mat3, u_normal1Transform, ::pvx::identity3)                      \
+  PARAM(Bool, u_normal1AsShadingNormal, false)                           \
+  TARVO_MAPPED_INPUT(PARAM, diffuse, Color, Color, ::pvx::float3(0.0f))  \
+  PARAM(Int, u_imageFadeEnable, 0)                                       \
+  PARAM(Float, u_imageFade, 1.0f)                                        \
+  PARAM(Texture2D, u_imageFadeMap, {})                                   \
+  PARAM(Mat3, u_imageFadeTransform, ::pvx::identity3)                    \
+  PARAM(Float, u_imageFadeAmount, 1.0f)                                  \
+  PARAM(Color, u_imageFadeColor, ::pvx::float3(0.0f))                    \
+  TARVO_MAPPED_INPUT(PARAM, specular, Color, Color, ::pvx::float3(1.0f)) \
+  TARVO_MAPPED_INPUT(PARAM, rough, Float, Value, 0.01f)                  \
+  PARAM(Float, u_reflectGlossyValue, 0.0f)                               \
+  PARAM(Bool, u_refractGlossyMapEnable, false)                           \
+  PARAM(Texture2D, u_refractGlossyMap, {})                               \
+  PARAM(Mat3, u_refractGlossyTransform, ::pvx::identity3)                \
+  PARAM(Float, u_refractGlossyAmount, 1.0f)                              \
+  PARAM(Float, u_refractGlossyValue, 0.0f)                               \
+  TARVO_MAPPED_INPUT(PARAM, anisotropy, Float, Value, 1.0f)              \
+  TARVO_MAPPED_INPUT(PARAM, anisoRotation, Float, Value, 0.0f)           \
+  PARAM(Float, u_brdfCurvePower, 0.0f)                                   \
+  PARAM(Bool, u_brdf00ReflectMapEnable, false)                           \
+  PARAM(Texture2D, u_brdf00ReflectMap, {})                               \
+  PARAM(Mat3, u_brdf00ReflectTransform, ::pvx::identity3)                \
+  PARAM(Float, u_brdf00ReflectAmount, 1.0f)                              \
+  PARAM(Float, u_brdf00Reflectivity, 0.1f)                               \
+  PARAM(Bool, u_brdf90ReflectMapEnable, false)                           \
+  PARAM(Texture2D, u_brdf90ReflectMap, {})                               \
+  PARAM(Mat3, u_brdf90ReflectTransform, ::pvx::identity3)                \
+  PARAM(Float, u_brdf90Reflectivity, 1.0f)                               \
+  PARAM(Float, u_brdf90ReflectAmount, 1.0f)                              \
+  PARAM(Float, u_reflectivity, 1.0f)                                     \
+  PARAM(Bool, u_isMetal, false)                                          \
+  PARAM(Bool, u_transparency, false)                                     \
+  PARAM(Bool, u_transparencyMapEnable, false)                            \
+  PARAM(Texture2D, u_transparencyMap, {})                                \
+  PARAM(Float, u_transparencyValue, 0.0f)                                \
+  PARAM(Mat3, u_transparencyTransform, ::pvx::identity3)                 \
+  PARAM(Float, u_transparencyFade, 0.0f)                                 \
+  PARAM(Float, u_ior, 1.33f)                                             \
+  PARAM(Float, u_transparencyAmount, 1.0f)                               \
+  TARVO_MAPPED_INPUT(PARAM, translucency, Float, Value, 0.0f)            \
+  PARAM(Bool, u_cutoutMapEnable, false)                                  \
+  PARAM(Texture2D, u_cutoutMap, {})                                      \
+  PARAM(Mat3, u_cutoutTransform, ::pvx::identity3)                       \
+  PARAM(Float, u_cutoutAmount, 1.0f)                                     \
+  PARAM(Bool, u_additionalMapEnable, false)                              \
+  PARAM(Texture2D, u_additionalMap, {})                                  \
+  PARAM(Color, u_additionalColor, ::pvx::float3(0.0f))                   \
+  PARAM(Mat3, u_additionalMapTransform, ::pvx::identity3)                \
+  PARAM(Float, u_additionalAmount, 1.0f)                                 \
+  PARAM(Bool, u_cosineUsesBump, false)                                   \
+  PARAM(Bool, u_reflectionHighlightOnly, false)
+
+namespace pvx {
+
+// The overlay blend per channel: darkens below a base of 0.5, lightens above.
+inline float3 overlay(const float3& base, const float3& blend) {
+  float3 o;
+  o.x = base.x < 0.5f ? 2.0f * base.x * blend.x : 1.0f - 2.0f * (1.0f - base.x) * (1.0f - blend.x);
+  o.y = base.y < 0.5f ? 2.0f * base.y * blend.y : 1.0f - 2.0f * (1.0f - base.y) * (1.0f - blend.y);
+  o.z = base.z < 0.5f ? 2.0f * base.z * blend.z : 1.0f - 2.0f * (1.0f - base.z) * (1.0f - blend.z);
+  return o;
+}
+
+// Modes of `u_imageFadeEnable`.
+enum ImageFadeMode : int32_t {
+  kImageFadeOff = 0,
+  kImageFadeDiffuseAlpha = 1,
+  kImageFadeMap = 2,
+  kImageFadeColor = 3,
+  kImageFadePattern = 4,
+};
+
+namespace ward_detail {
+
+// Offset of a varying every Ward-family block declares; a missing one is a compile error.
+template <class P>
+constexpr int32_t varying(std::string_view name) {
+  const int32_t offset = varyingOffset<P>(name);
+  return offset < 0 ? throw "a Ward-family block declares uv, tangent and bitangent" : offset;
+}
+
+}  // namespace ward_detail
+
+// ---- input source: the texture maps ----------------------------------------------------------
+
+// Where `quarra_Mtl_Ward` takes the three inputs a network variant computes differently.
+struct WardMappedInputs {
+  // amount x the diffuse texel, with the texel's alpha for image fade mode 1.
+  template <class P>
+  static float4 diffuseMapColor(const P& p, IHostContext*, const ShadingState&, const float2& uv) {
+    const float4 texel = sampleMap(TARVO_TEXTURE_MAP(p, diffuse), uv);
+    return float4(rgb(texel) * p.u_diffuseAmount, texel.w);
+  }
+
+  template <class P>
+  static void applyFirstNormalMap(const P& p, IHostContext*, const ShadingState&, const float2& uv,
+                                  float strength, TangentFrame& frame) {
+    const TextureMap map{true, p.u_normal0Map, p.u_normal0Transform, 1.0f};
+    applyNormalTexel(frame, sampleMap(map, uv), strength);
+  }
+
+  template <class P>
+  static float cutoutOpacity(const P& p, IHostContext*, const ShadingState&, const float2& uv) {
+    return mappedScalarTexel(TARVO_TEXTURE_MAP(p, cutout), uv);
+  }
+};
+
+// ---- frames ----------------------------------------------------------------------------------
+
+// The main frame carries both normal maps (or the first and the bump); the rotated copy carries
+// the first normal map and the anisotropy rotation. Without the second map the main frame is
+// rotated as well.
+struct WardFrames {
+  TangentFrame main;
+  TangentFrame rotated;
+};
+
+template <class P>
+void applyProceduralBump(const P& p, IHostContext* host, const ShadingState& state,
+                         TangentFrame& frame) {
+  constexpr int32_t kTangent = ward_detail::varying<P>("tangent");
+  constexpr int32_t kBitangent = ward_detail::varying<P>("bitangent");
+  const int32_t mode = p.u_procedureMapEnable;
+  if (p.u_procedureMapAmount == 0.0f) return;
+  float3 slope;
+  if (mode >= 1 && mode <= 3) {
+    slope = tableBumpSlope(host, mode, p.u_procedureMapTiling, p.u_smokeMap, state, kTangent,
+                           kBitangent);
+  } else if (mode >= 5 && mode <= 7) {
+    slope = solidBumpSlope(host, mode, p.u_procedureMapTiling, state.P, frame);
+  } else {
+    return;
+  }
+  offsetNormal(frame, localToFrame(frame, slope * p.u_procedureMapAmount));
+}
+
+template <class S, class P>
+WardFrames buildWardFrames(const P& p, IHostContext* host, const ShadingState& state,
+                           const float2& uv) {
+  constexpr int32_t kTangent = ward_detail::varying<P>("tangent");
+  TangentFrame frame = tangentFrame(state, kTangent);
+  if (p.u_normal0MapEnable) {
+    float strength = p.u_normal0Amount;
+    if (p.u_normal0AmountMapEnable) {
+      const TextureMap amountMap{true, p.u_normal0AmountMap, p.u_normal0AmountTransform, 1.0f};
+      strength *= sampleMap(amountMap, uv).x;
+    }
+    S::applyFirstNormalMap(p, host, state, uv, strength, frame);
+  }
+  const float angle = mappedScalar(TARVO_TEXTURE_MAP(p, anisoRotation), p.u_anisoRotationValue, uv);
+  WardFrames frames{frame, frame};
+  rotateFrame(frames.rotated, angle);
+  if (p.u_normal1MapEnable) {
+    const TextureMap map{true, p.u_normal1Map, p.u_normal1Transform, 1.0f};
+    applyNormalTexel(frames.main, sampleMap(map, uv), p.u_normal1Amount);
+  } else {
+    applyProceduralBump(p, host, state, frames.main);
+    rotateFrame(frames.main, angle);
+  }
+  return frames;
+}
+
+// The normal `shade` lights, refracts and gathers indirect light with (and `scatter` refracts
+// about): the main frame's with `u_normal1AsShadingNormal`, else the rotated copy's.
+template <class P>
+const float3& lightingNormal(const P& p, const WardFrames& frames) {
+  return p.u_normal1AsShadingNormal ? frames.main.N : frames.rotated.N;
+}
+
+// ---- inputs ----------------------------------------------------------------------------------
+
+// Roughness along T from the roughness group (the curve applies to its map), along B that
+// times the anisotropy.
+template <class P>
+WardRoughness wardRoughness(const P& p, const float2& uv) {
+  const float ax = mappedRoughness(TARVO_TEXTURE_MAP(p, rough), p.u_roughValue, uv);
+  const float anisotropy = mappedScalar(TARVO_TEXTURE_MAP(p, anisotropy), p.u_anisotropyValue, uv);
+  return WardRoughness{ax, ax * anisotropy};
+}
+
+// The diffuse colour of the diffuse group, faded by `u_imageFadeEnable`.
+template <class S, class P>
+float3 wardDiffuseColor(const P& p, IHostContext* host, const ShadingState& state,
+                        const float2& uv) {
+  float4 mapped(0.0f);
+  float3 d = p.u_diffuseColor;
+  if (p.u_diffuseMapEnable) {
+    mapped = S::diffuseMapColor(p, host, state, uv);
+    d = rgb(mapped);
+  }
+  const int32_t mode = p.u_imageFadeEnable;
+  if (mode == kImageFadeDiffuseAlpha) {
+    if (!p.u_diffuseMapEnable) return d;
+    const float f = p.u_imageFade * mapped.w;
+    return f * rgb(mapped) + (1.0f - f) * p.u_diffuseColor;
+  }
+  if (mode < kImageFadeMap) return d;
+
+  float3 fade(0.0f);
+  if (mode == kImageFadeMap) {
+    const TextureMap map{true, p.u_imageFadeMap, p.u_imageFadeTransform, 1.0f};
+    fade = rgb(sampleMap(map, uv)) * p.u_imageFadeAmount;
+  } else if (mode == kImageFadeColor) {
+    fade = p.u_imageFadeColor;
+  } else if (mode == kImageFadePattern) {
+    fade = imageFadePattern(host, uv);
+  }
+  const float3 m = d + (overlay(d, fade) - d) * p.u_imageFade;
+  return m + (m * fade - m) * p.u_imageFade;
+}
+
+// What the lobe, the traces and the transmission of one evaluation need.
+struct WardInputs {
+  float3 diffuse{0.0f};
+  float3 glossy{0.0f};                // specular colour x glossy weight
+  float3 transmission{1.0f};          // colour seen through the surface
+  float3 transmissionWeighted{0.0f};  // its share after reflection and translucency
+  float reflectivity = 0.0f;          // the reflectivity curve F at the cosine
+  float transparency = 0.0f;
+  float translucency = 0.0f;
+};
+
+// Which side an evaluation stands for: `front` for light arriving from the viewer's side,
+// `lit` for a shadow ray's transmission. With both clear it gives the translucency colour.
+struct WardSide {
+  bool front;
+  bool lit;
+};
+
+// The surface inputs at a cosine between the normal and the reversed incoming ray.
+template <class S, class P>
+WardInputs evaluateWardInputs(const P& p, IHostContext* host, const ShadingState& state,
+                              const float2& uv, float cosine, WardSide side) {
+  WardInputs in;
+  float3 g = mappedColor(TARVO_TEXTURE_MAP(p, specular), p.u_specularColor, uv,
+                         ColorRule::ClampedAfterScaling);
+  float3 d = wardDiffuseColor<S>(p, host, state, uv);
+
+  float w = 0.0f;
+  if (side.front || side.lit) {
+    const float r0 = mappedScalar(TARVO_TEXTURE_MAP(p, brdf00Reflect), p.u_brdf00Reflectivity, uv);
+    const float r90 = mappedScalar(TARVO_TEXTURE_MAP(p, brdf90Reflect), p.u_brdf90Reflectivity, uv);
+    in.reflectivity = reflectivityCurve(cosine, r0, r90, p.u_brdfCurvePower);
+    w = in.reflectivity * p.u_reflectivity;
+  }
+  if (p.u_isMetal) {
+    // A metal tints its reflection with its own colour and keeps the rest diffuse.
+    const float k = 1.0f - w * luminance(g);
+    g = d * g;
+    d = d * k;
+  }
+  in.glossy = g * w;
+  d = d * (1.0f - w);
+
+  if (!p.u_transparency) {
+    in.diffuse = side.front ? d : float3(0.0f);
+    return in;
+  }
+  const float a = mappedScalarFaded(TARVO_TEXTURE_MAP(p, transparency), p.u_transparencyValue,
+                                    p.u_transparencyFade, uv);
+  const float t = mappedScalar(TARVO_TEXTURE_MAP(p, translucency), p.u_translucencyValue, uv);
+  in.transparency = a;
+  in.translucency = t;
+  in.transmission = a + p.u_diffuseColor * (1.0f - a);
+  if (side.front) {
+    in.diffuse = d * (1.0f - a);
+    in.transmissionWeighted = in.transmission * a * (1.0f - w);
+  } else {
+    in.diffuse = d * a * t;
+    in.transmissionWeighted = in.transmission * (1.0f - t) * a * (1.0f - w);
+  }
+  return in;
+}
+
+}  // namespace pvx
+
+#endif  // TARVO_SHADINGLIB_WARD_INPUTS_H

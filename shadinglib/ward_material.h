@@ -1,0 +1,376 @@
+// The Ward family's entry points: `shade`, `shadow`, `evaluate` and `scatter` of a diffuse
+// layer under an anisotropic Ward glossy lobe, with transparency, translucency, an additional
+// colour, cut-outs, decals, two normal maps and a built-in bump. quarra_Mtl_Ward and its
+// network variants call WardMaterial<P, S> with their parameter block P and input source S
+// (shadinglib/ward_inputs.h). The clipping, decal and common-tint members are optional in P:
+// a block without them (the network variants) skips those steps.
+#ifndef TARVO_SHADINGLIB_WARD_MATERIAL_H
+#define TARVO_SHADINGLIB_WARD_MATERIAL_H
+
+#include <cstdint>
+#include <type_traits>
+
+#include "shadinglib/light_samples.h"
+#include "shadinglib/material_prologue.h"
+#include "shadinglib/ray_directions.h"
+#include "shadinglib/ward_inputs.h"
+#include "shadinglib/ward_lobe.h"
+
+namespace pvx {
+
+// Glossy colours at or below this add no highlight and trace no reflection.
+constexpr float kMinGlossy = 0.00001f;
+
+namespace ward_detail {
+
+template <class P, class = void>
+struct HasClipping : std::false_type {};
+template <class P>
+struct HasClipping<P, std::void_t<decltype(&P::u_globalClippingMapEnable)>> : std::true_type {};
+
+template <class P, class = void>
+struct HasDecal : std::false_type {};
+template <class P>
+struct HasDecal<P, std::void_t<decltype(&P::u_isDecal)>> : std::true_type {};
+
+template <class P, class = void>
+struct HasCommonTint : std::false_type {};
+template <class P>
+struct HasCommonTint<P, std::void_t<decltype(&P::u_commonTintEnable)>> : std::true_type {};
+
+}  // namespace ward_detail
+
+template <class P, class S = WardMappedInputs>
+struct WardMaterial {
+  static constexpr int32_t kUV = ward_detail::varying<P>("uv");
+
+  static float2 uv(const ShadingState& state) { return readVarying<float2>(state, kUV); }
+
+  // A decal shows only where its transform maps the UV into the unit square.
+  static bool outsideDecal(const P& p, const float2& uv) {
+    if constexpr (ward_detail::HasDecal<P>::value) {
+      if (!p.u_isDecal) return false;
+      const float3 x = transformPoint(p.u_decalTransform, float3(uv.x, uv.y, 0.0f));
+      return x.x < 0.0f || x.x > 1.0f || x.y < 0.0f || x.y > 1.0f;
+    } else {
+      return false;
+    }
+  }
+
+  static bool clipped(const P& p, const ShadingState& state) {
+    if constexpr (ward_detail::HasClipping<P>::value) {
+      return clippedByGlobalPlanes(p, state);
+    } else {
+      return false;
+    }
+  }
+
+  static float4 compose(const P& p, const float4 (&terms)[6]) {
+    if constexpr (ward_detail::HasCommonTint<P>::value) {
+      return composeTerms(terms, p.u_commonTintEnable, p.u_commonTintColor);
+    } else {
+      return composeTerms(terms, false, float4(1.0f));
+    }
+  }
+
+  static float4 traceStraightThrough(IHostContext* host, const ShadingState& state, float weight) {
+    float4 behind;
+    host->traceContinue(&behind, &state.P, &state.I, weight);
+    return behind;
+  }
+
+  // The six terms of the composition, in their order.
+  enum Term { kDirectDiffuse, kDirectGlossy, kIndirectDiffuse, kReflection, kRefraction, kExtra };
+
+  static void shade(const P& p, IHostContext* host, ShadingState* state) {
+    const ShadingState& s = *state;
+    const float3 mask = maskingValue(p, s);
+    if (discardsHit(mask)) {
+      state->ignoreHit = 1;
+      return;
+    }
+    float4 terms[6];
+    for (float4& t : terms)
+      t = float4(0.0f, 0.0f, 0.0f, 1.0f);
+    shadeSurface(p, host, s, mask, terms);
+    writeMaskedColor(host, state, compose(p, terms), mask);
+  }
+
+  // Everything between the mask and the composition.
+  static void shadeSurface(const P& p, IHostContext* host, const ShadingState& s,
+                           const float3& mask, float4 (&terms)[6]) {
+    const float2 texcoord = uv(s);
+    if (outsideDecal(p, texcoord)) {
+      terms[kRefraction] = float4(rgb(traceStraightThrough(host, s, 1.0f)), 1.0f);
+      return;
+    }
+    float cutout = 1.0f;
+    float3 behind(0.0f);
+    if (p.u_cutoutMapEnable) {
+      cutout = S::cutoutOpacity(p, host, s, texcoord);
+      if (cutout != 1.0f) behind = rgb(traceStraightThrough(host, s, 1.0f - cutout));
+      if (cutout == 0.0f) {
+        terms[kRefraction] = float4(behind, 1.0f);
+        return;
+      }
+    }
+
+    WardFrames frames = buildWardFrames<S>(p, host, s, texcoord);
+    bendTowardViewer(frames.main, -s.I, s.N);
+    const float3 N = lightingNormal(p, frames);
+    const float3 i = frameToLocal(frames.main, s.I);
+    const WardRoughness roughness = wardRoughness(p, texcoord);
+    const WardInputs in = evaluateWardInputs<S>(p, host, s, texcoord, -i.z, WardSide{true, false});
+
+    const LightSample* lights = host->lightSamples(0, &s.P, &N);
+    addDirectLight(lights, frames.main, N, i, roughness, in, terms);
+    float3 translucent(0.0f);
+    if (s.frontFacing == 0) {
+      translucent =
+          evaluateWardInputs<S>(p, host, s, texcoord, -i.z, WardSide{false, false}).diffuse;
+      addTranslucentLight(lights, translucent, terms);
+    }
+    if (s.frontFacing != 0 && maxComponent(in.glossy) > kMinGlossy &&
+        !p.u_reflectionHighlightOnly) {
+      terms[kReflection] = float4(traceGlossyReflection(p, host, s, N, in.glossy), 1.0f);
+    }
+    if (p.u_transparency && !isBlack(in.transmissionWeighted)) {
+      terms[kRefraction] = float4(traceRefraction(p, host, s, N, texcoord, in), 1.0f);
+    }
+    const float3 indirect = diffuseLightingWithOcclusion(p, host, in.diffuse, s.P, N) +
+                            diffuseLightingWithOcclusion(p, host, translucent, s.P, N);
+    terms[kIndirectDiffuse] = float4(indirect, 1.0f);
+    terms[kExtra] = float4(additionalColor(p, texcoord), 1.0f);
+
+    if (p.u_cutoutMapEnable) {
+      for (float4& t : terms)
+        t = float4(rgb(t) * cutout, t.w);
+      terms[kRefraction] = float4(rgb(terms[kRefraction]) + behind * (1.0f - cutout), 1.0f);
+    }
+    // Occlusion only darkens indirect light; without any there is nothing to ask the host.
+    if (!isBlack(rgb(terms[kIndirectDiffuse]))) {
+      const float3 ao = ambientOcclusionTerm(p, host, s, float3(0.0f), maskedWeight(mask));
+      terms[kIndirectDiffuse] = float4(rgb(terms[kIndirectDiffuse]) * ao, 1.0f);
+    }
+  }
+
+  // Each light, faded by the horizon ramp, lights the diffuse colour and, unless it is a
+  // diffuse-only light, the glossy lobe (directions in the main frame).
+  static void addDirectLight(const LightSample* lights, const TangentFrame& frame, const float3& N,
+                             const float3& i, const WardRoughness& roughness, const WardInputs& in,
+                             float4 (&terms)[6]) {
+    const bool glossy = maxComponent(in.glossy) > kMinGlossy;
+    float3 diffuse(0.0f), highlight(0.0f);
+    forEachLightSample(lights, [&](const LightSample& light) {
+      if (isBlack(light.color)) return;
+      const float3 energy = light.color * (horizonRamp(dot(light.L, N)) * light.weight);
+      diffuse += in.diffuse * energy;
+      if (light.tag == kLightTagDiffuseOnly || !glossy) return;
+      const float3 o = frameToLocal(frame, light.L);
+      if (i.z < 0.0f && o.z > 0.0f) {
+        highlight += wardLobe(i, o, roughness, float3(0.0f), in.glossy) * energy;
+      }
+    });
+    terms[kDirectDiffuse] = float4(rgb(terms[kDirectDiffuse]) + diffuse, 1.0f);
+    terms[kDirectGlossy] = float4(rgb(terms[kDirectGlossy]) + highlight, 1.0f);
+  }
+
+  // Light from behind shines through a translucent surface without the horizon ramp.
+  static void addTranslucentLight(const LightSample* lights, const float3& translucent,
+                                  float4 (&terms)[6]) {
+    if (isBlack(translucent)) return;
+    float3 sum(0.0f);
+    forEachLightSample(lights, [&](const LightSample& light) {
+      if (!isBlack(light.color)) sum += light.color * light.weight * translucent;
+    });
+    terms[kDirectDiffuse] = float4(rgb(terms[kDirectDiffuse]) + sum, 1.0f);
+  }
+
+  static float3 traceGlossyReflection(const P& p, IHostContext* host, const ShadingState& s,
+                                      const float3& N, const float3& glossy) {
+    const float3 R = horizonClampedReflection(s.I, N, s.Ng);
+    float3 seen;
+    host->traceReflection(&seen, &s.P, &R, p.u_reflectGlossyValue, maxComponent(glossy));
+    return seen * glossy;
+  }
+
+  static float3 traceRefraction(const P& p, IHostContext* host, const ShadingState& s,
+                                const float3& N, const float2& texcoord, const WardInputs& in) {
+    const float3 T = refractedDirection(s.I, N, indexRatio(s, p.u_ior).eta);
+    if (isBlack(T)) return float3(0.0f);
+    const float roughness = mappedRefractGlossiness(TARVO_TEXTURE_MAP(p, refractGlossy),
+                                                    p.u_refractGlossyValue, texcoord);
+    float4 seen;
+    host->traceRefraction(&seen, &s.P, &T, roughness, maxComponent(in.transmissionWeighted));
+    return rgb(seen) * in.transmissionWeighted;
+  }
+
+  static float3 additionalColor(const P& p, const float2& texcoord) {
+    const TextureMap map{p.u_additionalMapEnable, p.u_additionalMap, p.u_additionalMapTransform,
+                         p.u_additionalAmount};
+    return mappedColor(map, p.u_additionalColor, texcoord, ColorRule::ConstantTimesClamped);
+  }
+
+  static void shadow(const P& p, IHostContext* host, ShadingState* state) {
+    const ShadingState& s = *state;
+    const float2 texcoord = uv(s);
+    if (outsideDecal(p, texcoord)) {
+      state->shadowT = float3(1.0f);
+      return;
+    }
+    const float3 N = dot(s.I, s.Ng) > 0.0f ? -s.N : s.N;
+    float3 T(0.0f);
+    if (p.u_cutoutMapEnable) {
+      const float c = S::cutoutOpacity(p, host, s, texcoord);
+      if (c != 1.0f) T = float3(1.0f - c);
+    }
+    if (p.u_transparency) {
+      const WardSide side{s.frontFacing != 0, true};
+      T = evaluateWardInputs<S>(p, host, s, texcoord, -dot(N, s.I), side).transmissionWeighted;
+    }
+    state->shadowT = T;
+  }
+
+  // Clipped hits and hits outside a decal are not part of the surface for path tracing.
+  static bool rejects(const P& p, ShadingState* state) {
+    if (clipped(p, *state) || outsideDecal(p, uv(*state))) {
+      state->ignoreHit = 1;
+      return true;
+    }
+    return false;
+  }
+
+  // The cosine the host weights a direction with: against the bumped frame or the shading normal.
+  static float reportedCosine(const P& p, const ShadingState& s, const float3& local,
+                              const float3& world) {
+    return p.u_cosineUsesBump ? local.z : dot(world, s.N);
+  }
+
+  static void evaluate(const P& p, IHostContext* host, ShadingState* state) {
+    if (rejects(p, state)) return;
+    const ShadingState& s = *state;
+    const float2 texcoord = uv(s);
+    const WardFrames frames = buildWardFrames<S>(p, host, s, texcoord);
+    const float3 i = frameToLocal(frames.main, s.I);
+    const float3 o = frameToLocal(frames.main, s.scatterDir);
+    if (o.z > 0.0f && i.z < 0.0f) {
+      const WardRoughness roughness = wardRoughness(p, texcoord);
+      const WardInputs in =
+          evaluateWardInputs<S>(p, host, s, texcoord, -i.z, WardSide{true, false});
+      const float cosine = reportedCosine(p, s, o, s.scatterDir);
+      if (cosine > 0.0f) {
+        state->scatterCos = cosine;
+        state->scatterWeight = wardLobe(i, o, roughness, in.diffuse, in.glossy);
+        return;
+      }
+    }
+    state->scatterCos = 0.0f;
+    state->scatterWeight = float3(0.0f);
+  }
+
+  static void scatter(const P& p, IHostContext* host, ShadingState* state) {
+    if (rejects(p, state)) return;
+    const ShadingState& s = *state;
+    const uint8_t* allow = s.allowScatter;
+    const bool reflects = allow[kAllowDiffuseReflection] || allow[kAllowGlossyReflection] ||
+                          allow[kAllowSpecularReflection];
+    if (!reflects && !allow[kAllowSpecularTransmission]) {
+      state->scatterKind = kRayNone;
+      return;
+    }
+    const float2 texcoord = uv(s);
+    const WardFrames frames = buildWardFrames<S>(p, host, s, texcoord);
+    const float3 i = frameToLocal(frames.main, s.I);
+    WardRoughness roughness{0.0f, 0.0f};
+    WardInputs in;
+    if (i.z < 0.0f) {
+      roughness = wardRoughness(p, texcoord);
+      in = evaluateWardInputs<S>(p, host, s, texcoord, -i.z, WardSide{true, false});
+    }
+
+    if (p.u_transparency && allow[kAllowSpecularTransmission]) {
+      float weight = 1.0f - in.reflectivity;
+      bool transmits = true;
+      if (allow[kAllowSpecularReflection]) {
+        weight = 1.0f;
+        transmits = in.reflectivity < host->random1();
+      }
+      if (transmits) {
+        transmit(p, state, lightingNormal(p, frames), weight, in);
+        return;
+      }
+    }
+    if (!reflects) {
+      state->scatterKind = kRayNone;
+      return;
+    }
+    if (!allow[kAllowDiffuseReflection] && !allow[kAllowGlossyReflection]) {
+      scatterGlossyOnly(p, host, state, frames.main, i, roughness, in);
+    } else {
+      scatterMixture(p, host, state, frames.main, i, roughness, in);
+    }
+  }
+
+  // Straight refraction into (or out of) the object; total internal reflection turns it into
+  // the mirror bounce. The weight keeps the share that is neither reflected nor translucent.
+  static void transmit(const P& p, ShadingState* state, const float3& N, float weight,
+                       const WardInputs& in) {
+    const IndexRatio ratio = indexRatio(*state, p.u_ior);
+    const float3 T = refractedDirection(state->I, N, ratio.eta);
+    if (!isBlack(T)) {
+      state->scatterDir = T;
+      state->scatterCos = -dot(T, N);
+      state->scatterKind = kRayTransmission;
+      state->mediumIor = ratio.transmittedIor;
+    } else {
+      state->scatterDir = reflect(state->I, N);
+      state->scatterCos = dot(state->scatterDir, N);
+      state->scatterKind = kRayGlossy;
+    }
+    state->scatterWeight = float3(weight * in.transparency * (1.0f - in.translucency));
+    state->scatterInvPdf = 1.0f;
+  }
+
+  static void scatterGlossyOnly(const P& p, IHostContext* host, ShadingState* state,
+                                const TangentFrame& frame, const float3& i,
+                                const WardRoughness& roughness, const WardInputs& in) {
+    float2 u;
+    host->random2(&u);
+    const LobeSample sample = sampleWard(i, roughness, in.diffuse, in.glossy, u.x, u.y);
+    if (!(sample.density > 0.0f)) {
+      state->scatterKind = kRayNone;
+      return;
+    }
+    const float3 dir = localToFrame(frame, sample.o);
+    state->scatterDir = dir;
+    state->scatterCos = reportedCosine(p, *state, sample.o, dir);
+    state->scatterKind = kRayGlossy;
+    state->scatterInvPdf = 1.0f / sample.density;
+    // Only the glossy part was asked for; the host gathers diffuse light by other means.
+    state->scatterWeight = sample.value - in.diffuse * kInvPi;
+  }
+
+  static void scatterMixture(const P& p, IHostContext* host, ShadingState* state,
+                             const TangentFrame& frame, const float3& i,
+                             const WardRoughness& roughness, const WardInputs& in) {
+    const float r = host->random1();
+    float2 u;
+    host->random2(&u);
+    const LobeSample sample = sampleWardMixture(i, roughness, in.diffuse, in.glossy, r, u);
+    const float3 dir = localToFrame(frame, sample.o);
+    const float cosine = reportedCosine(p, *state, sample.o, dir);
+    if (cosine < 0.0f || !(sample.density > 0.0f)) {
+      state->scatterKind = kRayNone;
+      return;
+    }
+    state->scatterDir = dir;
+    state->scatterCos = cosine;
+    state->scatterKind = kRayReflection;
+    state->scatterInvPdf = 1.0f / sample.density;
+    state->scatterWeight = sample.value;
+  }
+};
+
+}  // namespace pvx
+
+#endif  // TARVO_SHADINGLIB_WARD_MATERIAL_H

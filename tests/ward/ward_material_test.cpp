@@ -1,0 +1,779 @@
+// quarra_Mtl_Ward through its exported factory, as a host drives it: what it declares, which
+// host services `shade` calls with which arguments, and the rules of its four entry points.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <initializer_list>
+#include <vector>
+
+#include "shadinglib/vector_math.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using pvx::float2;
+using pvx::float3;
+using pvx::float4;
+using tarvo::host::BoundShader;
+using tarvo::host::HostCall;
+using tarvo::host::makeLight;
+using tarvo::host::ParamType;
+using tarvo::host::ScriptedHost;
+using tarvo::host::ScriptedTexture1D;
+using tarvo::host::ScriptedTexture2D;
+using tarvo::test::cameraHit;
+using tarvo::test::nearFloat3;
+using tarvo::test::nearFloat4;
+using tarvo::test::writeVarying;
+namespace slot = pvx::host_slot;
+
+constexpr int kTangentOffset = 36;
+constexpr int kUVOffset = 48;
+
+BoundShader ward() {
+  return tarvo::test::makeShader("quarra_Mtl_Ward");
+}
+
+// A camera hit with a tangent along x, so the frame is the world's axes.
+pvx::ShadingState hit() {
+  pvx::ShadingState s = cameraHit();
+  writeVarying(&s, kTangentOffset, float3(1.0f, 0.0f, 0.0f));
+  writeVarying(&s, kUVOffset, float2(0.5f, 0.5f));
+  return s;
+}
+
+std::vector<int> slots(const ScriptedHost& host) {
+  std::vector<int> result;
+  for (const HostCall& c : host.calls())
+    result.push_back(c.slot);
+  return result;
+}
+
+TEST(WardDeclaration, ParametersAndVaryingsInOrderWithDefaults) {
+  // Type codes: b bool, i int, f float, c colour, a colour with alpha, 3 mat3, 4 mat4,
+  // t 1-D texture, T 2-D texture, v varying (default = its offset). Matrices default to
+  // identity and textures to (null, -1).
+  struct Entry {
+    char type;
+    const char* name;
+    std::initializer_list<float> value;
+  };
+  const Entry expected[] = {
+      {'T', "ambientOcclusionTexture", {}},
+      {'i', "ambientOcclusionMode", {0}},
+      {'f', "ambientOcclusionFactor", {1}},
+      {'c', "ambientOcclusionColor", {0, 0, 0}},
+      {'b', "usePrecalcAO", {1}},
+      {'b', "showAmbientOnly", {0}},
+      {'b', "usingRaytracedAO", {0}},
+      {'v', "uv1", {0}},
+      {'v', "vtxcolor", {8}},
+      {'c', "maskingColor", {0, 0, 0}},
+      {'i', "maskingMode", {0}},
+      {'T', "maskingTexture", {}},
+      {'4', "maskingTextureMatrix", {}},
+      {'b', "maskingInvertTexture", {0}},
+      {'f', "maskingAngularRepeat", {1}},
+      {'3', "maskingUVMatrix", {}},
+      {'b', "maskingFromAlpha", {0}},
+      {'v', "bitangent", {24}},
+      {'v', "tangent", {36}},
+      {'v', "uv", {48}},
+      {'b', "CaldrinAODisable", {0}},
+      {'t', "u_globalClippingMap", {}},
+      {'b', "u_globalClippingMapEnable", {0}},
+      {'i', "u_procedureMapEnable", {0}},
+      {'c', "u_procedureMapTiling", {1, 1, 1}},
+      {'f', "u_procedureMapAmount", {0}},
+      {'t', "u_smokeMap", {}},
+      {'b', "u_normal0MapEnable", {0}},
+      {'T', "u_normal0Map", {}},
+      {'b', "u_normal0AmountMapEnable", {0}},
+      {'T', "u_normal0AmountMap", {}},
+      {'3', "u_normal0AmountTransform", {}},
+      {'f', "u_normal0Amount", {0}},
+      {'3', "u_normal0Transform", {}},
+      {'b', "u_normal1MapEnable", {0}},
+      {'T', "u_normal1Map", {}},
+      {'f', "u_normal1Amount", {0}},
+      {'3', "u_normal1Transform", {}},
+      {'b', "u_normal1AsShadingNormal", {0}},
+      {'b', "u_diffuseMapEnable", {0}},
+      {'T', "u_diffuseMap", {}},
+      {'c', "u_diffuseColor", {0, 0, 0}},
+      {'3', "u_diffuseTransform", {}},
+      {'f', "u_diffuseAmount", {1}},
+      {'i', "u_imageFadeEnable", {0}},
+      {'f', "u_imageFade", {1}},
+      {'T', "u_imageFadeMap", {}},
+      {'3', "u_imageFadeTransform", {}},
+      {'f', "u_imageFadeAmount", {1}},
+      {'c', "u_imageFadeColor", {0, 0, 0}},
+      {'b', "u_specularMapEnable", {0}},
+      {'T', "u_specularMap", {}},
+      {'c', "u_specularColor", {1, 1, 1}},
+      {'3', "u_specularTransform", {}},
+      {'f', "u_specularAmount", {1}},
+      {'b', "u_roughMapEnable", {0}},
+      {'T', "u_roughMap", {}},
+      {'f', "u_roughValue", {0.01f}},
+      {'3', "u_roughTransform", {}},
+      {'f', "u_roughAmount", {1}},
+      {'f', "u_reflectGlossyValue", {0}},
+      {'b', "u_refractGlossyMapEnable", {0}},
+      {'T', "u_refractGlossyMap", {}},
+      {'3', "u_refractGlossyTransform", {}},
+      {'f', "u_refractGlossyAmount", {1}},
+      {'f', "u_refractGlossyValue", {0}},
+      {'b', "u_anisotropyMapEnable", {0}},
+      {'T', "u_anisotropyMap", {}},
+      {'f', "u_anisotropyValue", {1}},
+      {'3', "u_anisotropyTransform", {}},
+      {'f', "u_anisotropyAmount", {1}},
+      {'b', "u_anisoRotationMapEnable", {0}},
+      {'T', "u_anisoRotationMap", {}},
+      {'f', "u_anisoRotationValue", {0}},
+      {'3', "u_anisoRotationTransform", {}},
+      {'f', "u_anisoRotationAmount", {1}},
+      {'f', "u_brdfCurvePower", {0}},
+      {'b', "u_brdf00ReflectMapEnable", {0}},
+      {'T', "u_brdf00ReflectMap", {}},
+      {'3', "u_brdf00ReflectTransform", {}},
+      {'f', "u_brdf00ReflectAmount", {1}},
+      {'f', "u_brdf00Reflectivity", {0.1f}},
+      {'b', "u_brdf90ReflectMapEnable", {0}},
+      {'T', "u_brdf90ReflectMap", {}},
+      {'3', "u_brdf90ReflectTransform", {}},
+      {'f', "u_brdf90Reflectivity", {1}},
+      {'f', "u_brdf90ReflectAmount", {1}},
+      {'f', "u_reflectivity", {1}},
+      {'b', "u_isMetal", {0}},
+      {'b', "u_transparency", {0}},
+      {'b', "u_transparencyMapEnable", {0}},
+      {'T', "u_transparencyMap", {}},
+      {'f', "u_transparencyValue", {0}},
+      {'3', "u_transparencyTransform", {}},
+      {'f', "u_transparencyFade", {0}},
+      {'f', "u_ior", {1.33f}},
+      {'f', "u_transparencyAmount", {1}},
+      {'b', "u_translucencyMapEnable", {0}},
+      {'T', "u_translucencyMap", {}},
+      {'f', "u_translucencyValue", {0}},
+      {'3', "u_translucencyTransform", {}},
+      {'f', "u_translucencyAmount", {1}},
+      {'b', "u_cutoutMapEnable", {0}},
+      {'T', "u_cutoutMap", {}},
+      {'3', "u_cutoutTransform", {}},
+      {'f', "u_cutoutAmount", {1}},
+      {'b', "u_additionalMapEnable", {0}},
+      {'T', "u_additionalMap", {}},
+      {'c', "u_additionalColor", {0, 0, 0}},
+      {'3', "u_additionalMapTransform", {}},
+      {'f', "u_additionalAmount", {1}},
+      {'b', "u_cosineUsesBump", {0}},
+      {'b', "u_reflectionHighlightOnly", {0}},
+      {'b', "u_isDecal", {0}},
+      {'4', "u_decalTransform", {}},
+      {'b', "u_commonTintEnable", {0}},
+      {'a', "u_commonTintColor", {1, 1, 1, 1}},
+  };
+  const BoundShader shader = ward();
+  const auto& calls = shader.table().calls();
+  ASSERT_EQ(calls.size(), std::size(expected) + 1);
+  EXPECT_EQ(calls[0].offset, 15) << "capability mask";
+  EXPECT_EQ(shader.table().parameters().size(), 112u);
+  EXPECT_EQ(shader.table().varyings().size(), 5u);
+  const auto* base = static_cast<const unsigned char*>(static_cast<const void*>(shader.get()));
+  for (size_t n = 0; n < std::size(expected); ++n) {
+    const Entry& e = expected[n];
+    const tarvo::host::BinderCall& call = calls[n + 1];
+    SCOPED_TRACE(e.name);
+    ASSERT_EQ(call.name, e.name) << "declaration " << n + 1;
+    const float* floats = reinterpret_cast<const float*>(base + call.offset);
+    switch (e.type) {
+      case 'v':
+        EXPECT_EQ(call.slot, pvx::binder_slot::kDeclareVarying);
+        EXPECT_EQ(call.offset, std::lround(*e.value.begin()));
+        break;
+      case 'b':
+        EXPECT_EQ(call.slot, pvx::binder_slot::kDeclareBool);
+        EXPECT_EQ(*(base + call.offset), *e.value.begin());
+        break;
+      case 'i':
+        EXPECT_EQ(call.slot, pvx::binder_slot::kDeclareInt);
+        EXPECT_EQ(*reinterpret_cast<const int32_t*>(base + call.offset), *e.value.begin());
+        break;
+      case 't':
+      case 'T': {
+        EXPECT_EQ(call.slot, e.type == 't' ? pvx::binder_slot::kDeclareTexture1D
+                                           : pvx::binder_slot::kDeclareTexture2D);
+        const auto* handle = reinterpret_cast<const pvx::Texture2D*>(base + call.offset);
+        EXPECT_EQ(handle->object, nullptr);
+        EXPECT_EQ(handle->hostHandle, -1);
+        break;
+      }
+      case '3':
+      case '4': {
+        const int size = e.type == '3' ? 3 : 4;
+        EXPECT_EQ(call.slot,
+                  size == 3 ? pvx::binder_slot::kDeclareMat3 : pvx::binder_slot::kDeclareMat4);
+        for (int k = 0; k < size * size; ++k)
+          EXPECT_EQ(floats[k], k % (size + 1) == 0 ? 1.0f : 0.0f);
+        break;
+      }
+      default: {
+        const int slots[] = {pvx::binder_slot::kDeclareFloat, pvx::binder_slot::kDeclareColor,
+                             pvx::binder_slot::kDeclareColorAlpha};
+        EXPECT_EQ(call.slot, slots[e.type == 'f' ? 0 : e.type == 'c' ? 1 : 2]);
+        int k = 0;
+        for (float v : e.value)
+          EXPECT_EQ(floats[k++], v);
+      }
+    }
+  }
+}
+
+TEST(WardShade, AsksTheHostOnlyWhatTheSurfaceNeeds) {
+  struct Case {
+    const char* what;
+    void (*setup)(BoundShader&, pvx::ShadingState&, ScriptedHost&);
+    std::vector<int> expected;
+  };
+  const Case cases[] = {
+      // Defaults: glossy weight 1, so no diffuse and no indirect light; one reflection trace.
+      {"defaults",
+       [](BoundShader&, pvx::ShadingState&, ScriptedHost&) {},
+       {slot::kLightSamples, slot::kTraceReflection}},
+      {"fully masked",
+       [](BoundShader& m, pvx::ShadingState&, ScriptedHost&) {
+         m.set("maskingColor", float3(1.0f));
+       },
+       {}},
+      {"partly masked",
+       [](BoundShader& m, pvx::ShadingState&, ScriptedHost&) {
+         m.set("maskingColor", float3(0.5f));
+       },
+       {slot::kLightSamples, slot::kTraceReflection, slot::kTraceContinue}},
+      {"highlights only",
+       [](BoundShader& m, pvx::ShadingState&, ScriptedHost&) {
+         m.set("u_reflectionHighlightOnly", true);
+       },
+       {slot::kLightSamples}},
+      // Diffuse: indirect light times occlusion, then the ambient-occlusion query.
+      {"diffuse",
+       [](BoundShader& m, pvx::ShadingState&, ScriptedHost& h) {
+         m.set("u_reflectivity", 0.0f);
+         m.set("u_diffuseColor", float3(0.5f, 0.25f, 0.0f));
+         h.ambientAnswer = float3(0.2f);
+       },
+       {slot::kLightSamples, slot::kAmbientLight, slot::kIndirectDiffuse, slot::kOcclusion,
+        slot::kOcclusion}},
+      {"diffuse without the occlusion multiply",
+       [](BoundShader& m, pvx::ShadingState&, ScriptedHost& h) {
+         m.set("u_reflectivity", 0.0f);
+         m.set("u_diffuseColor", float3(0.5f, 0.25f, 0.0f));
+         m.set("CaldrinAODisable", true);
+         h.ambientAnswer = float3(0.2f);
+       },
+       {slot::kLightSamples, slot::kAmbientLight, slot::kIndirectDiffuse, slot::kOcclusion}},
+      {"transparent",
+       [](BoundShader& m, pvx::ShadingState&, ScriptedHost&) {
+         m.set("u_transparency", true);
+         m.set("u_transparencyValue", 1.0f);
+         m.set("u_reflectivity", 0.5f);
+       },
+       {slot::kLightSamples, slot::kTraceReflection, slot::kTraceRefraction}},
+      // Back face: no reflection; refraction, then indirect light for the diffuse colour and
+      // again for the translucency colour.
+      {"back face, translucent",
+       [](BoundShader& m, pvx::ShadingState& s, ScriptedHost&) {
+         s.frontFacing = 0;
+         m.set("u_transparency", true);
+         m.set("u_transparencyValue", 0.5f);
+         m.set("u_translucencyValue", 0.5f);
+         m.set("u_diffuseColor", float3(1.0f));
+         m.set("u_reflectivity", 0.0f);
+       },
+       {slot::kLightSamples, slot::kTraceRefraction, slot::kAmbientLight, slot::kIndirectDiffuse,
+        slot::kAmbientLight, slot::kIndirectDiffuse}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    BoundShader m = ward();
+    pvx::ShadingState s = hit();
+    ScriptedHost host;
+    host.lights = {makeLight(float3(0.0f, 0.0f, 1.0f), float3(1.0f))};
+    c.setup(m, s, host);
+    m.material()->shade(&host, &s);
+    EXPECT_EQ(slots(host), c.expected);
+    EXPECT_EQ(s.ignoreHit, c.expected.empty() ? 1 : 0);
+  }
+}
+
+TEST(WardShade, HostCallArguments) {
+  BoundShader m = ward();
+  m.set("u_reflectivity", 0.5f);  // d = 0.5 x diffuse, g = 0.5
+  m.set("u_diffuseColor", float3(1.0f, 0.5f, 0.0f));
+  m.set("u_reflectGlossyValue", 0.3f);
+  m.set("u_transparency", true);
+  m.set("u_transparencyValue", 0.5f);
+  m.set("u_ior", 1.5f);
+  pvx::ShadingState s = hit();
+  s.I = float3(0.7071068f, 0.0f, -0.7071068f);
+  s.P = float3(1.0f, 2.0f, 3.0f);
+  ScriptedHost host;
+  host.ambientAnswer = float3(0.2f);
+  m.material()->shade(&host, &s);
+
+  const HostCall* lights = host.first(slot::kLightSamples);
+  ASSERT_NE(lights, nullptr);
+  EXPECT_EQ(lights->integer, 0);
+  EXPECT_EQ(lights->vector(0), s.P);
+  EXPECT_EQ(lights->vector(1), s.N);
+  // Reflection: the mirror direction, the glossiness, the glossy colour's largest channel.
+  const HostCall* reflection = host.first(slot::kTraceReflection);
+  ASSERT_NE(reflection, nullptr);
+  EXPECT_TRUE(nearFloat3(reflection->vector(1), float3(0.7071068f, 0.0f, 0.7071068f)));
+  EXPECT_FLOAT_EQ(reflection->scalars[0], 0.3f);
+  EXPECT_FLOAT_EQ(reflection->scalars[1], 0.5f);
+  // Refraction into index 1.5 at 45 degrees; importance = max of the transmission-weighted
+  // colour (0.5 + 0.5 diffuse) x a 0.5 x (1 - w 0.5) = (0.25, 0.1875, 0.125).
+  const HostCall* refraction = host.first(slot::kTraceRefraction);
+  ASSERT_NE(refraction, nullptr);
+  EXPECT_TRUE(nearFloat3(refraction->vector(1), float3(0.4714045f, 0.0f, -0.8819171f)));
+  EXPECT_FLOAT_EQ(refraction->scalars[0], 0.0f);
+  EXPECT_FLOAT_EQ(refraction->scalars[1], 0.25f);
+  // Indirect light for d = 0.5 x (1, 0.5, 0) x (1 - a) = (0.25, 0.125, 0).
+  EXPECT_FLOAT_EQ(host.first(slot::kIndirectDiffuse)->scalars[0], 0.25f);
+  EXPECT_FLOAT_EQ(host.first(slot::kOcclusion)->scalars[0], 0.25f);
+  // The ambient-occlusion query last, with the full weight of an unmasked hit.
+  EXPECT_FLOAT_EQ(host.last(slot::kOcclusion)->scalars[0], 1.0f);
+}
+
+TEST(WardShade, LightRampFadesLightsAtTheHorizon) {
+  // Diffuse 1 and no glossy weight: Ci = ramp(L.N) x weight.
+  struct Case {
+    float cosine, weight, expected;
+  };
+  const Case cases[] = {
+      {0.05f, 1.0f, 0.0f},  // at the horizon offset: nothing
+      {0.15f, 1.0f, 0.5f},  // x = 0.5: 0.25 (3 - 1)
+      {0.25f, 1.0f, 1.0f},  // full weight from 0.25 on
+      {0.9f, 2.0f, 2.0f},  {-0.3f, 1.0f, 0.0f},
+  };
+  for (const Case& c : cases) {
+    BoundShader m = ward();
+    m.set("u_reflectivity", 0.0f);
+    m.set("u_diffuseColor", float3(1.0f));
+    pvx::ShadingState s = hit();
+    ScriptedHost host;
+    const float side = std::sqrt(1.0f - c.cosine * c.cosine);
+    host.lights = {makeLight(float3(side, 0.0f, c.cosine), float3(1.0f), c.weight),
+                   makeLight(float3(0.0f, 0.0f, 1.0f), float3(0.0f), 5.0f)};  // black: skipped
+    m.material()->shade(&host, &s);
+    EXPECT_TRUE(nearFloat4(s.Ci, float4(c.expected, c.expected, c.expected, 1.0f), 1e-6f))
+        << "L.N = " << c.cosine;
+  }
+}
+
+TEST(WardShade, DiffuseOnlyLightsAddNoHighlight) {
+  // w = 0.5: d = 0.5, g = 0.5. Light at o = (0.6, 0, 0.8), ramp 1; the lobe for i = -z,
+  // roughness 0.3: exp(-(0.6 / 0.3)^2 / 1.8^2) / (4 pi 0.09 sqrt(0.8)) = 0.2876316.
+  for (int tag : {0, 1000001}) {
+    BoundShader m = ward();
+    m.set("u_reflectivity", 0.5f);
+    m.set("u_diffuseColor", float3(1.0f));
+    m.set("u_roughValue", 0.3f);
+    pvx::ShadingState s = hit();
+    ScriptedHost host;
+    host.lights = {makeLight(float3(0.6f, 0.0f, 0.8f), float3(1.0f), 1.0f, tag)};
+    m.material()->shade(&host, &s);
+    const float expected = tag == 0 ? 0.5f + 0.5f * 0.2876316f : 0.5f;
+    EXPECT_NEAR(s.Ci.x, expected, 1e-6f) << "tag " << tag;
+  }
+}
+
+TEST(WardShade, MaskCutOutAndDecalLetTheBackgroundThrough) {
+  // The lit surface alone composes to 1 (diffuse 1, ramp 1); behind it is (0.2, 0.4, 0.6, 0.5).
+  struct Case {
+    const char* what;
+    float3 mask;
+    float cutout;  // < 0: no cut-out map
+    bool outsideDecal;
+    float4 expected;
+    float continueWeight;  // < 0: no straight-through trace
+  };
+  const Case cases[] = {
+      {"opaque", float3(0.0f), -1.0f, false, float4(1.0f, 1.0f, 1.0f, 1.0f), -1.0f},
+      {"mask 0.25", float3(0.25f), -1.0f, false, float4(0.8f, 0.85f, 0.9f, 0.5f), 1.0f},
+      {"cut-out 0", float3(0.0f), 0.0f, false, float4(0.2f, 0.4f, 0.6f, 1.0f), 1.0f},
+      {"cut-out 1", float3(0.0f), 1.0f, false, float4(1.0f, 1.0f, 1.0f, 1.0f), -1.0f},
+      // 0.25 x surface + 0.75 x behind
+      {"cut-out 0.25", float3(0.0f), 0.25f, false, float4(0.4f, 0.55f, 0.7f, 1.0f), 0.75f},
+      {"outside the decal", float3(0.0f), -1.0f, true, float4(0.2f, 0.4f, 0.6f, 1.0f), 1.0f},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    BoundShader m = ward();
+    m.set("u_reflectivity", 0.0f);
+    m.set("u_diffuseColor", float3(1.0f));
+    m.set("maskingColor", c.mask);
+    ScriptedTexture2D cutout;
+    cutout.value = float4(c.cutout, 0.0f, 0.0f, 1.0f);
+    if (c.cutout >= 0.0f) {
+      m.set("u_cutoutMapEnable", true);
+      m.set("u_cutoutMap", static_cast<pvx::ITexture2D*>(&cutout));
+    }
+    m.set("u_isDecal", true);
+    pvx::ShadingState s = hit();
+    writeVarying(&s, kUVOffset, c.outsideDecal ? float2(1.5f, 0.5f) : float2(0.5f, 0.5f));
+    ScriptedHost host;
+    host.lights = {makeLight(float3(0.0f, 0.0f, 1.0f), float3(1.0f))};
+    host.traceContinueAnswer = float4(0.2f, 0.4f, 0.6f, 0.5f);
+    m.material()->shade(&host, &s);
+    EXPECT_TRUE(nearFloat4(s.Ci, c.expected, 1e-6f));
+    const HostCall* through = host.first(slot::kTraceContinue);
+    if (c.continueWeight < 0.0f) {
+      EXPECT_EQ(through, nullptr);
+    } else {
+      ASSERT_NE(through, nullptr);
+      EXPECT_FLOAT_EQ(through->scalars[0], c.continueWeight);
+    }
+    if (c.cutout == 0.0f || c.outsideDecal) {
+      EXPECT_EQ(host.count(slot::kLightSamples), 0) << "nothing else is shaded";
+    }
+  }
+}
+
+TEST(WardInputs, ImageFadeModesBlendTheDiffuseColour) {
+  // Diffuse only (reflectivity 0), evaluated head-on: weight = d / pi. With base d and fade
+  // colour f at strength s: o = overlay(d, f) (2 d f below 0.5, else 1 - 2 (1 - d)(1 - f)),
+  // m = d + (o - d) s, d' = m + (m f - m) s.
+  struct Case {
+    const char* what;
+    int mode;
+    float strength;
+    float3 expectedDiffuse;
+  };
+  const Case cases[] = {
+      {"off", 0, 1.0f, float3(0.25f, 0.75f, 0.0f)},
+      // Diffuse map texel (0.5, 0.5, 0.5, alpha 0.5), amount 1: f = 0.5 mixes it with the colour.
+      {"diffuse alpha", 1, 1.0f, float3(0.375f, 0.625f, 0.25f)},
+      // Fade map texel 0.8 x amount 1 = fade colour 0.8: d 0.25 -> o 0.4 -> 0.32;
+      // d 0.75 -> o 0.9 -> 0.72; d 0 -> 0.
+      {"fade map", 2, 1.0f, float3(0.32f, 0.72f, 0.0f)},
+      {"fade colour", 3, 1.0f, float3(0.32f, 0.72f, 0.0f)},
+      // Strength 0.5: m = 0.25 + 0.15 / 2 = 0.325, d' = 0.325 - 0.065 / 2 = 0.2925;
+      // m = 0.75 + 0.15 / 2 = 0.825, d' = 0.825 - 0.165 / 2 = 0.7425.
+      {"fade colour at half strength", 3, 0.5f, float3(0.2925f, 0.7425f, 0.0f)},
+      // Constant noise 0.5: fractal value 0.5, ramp (0.5 - 0.2) / 0.45, grey f = 0.5 + 0.08 x
+      // that = 0.5533333; 0.25 -> 2 (0.25) f f = 0.1530889; 0.75 -> (1 - 0.5 (1 - f)) f =
+      // 0.4297556.
+      {"pattern", 4, 1.0f, float3(0.1530889f, 0.4297556f, 0.0f)},
+      // A black fade at full strength: d' = m x 0.
+      {"unknown mode: black fade", 5, 1.0f, float3(0.0f)},
+  };
+  ScriptedTexture2D diffuseMap, fadeMap;
+  diffuseMap.value = float4(0.5f, 0.5f, 0.5f, 0.5f);
+  fadeMap.value = float4(0.8f, 0.8f, 0.8f, 1.0f);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    BoundShader m = ward();
+    m.set("u_reflectivity", 0.0f);
+    m.set("u_diffuseColor", float3(0.25f, 0.75f, 0.0f));
+    m.set("u_imageFadeEnable", c.mode);
+    m.set("u_imageFade", c.strength);
+    m.set("u_imageFadeColor", float3(0.8f));
+    m.set("u_imageFadeMap", static_cast<pvx::ITexture2D*>(&fadeMap));
+    if (c.mode == 1) {
+      m.set("u_diffuseMapEnable", true);
+      m.set("u_diffuseMap", static_cast<pvx::ITexture2D*>(&diffuseMap));
+    }
+    pvx::ShadingState s = hit();
+    s.scatterDir = float3(0.0f, 0.0f, 1.0f);
+    ScriptedHost host;
+    m.material()->evaluate(&host, &s);
+    EXPECT_TRUE(nearFloat3(s.scatterWeight * 3.141593f, c.expectedDiffuse, 2e-6f));
+  }
+}
+
+// A host whose noise is a smooth function of the point, so bump patterns have slopes.
+class WavyHost final : public ScriptedHost {
+ public:
+  float noise4(const float4* p) override {
+    ScriptedHost::noise4(p);
+    return 0.5f + 0.5f * std::sin(p->x + 2.0f * p->y + 3.0f * p->z);
+  }
+};
+
+TEST(WardShade, ProceduralBumpNeedsAnAmountAndAVaryingHeight) {
+  // The lighting normal of the main frame (u_normal1AsShadingNormal) goes to lightSamples.
+  struct Case {
+    const char* what;
+    int mode;
+    float amount;
+    bool smokeMap;
+    bool bends;
+  };
+  const Case cases[] = {
+      {"solid noise", 5, 0.1f, false, true},
+      {"solid noise, no amount", 6, 0.0f, false, false},
+      {"turbulence", 7, 0.1f, false, true},
+      {"mode 4 is no bump", 4, 0.1f, false, false},
+      {"grain without a table", 1, 0.1f, false, false},
+      {"rings with a table", 3, 0.1f, true, true},
+  };
+  ScriptedTexture1D smoke;
+  smoke.function = [](const float& c) { return float4(c * c, 0.0f, 0.0f, 1.0f); };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    BoundShader m = ward();
+    m.set("u_normal1AsShadingNormal", true);
+    m.set("u_procedureMapEnable", c.mode);
+    m.set("u_procedureMapAmount", c.amount);
+    if (c.smokeMap) m.set("u_smokeMap", static_cast<pvx::ITexture1D*>(&smoke));
+    pvx::ShadingState s = hit();
+    s.P = s.Po = float3(0.013f, 0.021f, 0.0f);
+    writeVarying(&s, 0, float3(0.0f, 1.0f, 0.0f));  // bitangent
+    WavyHost host;
+    m.material()->shade(&host, &s);
+    const float3 N = host.first(slot::kLightSamples)->vector(1);
+    EXPECT_NEAR(pvx::length(N), 1.0f, 1e-6f);
+    if (c.bends) {
+      EXPECT_LT(N.z, 1.0f - 1e-6f);
+    } else {
+      EXPECT_EQ(N, s.N);
+    }
+    // Deterministic: the same hit bends the same way.
+    WavyHost again;
+    pvx::ShadingState s2 = hit();
+    s2.P = s2.Po = s.P;
+    writeVarying(&s2, 0, float3(0.0f, 1.0f, 0.0f));
+    m.material()->shade(&again, &s2);
+    EXPECT_EQ(again.first(slot::kLightSamples)->vector(1), N);
+  }
+}
+
+TEST(WardShadow, TransmissionFromCutOutAndTransparency) {
+  // Transparent cases: w = 0.5, a = 0.5, transmission = a + diffuse (1 - a) = (0.6, 0.7, 0.8);
+  // front: x a (1 - w) = (0.15, 0.175, 0.2); back with translucency 0.5: x (1 - t) as well.
+  struct Case {
+    const char* what;
+    float cutout;
+    bool transparent;
+    uint8_t front;
+    float3 expected;
+  };
+  const Case cases[] = {
+      {"opaque", -1.0f, false, 1, float3(0.0f)},
+      {"cut-out 0.25", 0.25f, false, 1, float3(0.75f)},
+      {"cut-out 1", 1.0f, false, 1, float3(0.0f)},
+      {"transparent, front", -1.0f, true, 1, float3(0.15f, 0.175f, 0.2f)},
+      {"transparent, back", -1.0f, true, 0, float3(0.075f, 0.0875f, 0.1f)},
+      {"transparency replaces the cut-out", 0.25f, true, 1, float3(0.15f, 0.175f, 0.2f)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    BoundShader m = ward();
+    ScriptedTexture2D cutout;
+    cutout.value = float4(c.cutout, 0.0f, 0.0f, 1.0f);
+    if (c.cutout >= 0.0f) {
+      m.set("u_cutoutMapEnable", true);
+      m.set("u_cutoutMap", static_cast<pvx::ITexture2D*>(&cutout));
+    }
+    if (c.transparent) {
+      m.set("u_transparency", true);
+      m.set("u_transparencyValue", 0.5f);
+      m.set("u_translucencyValue", 0.5f);
+      m.set("u_reflectivity", 0.5f);
+      m.set("u_diffuseColor", float3(0.2f, 0.4f, 0.6f));
+    }
+    pvx::ShadingState s = hit();
+    s.frontFacing = c.front;
+    ScriptedHost host;
+    m.material()->shadow(&host, &s);
+    EXPECT_TRUE(nearFloat3(s.shadowT, c.expected, 1e-6f));
+  }
+}
+
+TEST(WardEvaluate, LobeOfTheInputsInTheMainFrame) {
+  // i = -z, o = (0.6, 0, 0.8), roughness (0.5, 0.25): the lobe alone is 0.4563682.
+  struct Case {
+    const char* what;
+    float reflectivity, rotation;
+    float3 direction;
+    float expectedWeight, expectedCos;
+  };
+  const Case cases[] = {
+      // Defaults give glossy weight 1: the diffuse colour is suppressed entirely.
+      {"default glossy weight", 1.0f, 0.0f, float3(0.6f, 0.0f, 0.8f), 0.4563682f, 0.8f},
+      // w = 0.5: 0.5 / pi + 0.5 x 0.4563682.
+      {"half glossy", 0.5f, 0.0f, float3(0.6f, 0.0f, 0.8f), 0.3873390f, 0.8f},
+      // A quarter turn puts the 0.5 roughness along y.
+      {"rotated frame", 1.0f, 0.5f * 3.141593f, float3(0.0f, 0.6f, 0.8f), 0.4563682f, 0.8f},
+      {"below the surface", 1.0f, 0.0f, float3(0.6f, 0.0f, -0.8f), 0.0f, 0.0f},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    BoundShader m = ward();
+    m.set("u_diffuseColor", float3(1.0f));
+    m.set("u_reflectivity", c.reflectivity);
+    m.set("u_roughValue", 0.5f);
+    m.set("u_anisotropyValue", 0.5f);
+    m.set("u_anisoRotationValue", c.rotation);
+    pvx::ShadingState s = hit();
+    s.scatterDir = c.direction;
+    ScriptedHost host;
+    m.material()->evaluate(&host, &s);
+    EXPECT_NEAR(s.scatterWeight.x, c.expectedWeight, 2e-6f);
+    EXPECT_NEAR(s.scatterCos, c.expectedCos, 1e-6f);
+    EXPECT_EQ(s.ignoreHit, 0);
+  }
+}
+
+TEST(WardEvaluate, CosineFollowsTheBumpOnlyWhenAsked) {
+  // Second normal map texel red 0.3 at strength 1: N = normalize(0.999, 0, 1); for the
+  // direction +z that is a cosine of 0.7074604 with the bumped normal, 1 with the state's.
+  ScriptedTexture2D normals;
+  normals.value = float4(0.3f, 0.0f, 1.0f, 1.0f);
+  for (bool usesBump : {false, true}) {
+    BoundShader m = ward();
+    m.set("u_normal1MapEnable", true);
+    m.set("u_normal1Map", static_cast<pvx::ITexture2D*>(&normals));
+    m.set("u_normal1Amount", 1.0f);
+    m.set("u_roughValue", 0.5f);
+    m.set("u_cosineUsesBump", usesBump);
+    pvx::ShadingState s = hit();
+    s.scatterDir = float3(0.0f, 0.0f, 1.0f);
+    ScriptedHost host;
+    m.material()->evaluate(&host, &s);
+    EXPECT_NEAR(s.scatterCos, usesBump ? 0.7074604f : 1.0f, 1e-6f);
+    EXPECT_GT(s.scatterWeight.x, 0.0f);
+  }
+}
+
+TEST(WardPathTracing, ClippedHitsAreIgnoredByEvaluateAndScatterOnly) {
+  ScriptedTexture1D planes;
+  planes.texels = tarvo::host::clippingPlaneTexels({float4(0.0f, 0.0f, 1.0f, 0.0f)});  // z > 0
+  BoundShader m = ward();
+  m.set("u_globalClippingMapEnable", true);
+  m.set("u_globalClippingMap", static_cast<pvx::ITexture1D*>(&planes));
+  ScriptedHost host;
+  pvx::ShadingState s = hit();  // P on the plane: clipped, the test is strict
+  s.scatterDir = float3(0.0f, 0.0f, 1.0f);
+  m.material()->evaluate(&host, &s);
+  EXPECT_EQ(s.ignoreHit, 1);
+  s = hit();
+  m.material()->scatter(&host, &s);
+  EXPECT_EQ(s.ignoreHit, 1);
+  s = hit();
+  m.material()->shade(&host, &s);
+  EXPECT_EQ(s.ignoreHit, 0);
+}
+
+TEST(WardScatter, ChoosesTheBounceTheHostAllows) {
+  struct Case {
+    const char* what;
+    uint8_t allow[6];
+    std::vector<float> randoms;
+    uint8_t front;
+    float3 I;
+    int kind;
+    float3 dir, weight;
+    float cosine, invPdf, mediumIor;
+  };
+  const float3 head(0.0f, 0.0f, -1.0f);
+  const float3 at45(0.7071068f, 0.0f, -0.7071068f), at60(0.8660254f, 0.0f, -0.5f);
+  const Case cases[] = {
+      {"nothing allowed",
+       {0, 0, 0, 0, 0, 0},
+       {0.5f},
+       1,
+       head,
+       0,
+       float3(9.0f),
+       float3(9.0f),
+       9.0f,
+       9.0f,
+       1.2f},
+      // Glossy only, (u1, u2) = (1/8, 1/2) at roughness 0.5: the direction worked out in the
+      // lobe tests, weight = the lobe (no diffuse here), density 0.2190930.
+      {"glossy only",
+       {0, 0, 1, 0, 0, 0},
+       {0.125f, 0.5f},
+       1,
+       head,
+       4,
+       float3(0.5017571f, 0.5017571f, 0.7046131f),
+       float3(0.1896028f),
+       0.7046131f,
+       1.0f / 0.2190930f,
+       1.2f},
+      // Transmission only: weight 1 - F = 0.8 (F = r90 = 0.2 at power 0), into index 1.5.
+      {"refraction entering",
+       {0, 0, 0, 0, 0, 1},
+       {0.5f},
+       1,
+       at45,
+       32,
+       float3(0.4714045f, 0.0f, -0.8819171f),
+       float3(0.8f),
+       0.8819171f,
+       1.0f,
+       1.5f},
+      // Leaving at 60 degrees with eta = 1.5 / 1.2 = 1.25: total internal reflection.
+      {"total internal reflection",
+       {0, 0, 0, 0, 0, 1},
+       {0.5f},
+       0,
+       at60,
+       4,
+       float3(0.8660254f, 0.0f, 0.5f),
+       float3(0.8f),
+       0.5f,
+       1.0f,
+       1.2f},
+      // Both allowed: r = 0.9 > F transmits with weight 1.
+      {"random choice transmits",
+       {0, 0, 1, 0, 0, 1},
+       {0.9f},
+       1,
+       head,
+       32,
+       float3(0.0f, 0.0f, -1.0f),
+       float3(1.0f),
+       1.0f,
+       1.0f,
+       1.5f},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    BoundShader m = ward();
+    m.set("u_roughValue", 0.5f);
+    if (c.allow[5]) {
+      m.set("u_transparency", true);
+      m.set("u_transparencyValue", 1.0f);
+      m.set("u_brdf90Reflectivity", 0.2f);
+      m.set("u_ior", 1.5f);
+    }
+    pvx::ShadingState s = hit();
+    for (int k = 0; k < 6; ++k)
+      s.allowScatter[k] = c.allow[k];
+    s.frontFacing = c.front;
+    s.I = c.I;
+    s.mediumIor = 1.2f;
+    s.scatterDir = s.scatterWeight = float3(9.0f);
+    s.scatterCos = s.scatterInvPdf = 9.0f;
+    ScriptedHost host;
+    host.randomSequence = c.randoms;
+    m.material()->scatter(&host, &s);
+    EXPECT_EQ(s.scatterKind, c.kind);
+    EXPECT_TRUE(nearFloat3(s.scatterDir, c.dir, 2e-6f));
+    EXPECT_TRUE(nearFloat3(s.scatterWeight, c.weight, 2e-6f));
+    EXPECT_NEAR(s.scatterCos, c.cosine, 2e-6f);
+    EXPECT_NEAR(s.scatterInvPdf, c.invPdf, 1e-5f * c.invPdf);
+    EXPECT_EQ(s.mediumIor, c.mediumIor);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,250 @@
+// Physical checks of quarra_Mtl_Ward's path-tracing entries, through the exported class:
+// directions drawn by `scatter` follow the density its `scatterInvPdf` reports (a chi-square
+// test against that density integrated over bins of the outgoing hemisphere), the weight of a
+// drawn direction is what `evaluate` gives for it, and the directional albedo never exceeds 1.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <random>
+#include <vector>
+
+#include "tests/support/test_support.h"
+
+namespace {
+
+using pvx::float2;
+using pvx::float3;
+using tarvo::host::BoundShader;
+using tarvo::host::ScriptedHost;
+using tarvo::test::cameraHit;
+using tarvo::test::makeShader;
+using tarvo::test::writeVarying;
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr int kTangentOffset = 36;
+
+// A host whose random services draw from a seeded generator: repeatable sampling.
+class SeededHost final : public ScriptedHost {
+ public:
+  explicit SeededHost(uint32_t seed) : engine_(seed) { logging = false; }
+  float random1() override { return next(); }
+  float2* random2(float2* result) override {
+    result->x = next();
+    result->y = next();
+    return result;
+  }
+
+ private:
+  float next() { return float(engine_() >> 8) * (1.0f / 16777216.0f); }  // [0, 1)
+  std::mt19937 engine_;
+};
+
+struct Vec {
+  double x, y, z;
+};
+
+// The density of Ward's half-vector sampling per solid angle of o, written out independently:
+// p(h) = e / (pi ax ay cos^3 theta_h), times the Jacobian 1 / (4 o.h) of the mirror map.
+double wardDensity(const Vec& i, const Vec& o, double ax, double ay) {
+  if (!(o.z > 0.0) || !(i.z < -1e-4)) return 0.0;
+  Vec h{o.x - i.x, o.y - i.y, o.z - i.z};
+  const double l = std::sqrt(h.x * h.x + h.y * h.y + h.z * h.z);
+  h = {h.x / l, h.y / l, h.z / l};
+  const double oh = o.x * h.x + o.y * h.y + o.z * h.z;
+  const double e = std::exp(-((h.x / ax) * (h.x / ax) + (h.y / ay) * (h.y / ay)) / (h.z * h.z));
+  return e / (4.0 * kPi * ax * ay * oh * h.z * h.z * h.z);
+}
+
+struct SamplingCase {
+  const char* name;
+  bool glossyOnly;
+  float roughness, anisotropy;
+  float thetaDegrees, phiDegrees;  // of the incoming ray's direction of origin
+  float diffuseShare;              // 0: glossy colour 1; else diffuse 0.8 and reflectivity 0.5
+};
+
+struct SampledSurface {
+  BoundShader shader;
+  pvx::ShadingState state;
+  double ax, ay, diffuseProbability;
+  float3 diffuse;
+};
+
+SampledSurface makeSetup(const SamplingCase& c) {
+  SampledSurface s{makeShader("quarra_Mtl_Ward"),      cameraHit(), c.roughness,
+                   double(c.roughness) * c.anisotropy, 0.0,         float3(0.0f)};
+  s.shader.set("u_roughValue", c.roughness);
+  s.shader.set("u_anisotropyValue", c.anisotropy);
+  if (c.diffuseShare > 0.0f) {
+    // Power 0: glossy weight = reflectivity = 0.5, so d = 0.8 (1 - 0.5) = 0.4 and g = 0.5.
+    s.shader.set("u_diffuseColor", float3(0.8f));
+    s.shader.set("u_reflectivity", 0.5f);
+    s.diffuse = float3(0.4f);
+    s.diffuseProbability = c.glossyOnly ? 0.0 : 0.5;
+  }
+  writeVarying(&s.state, kTangentOffset, float3(1.0f, 0.0f, 0.0f));
+  const double t = c.thetaDegrees * kPi / 180.0, p = c.phiDegrees * kPi / 180.0;
+  s.state.I = float3(float(-std::sin(t) * std::cos(p)), float(-std::sin(t) * std::sin(p)),
+                     float(-std::cos(t)));
+  if (c.glossyOnly) {
+    for (uint8_t& a : s.state.allowScatter)
+      a = 0;
+    s.state.allowScatter[pvx::kAllowSpecularReflection] = 1;
+  }
+  return s;
+}
+
+// Chi-square quantile by the Wilson-Hilferty approximation, for a significance of 1e-4.
+double chiSquareCritical(int dof) {
+  const double z = 3.719;
+  const double k = 2.0 / (9.0 * dof);
+  return dof * std::pow(1.0 - k + z * std::sqrt(k), 3.0);
+}
+
+TEST(WardScatter, DrawsFollowTheReportedDensity) {
+  const SamplingCase cases[] = {
+      {"glossy, isotropic, head-on", true, 0.2f, 1.0f, 0.0f, 0.0f, 0.0f},
+      {"glossy, anisotropic, 45 degrees, with diffuse", true, 0.3f, 0.5f, 45.0f, 30.0f, 0.4f},
+      {"glossy, anisotropic, 70 degrees", true, 0.15f, 3.0f, 70.0f, 120.0f, 0.0f},
+      {"glossy, rough, 85 degrees", true, 0.5f, 1.0f, 85.0f, 0.0f, 0.0f},
+      {"mixture, isotropic, 30 degrees", false, 0.3f, 1.0f, 30.0f, 0.0f, 0.4f},
+      {"mixture, anisotropic, 60 degrees", false, 0.2f, 2.0f, 60.0f, 45.0f, 0.4f},
+      {"mixture, rough, 80 degrees", false, 0.5f, 0.5f, 80.0f, 200.0f, 0.4f},
+  };
+  constexpr int kSamples = 100000;
+  constexpr int kThetaBins = 32, kPhiBins = 64, kThetaSub = 32, kPhiSub = 8;
+  constexpr int kChecked = 300;  // draws also compared with evaluate
+
+  uint32_t seed = 1;
+  for (const SamplingCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    SampledSurface s = makeSetup(c);
+    const Vec i{s.state.I.x, s.state.I.y, s.state.I.z};
+    auto density = [&](const Vec& o) {
+      return s.diffuseProbability * o.z / kPi +
+             (1.0 - s.diffuseProbability) * wardDensity(i, o, s.ax, s.ay);
+    };
+
+    std::vector<double> observed(kThetaBins * kPhiBins, 0.0);
+    SeededHost host(seed++);
+    int drawn = 0, densityMismatches = 0, checked = 0;
+    for (int n = 0; n < kSamples; ++n) {
+      pvx::ShadingState st = s.state;
+      s.shader.material()->scatter(&host, &st);
+      if (st.scatterKind == pvx::kRayNone) continue;
+      ++drawn;
+      ASSERT_EQ(st.scatterKind, c.glossyOnly ? pvx::kRayGlossy : pvx::kRayReflection);
+      const Vec o{st.scatterDir.x, st.scatterDir.y, st.scatterDir.z};
+      const double expected = density(o);
+      if (std::fabs(1.0 / st.scatterInvPdf - expected) > 1e-3 * expected) ++densityMismatches;
+      EXPECT_NEAR(st.scatterCos, st.scatterDir.z, 1e-6f);
+      const int ti = std::min(int(o.z * kThetaBins), kThetaBins - 1);
+      double phi = std::atan2(o.y, o.x);
+      if (phi < 0.0) phi += 2.0 * kPi;
+      const int pi = std::min(int(phi / (2.0 * kPi) * kPhiBins), kPhiBins - 1);
+      observed[ti * kPhiBins + pi] += 1.0;
+
+      if (checked < kChecked) {
+        ++checked;
+        pvx::ShadingState ev = s.state;
+        ev.scatterDir = st.scatterDir;
+        s.shader.material()->evaluate(&host, &ev);
+        // Glossy-only draws leave the diffuse share d / pi to the host's other estimators.
+        const float expectedWeight =
+            ev.scatterWeight.x - (c.glossyOnly ? s.diffuse.x * 0.3183099f : 0.0f);
+        EXPECT_NEAR(st.scatterWeight.x, expectedWeight, 1e-4f * ev.scatterWeight.x + 1e-6f);
+        EXPECT_NEAR(ev.scatterCos, st.scatterCos, 1e-6f);
+      }
+    }
+    EXPECT_EQ(densityMismatches, 0) << "scatterInvPdf differs from the density of the draw";
+
+    // Expected counts: the density integrated over each (cos theta, phi) bin, dw = dcos dphi.
+    double chi2 = 0.0, pooledObserved = 0.0, pooledExpected = 0.0, total = 0.0;
+    int bins = 0;
+    const double dz = 1.0 / (kThetaBins * kThetaSub), dphi = 2.0 * kPi / (kPhiBins * kPhiSub);
+    for (int ti = 0; ti < kThetaBins; ++ti) {
+      for (int pi = 0; pi < kPhiBins; ++pi) {
+        double mass = 0.0;
+        for (int a = 0; a < kThetaSub; ++a) {
+          const double z = (ti * kThetaSub + a + 0.5) * dz;
+          const double r = std::sqrt(1.0 - z * z);
+          for (int b = 0; b < kPhiSub; ++b) {
+            const double phi = (pi * kPhiSub + b + 0.5) * dphi;
+            mass += density(Vec{r * std::cos(phi), r * std::sin(phi), z});
+          }
+        }
+        const double expected = mass * dz * dphi * kSamples;
+        total += expected;
+        const double o = observed[ti * kPhiBins + pi];
+        if (expected < 5.0) {
+          pooledObserved += o;
+          pooledExpected += expected;
+        } else {
+          chi2 += (o - expected) * (o - expected) / expected;
+          ++bins;
+        }
+      }
+    }
+    // Draws that gave no direction are a bin of their own: their share is the mass the
+    // density leaves outside the hemisphere.
+    pooledObserved += kSamples - drawn;
+    pooledExpected += std::max(kSamples - total, 0.0);
+    if (pooledExpected > 0.0) {
+      chi2 += (pooledObserved - pooledExpected) * (pooledObserved - pooledExpected) /
+              std::max(pooledExpected, 5.0);
+      ++bins;
+    }
+    const double critical = chiSquareCritical(bins - 1);
+    std::printf("  chi-square %-48s %8.1f on %4d bins (critical %.1f), %d of %d drawn\n", c.name,
+                chi2, bins, critical, drawn, kSamples);
+    EXPECT_LT(chi2, critical);
+  }
+}
+
+TEST(WardScatter, DirectionalAlbedoStaysAtOrBelowOne) {
+  // Albedo = mean of scatterWeight x scatterCos x scatterInvPdf over draws (0 for no draw).
+  // Glossy colour 1 alone (the defaults), and a Fresnel-like split of glossy F and diffuse
+  // 1 - F (power 5 from 0.04 to 1, diffuse colour 1).
+  struct Surface {
+    const char* name;
+    float roughness;
+    bool withDiffuse;
+  };
+  const Surface surfaces[] = {{"glossy 0.05", 0.05f, false}, {"glossy 0.2", 0.2f, false},
+                              {"glossy 0.5", 0.5f, false},   {"split 0.05", 0.05f, true},
+                              {"split 0.2", 0.2f, true},     {"split 0.5", 0.5f, true}};
+  const float angles[] = {0.0f, 30.0f, 60.0f, 75.0f, 85.0f, 89.0f};
+  constexpr int kSamples = 40000;
+  uint32_t seed = 100;
+  std::printf("  directional albedo (mean +- standard error), incident angle in degrees\n");
+  for (const Surface& surface : surfaces) {
+    std::printf("  %-12s", surface.name);
+    for (float angle : angles) {
+      SampledSurface s =
+          makeSetup({surface.name, false, surface.roughness, 1.0f, angle, 0.0f, 0.0f});
+      if (surface.withDiffuse) {
+        s.shader.set("u_diffuseColor", float3(1.0f));
+        s.shader.set("u_brdfCurvePower", 5.0f);
+        s.shader.set("u_brdf00Reflectivity", 0.04f);
+      }
+      SeededHost host(seed++);
+      double sum = 0.0, sumSquares = 0.0;
+      for (int n = 0; n < kSamples; ++n) {
+        pvx::ShadingState st = s.state;
+        s.shader.material()->scatter(&host, &st);
+        if (st.scatterKind == pvx::kRayNone) continue;
+        const double x = double(st.scatterWeight.x) * st.scatterCos * st.scatterInvPdf;
+        sum += x;
+        sumSquares += x * x;
+      }
+      const double mean = sum / kSamples;
+      const double error = std::sqrt(std::max(sumSquares / kSamples - mean * mean, 0.0) / kSamples);
+      std::printf(" %2.0f: %.3f+-%.3f", angle, mean, error);
+      EXPECT_LE(mean, 1.0 + 4.0 * error) << surface.name << " at " << angle << " degrees";
+    }
+    std::printf("\n");
+  }
+}
+
+}  // namespace
