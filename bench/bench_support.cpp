@@ -76,6 +76,12 @@ void runEntryPoint(benchmark::State& timer, pvx::IShaderBase* shader, int slot,
 
 void registerEntryPoints(const std::string& className, const std::string& setupName, Setup setup,
                          double budgetNs) {
+  registerEntryPoints(className, setupName, std::move(setup),
+                      EntryBudgets{budgetNs, budgetNs, budgetNs, budgetNs});
+}
+
+void registerEntryPoints(const std::string& className, const std::string& setupName, Setup setup,
+                         const EntryBudgets& budgetsNs) {
   const pvx::CatalogueEntry* entry = pvx::findCatalogueEntry(className);
   if (entry == nullptr) return;
   for (const EntryPoint& point : kMaterialEntryPoints) {
@@ -85,6 +91,10 @@ void registerEntryPoints(const std::string& className, const std::string& setupN
     if (!implemented) continue;
     const std::string name = className + "/" + setupName + "/" + point.name;
     const int slot = point.slot;
+    const double budgetNs = slot == pvx::shader_slot::kShadow     ? budgetsNs.shadow
+                            : slot == pvx::shader_slot::kEvaluate ? budgetsNs.evaluate
+                            : slot == pvx::shader_slot::kScatter  ? budgetsNs.scatter
+                                                                  : budgetsNs.shade;
     benchmark::RegisterBenchmark(name.c_str(),
                                  [className, setup, slot, budgetNs](benchmark::State& timer) {
                                    host::BoundShader shader = makeShader(className);

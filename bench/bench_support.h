@@ -49,6 +49,13 @@ using Setup = std::function<void(host::BoundShader&)>;
 void registerEntryPoints(const std::string& className, const std::string& setupName, Setup setup,
                          double budgetNs);
 
+// Budgets per material entry point, for classes whose entry points cost differently.
+struct EntryBudgets {
+  double shade, shadow, evaluate, scatter;
+};
+void registerEntryPoints(const std::string& className, const std::string& setupName, Setup setup,
+                         const EntryBudgets& budgetsNs);
+
 // The timed loop: calls virtual slot `slot` of `shader` once per iteration on the next of the
 // varied states.
 void runEntryPoint(benchmark::State& timer, pvx::IShaderBase* shader, int slot,
