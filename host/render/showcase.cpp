@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 
 #include "host/render/scene_file.h"
 
@@ -102,17 +103,57 @@ std::vector<float> hue(size_t i, size_t n) {
   return {0.15f + 0.65f * r, 0.15f + 0.65f * g, 0.15f + 0.65f * b};
 }
 
+// A sphere of the showcase: "Class" or "Class (preset)" for a class shown in several guises.
+std::string classOf(const std::string& entry) {
+  return entry.substr(0, entry.find(" ("));
+}
+std::string presetOf(const std::string& entry) {
+  const size_t open = entry.find(" (");
+  return open == std::string::npos ? "" : entry.substr(open + 2, entry.size() - open - 3);
+}
+
+// The Ward material's guises, each with a reflectivity curve from 0.04 head-on to 1 at grazing.
+const char* const kWardPresets[] = {"plastic", "brushed metal", "glass"};
+
+void setWardPreset(const std::string& preset, const std::vector<float>& colour,
+                   const std::function<void(const char*, json)>& set) {
+  set("u_brdfCurvePower", 5.0);
+  set("u_brdf00Reflectivity", 0.04);
+  set("u_brdf90Reflectivity", 1.0);
+  if (preset == "brushed metal") {
+    // Copper coloured reflection, stretched along the tangent.
+    set("u_isMetal", true);
+    set("u_diffuseColor", {0.95, 0.64, 0.54});
+    set("u_brdf00Reflectivity", 0.6);
+    set("u_roughValue", 0.05);
+    set("u_anisotropyValue", 6.0);
+    set("u_reflectGlossyValue", 0.3);
+  } else if (preset == "glass") {
+    set("u_diffuseColor", {0.9, 0.95, 1.0});
+    set("u_transparency", true);
+    set("u_transparencyValue", 1.0);
+    set("u_ior", 1.5);
+    set("u_roughValue", 0.02);
+  } else {
+    set("u_diffuseColor", colour);
+    set("u_roughValue", 0.08);
+  }
+}
+
 // Parameters that make a class look like itself on the stage, set only where declared.
-json materialParameters(const host::BoundShader& shader, size_t index, size_t count) {
+json materialParameters(const host::BoundShader& shader, const std::string& preset, size_t index,
+                        size_t count) {
   json p = json::object();
   const std::vector<float> colour = hue(index, count);
   const std::string& c = shader.className();
-  const auto set = [&](const char* name, json value) {
+  const std::function<void(const char*, json)> set = [&](const char* name, json value) {
     if (declares(shader, name)) p[name] = std::move(value);
   };
   set("u_diffuseColor", colour);
   set("diffuseColor", colour);
-  if (c.rfind("quarra_Mtl_Ward", 0) == 0) {
+  if (c == "quarra_Mtl_Ward") {
+    setWardPreset(preset, colour, set);
+  } else if (c.rfind("quarra_Mtl_Ward", 0) == 0) {
     set("u_reflectivity", 0.35);
     set("u_brdfCurvePower", 5.0);
     set("u_brdf00Reflectivity", 0.04);
@@ -215,19 +256,21 @@ std::string showcaseSceneText(const host::PluginLibrary& library,
                      {"material", "ground"}});
   json labels = json::array();
   for (size_t i = 0; i < n; ++i) {
-    const std::string& className = materials[i];
+    const std::string& entry = materials[i];
+    const std::string className = classOf(entry);
     host::BoundShader probe(library.create(className), className);
     const std::string name = "m" + std::to_string(i) + "_" + className;
-    shaders[name] = {{"class", className}, {"parameters", materialParameters(probe, i, n)}};
+    shaders[name] = {{"class", className},
+                     {"parameters", materialParameters(probe, presetOf(entry), i, n)}};
     const int column = static_cast<int>(i) % columns, row = static_cast<int>(i) / columns;
     const float x = -width * 0.5f + spacingX * static_cast<float>(column);
     const float y = spacingY * static_cast<float>(row);
-    objects.push_back({{"name", className},
+    objects.push_back({{"name", entry},
                        {"type", "sphere"},
                        {"radius", radius},
                        {"material", name},
                        {"transform", {{"translate", {x, y, radius}}}}});
-    labels.push_back({{"text", className}, {"at", {x, y - radius - 0.08f, 0.0}}});
+    labels.push_back({{"text", entry}, {"at", {x, y - radius - 0.08f, 0.0}}});
   }
 
   const float lightHeight = extent * 1.6f;
@@ -268,17 +311,23 @@ std::string showcaseSceneText(const host::PluginLibrary& library,
 std::unique_ptr<Scene> makeShowcase(std::shared_ptr<const host::PluginLibrary> library,
                                     const ShowcaseOptions& options, std::vector<std::string>* shown,
                                     std::vector<std::string>* left) {
-  std::vector<std::string> materials, missing;
+  std::vector<std::string> materials, spheres, missing;
   for (const pvx::CatalogueEntry& entry : pvx::kCatalogue) {
     if (entry.kind != pvx::kKindMaterial) continue;
     host::BoundShader probe(library->create(entry.className), entry.className);
     if (options.includeUnimplemented || answersProbe(probe)) {
       materials.emplace_back(entry.className);
+      if (std::string(entry.className) == "quarra_Mtl_Ward") {
+        for (const char* preset : kWardPresets)
+          spheres.push_back(std::string(entry.className) + " (" + preset + ")");
+      } else {
+        spheres.emplace_back(entry.className);
+      }
     } else {
       missing.emplace_back(entry.className);
     }
   }
-  const std::string text = showcaseSceneText(*library, materials, options);
+  const std::string text = showcaseSceneText(*library, spheres, options);
   std::unique_ptr<Scene> scene = loadSceneText(text, "showcase", "", library);
   std::string caption = "lights: qvPointLight, qvSpotLight   environment: quarra_Env_Default";
   if (materials.empty()) caption = "no material class is built yet;  " + caption;

@@ -24,7 +24,9 @@ struct ShowcaseOptions {
 // sets ignoreHit): classes still being built declare their mask but write nothing.
 bool answersProbe(const host::BoundShader& shader);
 
-// The showcase scene as scene-file JSON text for the given material classes.
+// The showcase scene as scene-file JSON text, one sphere per entry: a material class, or
+// "Class (preset)" for a class shown in one of its guises (the Ward material's plastic, brushed
+// metal and glass).
 std::string showcaseSceneText(const host::PluginLibrary& library,
                               const std::vector<std::string>& materials,
                               const ShowcaseOptions& options);
