@@ -139,6 +139,14 @@ std::string extensionOf(const std::string& path) {
 }
 
 void drawLabels(OIIO::ImageBuf& image, const Scene& scene, bool linear) {
+  // Labels without a size shrink with their distance, like the things they name; the nearest
+  // keeps the full size.
+  float nearest = 0.0f;
+  for (const Label& label : scene.labels) {
+    if (label.screen) continue;
+    const float d = length(label.anchor - scene.camera.position);
+    if (nearest == 0.0f || d < nearest) nearest = d;
+  }
   for (const Label& label : scene.labels) {
     float x, y;
     if (label.screen) {
@@ -148,19 +156,35 @@ void drawLabels(OIIO::ImageBuf& image, const Scene& scene, bool linear) {
                                      &y)) {
       continue;
     }
-    const int size =
-        label.size > 0.0f ? static_cast<int>(label.size) : std::max(9, image.spec().height / 45);
-    const float white = 1.0f;
-    const float color[4] = {white, white, linear ? 1.0f : white, 1.0f};
-    // OpenImageIO looks for the font in the usual system font folders.
-    for (const char* font : {"DejaVuSans", "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
-                             "LiberationSans-Regular"}) {
-      if (OIIO::ImageBufAlgo::render_text(
-              image, static_cast<int>(x), static_cast<int>(y), label.text, size, font, color,
-              OIIO::ImageBufAlgo::TextAlignX::Center, OIIO::ImageBufAlgo::TextAlignY::Center, 2)) {
-        break;
+    const float perspective =
+        label.screen ? 1.0f
+                     : std::max(0.75f, nearest / length(label.anchor - scene.camera.position));
+    const int size = label.size > 0.0f
+                         ? static_cast<int>(label.size)
+                         : std::max(9, static_cast<int>(static_cast<float>(image.spec().height) /
+                                                        40.0f * perspective));
+    const float color[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    (void)linear;
+    // One call per line: the lines stack downward from the anchor.
+    std::vector<std::string> lines;
+    for (size_t start = 0;;) {
+      const size_t end = label.text.find('\n', start);
+      lines.push_back(label.text.substr(start, end == std::string::npos ? end : end - start));
+      if (end == std::string::npos) break;
+      start = end + 1;
+    }
+    for (size_t i = 0; i < lines.size(); ++i) {
+      const int lineY = static_cast<int>(y) + static_cast<int>(i) * (size + size / 5);
+      // OpenImageIO looks for the font in the usual system font folders.
+      for (const char* font : {"DejaVuSans", "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+                               "LiberationSans-Regular"}) {
+        if (OIIO::ImageBufAlgo::render_text(image, static_cast<int>(x), lineY, lines[i], size, font,
+                                            color, OIIO::ImageBufAlgo::TextAlignX::Center,
+                                            OIIO::ImageBufAlgo::TextAlignY::Center, 1)) {
+          break;
+        }
+        (void)image.geterror();
       }
-      (void)image.geterror();
     }
   }
 }

@@ -210,17 +210,27 @@ std::string showcaseSceneText(const host::PluginLibrary& library,
   json scene;
   scene["title"] = "showcase";
   const size_t n = materials.size();
-  const int columns = std::max(1, static_cast<int>(std::ceil(std::sqrt(n * 1.6))));
+  // The spheres hang in a wall of rows above the ground, all at one depth, so that every label
+  // reads alike; the widest class names need about 1.5 units.
+  const int columns =
+      std::max(1, static_cast<int>(std::ceil(std::sqrt(static_cast<double>(n) * 1.8))));
   const int rows =
       static_cast<int>((n + static_cast<size_t>(columns) - 1) / static_cast<size_t>(columns));
-  const float spacingX = 1.25f, spacingY = 1.45f, radius = 0.45f;
-  const float width = spacingX * static_cast<float>(columns - 1);
-  const float depth = spacingY * static_cast<float>(std::max(0, rows - 1));
-  const float extent = std::max(width * 0.5f, depth * 0.9f) + 1.0f;
-  scene["camera"] = {{"position", {0.0, -extent * 2.3f - depth * 0.5f, extent * 1.25f}},
-                     {"lookAt", {0.0, depth * 0.12f, 0.0}},
+  const float spacingX = 1.65f, spacingZ = 1.4f, radius = 0.45f, lift = 0.35f;
+  const float width = spacingX * static_cast<float>(columns - 1) + 2.0f * radius;
+  const float height = spacingZ * static_cast<float>(std::max(1, rows)) + lift;
+  const float aspect = static_cast<float>(options.width) / static_cast<float>(options.height);
+  const float fov = 30.0f;
+  const float tanHalf = std::tan(fov * 0.5f * kPi / 180.0f);
+  const float distance =
+      std::max((width * 0.5f + 0.6f) / (tanHalf * aspect), (height * 0.5f + 0.7f) / tanHalf);
+  const float3 target(0.0f, 0.0f, height * 0.5f);
+  const float3 eye = target + float3(0.0f, -distance, distance * 0.18f);
+  const float extent = std::max(width, height) * 0.5f + 1.0f;
+  scene["camera"] = {{"position", {eye.x, eye.y, eye.z}},
+                     {"lookAt", {target.x, target.y, target.z}},
                      {"up", {0.0, 0.0, 1.0}},
-                     {"fov", 40.0}};
+                     {"fov", fov}};
   scene["settings"] = {{"width", options.width},
                        {"height", options.height},
                        {"samples", options.samples},
@@ -263,14 +273,17 @@ std::string showcaseSceneText(const host::PluginLibrary& library,
     shaders[name] = {{"class", className},
                      {"parameters", materialParameters(probe, presetOf(entry), i, n)}};
     const int column = static_cast<int>(i) % columns, row = static_cast<int>(i) / columns;
-    const float x = -width * 0.5f + spacingX * static_cast<float>(column);
-    const float y = spacingY * static_cast<float>(row);
+    const float x = -(width * 0.5f - radius) + spacingX * static_cast<float>(column);
+    const float z = lift + radius + spacingZ * static_cast<float>(rows - 1 - row);
     objects.push_back({{"name", entry},
                        {"type", "sphere"},
                        {"radius", radius},
                        {"material", name},
-                       {"transform", {{"translate", {x, y, radius}}}}});
-    labels.push_back({{"text", entry}, {"at", {x, y - radius - 0.08f, 0.0}}});
+                       {"transform", {{"translate", {x, 0.0f, z}}}}});
+    // Long class names go on two lines, the family prefix first.
+    std::string text = entry;
+    if (text.size() > 14 && text.rfind("quarra_", 0) == 0) text.insert(11, "\n");
+    labels.push_back({{"text", text}, {"at", {x, -radius, z - radius - 0.16f}}});
   }
 
   const float lightHeight = extent * 1.6f;
@@ -297,12 +310,12 @@ std::string showcaseSceneText(const host::PluginLibrary& library,
   scene["objects"] = objects;
   scene["lights"] = json::array({{{"name", "key"},
                                   {"shader", "key"},
-                                  {"position", {-extent, -extent * 0.8f, lightHeight}},
-                                  {"lookAt", {0.0, depth * 0.5f, 0.0}}},
+                                  {"position", {-extent * 0.8f, -extent * 1.2f, lightHeight}},
+                                  {"lookAt", {0.0f, 0.0f, height * 0.4f}}},
                                  {{"name", "spot"},
                                   {"shader", "spot"},
-                                  {"position", {extent * 0.9f, -extent * 0.4f, lightHeight}},
-                                  {"lookAt", {width * 0.25f, depth * 0.4f, 0.0}}}});
+                                  {"position", {extent * 0.7f, -extent * 0.9f, lightHeight}},
+                                  {"lookAt", {width * 0.2f, 0.0f, height * 0.3f}}}});
   scene["environment"] = "environment";
   scene["labels"] = labels;
   return scene.dump(2);
