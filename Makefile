@@ -1,7 +1,7 @@
 # tarvoShaders: the commands a developer and CI use. Every target installs the Debian packages
 # it needs first (as root), then configures, builds and runs through the CMake presets.
 #
-#   make demo    the main job: build and show the library at work
+#   make demo    the main job: build and render the showcase of every class to out/showcase.png
 #   make test    the whole matrix: native, sanitizers (ASan+UBSan, TSan, a short fuzzing run),
 #                i386, Windows i686 and x86-64 (CI)
 #   make check   the native build and its tests only, for daily work
@@ -55,8 +55,10 @@ test:
 demo:
 	scripts/install-deps.sh core renderer
 	cmake --preset dev >/dev/null
-	cmake --build --preset dev
-	build/dev/bin/tarvo-inspect
+	cmake --build --preset dev --target tarvo-render tarvo-inspect
+	mkdir -p out
+	build/dev/bin/tarvo-render -o out/showcase.png
+	@echo "==> make demo: the showcase is in out/showcase.png"
 
 bench:
 	scripts/install-deps.sh core renderer

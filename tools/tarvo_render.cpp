@@ -119,6 +119,10 @@ int main(int argc, char** argv) {
       }
     } else {
       scene = tarvo::render::loadScene(scenePath, plugin);
+      if (!quiet) {
+        for (const std::string& warning : scene->warnings)
+          std::cerr << "warning: " << warning << "\n";
+      }
     }
     tarvo::render::RenderSettings& settings = scene->settings;
     if (width > 0) settings.width = width;

@@ -126,6 +126,9 @@ class Scene {
   int environment = -1;
   std::vector<Label> labels;
   std::string title;  // shown in progress output
+  // Things the scene file asked for that could not be done yet (settings of classes that
+  // declare no parameters so far).
+  std::vector<std::string> warnings;
 
   // True when some material of the scene has a shadow entry (shadow rays must then ask it).
   bool anyShadowEntry() const { return anyShadowEntry_; }

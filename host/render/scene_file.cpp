@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cctype>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -95,7 +96,20 @@ class Loader {
     try {
       root_ = json::parse(text_);
     } catch (const json::parse_error& e) {
-      const TextPosition p = positionOf(text_, e.byte > 0 ? e.byte - 1 : 0);
+      // The parser reports the byte after the token it could not take; point at the token's
+      // start instead.
+      size_t at = std::min(e.byte > 0 ? e.byte - 1 : 0, text_.size() > 0 ? text_.size() - 1 : 0);
+      if (at < text_.size() && text_[at] == '"') {
+        while (at > 0 && !(text_[at - 1] == '"' && (at < 2 || text_[at - 2] != '\\')))
+          --at;
+        if (at > 0) --at;
+      } else {
+        while (at > 0 && (std::isalnum(static_cast<unsigned char>(text_[at - 1])) ||
+                          text_[at - 1] == '.' || text_[at - 1] == '-' || text_[at - 1] == '+')) {
+          --at;
+        }
+      }
+      const TextPosition p = positionOf(text_, at);
       std::string what = e.what();
       // nlohmann's message: "[json.exception.parse_error.101] parse error at line 3, column 5:
       // syntax error while parsing ... - <detail>"; keep the part after the position.
@@ -305,9 +319,14 @@ class Loader {
     const host::ParameterRecord* record = instance.bound->table().find(name);
     if (record == nullptr) {
       const std::vector<std::string> names = instance.bound->table().names();
-      failAtKey(pointer, owner + " has no parameter '" + name + "'" +
-                             (names.empty() ? std::string(" (the class declares none yet)")
-                                            : suggestion(name, names)));
+      if (names.empty()) {
+        // A class still being built declares nothing yet: its settings wait for it.
+        const TextPosition p = positions_.key(pointer);
+        scene_->warnings.push_back(prefix(p) + owner + " declares no parameters yet; '" + name +
+                                   "' is ignored");
+        return;
+      }
+      failAtKey(pointer, owner + " has no parameter '" + name + "'" + suggestion(name, names));
     }
     const std::string what = owner + ", parameter '" + name + "'";
     const auto wrongType = [&] {

@@ -1,0 +1,126 @@
+// Scene files: every error names the file, line and column, the shader, object or light and
+// the parameter, and suggests the nearest valid name.
+#include <gtest/gtest.h>
+
+#include "host/render/scene_file.h"
+
+namespace tarvo::render {
+namespace {
+
+std::shared_ptr<const host::PluginLibrary> library() {
+  static auto loaded =
+      std::make_shared<const host::PluginLibrary>(host::PluginLibrary::defaultPath());
+  return loaded;
+}
+
+std::string loadError(const std::string& text) {
+  try {
+    loadSceneText(text, "scene.json", "", library());
+  } catch (const SceneError& e) {
+    return e.what();
+  }
+  return "(no error)";
+}
+
+// Each text puts the offending token at a place counted by hand (lines and columns from 1).
+TEST(SceneFile, ErrorsPointAtTheTextAndSuggestNames) {
+  struct Case {
+    const char* what;
+    std::string text;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"unknown class",
+       "{\"shaders\": {\n"
+       "  \"a\": {\"class\": \"quarra_Mtl_Unlt\"}}}",
+       // The class name starts at column 18 of line 2.
+       "scene.json:2:18: shader 'a': there is no shader class 'quarra_Mtl_Unlt'; did you mean "
+       "'quarra_Mtl_Unlit'"},
+      {"unknown parameter",
+       "{\"shaders\": {\"a\": {\"class\": \"quarra_Mtl_Unlit\",\n"
+       "  \"parameters\": {\"diffuseColour\": [1, 0, 0]}}}}",
+       // The key starts at column 18 of line 2.
+       "scene.json:2:18: shader 'a' (quarra_Mtl_Unlit) has no parameter 'diffuseColour'; did you "
+       "mean 'diffuseColor'"},
+      {"colour with two numbers",
+       "{\"shaders\": {\"a\": {\"class\": \"quarra_Mtl_Unlit\",\n"
+       "  \"parameters\": {\"diffuseColor\": [1, 0]}}}}",
+       "scene.json:2:34: shader 'a' (quarra_Mtl_Unlit), parameter 'diffuseColor': expected a "
+       "color (an array of 3 numbers), got an array of 2 values"},
+      {"int given a fraction",
+       "{\"shaders\": {\"s\": {\"class\": \"quarra_Mtl_Solid\",\n"
+       "  \"parameters\": {\"patchState\": 1.5}}}}",
+       "scene.json:2:32: shader 's' (quarra_Mtl_Solid), parameter 'patchState': expected an int "
+       "(a whole number), got the number 1.5"},
+      {"bool given a number",
+       "{\"shaders\": {\"p\": {\"class\": \"quarra_Mtl_ShadowPlane\",\n"
+       "  \"parameters\": {\"draw_mere_shadow\": 1}}}}",
+       "parameter 'draw_mere_shadow': expected a bool (true or false), got the number 1"},
+      {"float given a string",
+       "{\"shaders\": {\"p\": {\"class\": \"quarra_Mtl_ShadowPlane\",\n"
+       "  \"parameters\": {\"shadowIntensity\": \"high\"}}}}",
+       "expected a float (one number), got the string \"high\""},
+      {"not JSON",
+       "{\"camera\": {\"fov\": 30\n"
+       "  \"position\": [0, 0, 1]}}",
+       "scene.json:2:3: this is not valid JSON"},
+      {"unknown section", "{\"objets\": []}",
+       "scene.json:1:2: the scene has no setting 'objets'; did you mean 'objects'"},
+      {"material that is a light",
+       "{\"shaders\": {\"key\": {\"class\": \"qvPointLight\"}},\n"
+       " \"objects\": [{\"name\": \"ball\", \"type\": \"sphere\", \"material\": \"key\"}]}",
+       "scene.json:2:61: object 'ball': shader 'key' is a light, not a material"},
+      {"unknown material name",
+       "{\"shaders\": {\"gold\": {\"class\": \"quarra_Mtl_Solid\"}},\n"
+       " \"objects\": [{\"name\": \"ball\", \"type\": \"sphere\", \"material\": \"glod\"}]}",
+       "object 'ball': there is no shader 'glod'; did you mean 'gold'"},
+      {"unknown shape", "{\"objects\": [{\"type\": \"sphre\"}]}",
+       "scene.json:1:23: object '#0' type is sphere, plane, box or mesh, not 'sphre'; did you "
+       "mean 'sphere'"},
+      {"missing mesh file",
+       "{\"objects\": [{\"name\": \"bunny\", \"type\": \"mesh\", \"file\": \"nowhere.obj\"}]}",
+       "object 'bunny': cannot read the mesh 'nowhere.obj'"},
+      {"missing texture file",
+       "{\"shaders\": {\"ao\": {\"class\": \"quarra_Mtl_AmbientOnly\",\n"
+       "  \"parameters\": {\"ambientOcclusionTexture\": \"nowhere.png\"}}}}",
+       "scene.json:2:45: shader 'ao' (quarra_Mtl_AmbientOnly), parameter "
+       "'ambientOcclusionTexture': cannot read the image 'nowhere.png'"},
+      {"render mode", "{\"settings\": {\"mode\": \"paths\"}}",
+       "setting 'mode' is 'shade' or 'path', not 'paths'; did you mean 'path'"},
+      {"light without a light shader",
+       "{\"shaders\": {\"m\": {\"class\": \"quarra_Mtl_Solid\"}},\n"
+       " \"lights\": [{\"name\": \"sun\", \"shader\": \"m\"}]}",
+       "light 'sun': shader 'm' is a material, not a light"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string error = loadError(c.text);
+    EXPECT_NE(error.find(c.expected), std::string::npos) << error;
+  }
+}
+
+// Values land in the declared members: numbers, colours, bools; matrices in stored order.
+TEST(SceneFile, ParametersAreBoundByTheirDeclaredNames) {
+  auto scene = loadSceneText(
+      "{\"shaders\": {\"u\": {\"class\": \"quarra_Mtl_Unlit\", \"parameters\": {\"diffuseColor\": "
+      "[0.25, 0.5, 0.75]}},\n"
+      "  \"p\": {\"class\": \"quarra_Mtl_ShadowPlane\", \"parameters\": {\"shadowIntensity\": 0.3, "
+      "\"draw_mere_shadow\": true}}},\n"
+      " \"clippingPlanes\": [[0, 0, 1, 0]],\n"
+      " \"objects\": [{\"type\": \"box\", \"size\": [2, 4, 6], \"material\": \"u\",\n"
+      "   \"transform\": {\"matrix\": [1,0,0,0, 0,1,0,0, 0,0,1,0, 5,6,7,1]}}]}",
+      "scene.json", "", library());
+  const ShaderInstance& unlit = scene->shader(scene->findShader("u"));
+  const pvx::float3 color = unlit.bound->get<pvx::float3>("diffuseColor", host::ParamType::Color);
+  EXPECT_EQ(color.y, 0.5f);
+  const ShaderInstance& plane = scene->shader(scene->findShader("p"));
+  EXPECT_EQ(plane.bound->get<float>("shadowIntensity", host::ParamType::Float), 0.3f);
+  EXPECT_TRUE(plane.bound->get<bool>("draw_mere_shadow", host::ParamType::Bool));
+  const Object& box = scene->geometry().objects()[0];
+  // Stored order: the translation is m[12..14].
+  EXPECT_EQ(box.transform.point({0, 0, 0}).z, 7.0f);
+  EXPECT_EQ(box.halfSize.y, 2.0f);
+}
+
+}  // namespace
+}  // namespace tarvo::render
