@@ -107,6 +107,12 @@ void RenderHost::fillHit(pvx::ShadingState* s, const Ray& ray, const Hit& hit,
   s->objectToWorld = object.transform.forward;
   s->rayKind = kind;
   s->frontFacing = dot(ray.direction, p.Ng) < 0.0f ? 1 : 0;
+  if (!s->frontFacing) {
+    // Normals face the ray that arrives, as the materials' refraction, sampling and horizon
+    // rules expect; which side was hit is what frontFacing says.
+    s->N = -p.N;
+    s->Ng = -p.Ng;
+  }
   std::memset(s->allowScatter, 1, sizeof(s->allowScatter));
   s->viewThrough = viewThrough ? 1 : 0;
   if (material != nullptr) {

@@ -29,6 +29,10 @@
 // So camera rays continued through a surface still see the backplate and the flat background,
 // and reflections see the environment image.
 //
+// Shading states carry N and Ng turned towards the arriving ray (a ray leaving an object sees
+// them point inwards), with frontFacing telling which side was hit; Po and No stay as the
+// object has them.
+//
 // Glossy traces spread over a cone: traceReflection and traceRefraction pick one direction
 // uniformly in the cone of half-angle clamp(glossiness, 0, 1) x 45 degrees about the direction
 // asked for; traceAnisotropic spreads R along U and V by tan(glossiness x 45 degrees) each. A

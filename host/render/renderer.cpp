@@ -163,7 +163,7 @@ void drawLabels(OIIO::ImageBuf& image, const Scene& scene, bool linear) {
                          ? static_cast<int>(label.size)
                          : std::max(9, static_cast<int>(static_cast<float>(image.spec().height) /
                                                         40.0f * perspective));
-    const float color[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    const float color[4] = {0.04f, 0.04f, 0.05f, 1.0f};
     (void)linear;
     // One call per line: the lines stack downward from the anchor.
     std::vector<std::string> lines;
@@ -180,7 +180,7 @@ void drawLabels(OIIO::ImageBuf& image, const Scene& scene, bool linear) {
                                "LiberationSans-Regular"}) {
         if (OIIO::ImageBufAlgo::render_text(image, static_cast<int>(x), lineY, lines[i], size, font,
                                             color, OIIO::ImageBufAlgo::TextAlignX::Center,
-                                            OIIO::ImageBufAlgo::TextAlignY::Center, 1)) {
+                                            OIIO::ImageBufAlgo::TextAlignY::Center, 0)) {
           break;
         }
         (void)image.geterror();

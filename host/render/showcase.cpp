@@ -279,7 +279,9 @@ std::string showcaseSceneText(const host::PluginLibrary& library,
                        {"type", "sphere"},
                        {"radius", radius},
                        {"material", name},
-                       {"transform", {{"translate", {x, 0.0f, z}}}}});
+                       {"transform", {{"translate", {x, 0.0f, z}}}},
+                       // A shadow catcher shows the shadows of others; it casts none itself.
+                       {"castsShadows", className != "quarra_Mtl_ShadowPlane"}});
     // Long class names go on two lines, the family prefix first.
     std::string text = entry;
     if (text.size() > 14 && text.rfind("quarra_", 0) == 0) text.insert(11, "\n");

@@ -36,7 +36,7 @@ Image generateSky(int width, int height) {
         c = c * (1.0f - cover) + float3(0.95f, 0.95f, 0.97f) * cover;
         const float s = std::max(0.0f, dot(d, sun));
         c += float3(1.0f, 0.9f, 0.7f) * (0.6f * std::pow(s, 64.0f));
-        if (s > 0.9995f) c += float3(40.0f, 36.0f, 30.0f);
+        if (s > 0.999f) c += float3(3.0f, 2.8f, 2.4f);
       } else {
         const float t = std::min(1.0f, -d.z * 3.0f);
         c = float3(0.45f, 0.42f, 0.38f) * (1.0f - t) + float3(0.22f, 0.2f, 0.18f) * t;
