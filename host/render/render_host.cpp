@@ -53,6 +53,13 @@ RenderHost::RenderHost(const Scene& scene)
       list.resize(scene.lights.size());
   }
   lightListCursor_.assign(levels + 1, 0);
+  const Camera& camera = scene.camera;
+  cameraForward_ = normalize(camera.target - camera.position);
+  const float3 right = normalize(cross(cameraForward_, camera.up));
+  const float tanHalf = std::tan(camera.fovY * (kPi / 360.0f));
+  const float aspect = static_cast<float>(settings_.width) / static_cast<float>(settings_.height);
+  cameraRight_ = right * (tanHalf * aspect);
+  cameraUp_ = cross(right, cameraForward_) * tanHalf;
 }
 
 void RenderHost::seed(uint64_t pixel, uint64_t sampleIndex) {
@@ -77,7 +84,10 @@ pvx::float4 RenderHost::renderSample(int px, int py, int sampleIndex) {
   raster_ = {x, y, width, height};
   Ray ray;
   ray.origin = scene_.camera.position;
-  ray.direction = scene_.camera.direction(x, y, width, height);
+  // The same direction as Camera::direction, from the frame kept at construction.
+  const float sx = 2.0f * x / static_cast<float>(width) - 1.0f;
+  const float sy = 1.0f - 2.0f * y / static_cast<float>(height);
+  ray.direction = normalize(cameraForward_ + cameraRight_ * sx + cameraUp_ * sy);
   ray.tnear = 0.0f;
   ++counters_.samples;
   frames_.clear();
@@ -292,7 +302,9 @@ pvx::float4 RenderHost::tracePath(Ray ray) {
         ++counters_.shaderCalls;
         material.material()->evaluate(this, &e);
         if (e.ignoreHit || !(e.scatterCos > 0.0f)) continue;
-        const float3 add = throughput * e.scatterWeight * arriving * e.scatterCos;
+        // A light's colour is what the materials' shade entries read it as: the brightness
+        // it gives a white diffuse surface facing it, that is irradiance over pi.
+        const float3 add = throughput * e.scatterWeight * arriving * (e.scatterCos * kPi);
         if (finite(add)) radiance += add;
       }
     }

@@ -33,6 +33,11 @@
 // them point inwards), with frontFacing telling which side was hit; Po and No stay as the
 // object has them.
 //
+// Lights: a light shader's colour is taken as the materials' shade entries take it, the
+// brightness it gives a white diffuse surface facing it (irradiance over pi); the path tracer
+// weighs it by evaluate's value and cosine times pi, so both modes light a diffuse surface
+// alike.
+//
 // Glossy traces spread over a cone: traceReflection and traceRefraction pick one direction
 // uniformly in the cone of half-angle clamp(glossiness, 0, 1) x 45 degrees about the direction
 // asked for; traceAnisotropic spreads R along U and V by tan(glossiness x 45 degrees) each. A
@@ -150,6 +155,8 @@ class RenderHost final : public pvx::IHostContext {
   float epsilon_;
   float aoDistance_;
   Frame rootFrame_;
+  // The camera's frame, worked out once: forward, and right and up scaled to the image plane.
+  float3 cameraForward_, cameraRight_, cameraUp_;
   std::vector<Frame> frames_;
   std::vector<std::array<std::vector<pvx::LightSample>, kListsPerLevel>> lightLists_;
   std::vector<int> lightListCursor_;

@@ -299,6 +299,48 @@ TEST(RenderHost, FurnaceGivesTheAlbedoInBothModes) {
   }
 }
 
+// A light's colour is the brightness it gives a white diffuse surface facing it: a Lambert
+// surface of albedo a facing a light of colour c shows a c in shade mode (the material adds
+// a x colour, as the library's materials do) and in path mode (evaluate's a / pi x cos 1 x
+// colour x pi). No environment, so nothing else adds light.
+TEST(RenderHost, LightsBrightenADiffuseSurfaceAlikeInBothModes) {
+  const float albedo = 0.6f;
+  const float3 colour(0.5f, 1.0f, 2.0f);
+  for (const RenderMode mode : {RenderMode::Shade, RenderMode::Path}) {
+    SCOPED_TRACE(mode == RenderMode::Path ? "path" : "shade");
+    auto* lambert = new FunctionMaterial;
+    lambert->mask = pvx::kCapShade | pvx::kCapEvaluate | pvx::kCapScatter;
+    lambert->onShade = [albedo](pvx::IHostContext* h, pvx::ShadingState* s) {
+      float3 sum(0.0f);
+      for (const pvx::LightSample* r = h->lightSamples(0, &s->P, &s->N); r; r = r->next)
+        sum += r->color * (albedo * std::max(0.0f, dot(r->L, s->N)));
+      s->Ci = {sum.x, sum.y, sum.z, 1.0f};
+    };
+    lambert->onEvaluate = [albedo](pvx::IHostContext*, pvx::ShadingState* s) {
+      const float c = dot(s->scatterDir, s->N);
+      s->scatterWeight = float3(albedo / kPi);
+      s->scatterCos = std::max(0.0f, c);
+    };
+    lambert->onScatter = [](pvx::IHostContext*, pvx::ShadingState* s) {
+      s->scatterKind = pvx::kRayNone;
+    };
+    auto scene = sphereScene(lambert, nullptr, 1);
+    auto* light = new FunctionLight;
+    light->mask = pvx::kCapLight;
+    light->onShade = [colour](pvx::IHostContext*, pvx::ShadingState* s) {
+      s->lightColor = colour;
+      s->lightT = float3(1.0f);
+    };
+    scene->addShader("light", pvx::ShaderPtr(light), "testLight");
+    // Behind the camera, on the line through the hit point and the sphere's centre.
+    scene->lights.push_back({"headlight", {0, -6, 0}, {0, 1, 0}, 1, false});
+    scene->settings.mode = mode;
+    const Film film = renderScene(*scene);
+    EXPECT_NEAR(film.at(0, 0).x, albedo * colour.x, 1e-4f);
+    EXPECT_NEAR(film.at(0, 0).z, albedo * colour.z, 1e-4f);
+  }
+}
+
 // The image depends on the seed only: one thread and two threads give the same bytes, and
 // another seed gives another image.
 TEST(Renderer, ImageDependsOnTheSeedNotOnTheThreads) {
