@@ -87,6 +87,10 @@ int main(int argc, char** argv) {
   app.add_option("--seed", seed, "random seed; the image depends on it, not on the threads")
       ->check(CLI::NonNegativeNumber);
   app.add_option("--library", library, "shader library to load (default: beside this program)");
+  std::string environment;
+  app.add_option("--environment", environment,
+                 "showcase: latitude-longitude environment image (default: a generated sky)")
+      ->check(CLI::ExistingFile);
   app.add_flag("--all-classes", allClasses,
                "showcase: also show classes whose entry points are not built yet");
   app.add_flag("-q,--quiet", quiet, "no progress bar and no summary");
@@ -107,6 +111,7 @@ int main(int argc, char** argv) {
       if (height > 0) options.height = height;
       if (samples > 0) options.samples = samples;
       options.includeUnimplemented = allClasses;
+      options.environmentImage = environment;
       std::vector<std::string> shown, left;
       scene = tarvo::render::makeShowcase(plugin, options, &shown, &left);
       if (!quiet) {

@@ -142,7 +142,7 @@ void setWardPreset(const std::string& preset, const std::vector<float>& colour,
 
 // Parameters that make a class look like itself on the stage, set only where declared.
 json materialParameters(const host::BoundShader& shader, const std::string& preset, size_t index,
-                        size_t count) {
+                        size_t count, const json& sky) {
   json p = json::object();
   const std::vector<float> colour = hue(index, count);
   const std::string& c = shader.className();
@@ -165,6 +165,9 @@ json materialParameters(const host::BoundShader& shader, const std::string& pres
     set("usePrecalcAO", false);
   }
   if (c == "quarra_Mtl_Solid") set("patchState", 0);
+  // The measured car paint lights its base coat and flakes from cube images: the stage's sky.
+  for (const char* cube : {"diffuseCube", "specularCube", "reflectCube"})
+    set(cube, sky);
   return p;
 }
 
@@ -264,6 +267,10 @@ std::string showcaseSceneText(const host::PluginLibrary& library,
                      {"size", {60.0, 60.0}},
                      {"uvScale", {0.5, 0.5}},
                      {"material", "ground"}});
+  // The environment image: the one given, or the sky the host makes.
+  const json sky = options.environmentImage.empty()
+                       ? json{{"generated", "sky"}}
+                       : json{{"file", options.environmentImage}, {"wrap", "periodic"}};
   json labels = json::array();
   for (size_t i = 0; i < n; ++i) {
     const std::string& entry = materials[i];
@@ -271,7 +278,7 @@ std::string showcaseSceneText(const host::PluginLibrary& library,
     host::BoundShader probe(library.create(className), className);
     const std::string name = "m" + std::to_string(i) + "_" + className;
     shaders[name] = {{"class", className},
-                     {"parameters", materialParameters(probe, presetOf(entry), i, n)}};
+                     {"parameters", materialParameters(probe, presetOf(entry), i, n, sky)}};
     const int column = static_cast<int>(i) % columns, row = static_cast<int>(i) / columns;
     const float x = -(width * 0.5f - radius) + spacingX * static_cast<float>(column);
     const float z = lift + radius + spacingZ * static_cast<float>(rows - 1 - row);
@@ -305,7 +312,7 @@ std::string showcaseSceneText(const host::PluginLibrary& library,
     if (declares(spot, "cosUmbra")) s["cosUmbra"] = 0.97;
     host::BoundShader env(library.create("quarra_Env_Default"), "quarra_Env_Default");
     json& e = shaders["environment"]["parameters"];
-    if (declares(env, "reflectionLatlong")) e["reflectionLatlong"] = {{"generated", "sky"}};
+    if (declares(env, "reflectionLatlong")) e["reflectionLatlong"] = sky;
     if (declares(env, "backgroundColor")) e["backgroundColor"] = {0.32, 0.42, 0.55};
   }
   scene["shaders"] = shaders;

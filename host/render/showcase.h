@@ -18,6 +18,8 @@ struct ShowcaseOptions {
   int samples = 16;
   // Also show classes whose entry points write nothing yet (they show the host's pre-fill).
   bool includeUnimplemented = false;
+  // A latitude-longitude image for the environment; empty: the host generates a sky.
+  std::string environmentImage;
 };
 
 // True when the shader's shade entry answers a probe hit (writes its colour or its light, or
