@@ -6,7 +6,11 @@
 #include <cmath>
 #include <cstring>
 
+#include <OpenImageIO/imagebuf.h>
+#include <OpenImageIO/imagebufalgo.h>
+
 #include "host/render/renderer.h"
+#include "host/render/scene_file.h"
 #include "test_shaders.h"
 
 namespace tarvo::render {
@@ -379,6 +383,56 @@ TEST(Renderer, SilentMaterialsShowThePrefill) {
   const Film film = renderScene(*scene);
   EXPECT_EQ(film.at(2, 2).y, 0.2f);
   EXPECT_EQ(film.at(2, 2).w, 0.75f);
+}
+
+}  // namespace
+}  // namespace tarvo::render
+
+namespace tarvo::render {
+namespace {
+
+// The white furnace with the library's own classes: a sphere of the Ward material with only a
+// diffuse layer (reflectivity 0, so the glossy weight is 0 and the diffuse colour a is kept
+// whole) under the default environment with a white image. Path mode: each cosine-sampled
+// bounce has throughput a and every escaped kind-2 ray sees 1, so a pixel on the sphere is a.
+// Shade mode: a x (ambient 0 + indirect diffuse 1) x occlusion 1 = a.
+TEST(Furnace, WardDiffuseSphereUnderAWhiteEnvironmentGivesItsAlbedo) {
+  const std::string white = ::testing::TempDir() + "/tarvo_white.exr";
+  {
+    OIIO::ImageBuf image(OIIO::ImageSpec(4, 2, 3, OIIO::TypeDesc::FLOAT));
+    const float one[3] = {1.0f, 1.0f, 1.0f};
+    OIIO::ImageBufAlgo::fill(image, one);
+    ASSERT_TRUE(image.write(white));
+  }
+  for (const char* mode : {"path", "shade"}) {
+    for (const float albedo : {0.25f, 0.75f}) {
+      SCOPED_TRACE(::testing::Message() << mode << " albedo " << albedo);
+      const std::string text =
+          std::string(R"({"camera": {"position": [0, -5, 0], "lookAt": [0, 0, 0], "fov": 12},
+            "settings": {"width": 8, "height": 8, "samples": 8, "importanceCutoff": 0,
+                         "mode": ")") +
+          mode + R"("},
+            "shaders": {
+              "ward": {"class": "quarra_Mtl_Ward",
+                       "parameters": {"u_diffuseColor": [)" +
+          std::to_string(albedo) + ", " + std::to_string(albedo) + ", " + std::to_string(albedo) +
+          R"(], "u_reflectivity": 0}},
+              "white": {"class": "quarra_Env_Default",
+                        "parameters": {"reflectionLatlong": ")" +
+          white + R"("}}},
+            "objects": [{"type": "sphere", "material": "ward"}],
+            "environment": "white"})";
+      auto scene = loadSceneText(text, "furnace.json", "", library());
+      const Film film = renderScene(*scene);
+      for (int y = 3; y <= 4; ++y) {
+        for (int x = 3; x <= 4; ++x) {
+          EXPECT_NEAR(film.at(x, y).x, albedo, 2e-3f);
+          EXPECT_NEAR(film.at(x, y).y, albedo, 2e-3f);
+        }
+      }
+    }
+  }
+  std::remove(white.c_str());
 }
 
 }  // namespace
