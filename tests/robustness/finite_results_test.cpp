@@ -22,16 +22,43 @@ struct ClassRanges {
   std::vector<ParameterRange> ranges;
 };
 
+// The ambient-occlusion and masking group most materials share: its mode tables and a
+// repeat count around the cylinder.
+const std::vector<ParameterRange> kAoMaskingRanges = {
+    {"ambientOcclusionMode", 0, 2}, {"maskingMode", -1, 4}, {"maskingAngularRepeat", 1, 8}};
+
+std::vector<ParameterRange> withAoMasking(std::vector<ParameterRange> own) {
+  own.insert(own.end(), kAoMaskingRanges.begin(), kAoMaskingRanges.end());
+  return own;
+}
+
 const std::vector<ClassRanges>& sceneRanges() {
+  // Light ranges reach 10000 units; attenuation factors are a distance and an exponent.
+  const std::vector<ParameterRange> lightRanges = {{"range", 0, 10000},
+                                                   {"attenuationFactors", 0, 4}};
   static const std::vector<ClassRanges> table = {
       {"BackgroundGeometry", {}},
       {"VesmarLegacy", {}},
       {"XRite", {}},
-      {"qvPointLight", {}},
-      {"qvSpotLight", {}},
-      {"quarra_Env_Backplate", {}},
-      {"quarra_Env_Default", {}},
-      {"quarra_Mtl_AmbientOnly", {}},
+      {"qvPointLight", lightRanges},
+      {"qvSpotLight", lightRanges},
+      {"quarra_Env_Backplate",
+       {{"backgroundMode", 0, 4},
+        {"globalIBLGainValue", 0, 4},
+        {"backplateGainValue", 0, 4},
+        {"backplateCloseUp", 0.1f, 10},
+        {"backplateHorizon", -1, 1},
+        {"camerawindowsize", 0.1f, 4},
+        {"uv_scale", 0, 4},
+        {"uv_offset", -1, 1},
+        {"render_size", -1, 4096},
+        {"viewport_size", -1, 4096}}},
+      {"quarra_Env_Default",
+       {{"reflectIBLGainMode", 0, 2},
+        {"reflectIBLContrast", 0, 2},
+        {"reflectIBLGain", 0, 4},
+        {"reflectIBLSaturation", 0, 2}}},
+      {"quarra_Mtl_AmbientOnly", withAoMasking({})},
       {"quarra_Mtl_Dielectric", {}},
       {"quarra_Mtl_Glazing", {}},
       {"quarra_Mtl_Metal", {}},
@@ -39,7 +66,7 @@ const std::vector<ClassRanges>& sceneRanges() {
       {"quarra_Mtl_Mirror", {}},
       {"quarra_Mtl_NormalsOnly", {}},
       {"quarra_Mtl_ShadowPlane", {}},
-      {"quarra_Mtl_Solid", {}},
+      {"quarra_Mtl_Solid", {{"patchState", 0, 2}}},
       {"quarra_Mtl_Unlit", {}},
       {"quarra_Mtl_Ward", {}},
       {"quarra_Mtl_Ward_120b7820", {}},
