@@ -32,6 +32,20 @@ std::vector<ParameterRange> withAoMasking(std::vector<ParameterRange> own) {
   return own;
 }
 
+// The Ward family's mode tables (procedural bump 0 to 7, image fade 0 to 4), an index of
+// refraction, a rotation in radians, the anisotropy ratio, tiling and the curve exponent.
+std::vector<ParameterRange> withWardSurface(std::vector<ParameterRange> own) {
+  const ParameterRange ward[] = {{"u_procedureMapEnable", 0, 7},
+                                 {"u_procedureMapTiling", 0, 10},
+                                 {"u_imageFadeEnable", 0, 4},
+                                 {"u_anisotropyValue", 0, 4},
+                                 {"u_anisoRotationValue", 0, 6.2831853f},
+                                 {"u_brdfCurvePower", 0, 10},
+                                 {"u_ior", 1, 3}};
+  own.insert(own.end(), std::begin(ward), std::end(ward));
+  return withAoMasking(own);
+}
+
 const std::vector<ClassRanges>& sceneRanges() {
   // Light ranges reach 10000 units; attenuation factors are a distance and an exponent.
   const std::vector<ParameterRange> lightRanges = {{"range", 0, 10000},
@@ -68,7 +82,7 @@ const std::vector<ClassRanges>& sceneRanges() {
       {"quarra_Mtl_ShadowPlane", {}},
       {"quarra_Mtl_Solid", {{"patchState", 0, 2}}},
       {"quarra_Mtl_Unlit", {}},
-      {"quarra_Mtl_Ward", {}},
+      {"quarra_Mtl_Ward", withWardSurface({})},
       {"quarra_Mtl_Ward_120b7820", {}},
       {"quarra_Mtl_Ward_33632204", {}},
       {"quarra_Mtl_Ward_5592d496", {}},
