@@ -162,3 +162,44 @@ TEST(Program, WritesPngAndExrAndRefusesOtherFormats) {
 
 }  // namespace
 }  // namespace tarvo::render
+
+namespace tarvo::render {
+namespace {
+
+// A write that cannot finish leaves neither the image nor its temporary file; a finished one
+// replaces the old image whole.
+TEST(Output, FailedWritesLeaveNothingBehind) {
+  const std::string folder = ::testing::TempDir() + "/tarvo_render_atomic";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  Scene scene(library());
+  scene.setObjects({});
+  Film film;
+  film.width = 4;
+  film.height = 2;
+  film.pixels.assign(8, pvx::float4(0.5f, 0.25f, 1.0f, 1.0f));
+  const std::string missingFolder = folder + "/no/such/folder/image.png";
+  try {
+    writeImage(missingFolder, film, scene);
+    ADD_FAILURE() << "no error";
+  } catch (const OutputError& e) {
+    EXPECT_NE(std::string(e.what()).find(missingFolder), std::string::npos) << e.what();
+  }
+  EXPECT_THROW(writeImage(folder + "/image.tiff", film, scene), OutputError);
+  const std::string image = folder + "/image.exr";
+  writeImage(image, film, scene);
+  OIIO::ImageBuf written(image);
+  ASSERT_TRUE(written.read(0, 0, true, OIIO::TypeDesc::FLOAT));
+  float pixel[4];
+  written.getpixel(3, 1, pixel, 4);
+  EXPECT_EQ(pixel[1], 0.25f);  // linear, as rendered
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    ++files;
+    EXPECT_EQ(entry.path().filename().string(), "image.exr");
+  }
+  EXPECT_EQ(files, 1);
+}
+
+}  // namespace
+}  // namespace tarvo::render
