@@ -480,12 +480,18 @@ pvx::float3* RenderHost::traceSpecular(pvx::float3* result, const pvx::float3* o
 
 pvx::float4* RenderHost::traceContinue(pvx::float4* result, const pvx::float3* P,
                                        const pvx::float3* I, float weight) {
-  const Frame& current = frame();
-  const bool fromCamera = current.rayKind == pvx::kRayCamera;
-  const int32_t kind = fromCamera ? pvx::kRayGlossy : current.rayKind;
-  const bool viewThrough = fromCamera || current.viewThrough;
-  *result = request(P, *I, kind, viewThrough, weight);
+  *result = request(P, *I, continuationKind(), continuationViewThrough(), weight);
   return result;
+}
+
+int32_t RenderHost::continuationKind() const {
+  const Frame& current = frame();
+  return current.rayKind == pvx::kRayCamera ? pvx::kRayGlossy : current.rayKind;
+}
+
+bool RenderHost::continuationViewThrough() const {
+  const Frame& current = frame();
+  return current.rayKind == pvx::kRayCamera || current.viewThrough;
 }
 
 pvx::float3* RenderHost::traceAnisotropic(pvx::float3* result, const pvx::float3* P,
@@ -529,7 +535,10 @@ pvx::float4* RenderHost::traceRefraction(pvx::float4* result, const pvx::float3*
     const float cosMax = std::cos(g * kGlossyConeDegrees * kDegreesToRadians);
     d = coneDirection(d, cosMax, random_.uniform(), random_.uniform());
   }
-  *result = request(P, d, pvx::kRayTransmission, false, weight);
+  // What lies behind the surface, bent: the same kind and view-through as a straight
+  // continuation, so glass shows the backdrop the camera sees rather than the black that
+  // environments answer transmission rays with.
+  *result = request(P, d, continuationKind(), continuationViewThrough(), weight);
   return result;
 }
 

@@ -18,7 +18,7 @@
 //                                                                   as the shadow plane asks
 //   traceReflection                      2                          0
 //   traceSpecular, traceAnisotropic      4                          0
-//   traceRefraction                      32                         0
+//   traceRefraction                      as traceContinue           as traceContinue
 //   indirectDiffuse rays                 2                          0
 //   path tracer bounces                  the scatterKind returned   set for a kind-4 straight
 //                                                                   continuation of a camera or
@@ -147,6 +147,9 @@ class RenderHost final : public pvx::IHostContext {
   pvx::float4 request(const pvx::float3* origin, float3 direction, int32_t kind, bool viewThrough,
                       float weight);
   const Frame& frame() const { return frames_.empty() ? rootFrame_ : frames_.back(); }
+  // Kind and view-through of a ray that goes on behind the hit being shaded.
+  int32_t continuationKind() const;
+  bool continuationViewThrough() const;
 
   const Scene& scene_;
   const RenderSettings& settings_;

@@ -127,7 +127,13 @@ TEST(RenderHost, TraceServicesSendTheirRayKinds) {
          pvx::float4 r;
          return *h->traceRefraction(&r, &s->P, &s->I, 0.0f, 1.0f);
        },
-       pvx::kRayCamera, 32, 0},
+       pvx::kRayCamera, 4, 1},
+      {"traceRefraction after a reflection",
+       [](pvx::IHostContext* h, pvx::ShadingState* s) {
+         pvx::float4 r;
+         return *h->traceRefraction(&r, &s->P, &s->I, 0.0f, 1.0f);
+       },
+       2, 2, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.service);
