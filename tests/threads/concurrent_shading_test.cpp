@@ -19,8 +19,8 @@ namespace tarvo::test {
 namespace {
 
 constexpr int kThreads = 16;
-constexpr int kStatesPerThread = 2;
-constexpr int kRounds = 3;
+constexpr int kStatesPerThread = 3;
+constexpr int kRounds = 8;
 
 struct Call {
   size_t shader;
