@@ -1,7 +1,8 @@
 // quarra_Mtl_Ward: the general-purpose physically based surface, a diffuse layer under an
 // anisotropic Ward glossy lobe, with transparency (refraction), translucency, an additional
 // colour, cut-outs, decals, two normal maps, a built-in bump and an image fade of the diffuse
-// colour. Parameter groups: ambient occlusion and masking; the clipping planes; the Ward surface
+// colour. Parameter groups: ambient occlusion and masking; the clipping planes (at most
+// kMaxClippingPlanes = 1024 are tested, whatever count the map holds); the Ward surface
 // group (bump, normal maps, the mapped diffuse, specular, roughness, anisotropy, reflectivity,
 // transparency, translucency, cut-out and additional inputs); decal; common tint.
 #include "frame/shader_class.h"
