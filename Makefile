@@ -30,7 +30,7 @@ deps:
 # Configure, build and test one preset (a static pattern rule: make skips implicit rules for
 # phony targets, so a plain pattern rule would silently do nothing).
 $(PRESET_TARGETS): preset-%:
-	@echo "==> $*"
+	@echo "==> $* ($$(date +%T))"
 	cmake --preset $* >/dev/null
 	cmake --build --preset $*
 	ctest --preset $*
