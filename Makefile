@@ -15,6 +15,9 @@ PRESETS := dev asan tsan fuzz linux-i386 mingw-i686 mingw-x86_64
 PRESET_TARGETS := $(addprefix preset-,$(PRESETS))
 CCACHE := $(shell command -v ccache 2>/dev/null)
 export CMAKE_CXX_COMPILER_LAUNCHER ?= $(CCACHE)
+# Cache hits across clones in other folders: paths inside the tree are hashed relative to it.
+export CCACHE_BASEDIR ?= $(CURDIR)
+export CCACHE_NOHASHDIR ?= true
 export WINEDEBUG ?= -all
 export WINEDLLOVERRIDES ?= mscoree,mshtml=
 FUZZ_SECONDS ?= 600
