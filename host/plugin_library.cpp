@@ -49,14 +49,26 @@ std::string executableDirectory() {
   return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
-std::vector<std::string> catalogueNames() {
+}  // namespace
+
+std::vector<std::string> catalogueClassNames() {
   std::vector<std::string> names;
   for (const pvx::CatalogueEntry& entry : pvx::kCatalogue)
     names.emplace_back(entry.className);
   return names;
 }
 
-}  // namespace
+const char* kindName(int32_t kind) {
+  switch (kind) {
+    case pvx::kKindMaterial:
+      return "material";
+    case pvx::kKindLight:
+      return "light";
+    case pvx::kKindEnvironment:
+      return "environment";
+  }
+  return "unknown";
+}
 
 PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {
 #if defined(_WIN32)
@@ -134,7 +146,7 @@ ShaderFactory PluginLibrary::factory(std::string_view className) const {
   if (create == nullptr || version == nullptr) {
     std::string message =
         "the shader library '" + path_ + "' has no shader class '" + result.className + "'";
-    const std::vector<std::string> nearest = nearestNames(className, catalogueNames());
+    const std::vector<std::string> nearest = nearestNames(className, catalogueClassNames());
     if (!nearest.empty()) message += "; did you mean " + quoteList(nearest) + "?";
     throw PluginError(message);
   }

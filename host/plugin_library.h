@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tarvo/tarvo.h"
 
@@ -22,6 +23,12 @@ struct ShaderFactory {
   pvx::CreateFunction create = nullptr;
   pvx::GetApiVersionFunction getApiVersion = nullptr;
 };
+
+// Names of the catalogue's classes, in catalogue order.
+std::vector<std::string> catalogueClassNames();
+
+// "material", "light" or "environment" for a getKind value ("unknown" for anything else).
+const char* kindName(int32_t kind);
 
 class PluginLibrary {
  public:

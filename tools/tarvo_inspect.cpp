@@ -19,20 +19,9 @@
 namespace {
 
 using tarvo::host::BoundShader;
+using tarvo::host::kindName;
 using tarvo::host::ParamType;
 using tarvo::host::PluginLibrary;
-
-const char* kindName(int32_t kind) {
-  switch (kind) {
-    case pvx::kKindMaterial:
-      return "material";
-    case pvx::kKindLight:
-      return "light";
-    case pvx::kKindEnvironment:
-      return "environment";
-  }
-  return "unknown";
-}
 
 std::vector<std::string> capabilityNames(int32_t mask) {
   static const std::pair<int32_t, const char*> kBits[] = {
@@ -236,11 +225,9 @@ int main(int argc, char** argv) {
     PluginLibrary library(libraryPath);
     if (className.empty()) return listCatalogue(library, json);
     if (pvx::findCatalogueEntry(className) == nullptr) {
-      std::vector<std::string> names;
-      for (const pvx::CatalogueEntry& e : pvx::kCatalogue)
-        names.emplace_back(e.className);
       std::string message = "tarvo-inspect: unknown shader class '" + className + "'";
-      const std::vector<std::string> nearest = tarvo::host::nearestNames(className, names);
+      const std::vector<std::string> nearest =
+          tarvo::host::nearestNames(className, tarvo::host::catalogueClassNames());
       if (!nearest.empty()) message += "; did you mean " + tarvo::host::quoteList(nearest) + "?";
       std::cerr << message << "\n";
       return 2;

@@ -65,24 +65,6 @@ std::string expectedFor(host::ParamType type) {
   return "?";
 }
 
-std::vector<std::string> catalogueNames() {
-  std::vector<std::string> names;
-  for (const pvx::CatalogueEntry& entry : pvx::kCatalogue)
-    names.emplace_back(entry.className);
-  return names;
-}
-
-const char* kindName(int32_t kind) {
-  switch (kind) {
-    case pvx::kKindMaterial:
-      return "material";
-    case pvx::kKindLight:
-      return "light";
-    default:
-      return "environment";
-  }
-}
-
 class Loader {
  public:
   Loader(const std::string& text, std::string name, std::string folder,
@@ -295,7 +277,7 @@ class Loader {
       const std::string className = string(entry["class"], sp + "/class", label + " class");
       if (pvx::findCatalogueIndex(className) < 0) {
         fail(sp + "/class", label + ": there is no shader class '" + className + "'" +
-                                suggestion(className, catalogueNames()));
+                                suggestion(className, host::catalogueClassNames()));
       }
       ShaderInstance* instance = nullptr;
       try {
@@ -582,8 +564,8 @@ class Loader {
       fail(pointer, what + ": there is no shader '" + name + "'" + suggestion(name, names));
     }
     if (scene_->shader(index).kind != pvx::kKindMaterial) {
-      fail(pointer, what + ": shader '" + name + "' is a " + kindName(scene_->shader(index).kind) +
-                        ", not a material");
+      fail(pointer, what + ": shader '" + name + "' is a " +
+                        host::kindName(scene_->shader(index).kind) + ", not a material");
     }
     return index;
   }
@@ -689,7 +671,8 @@ class Loader {
       }
       if (scene_->shader(light.shader).kind != pvx::kKindLight) {
         fail(lp + "/shader", what + ": shader '" + shader + "' is a " +
-                                 kindName(scene_->shader(light.shader).kind) + ", not a light");
+                                 host::kindName(scene_->shader(light.shader).kind) +
+                                 ", not a light");
       }
       if (entry.contains("position"))
         light.position = vec3(entry["position"], lp + "/position", what + " position");
@@ -717,8 +700,8 @@ class Loader {
       fail(p, "environment: there is no shader '" + name + "'" + suggestion(name, names));
     }
     if (scene_->shader(index).kind != pvx::kKindEnvironment) {
-      fail(p, "environment: shader '" + name + "' is a " + kindName(scene_->shader(index).kind) +
-                  ", not an environment");
+      fail(p, "environment: shader '" + name + "' is a " +
+                  host::kindName(scene_->shader(index).kind) + ", not an environment");
     }
     scene_->environment = index;
   }
