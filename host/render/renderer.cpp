@@ -210,10 +210,10 @@ void writeImage(const std::string& path, const Film& film, const Scene& scene) {
   const bool png = ext == "png";
   const RenderSettings& settings = scene.settings;
   const float gain = std::exp2(settings.exposure);
-  OIIO::ImageSpec spec(film.width, film.height, 4, OIIO::TypeDesc::FLOAT);
-  spec.channelnames = {"R", "G", "B", "A"};
-  spec.alpha_channel = 3;
-  OIIO::ImageBuf image(spec);
+  OIIO::ImageSpec header(film.width, film.height, 4, OIIO::TypeDesc::FLOAT);
+  header.channelnames = {"R", "G", "B", "A"};
+  header.alpha_channel = 3;
+  OIIO::ImageBuf image(header);
   std::vector<float> row(static_cast<size_t>(film.width) * 4);
   for (int y = 0; y < film.height; ++y) {
     for (int x = 0; x < film.width; ++x) {

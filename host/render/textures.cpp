@@ -36,14 +36,15 @@ float wrapCoordinate(float s, Wrap wrap, bool* outside) {
   return s;
 }
 
-bool isSrgb(const OIIO::ImageSpec& spec, ColorSpace requested) {
+bool isSrgb(const OIIO::ImageSpec& header, ColorSpace requested) {
   if (requested != ColorSpace::Auto) return requested == ColorSpace::SRGB;
-  const std::string tagged = spec.get_string_attribute("oiio:ColorSpace");
+  const std::string tagged = header.get_string_attribute("oiio:ColorSpace");
   if (OIIO::Strutil::iequals(tagged, "linear") || OIIO::Strutil::iequals(tagged, "lin_srgb")) {
     return false;
   }
   if (OIIO::Strutil::iequals(tagged, "srgb")) return true;
-  const OIIO::TypeDesc::BASETYPE base = static_cast<OIIO::TypeDesc::BASETYPE>(spec.format.basetype);
+  const OIIO::TypeDesc::BASETYPE base =
+      static_cast<OIIO::TypeDesc::BASETYPE>(header.format.basetype);
   return base == OIIO::TypeDesc::UINT8 || base == OIIO::TypeDesc::UINT16;
 }
 
@@ -201,39 +202,40 @@ OIIO::ImageSpec checkedSpec(const std::string& path) {
     if (reason.empty()) reason = "the file cannot be opened";
     throw TextureError("cannot read the image '" + path + "': " + reason);
   }
-  OIIO::ImageSpec spec = input->spec();
+  OIIO::ImageSpec header = input->spec();
   input->close();
-  return spec;
+  return header;
 }
 
 }  // namespace
 
 Image TextureLibrary::readImage(const std::string& path, ColorSpace colorSpace) {
-  const OIIO::ImageSpec spec = checkedSpec(path);
+  const OIIO::ImageSpec header = checkedSpec(path);
   OIIO::ImageBuf buffer(path);
   if (!buffer.read(0, 0, true, OIIO::TypeDesc::FLOAT)) {
     std::string reason = buffer.geterror();
     throw TextureError("cannot read the image '" + path + "': " +
                        (reason.empty() ? std::string("its pixels are unreadable") : reason));
   }
-  const int channels = std::clamp(spec.nchannels, 1, 4);
-  const bool srgb = isSrgb(spec, colorSpace);
+  const int channels = std::clamp(header.nchannels, 1, 4);
+  const bool srgb = isSrgb(header, colorSpace);
   Image image;
-  image.width = spec.width;
-  image.height = spec.height;
-  image.pixels.resize(static_cast<size_t>(spec.width) * static_cast<size_t>(spec.height));
-  std::vector<float> row(static_cast<size_t>(spec.width) * static_cast<size_t>(spec.nchannels));
-  for (int y = 0; y < spec.height; ++y) {
-    OIIO::ROI roi(spec.x, spec.x + spec.width, spec.y + y, spec.y + y + 1, 0, 1, 0, spec.nchannels);
+  image.width = header.width;
+  image.height = header.height;
+  image.pixels.resize(static_cast<size_t>(header.width) * static_cast<size_t>(header.height));
+  std::vector<float> row(static_cast<size_t>(header.width) * static_cast<size_t>(header.nchannels));
+  for (int y = 0; y < header.height; ++y) {
+    OIIO::ROI roi(header.x, header.x + header.width, header.y + y, header.y + y + 1, 0, 1, 0,
+                  header.nchannels);
     buffer.get_pixels(roi, OIIO::TypeDesc::FLOAT, row.data());
-    for (int x = 0; x < spec.width; ++x) {
-      pvx::float4 c = expandChannels(&row[static_cast<size_t>(x * spec.nchannels)], channels);
+    for (int x = 0; x < header.width; ++x) {
+      pvx::float4 c = expandChannels(&row[static_cast<size_t>(x * header.nchannels)], channels);
       if (srgb) {
         c.x = srgbToLinear(c.x);
         c.y = srgbToLinear(c.y);
         c.z = srgbToLinear(c.z);
       }
-      image.pixels[static_cast<size_t>(y) * static_cast<size_t>(spec.width) +
+      image.pixels[static_cast<size_t>(y) * static_cast<size_t>(header.width) +
                    static_cast<size_t>(x)] = c;
     }
   }
@@ -244,7 +246,7 @@ pvx::ITexture2D* TextureLibrary::file2D(const std::string& path, const TextureOp
   auto key = std::make_pair(path, options);
   if (auto found = files_.find(key); found != files_.end()) return found->second.get();
 
-  const OIIO::ImageSpec spec = checkedSpec(path);
+  const OIIO::ImageSpec header = checkedSpec(path);
   // Read every pixel once now: a truncated or corrupt file fails here, with its name, instead
   // of reading as black in the middle of a render.
   {
@@ -261,8 +263,8 @@ pvx::ITexture2D* TextureLibrary::file2D(const std::string& path, const TextureOp
   if (texture->handle == nullptr) {
     throw TextureError("cannot read the image '" + path + "': " + system_->textures->geterror());
   }
-  texture->channels = std::clamp(spec.nchannels, 1, 4);
-  texture->srgb = isSrgb(spec, options.colorSpace);
+  texture->channels = std::clamp(header.nchannels, 1, 4);
+  texture->srgb = isSrgb(header, options.colorSpace);
   texture->options.interpmode = OIIO::TextureOpt::InterpBilinear;
   texture->options.mipmode = OIIO::TextureOpt::MipModeNoMIP;
   switch (options.wrap) {

@@ -135,8 +135,8 @@ TEST(Textures, ImageRowsRunDownwardAndCoordinatesUpward) {
 
 std::string writeImageFile(const std::string& name, OIIO::TypeDesc format, float value) {
   const std::string path = ::testing::TempDir() + "/" + name;
-  OIIO::ImageSpec spec(4, 4, 3, OIIO::TypeDesc::FLOAT);
-  OIIO::ImageBuf buffer(spec);
+  OIIO::ImageSpec header(4, 4, 3, OIIO::TypeDesc::FLOAT);
+  OIIO::ImageBuf buffer(header);
   const float pixel[3] = {value, value, value};
   OIIO::ImageBufAlgo::fill(buffer, pixel);
   EXPECT_TRUE(buffer.write(path, format)) << buffer.geterror();
