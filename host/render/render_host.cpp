@@ -513,15 +513,18 @@ pvx::float3* RenderHost::traceAnisotropic(pvx::float3* result, const pvx::float3
   return result;
 }
 
+float3 RenderHost::glossyDirection(const pvx::float3& direction, float glossiness) {
+  const float3 d = normalize(direction);
+  const float g = std::clamp(glossiness, 0.0f, 1.0f);
+  if (!(g > 0.0f)) return d;
+  const float cosMax = std::cos(g * kGlossyConeDegrees * kDegreesToRadians);
+  return coneDirection(d, cosMax, random_.uniform(), random_.uniform());
+}
+
 pvx::float3* RenderHost::traceReflection(pvx::float3* result, const pvx::float3* P,
                                          const pvx::float3* direction, float glossiness,
                                          float weight) {
-  float3 d = normalize(*direction);
-  const float g = std::clamp(glossiness, 0.0f, 1.0f);
-  if (g > 0.0f) {
-    const float cosMax = std::cos(g * kGlossyConeDegrees * kDegreesToRadians);
-    d = coneDirection(d, cosMax, random_.uniform(), random_.uniform());
-  }
+  const float3 d = glossyDirection(*direction, glossiness);
   *result = rgb(request(P, d, pvx::kRayReflection, false, weight));
   return result;
 }
@@ -529,12 +532,7 @@ pvx::float3* RenderHost::traceReflection(pvx::float3* result, const pvx::float3*
 pvx::float4* RenderHost::traceRefraction(pvx::float4* result, const pvx::float3* P,
                                          const pvx::float3* direction, float roughness,
                                          float weight) {
-  float3 d = normalize(*direction);
-  const float g = std::clamp(roughness, 0.0f, 1.0f);
-  if (g > 0.0f) {
-    const float cosMax = std::cos(g * kGlossyConeDegrees * kDegreesToRadians);
-    d = coneDirection(d, cosMax, random_.uniform(), random_.uniform());
-  }
+  const float3 d = glossyDirection(*direction, roughness);
   // What lies behind the surface, bent: the same kind and view-through as a straight
   // continuation, so glass shows the backdrop the camera sees rather than the black that
   // environments answer transmission rays with.

@@ -147,6 +147,8 @@ class RenderHost final : public pvx::IHostContext {
   pvx::float4 request(const pvx::float3* origin, float3 direction, int32_t kind, bool viewThrough,
                       float weight);
   const Frame& frame() const { return frames_.empty() ? rootFrame_ : frames_.back(); }
+  // A direction jittered inside a cone whose width grows with glossiness in [0, 1].
+  float3 glossyDirection(const pvx::float3& direction, float glossiness);
   // Kind and view-through of a ray that goes on behind the hit being shaded.
   int32_t continuationKind() const;
   bool continuationViewThrough() const;

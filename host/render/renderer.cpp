@@ -155,9 +155,9 @@ void drawLabels(OIIO::ImageBuf& image, const Scene& scene, bool linear) {
   for (const Label& label : scene.labels) {
     float x, y;
     if (label.screen) {
-      x = label.anchor.x * static_cast<float>(image.spec().width);
-      y = label.anchor.y * static_cast<float>(image.spec().height);
-    } else if (!scene.camera.project(label.anchor, image.spec().width, image.spec().height, &x,
+      x = label.anchor.x * static_cast<float>(image.roi().width());
+      y = label.anchor.y * static_cast<float>(image.roi().height());
+    } else if (!scene.camera.project(label.anchor, image.roi().width(), image.roi().height(), &x,
                                      &y)) {
       continue;
     }
@@ -166,7 +166,7 @@ void drawLabels(OIIO::ImageBuf& image, const Scene& scene, bool linear) {
                      : std::max(0.75f, nearest / length(label.anchor - scene.camera.position));
     const int size = label.size > 0.0f
                          ? static_cast<int>(label.size)
-                         : std::max(9, static_cast<int>(static_cast<float>(image.spec().height) /
+                         : std::max(9, static_cast<int>(static_cast<float>(image.roi().height()) /
                                                         40.0f * perspective));
     const float color[4] = {0.04f, 0.04f, 0.05f, 1.0f};
     (void)linear;
