@@ -59,8 +59,13 @@ std::string defaultLibraryPath() {
   if (dladdr(reinterpret_cast<void*>(&defaultLibraryPath), &info) != 0 && info.dli_fname) {
     std::string module = info.dli_fname;
     const size_t slash = module.find_last_of('/');
-    if (slash != std::string::npos)
-      candidates.push_back(module.substr(0, slash + 1) + PluginLibrary::fileName());
+    if (slash != std::string::npos) {
+      const std::string folder = module.substr(0, slash + 1);
+      candidates.push_back(folder + PluginLibrary::fileName());
+#if defined(TARVO_LIBRARY_FROM_MODULE)
+      candidates.push_back(folder + TARVO_LIBRARY_FROM_MODULE);
+#endif
+    }
   }
 #if defined(TARVO_INSTALLED_LIBRARY)
   candidates.emplace_back(TARVO_INSTALLED_LIBRARY);
