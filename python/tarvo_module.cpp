@@ -264,7 +264,8 @@ void writeValue(BoundShader& shader, const std::string& name, py::handle value) 
   // stored order (matrices column by column).
   const int n = tarvo::host::floatCount(p.type);
   const std::string wanted = std::to_string(n) + " numbers";
-  if (isReal || isBool || PyUnicode_Check(value.ptr()) || PyBytes_Check(value.ptr())) {
+  if (isReal || isBool || value.is_none() || PyUnicode_Check(value.ptr()) ||
+      PyBytes_Check(value.ptr())) {
     wrongType(wanted.c_str());
   }
   py::array_t<double, py::array::c_style | py::array::forcecast> numbers;

@@ -161,12 +161,15 @@ def test_ctrl_c_stops_a_render(library):
      "'u_roughValue' of 'quarra_Mtl_Ward' is a float and takes a number, not str"),
     (lambda s: s.__setitem__("u_roughValue", True), TypeError, "takes a number, not bool"),
     (lambda s: s.__setitem__("u_diffuseColor", 0.5), TypeError, "is a color and takes 3 numbers"),
+    (lambda s: s.__setitem__("u_diffuseColor", None), TypeError, "takes 3 numbers, not NoneType"),
     (lambda s: s.__setitem__("u_diffuseColor", (1.0, 0.5)), ValueError,
      "takes 3 numbers; 2 were given"),
     (lambda s: s.__setitem__("u_transparency", 1), TypeError, "is a bool and takes True or False"),
     (lambda s: s.__setitem__("ambientOcclusionMode", 1.5), TypeError, "takes an integer"),
     (lambda s: s.__setitem__("ambientOcclusionTexture", 1), TypeError, "textures are bound by"),
     (lambda s: tarvo.evaluate(s, (0, 0, 0), np.zeros((1, 3))), ValueError, "non-zero vector"),
+    (lambda s: tarvo.render({"shaders": {"x": {"class": "quarra_Mtl_Wrad"}}}), tarvo.SceneError,
+     "shader 'x': there is no shader class 'quarra_Mtl_Wrad'; did you mean 'quarra_Mtl_Ward'"),
     (lambda s: tarvo.evaluate(s, (0, 0, 1), np.zeros((4, 2))), ValueError, "shape (n, 3)"),
 ])
 def test_wrong_names_and_values_raise_clear_errors(library, action, error, message):
