@@ -15,7 +15,6 @@
 #include <pybind11/stl.h>
 
 #include <atomic>
-#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -27,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/class_listing.h"
 #include "host/constant_host.h"
 #include "host/nearest_names.h"
 #include "host/parameter_table.h"
@@ -41,9 +41,11 @@ namespace py = pybind11;
 namespace {
 
 using tarvo::host::BoundShader;
+using tarvo::host::capabilityNames;
 using tarvo::host::ParameterRecord;
 using tarvo::host::ParamType;
 using tarvo::host::PluginLibrary;
+using tarvo::host::varyingTypeName;
 
 // ---------------------------------------------------------------------------------------------
 // Finding and loading the library.
@@ -77,25 +79,6 @@ std::string defaultLibraryPath() {
     }
   }
   return PluginLibrary::fileName();
-}
-
-std::vector<std::string> capabilityNames(int32_t mask) {
-  static const std::pair<int32_t, const char*> kBits[] = {
-      {pvx::kCapShade, "shade"},       {pvx::kCapShadow, "shadow"},
-      {pvx::kCapEvaluate, "evaluate"}, {pvx::kCapScatter, "scatter"},
-      {pvx::kCapLight, "light"},       {pvx::kCapEnvironment, "environment"}};
-  std::vector<std::string> names;
-  for (const auto& [bit, name] : kBits) {
-    if (mask & bit) names.emplace_back(name);
-  }
-  return names;
-}
-
-std::string join(const std::vector<std::string>& parts, const char* separator) {
-  std::string out;
-  for (size_t i = 0; i < parts.size(); ++i)
-    out += (i ? separator : "") + parts[i];
-  return out;
 }
 
 struct Library {
@@ -132,21 +115,6 @@ const ParameterRecord& findParameter(const BoundShader& shader, const std::strin
 // ---------------------------------------------------------------------------------------------
 // Parameter values between Python and the shader object.
 
-std::string formatFloat(float value) {
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
-  return std::string(buffer, result.ptr);
-}
-
-bool isIdentity(const float* m, int n) {
-  for (int c = 0; c < n; ++c) {
-    for (int r = 0; r < n; ++r) {
-      if (m[c * n + r] != (c == r ? 1.0f : 0.0f)) return false;
-    }
-  }
-  return true;
-}
-
 py::object readValue(const BoundShader& shader, const ParameterRecord& p) {
   const void* address = shader.address(p.name);
   switch (p.type) {
@@ -173,41 +141,6 @@ py::object readValue(const BoundShader& shader, const ParameterRecord& p) {
       for (int i = 0; i < n; ++i)
         t[static_cast<size_t>(i)] = py::float_(values[i]);
       return std::move(t);
-    }
-  }
-}
-
-// The default as tarvo-inspect prints it.
-std::string valueText(const BoundShader& shader, const ParameterRecord& p) {
-  const void* address = shader.address(p.name);
-  switch (p.type) {
-    case ParamType::Bool:
-      return *static_cast<const unsigned char*>(address) ? "true" : "false";
-    case ParamType::Int: {
-      int32_t v;
-      std::memcpy(&v, address, sizeof v);
-      return std::to_string(v);
-    }
-    case ParamType::Texture1D:
-    case ParamType::Texture2D:
-    case ParamType::TextureCube: {
-      pvx::Texture2D handle;
-      std::memcpy(&handle, address, sizeof handle);
-      return handle.object ? "bound" : "unbound";
-    }
-    default: {
-      const int n = tarvo::host::floatCount(p.type);
-      float values[16];
-      std::memcpy(values, address, sizeof(float) * static_cast<size_t>(n));
-      if (p.type == ParamType::Float) return formatFloat(values[0]);
-      if ((p.type == ParamType::Mat3 && isIdentity(values, 3)) ||
-          (p.type == ParamType::Mat4 && isIdentity(values, 4))) {
-        return "identity";
-      }
-      std::vector<std::string> parts;
-      for (int i = 0; i < n; ++i)
-        parts.push_back(formatFloat(values[i]));
-      return "(" + join(parts, ", ") + ")";
     }
   }
 }
@@ -375,7 +308,7 @@ const pvx::MaterialShader& pathTracingMaterial(const Shader& shader, int32_t cap
   if (!(mask & capability)) {
     raise(PyExc_ValueError, "'" + bound.className() + "' has no " + entry +
                                 " entry (capability mask " + std::to_string(mask) + ": " +
-                                join(capabilityNames(mask), ", ") + ")");
+                                tarvo::host::joinNames(capabilityNames(mask), ", ") + ")");
   }
   return *bound.material();
 }
@@ -585,18 +518,6 @@ py::list classList(const Library& library) {
   return out;
 }
 
-const char* varyingTypeName(int32_t code) {
-  switch (code) {
-    case pvx::kVaryingFloat2:
-      return "float2";
-    case pvx::kVaryingFloat3:
-      return "float3";
-    case pvx::kVaryingColor4:
-      return "color4";
-  }
-  return "unknown";
-}
-
 // A fresh instance of the same class: what its defaults are.
 BoundShader defaultsOf(const Shader& shader) {
   return BoundShader(shader.plugin->create(shader.bound->className()), shader.bound->className());
@@ -618,37 +539,7 @@ py::list parameterList(const Shader& shader) {
 
 // The listing tarvo-inspect prints for the class, with the defaults of a fresh instance.
 std::string describe(const Shader& shader) {
-  const BoundShader defaults = defaultsOf(shader);
-  const tarvo::host::ParameterTable& table = defaults.table();
-  const std::string& className = defaults.className();
-  char line[256];
-  std::string out;
-  std::snprintf(line, sizeof line, "%s: %s, capability mask %d (%s)\n", className.c_str(),
-                tarvo::host::kindName(defaults.kind()), table.capabilityMask(),
-                join(capabilityNames(table.capabilityMask()), ", ").c_str());
-  out += line;
-  std::snprintf(line, sizeof line, "%zu parameters, %zu varyings, in declaration order:\n",
-                table.parameters().size(), table.varyings().size());
-  out += line;
-  size_t nextVarying = 0;
-  const auto varyingsBefore = [&](size_t position) {
-    while (nextVarying < table.varyings().size() &&
-           static_cast<size_t>(table.varyings()[nextVarying].position) <= position) {
-      const auto& v = table.varyings()[nextVarying++];
-      std::snprintf(line, sizeof line, "       varying %-11s %-32s offset %d\n",
-                    varyingTypeName(v.typeCode), v.name.c_str(), v.offset);
-      out += line;
-    }
-  };
-  for (size_t i = 0; i < table.parameters().size(); ++i) {
-    varyingsBefore(i);
-    const auto& p = table.parameters()[i];
-    std::snprintf(line, sizeof line, "  %3zu  %-19s %-32s %s\n", i + 1,
-                  tarvo::host::typeName(p.type), p.name.c_str(), valueText(defaults, p).c_str());
-    out += line;
-  }
-  varyingsBefore(table.parameters().size());
-  return out;
+  return tarvo::host::classListing(defaultsOf(shader));
 }
 
 // ---------------------------------------------------------------------------------------------
