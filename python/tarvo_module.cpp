@@ -28,7 +28,6 @@
 
 #include "host/class_listing.h"
 #include "host/constant_host.h"
-#include "host/nearest_names.h"
 #include "host/parameter_table.h"
 #include "host/plugin_library.h"
 #if defined(TARVO_PYTHON_RENDER)
