@@ -4,6 +4,7 @@
 // tint. The node lists below are written out here, not taken from the classes' descriptions.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -33,44 +34,36 @@ struct Variant {
 
 using Parameter = std::pair<std::string, ParamType>;
 
+// Each node kind's parameters in declaration order as name:type (b bool, i int, f float,
+// c colour with alpha, m mat4, t texture).
+const char* const kBitmapParameters = "xform:m texture:t amount:f isCube:b";
+const char* const kNoiseParameters =
+    "xform:m type:i color1:c color2:c size:f thresholdLow:f thresholdHigh:f levels:f phase:f";
+const char* const kTileParameters =
+    "xform:m verticalCount:f horizontalCount:f colorVariance:f fadeVariance:f horizontalGap:f "
+    "verticalGap:f edgeRoughness:f randomSeed:i lineShift:f randomShift:f changeRow:f perRow:i "
+    "useColumnEdit:b useRowEdit:b changeColumn:f perColumn:i holes:i brickHeight:f brickWidth:f "
+    "repeatX:b repeatY:b";
+
 std::vector<Parameter> nodeParameters(const Node& n) {
-  const std::string p = "_ward_" + n.path + "_";
-  if (n.kind == Bitmap) {
-    return {{p + "xform", ParamType::Mat4},
-            {p + "texture", ParamType::Texture2D},
-            {p + "amount", ParamType::Float},
-            {p + "isCube", ParamType::Bool}};
+  const char* list = n.kind == Bitmap ? kBitmapParameters
+                     : n.kind == Tile ? kTileParameters
+                                      : kNoiseParameters;
+  std::vector<Parameter> v;
+  std::istringstream words(list);
+  std::string word;
+  while (words >> word) {
+    const std::string name = word.substr(0, word.size() - 2);
+    const char type = word.back();
+    // A colour driven by a child node is not declared.
+    if (type == 'c' && n.kind == DrivenNoise) continue;
+    v.push_back({"_ward_" + n.path + "_" + name, type == 'b'   ? ParamType::Bool
+                                                 : type == 'i' ? ParamType::Int
+                                                 : type == 'f' ? ParamType::Float
+                                                 : type == 'c' ? ParamType::ColorAlpha
+                                                 : type == 'm' ? ParamType::Mat4
+                                                               : ParamType::Texture2D});
   }
-  if (n.kind == Tile) {
-    std::vector<Parameter> v = {{p + "xform", ParamType::Mat4}};
-    const char* const floats1[] = {"verticalCount", "horizontalCount", "colorVariance",
-                                   "fadeVariance",  "horizontalGap",   "verticalGap",
-                                   "edgeRoughness"};
-    for (const char* f : floats1)
-      v.push_back({p + f, ParamType::Float});
-    v.push_back({p + "randomSeed", ParamType::Int});
-    v.push_back({p + "lineShift", ParamType::Float});
-    v.push_back({p + "randomShift", ParamType::Float});
-    v.push_back({p + "changeRow", ParamType::Float});
-    v.push_back({p + "perRow", ParamType::Int});
-    v.push_back({p + "useColumnEdit", ParamType::Bool});
-    v.push_back({p + "useRowEdit", ParamType::Bool});
-    v.push_back({p + "changeColumn", ParamType::Float});
-    v.push_back({p + "perColumn", ParamType::Int});
-    v.push_back({p + "holes", ParamType::Int});
-    v.push_back({p + "brickHeight", ParamType::Float});
-    v.push_back({p + "brickWidth", ParamType::Float});
-    v.push_back({p + "repeatX", ParamType::Bool});
-    v.push_back({p + "repeatY", ParamType::Bool});
-    return v;
-  }
-  std::vector<Parameter> v = {{p + "xform", ParamType::Mat4}, {p + "type", ParamType::Int}};
-  if (n.kind == Noise) {
-    v.push_back({p + "color1", ParamType::ColorAlpha});
-    v.push_back({p + "color2", ParamType::ColorAlpha});
-  }
-  for (const char* f : {"size", "thresholdLow", "thresholdHigh", "levels", "phase"})
-    v.push_back({p + f, ParamType::Float});
   return v;
 }
 
