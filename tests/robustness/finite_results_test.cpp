@@ -78,7 +78,7 @@ const std::vector<ClassRanges>& sceneRanges() {
                                                {"u_procedureMapTiling", 0, 10},
                                                {"u_normal0UVScale", 0, 4},
                                                {"u_absorptionCoef", 0, 4}})},
-      {"quarra_Mtl_Glazing", {}},
+      {"quarra_Mtl_Glazing", withAoMasking({{"u_level", 1, 8}})},
       {"quarra_Mtl_Metal", {}},
       {"quarra_Mtl_MetallicPaint", {}},
       {"quarra_Mtl_Mirror", {}},
