@@ -108,6 +108,14 @@ inline float microfacetTransmission(const float3& i, const float3& o, float eta,
   return value < 3.0e38f ? value : 0.0f;
 }
 
+// What a rough dielectric interface scatters towards o: F Rm + (1 - F) Tm, with F the
+// reflectance of the incident angle.
+inline float microfacetScattering(const float3& i, const float3& o, float F, float eta,
+                                  float alpha2) {
+  return F * microfacetReflection(i, o, alpha2) +
+         (1.0f - F) * microfacetTransmission(i, o, eta, alpha2);
+}
+
 // Transmission through a thin rough sheet that does not bend light: what passes on leaves around
 // the straight-through direction as the reflection would leave around the mirror direction, so
 // the term is the reflection term of o mirrored in the surface plane.

@@ -243,10 +243,8 @@ class quarra_Mtl_Dielectric final
                   kGain * noiseOctaveSum(host, shifted, 0.0f, kOctaves, false), 0.0f);
   }
 
-  // F Rm + (1 - F) Tm for a local outgoing direction.
   static float microfacetValue(const Interface& in, const float3& o) {
-    return in.F * microfacetReflection(in.i, o, in.alpha2) +
-           (1.0f - in.F) * microfacetTransmission(in.i, o, in.ratio.eta, in.alpha2);
+    return microfacetScattering(in.i, o, in.F, in.ratio.eta, in.alpha2);
   }
 
   float3 directLight(IHostContext* host, const ShadingState& s, const Interface& in) const {
