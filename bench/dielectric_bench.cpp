@@ -4,6 +4,7 @@
 // GGX reflection plus transmission on local directions alone (no frame, no inputs, no host), is
 // measured too, so `evaluate` can be read as a multiple of it.
 #include <array>
+#include <string>
 
 #include "bench/bench_support.h"
 #include "shadinglib/microfacet.h"

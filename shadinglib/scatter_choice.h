@@ -4,6 +4,8 @@
 #ifndef TARVO_SHADINGLIB_SCATTER_CHOICE_H
 #define TARVO_SHADINGLIB_SCATTER_CHOICE_H
 
+#include <cstdint>
+
 #include "tarvo/host_services.h"
 #include "tarvo/shading_state.h"
 
