@@ -237,6 +237,37 @@ void setWardNetworkPreset(const host::BoundShader& shader, const std::vector<flo
   set("u_normal0MapEnable", bump);
   set("u_normal0Amount", 0.8);
   set("u_cutoutMapEnable", cutout);
+// The dielectric's guises: clear glass, frosted (rough) glass, and coloured glass whose
+// absorption shows thick (centre) and thin (rim) parts of the sphere.
+const char* const kDielectricPresets[] = {"clear glass", "frosted glass", "coloured glass"};
+
+void setDielectricPreset(const std::string& preset,
+                         const std::function<void(const char*, json)>& set) {
+  set("u_reflectance", 0.05);
+  if (preset == "frosted glass") {
+    set("u_roughValue", 0.25);
+    set("u_glossyValue", 0.35);
+  } else if (preset == "coloured glass") {
+    set("u_falloffEnable", true);
+    set("u_absorptionCoef", {0.05, 0.9, 1.6});
+  }
+}
+
+// Glass shows what stands behind it: an upright light panel with two dark bars, behind the
+// object at (x, z), where its refracted and straight-through rays land.
+void addBackdrop(json& objects, float x, float z) {
+  objects.push_back({{"name", "backdrop panel"},
+                     {"type", "plane"},
+                     {"size", {1.5, 1.3}},
+                     {"material", "backdrop"},
+                     {"transform", {{"rotate", {90.0, 0.0, 0.0}}, {"translate", {x, 0.9f, z}}}}});
+  for (float dx : {-0.22f, 0.22f}) {
+    objects.push_back({{"name", "backdrop bar"},
+                       {"type", "box"},
+                       {"size", {0.1, 0.04, 1.2}},
+                       {"material", "bars"},
+                       {"transform", {{"translate", {x + dx, 0.85f, z}}}}});
+  }
 }
 
 // Parameters that make a class look like itself on the stage, set only where declared.
@@ -259,6 +290,8 @@ json materialParameters(const host::BoundShader& shader, const std::string& pres
     set("u_roughValue", 0.12);
     setWardNetworkPreset(shader, colour, set);
   }
+  if (c == "quarra_Mtl_Dielectric") setDielectricPreset(preset, set);
+  if (c == "quarra_Mtl_Glazing") set("u_refractColor", {0.85, 0.95, 0.9});
   if (c == "quarra_Mtl_AmbientOnly") {
     set("showAmbientOnly", true);
     set("usingRaytracedAO", true);
@@ -356,6 +389,13 @@ std::string showcaseSceneText(const host::PluginLibrary& library,
     }
   }
   shaders["ground"] = {{"class", groundClass}, {"parameters", groundParameters}};
+  json backdropParameters = groundParameters, barParameters = groundParameters;
+  if (groundParameters.contains("u_diffuseColor")) {
+    backdropParameters["u_diffuseColor"] = {0.85, 0.83, 0.78};
+    barParameters["u_diffuseColor"] = {0.08, 0.1, 0.25};
+  }
+  shaders["backdrop"] = {{"class", groundClass}, {"parameters", backdropParameters}};
+  shaders["bars"] = {{"class", groundClass}, {"parameters", barParameters}};
 
   json objects = json::array();
   objects.push_back({{"name", "ground"},
@@ -378,13 +418,34 @@ std::string showcaseSceneText(const host::PluginLibrary& library,
     const int column = static_cast<int>(i) % columns, row = static_cast<int>(i) / columns;
     const float x = -(width * 0.5f - radius) + spacingX * static_cast<float>(column);
     const float z = lift + radius + spacingZ * static_cast<float>(rows - 1 - row);
-    objects.push_back({{"name", entry},
-                       {"type", "sphere"},
-                       {"radius", radius},
-                       {"material", name},
-                       {"transform", {{"translate", {x, 0.0f, z}}}},
-                       // A shadow catcher shows the shadows of others; it casts none itself.
-                       {"castsShadows", className != "quarra_Mtl_ShadowPlane"}});
+    if (className == "quarra_Mtl_Dielectric" || className == "quarra_Mtl_Glazing") {
+      addBackdrop(objects, x, z);
+    }
+    if (className == "quarra_Mtl_Glazing") {
+      // Window glass is a pane, with something standing behind it.
+      objects.push_back(
+          {{"name", entry},
+           {"type", "plane"},
+           {"size", {2.0f * radius, 2.0f * radius}},
+           {"material", name},
+           {"transform", {{"rotate", {90.0, 0.0, 0.0}}, {"translate", {x, 0.0f, z}}}}});
+      json behind = groundParameters;
+      if (groundParameters.contains("u_diffuseColor")) behind["u_diffuseColor"] = hue(i + n / 2, n);
+      shaders["behind pane"] = {{"class", groundClass}, {"parameters", behind}};
+      objects.push_back({{"name", "behind pane"},
+                         {"type", "sphere"},
+                         {"radius", 0.22},
+                         {"material", "behind pane"},
+                         {"transform", {{"translate", {x + 0.12f, 0.4f, z - 0.1f}}}}});
+    } else {
+      objects.push_back({{"name", entry},
+                         {"type", "sphere"},
+                         {"radius", radius},
+                         {"material", name},
+                         {"transform", {{"translate", {x, 0.0f, z}}}},
+                         // A shadow catcher shows the shadows of others; it casts none itself.
+                         {"castsShadows", className != "quarra_Mtl_ShadowPlane"}});
+    }
     // Long class names go on two lines, the family prefix first.
     std::string text = entry;
     if (text.size() > 14 && text.rfind("quarra_", 0) == 0) text.insert(11, "\n");
@@ -437,6 +498,9 @@ std::unique_ptr<Scene> makeShowcase(std::shared_ptr<const host::PluginLibrary> l
       materials.emplace_back(entry.className);
       if (std::string(entry.className) == "quarra_Mtl_Ward") {
         for (const char* preset : kWardPresets)
+          spheres.push_back(std::string(entry.className) + " (" + preset + ")");
+      } else if (std::string(entry.className) == "quarra_Mtl_Dielectric") {
+        for (const char* preset : kDielectricPresets)
           spheres.push_back(std::string(entry.className) + " (" + preset + ")");
       } else {
         spheres.emplace_back(entry.className);
