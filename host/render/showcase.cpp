@@ -237,6 +237,8 @@ void setWardNetworkPreset(const host::BoundShader& shader, const std::vector<flo
   set("u_normal0MapEnable", bump);
   set("u_normal0Amount", 0.8);
   set("u_cutoutMapEnable", cutout);
+}
+
 // The dielectric's guises: clear glass, frosted (rough) glass, and coloured glass whose
 // absorption shows thick (centre) and thin (rim) parts of the sphere.
 const char* const kDielectricPresets[] = {"clear glass", "frosted glass", "coloured glass"};
