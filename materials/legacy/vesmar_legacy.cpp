@@ -23,12 +23,15 @@
 //   a refraction blocked by total internal reflection lets nothing through. A partial cut-out
 //   (and the transparency folded into it) shows the scene behind straight through, in every
 //   channel by its largest one, with the alpha found there.
+// - Ambient occlusion takes the transparency as the surface's opacity colour (a see-through
+//   surface is not darkened) and the cut-out's masked weight as the query's weight.
 // - Normal mapping reads the bump channel in modes 1 to 4 only; mode 0 (the channel has no
 //   colour of its own) and modes outside the table leave the normal unbumped.
 // - `evaluate`: the base lobe times the reflection tint times h cv / (4 pi m^2 x l), the factor
 //   that makes the lobe's directional albedo at most its Fresnel term (shadinglib/
 //   legacy_lobes.h), plus the diffuse share; the sum times the present share (1 - t) (1 -
-//   max(cut-out)). Directions below the unperturbed normal get nothing.
+//   max(cut-out)), written rather than added to what the field held. Directions below the
+//   unperturbed normal get nothing.
 // - `scatter`: three events with albedos pass-through c + (1 - c) t (c the largest cut-out
 //   channel), diffuse (1 - F) D (1 - t) P and mirror F P (P the present share of evaluate);
 //   each is chosen with the probability of its largest channel (all three scaled down together
