@@ -205,6 +205,35 @@ TEST(VesmarLegacyShade, RulesByHand) {
   }
 }
 
+TEST(VesmarLegacyShade, NormalMapFramesBendTheReflection) {
+  // Texel (1, 0.5, 1), depth 1: the tangent-space normal (1, 0, 1). In every frame below the
+  // tangent is (-1, 0, 0) and the bitangent (0, 1, 0) about n = (0, 0, 1), so the bent normal is
+  // (-1, 0, 1) / sqrt 2 and a head-on ray reflects to (-1, 0, 0).
+  struct Case {
+    const char* what;
+    int32_t mode;
+  };
+  const Case cases[] = {{"mesh tangents", 1}, {"planar rows", 2}, {"box face rows", 3}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    tarvo::host::ScriptedTexture2D normalMap;
+    normalMap.value = float4(1.0f, 0.5f, 1.0f, 1.0f);
+    BoundShader m = legacy();
+    m.set("transparencyColor", float3(0.0f));
+    m.set("reflectivityColor", float3(1.0f));
+    m.set("bumpMode", c.mode);
+    m.set("bumpTexture", &normalMap);
+    pvx::ShadingState s = hitAt(0.0f);
+    tarvo::test::writeVarying(&s, 16, float3(1.0f, 0.0f, 0.0f));  // tangent
+    tarvo::test::writeVarying(&s, 28, float3(0.0f, 1.0f, 0.0f));  // bitangent
+    ScriptedHost host;
+    m.material()->shade(&host, &s);
+    const auto* trace = host.first(slot::kTraceReflection);
+    ASSERT_NE(trace, nullptr);
+    EXPECT_TRUE(nearFloat3(trace->vector(1), float3(-1.0f, 0.0f, 0.0f), 1e-5f));
+  }
+}
+
 TEST(VesmarLegacyShadow, TransmissionByHand) {
   struct Case {
     const char* what;
