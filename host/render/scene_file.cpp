@@ -401,8 +401,15 @@ class Loader {
   pvx::ITexture2D* generated(const json& value, const std::string& pointer,
                              const std::string& what) {
     const std::string kind = value.is_string() ? value.get<std::string>() : "";
+    if (kind == "checker") {
+      if (checker_ == nullptr) {
+        checker_ = scene_->textures().image2D(generateChecker(), Wrap::Periodic);
+      }
+      return checker_;
+    }
     if (kind != "sky") {
-      fail(pointer, what + ": the host generates only \"sky\", not " + describe(value));
+      fail(pointer,
+           what + ": the host generates only \"sky\" and \"checker\", not " + describe(value));
     }
     if (sky_ == nullptr) sky_ = scene_->textures().image2D(generateSky(), Wrap::Periodic);
     return sky_;
@@ -764,6 +771,7 @@ class Loader {
   std::vector<pvx::float4> planes_;
   pvx::ITexture1D* clippingPlanes_ = nullptr;
   pvx::ITexture2D* sky_ = nullptr;
+  pvx::ITexture2D* checker_ = nullptr;
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <map>
 
 #include "host/render/scene_file.h"
 
@@ -137,6 +138,62 @@ void setWardPreset(const std::string& preset, const std::vector<float>& colour,
   } else {
     set("u_diffuseColor", colour);
     set("u_roughValue", 0.08);
+  }
+}
+
+// The legacy material's guises: each projection of its texture channels showing the host's
+// checkerboard on one sphere, a two-lobe clear coat, a thin glass slab, and reflections from the
+// override image.
+const char* const kLegacyPresets[] = {"uv",         "planar",     "box",     "cylinder",
+                                      "clear coat", "slab glass", "override"};
+
+void setLegacyPreset(const std::string& preset, const std::vector<float>& colour, const json& sky,
+                     const std::function<void(const char*, json)>& set) {
+  set("transparencyColor", {0.0, 0.0, 0.0});
+  set("useUniformReflectivity", false);
+  set("fresnel", {0.03, 0.5, 5.0, 0.5});
+  set("specularREG", {0.3, 0.35, 1.0});
+  set("reflectType", 1);
+  // Scaled by 1.1 about the sphere's centre into the image's unit square.
+  const double s = 1.1;
+  const json box = {s, 0, 0, 0, 0, s, 0, 0, 0, 0, s, 0, 0.5, 0.5, 0.5, 1};
+  const std::map<std::string, int> modes = {{"uv", 1}, {"planar", 2}, {"box", 3}, {"cylinder", 4}};
+  if (const auto mode = modes.find(preset); mode != modes.end()) {
+    set("diffuseMode", mode->second);
+    set("diffuseTexture", {{"generated", "checker"}});
+    set("diffuseUVMatrix", {4, 0, 0, 0, 2, 0, 0, 0, 1});
+    // The planar projection looks along y, towards the camera: (x, z) of the object.
+    set("diffuseTextureMatrix",
+        preset == "planar" ? json{s, 0, 0, 0, 0, 0, s, 0, 0, s, 0, 0, 0.5, 0.5, 0.5, 1} : box);
+    set("diffuseAngularRepeat", 4.0);
+    set("triplanarXY", true);
+  } else if (preset == "clear coat") {
+    set("diffuseColor", {colour[0] * 0.4, colour[1] * 0.4, colour[2] * 0.4});
+    set("fresnel", {0.05, 0.3, 5.0, 0.35});
+    set("reflectType", 0);
+    set("specularREG", {0.6, 0.45, 1.0});
+    set("specular2Color", {1.0, 1.0, 1.0});
+    set("specular2REG", {0.9, 0.12, 1.0});
+    set("clearCoat_fresnel", {0.2, 0.8, 5.0, 1.0});
+    set("surfaceRoughness", 0.1);
+  } else if (preset == "slab glass") {
+    set("diffuseColor", {0.02, 0.02, 0.02});
+    set("transparencyColor", {0.8, 0.9, 0.85});
+    set("simulatedThickness", 0.05);
+    // Green glass: red and blue are absorbed on the way through the sphere.
+    set("absorbanceRGB", {0.8, 0.1, 0.5});
+    set("fresnel", {0.04, 0.96, 5.0, 1.0});
+    set("specular2Color", {0.0, 0.0, 0.0});
+  } else if (preset == "override") {
+    set("diffuseColor", {0.05, 0.05, 0.05});
+    set("useUniformReflectivity", true);
+    set("reflectivityColor", {0.85, 0.85, 0.85});
+    set("useReflectOverride", true);
+    set("reflectOverride", sky);
+    set("globalIBLContrastValue", 1.2);
+    set("globalIBLContrastPivot", {0.5, 0.5, 0.5});
+    set("globalIBLSatValue", 0.7);
+    set("specular2Color", {0.0, 0.0, 0.0});
   }
 }
 
@@ -300,6 +357,7 @@ json materialParameters(const host::BoundShader& shader, const std::string& pres
     set("usePrecalcAO", false);
   }
   if (c == "quarra_Mtl_Solid") set("patchState", 0);
+  if (c == "VesmarLegacy") setLegacyPreset(preset, colour, sky, set);
   // The measured car paint lights its base coat and flakes from cube images: the stage's sky.
   for (const char* cube : {"diffuseCube", "specularCube", "reflectCube"})
     set(cube, sky);
@@ -451,6 +509,7 @@ std::string showcaseSceneText(const host::PluginLibrary& library,
     // Long class names go on two lines, the family prefix first.
     std::string text = entry;
     if (text.size() > 14 && text.rfind("quarra_", 0) == 0) text.insert(11, "\n");
+    if (text.rfind("VesmarLegacy (", 0) == 0) text.replace(12, 1, "\n");
     labels.push_back({{"text", text}, {"at", {x, -radius, z - radius - 0.16f}}});
   }
 
@@ -503,6 +562,9 @@ std::unique_ptr<Scene> makeShowcase(std::shared_ptr<const host::PluginLibrary> l
           spheres.push_back(std::string(entry.className) + " (" + preset + ")");
       } else if (std::string(entry.className) == "quarra_Mtl_Dielectric") {
         for (const char* preset : kDielectricPresets)
+          spheres.push_back(std::string(entry.className) + " (" + preset + ")");
+      } else if (std::string(entry.className) == "VesmarLegacy") {
+        for (const char* preset : kLegacyPresets)
           spheres.push_back(std::string(entry.className) + " (" + preset + ")");
       } else {
         spheres.emplace_back(entry.className);
