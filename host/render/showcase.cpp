@@ -165,6 +165,7 @@ json materialParameters(const host::BoundShader& shader, const std::string& pres
     set("usePrecalcAO", false);
   }
   if (c == "quarra_Mtl_Solid") set("patchState", 0);
+  if (c == "quarra_Mtl_Mirror") set("u_tintColor", {0.95, 0.95, 0.95});
   // The measured car paint lights its base coat and flakes from cube images: the stage's sky.
   for (const char* cube : {"diffuseCube", "specularCube", "reflectCube"})
     set(cube, sky);

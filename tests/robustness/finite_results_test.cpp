@@ -77,7 +77,7 @@ const std::vector<ClassRanges>& sceneRanges() {
       {"quarra_Mtl_Glazing", {}},
       {"quarra_Mtl_Metal", {}},
       {"quarra_Mtl_MetallicPaint", {}},
-      {"quarra_Mtl_Mirror", {}},
+      {"quarra_Mtl_Mirror", withAoMasking({})},
       {"quarra_Mtl_NormalsOnly", {}},
       {"quarra_Mtl_ShadowPlane", {}},
       {"quarra_Mtl_Solid", {{"patchState", 0, 2}}},
