@@ -150,6 +150,8 @@ enum CutoutPattern : int32_t {
   kTextureHoles = 7,
 };
 
+// Cells narrower than this (a hole size and gap that cancel) are no pattern at all.
+constexpr float kMinCellWidth = 0.000001f;
 // Width of the soft edge of patterns 4 and 6, in cell units.
 constexpr float kSoftEdge = 0.001f;
 // Row height of the hexagonal lattice: sqrt(3) / 2.
@@ -244,8 +246,10 @@ inline float cutoutFactor(const MetalParameters& p, const float2& uv, float scal
     return (texel.x + texel.y + texel.z) / 3.0f;
   }
   if (pattern < kStaggeredRoundHoles || pattern > kHexagonalHoles) return 1.0f;
+  const float width = p.u_cutoutsSize + p.u_cutoutsSpace;
+  if (!(width >= kMinCellWidth)) return 1.0f;
 
-  const float k = 1.0f / (p.u_cutoutsSize + p.u_cutoutsSpace);
+  const float k = 1.0f / width;
   const float offset = p.u_cutoutsCenter - 0.5f;
   const float2 x(uv.x * k * scale - offset, uv.y * k * scale - offset);
   const float r = k * p.u_cutoutsSize * 0.5f;
