@@ -239,7 +239,7 @@ inline float hexagonalHoles(const float2& x, float r) {
 // The cut-out factor c at the `uv` varying, 1 solid metal, 0 a hole; `scale` scales the uv of
 // the procedural patterns. The patterns share a grid of cells Z + G wide with holes of radius
 // Z / 2, offset by C - 0.5.
-inline float cutoutFactor(const MetalParameters& p, const float2& uv, float scale) {
+inline float patternFactor(const MetalParameters& p, const float2& uv, float scale) {
   const int32_t pattern = p.u_cutoutsSwitcher;
   if (pattern == kTextureHoles) {
     const float3 texel = rgb(sample2D(p.u_cutoutMap, transformUV(p.u_cutoutTransform, uv)));
@@ -267,6 +267,12 @@ inline float cutoutFactor(const MetalParameters& p, const float2& uv, float scal
     default:
       return 1.0f;
   }
+}
+
+// A factor that is not a number (a NaN uv or texel) leaves the metal solid.
+inline float cutoutFactor(const MetalParameters& p, const float2& uv, float scale) {
+  const float c = patternFactor(p, uv, scale);
+  return c == c ? c : 1.0f;
 }
 
 // ---- switchers --------------------------------------------------------------------------------
