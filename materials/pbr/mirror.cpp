@@ -24,16 +24,16 @@ TARVO_PARAMETER_BLOCK(MirrorParameters, TARVO_MIRROR_PARAMETERS);
 
 namespace mirror {
 
-// The mirror's reflectance: a Schlick curve from 0.92 at normal incidence to 1 at grazing.
+// The mirror's reflectance: a Schlick curve from 0.92 at normal incidence to 1 at grazing,
+// (1 - c)^5 taken by multiplication.
 constexpr float kNormalReflectance = 0.92f;
-constexpr float kReflectancePower = 5.0f;
 
 inline float reflectance(float cosine) {
-  return kNormalReflectance +
-         (1.0f - kNormalReflectance) * pow(1.0f - clamp(cosine, 0.0f, 1.0f), kReflectancePower);
+  const float x = 1.0f - clamp(cosine, 0.0f, 1.0f);
+  const float x2 = x * x;
+  return kNormalReflectance + (1.0f - kNormalReflectance) * (x2 * x2 * x);
 }
 
-// The six composed terms; the mirror fills only the reflection.
 // Below this cosine the bounce's weight tint / cosine would overflow; the path ends instead.
 constexpr float kMinBounceCosine = 0.000001f;
 

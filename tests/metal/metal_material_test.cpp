@@ -237,6 +237,24 @@ TEST(MetalSwitchers, SelectionsZeroToFourAndUnknown) {
   }
 }
 
+TEST(MetalSwitchers, BrushSwitcherCopiesTheSpecularColourIntoTheDiffuse) {
+  // Switcher 2: S = 1 x brush (0.2, 0.4, 0.6) x 1, and D = S before the split (the diffuse
+  // colour 0 is not used). F = 0.5: the ambient term (light 1) is D (1 - F) = (0.1, 0.2, 0.3).
+  ScriptedTexture2D brush;
+  brush.value = float4(0.2f, 0.4f, 0.6f, 1.0f);
+  BoundShader m = metal();
+  m.set("u_brdf00Reflectivity", 0.5f);
+  m.set("u_brdf90Reflectivity", 0.5f);
+  m.set("u_reflectSwitcher", int32_t{2});
+  m.set("u_brushMapEnable", true);
+  m.set("u_brushMap", static_cast<pvx::ITexture2D*>(&brush));
+  ScriptedHost host;
+  host.ambientAnswer = float3(1.0f);
+  pvx::ShadingState s = hit();
+  m.material()->shade(&host, &s);
+  EXPECT_TRUE(nearFloat4(s.Ci, float4(0.1f, 0.2f, 0.3f, 1.0f), 1e-6f));
+}
+
 TEST(MetalSwitchers, BumpColourAloneSelectsFromItsMap) {
   // All switchers 0, bump-colour map on: the reflection colour is K x M1 x amount.
   ScriptedTexture2D bumpColor;
@@ -347,6 +365,26 @@ TEST(MetalFrame, PatternBumpTiltsTheNormalByTheHeightSlope) {
   const host::HostCall* lights = host.first(slot::kLightSamples);
   ASSERT_NE(lights, nullptr);
   EXPECT_TRUE(nearFloat3(lights->vector(1), float3(-0.315944f, 0.0f, 0.948779f), 1e-4f));
+}
+
+TEST(MetalPathTracing, EvaluateReportsTheCosineOfTheNormalAsked) {
+  // The pattern bump of the test above tilts N to (-0.315944, 0, 0.948779). For the direction
+  // (0, 0, 1): the unbumped cosine is 1, the bumped one 0.948779.
+  ScriptedTexture2D height;
+  height.function = [](const float2& st) { return float4(st.x, 0.0f, 0.0f, 1.0f); };
+  for (bool usesBump : {false, true}) {
+    SCOPED_TRACE(usesBump);
+    BoundShader m = metal();
+    m.set("u_patternEnable", true);
+    m.set("u_patternMap", static_cast<pvx::ITexture2D*>(&height));
+    m.set("u_patternAmount", 100.0f);
+    m.set("u_cosineUsesBump", usesBump);
+    ScriptedHost host;
+    pvx::ShadingState s = hit();
+    s.scatterDir = float3(0.0f, 0.0f, 1.0f);
+    m.material()->evaluate(&host, &s);
+    EXPECT_NEAR(s.scatterCos, usesBump ? 0.948779f : 1.0f, 1e-4f);
+  }
 }
 
 TEST(MetalPathTracing, GuardsOfEvaluateAndScatter) {
