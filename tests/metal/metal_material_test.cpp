@@ -255,6 +255,24 @@ TEST(MetalSwitchers, BrushSwitcherCopiesTheSpecularColourIntoTheDiffuse) {
   EXPECT_TRUE(nearFloat4(s.Ci, float4(0.1f, 0.2f, 0.3f, 1.0f), 1e-6f));
 }
 
+TEST(MetalSwitchers, ActiveSwitcherTintsTheSpecularByTheDiffuseAndBrightensTheDiffuse) {
+  // Unknown switcher 7: S = K x 1 = (1, 1, 1), luminance 1, so f = 1 - 1 + 0.8 = 0.8;
+  // S = S x D = (0.4, 0.8, 1); D = clamp01(D x 0.8) = (0.32, 0.64, 0.8). F = 0.5: ambient
+  // (light 1) D / 2 = (0.16, 0.32, 0.4) plus reflection (trace 1) S / 2 = (0.2, 0.4, 0.5).
+  BoundShader m = metal();
+  m.set("u_brdf00Reflectivity", 0.5f);
+  m.set("u_brdf90Reflectivity", 0.5f);
+  m.set("u_reflectSwitcher", int32_t{7});
+  m.set("u_diffuseColor", float3(0.4f, 0.8f, 1.0f));
+  m.set("u_diffuseWeight", 0.8f);
+  ScriptedHost host;
+  host.ambientAnswer = float3(1.0f);
+  host.traceAnisotropicAnswer = float3(1.0f);
+  pvx::ShadingState s = hit();
+  m.material()->shade(&host, &s);
+  EXPECT_TRUE(nearFloat4(s.Ci, float4(0.36f, 0.72f, 0.9f, 1.0f), 1e-5f));
+}
+
 TEST(MetalSwitchers, BumpColourAloneSelectsFromItsMap) {
   // All switchers 0, bump-colour map on: the reflection colour is K x M1 x amount.
   ScriptedTexture2D bumpColor;
@@ -365,6 +383,21 @@ TEST(MetalFrame, PatternBumpTiltsTheNormalByTheHeightSlope) {
   const host::HostCall* lights = host.first(slot::kLightSamples);
   ASSERT_NE(lights, nullptr);
   EXPECT_TRUE(nearFloat3(lights->vector(1), float3(-0.315944f, 0.0f, 0.948779f), 1e-4f));
+}
+
+TEST(MetalFrame, ProceduralBumpAddsHalfTheNetworkVectorWithoutRenormalising) {
+  // Every noise answer 0.75: the fractal octave sum of 4 levels is 0.5 (1 + 1/2 + 1/4 + 1/8) =
+  // 0.9375, its value (0.9375 + 1) / 2 = 0.96875, ramped from -1 to 1: 0.9375 on T and on B.
+  // Halved, times amount 1: N = (0, 0, 1) + 0.46875 (T + B), left at its length.
+  BoundShader m = metal();
+  m.set("u_bumpSwitcher", int32_t{1});
+  ScriptedHost host;
+  host.noiseAnswer = 0.75f;
+  pvx::ShadingState s = hit();
+  m.material()->shade(&host, &s);
+  const host::HostCall* lights = host.first(slot::kLightSamples);
+  ASSERT_NE(lights, nullptr);
+  EXPECT_TRUE(nearFloat3(lights->vector(1), float3(0.46875f, 0.46875f, 1.0f), 1e-6f));
 }
 
 TEST(MetalPathTracing, EvaluateReportsTheCosineOfTheNormalAsked) {
