@@ -30,6 +30,7 @@
 // - Local directions are unit vectors even when a procedural bump leaves N longer than 1, so the
 //   cosine reported for `u_cosineUsesBump` is the z of the unit local direction.
 #include <cstdint>
+#include <initializer_list>
 
 #include "frame/shader_class.h"
 #include "shadinglib/fleck_noise.h"
