@@ -201,13 +201,11 @@ bool isSupportedOutput(const std::string& path) {
   return ext == "png" || ext == "exr";
 }
 
-void writeImage(const std::string& path, const Film& film, const Scene& scene) {
-  const std::string ext = extensionOf(path);
-  if (ext != "png" && ext != "exr") {
-    throw OutputError("cannot write '" + path +
-                      "': the output must end in .png (8-bit sRGB) or .exr (linear float)");
-  }
-  const bool png = ext == "png";
+namespace {
+
+// The film as it is written: exposure applied, alpha clamped (or 1 when opaque), labels drawn;
+// sRGB-encoded for 8-bit output, linear otherwise.
+OIIO::ImageBuf finishedImage(const Film& film, const Scene& scene, bool srgb) {
   const RenderSettings& settings = scene.settings;
   const float gain = std::exp2(settings.exposure);
   OIIO::ImageSpec header(film.width, film.height, 4, OIIO::TypeDesc::FLOAT);
@@ -221,18 +219,35 @@ void writeImage(const std::string& path, const Film& film, const Scene& scene) {
       float* out = &row[static_cast<size_t>(x) * 4];
       const float rgb[3] = {c.x * gain, c.y * gain, c.z * gain};
       for (int k = 0; k < 3; ++k)
-        out[k] = png ? linearToSrgb(rgb[k]) : rgb[k];
+        out[k] = srgb ? linearToSrgb(rgb[k]) : rgb[k];
       out[3] = settings.opaque ? 1.0f : std::clamp(c.w, 0.0f, 1.0f);
     }
     image.set_pixels(OIIO::ROI(0, film.width, y, y + 1, 0, 1, 0, 4), OIIO::TypeDesc::FLOAT,
                      row.data());
   }
-  drawLabels(image, scene, !png);
-  if (png) {
-    image.specmod().attribute("oiio:ColorSpace", "sRGB");
-  } else {
-    image.specmod().attribute("oiio:ColorSpace", "Linear");
+  drawLabels(image, scene, !srgb);
+  image.specmod().attribute("oiio:ColorSpace", srgb ? "sRGB" : "Linear");
+  return image;
+}
+
+}  // namespace
+
+std::vector<float> linearPixels(const Film& film, const Scene& scene) {
+  const OIIO::ImageBuf image = finishedImage(film, scene, false);
+  std::vector<float> pixels(static_cast<size_t>(film.width) * static_cast<size_t>(film.height) * 4);
+  image.get_pixels(OIIO::ROI(0, film.width, 0, film.height, 0, 1, 0, 4), OIIO::TypeDesc::FLOAT,
+                   pixels.data());
+  return pixels;
+}
+
+void writeImage(const std::string& path, const Film& film, const Scene& scene) {
+  const std::string ext = extensionOf(path);
+  if (ext != "png" && ext != "exr") {
+    throw OutputError("cannot write '" + path +
+                      "': the output must end in .png (8-bit sRGB) or .exr (linear float)");
   }
+  const bool png = ext == "png";
+  OIIO::ImageBuf image = finishedImage(film, scene, png);
 
   // Same folder, same extension (the writer picks the format by it), another name.
   const size_t slash = path.find_last_of('/');

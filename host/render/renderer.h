@@ -59,6 +59,10 @@ class OutputError : public std::runtime_error {
 // the same folder and renamed when complete, so a failed write leaves no partial file.
 void writeImage(const std::string& path, const Film& film, const Scene& scene);
 
+// The pixels writeImage puts into an EXR: linear RGBA floats, rows from the top, exposure,
+// alpha and labels applied.
+std::vector<float> linearPixels(const Film& film, const Scene& scene);
+
 // True for the extensions writeImage accepts.
 bool isSupportedOutput(const std::string& path);
 

@@ -57,7 +57,8 @@ std::string expectedFor(host::ParamType type) {
       return "a texture1d (\"clippingPlanes\", {\"planes\": [...]}, {\"texels\": [...]} or "
              "{\"file\": ...})";
     case host::ParamType::Texture2D:
-      return "a texture2d (a file name, {\"file\": ...} or {\"generated\": \"sky\"})";
+      return "a texture2d (a file name, {\"file\": ...}, {\"texels\": [...], \"width\": n} or "
+             "{\"generated\": \"sky\"})";
     case host::ParamType::TextureCube:
       return "a texturecube (a latitude-longitude file name, {\"file\": ...}, "
              "{\"faces\": [6 file names]} or {\"generated\": \"sky\"})";
@@ -363,7 +364,8 @@ class Loader {
                                 const std::string& what, Fail&& wrongType) {
     TextureOptions options;
     if (!value.is_object()) return options;
-    checkKeys(value, pointer, what, {"file", "colorspace", "wrap", "generated", "faces"});
+    checkKeys(value, pointer, what,
+              {"file", "colorspace", "wrap", "generated", "faces", "texels", "width"});
     if (value.contains("colorspace")) {
       const std::string cs =
           value["colorspace"].is_string() ? value["colorspace"].get<std::string>() : "";
@@ -406,6 +408,33 @@ class Loader {
     return sky_;
   }
 
+  // A small picture written in the scene: `texels` RGBA in linear light, rows of `width` texels
+  // from the top row down (one row when no width is given).
+  pvx::ITexture2D* inlineImage(const json& value, const std::string& pointer,
+                               const std::string& what, Wrap wrap) {
+    const json& texels = value["texels"];
+    if (!texels.is_array() || texels.empty()) {
+      fail(pointer + "/texels", what + ": texels is a non-empty array of [r, g, b, a]");
+    }
+    Image image;
+    image.width = static_cast<int>(texels.size());
+    if (value.contains("width")) {
+      const float w = number(value["width"], pointer + "/width", what + " width");
+      if (!(w >= 1.0f) || w != std::floor(w) || texels.size() % static_cast<size_t>(w) != 0) {
+        fail(pointer + "/width", what + ": width must be a whole number dividing the " +
+                                     std::to_string(texels.size()) + " texels");
+      }
+      image.width = static_cast<int>(w);
+    }
+    image.height = static_cast<int>(texels.size()) / image.width;
+    for (size_t i = 0; i < texels.size(); ++i) {
+      const std::vector<float> v =
+          numbers(texels[i], childPointer(pointer + "/texels", i), what + " texel", 4);
+      image.pixels.emplace_back(v[0], v[1], v[2], v[3]);
+    }
+    return scene_->textures().image2D(std::move(image), wrap);
+  }
+
   template <class Fail>
   pvx::ITexture2D* texture2D(const json& value, const std::string& pointer, const std::string& what,
                              Fail&& wrongType) {
@@ -418,6 +447,7 @@ class Loader {
       options = textureOptions(value, pointer, what, wrongType);
       if (value.contains("generated"))
         return generated(value["generated"], pointer + "/generated", what);
+      if (value.contains("texels")) return inlineImage(value, pointer, what, options.wrap);
       if (!value.contains("file") || !value["file"].is_string()) wrongType();
       path = value["file"].get<std::string>();
     } else {

@@ -190,6 +190,105 @@ std::vector<const char*> presetsOf(const std::string& className) {
   return {};
 }
 
+// The Ward network variants with every network they have switched on, so that the nodes show
+// what they do: brick walls from Tile with bitmap brick and mortar colours, noise blends of two
+// colours or two bitmaps, ridges from a bitmap height field (let through where a noise says so
+// when the bump is a noise), stripes cut out by a bitmap. Pictures are small texel images.
+json scaleXform(float s, float t) {
+  return {s, 0, 0, 0, 0, t, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+}
+
+json texelImage(const std::vector<std::vector<float>>& rgb, int width) {
+  json texels = json::array();
+  for (const std::vector<float>& c : rgb)
+    texels.push_back({c[0], c[1], c[2], 1.0});
+  return {{"texels", texels}, {"width", width}, {"wrap", "periodic"}};
+}
+
+bool endsWith(const std::string& s, const char* suffix) {
+  const size_t n = std::strlen(suffix);
+  return s.size() >= n && s.compare(s.size() - n, n, suffix) == 0;
+}
+
+void setWardNetworkPreset(const host::BoundShader& shader, const std::vector<float>& colour,
+                          const std::function<void(const char*, json)>& set) {
+  const json bricks = texelImage({{0.55f, 0.2f, 0.12f},
+                                  {0.45f, 0.16f, 0.1f},
+                                  {0.6f, 0.27f, 0.16f},
+                                  {0.5f, 0.22f, 0.15f},
+                                  {0.42f, 0.18f, 0.12f},
+                                  {0.58f, 0.25f, 0.14f},
+                                  {0.5f, 0.19f, 0.11f},
+                                  {0.62f, 0.3f, 0.2f},
+                                  {0.48f, 0.2f, 0.13f}},
+                                 3);
+  const json mortar = texelImage({{0.6f, 0.58f, 0.54f}, {0.5f, 0.49f, 0.46f}}, 2);
+  const json ridges = texelImage({{0, 0, 0}, {0.4f, 0.4f, 0.4f}, {1, 1, 1}, {0.4f, 0.4f, 0.4f}}, 4);
+  const json stripes = texelImage({{1, 1, 1}, {1, 1, 1}, {0, 0, 0}}, 3);
+  const std::vector<float> dark = {colour[0] * 0.35f, colour[1] * 0.35f, colour[2] * 0.35f};
+  const json swatch1 = texelImage({colour, {colour[2], colour[0], colour[1]}}, 2);
+  const json swatch2 = texelImage({dark, {0.9f, 0.88f, 0.82f}}, 2);
+  bool diffuse = false, bump = false, cutout = false;
+  for (const host::ParameterRecord& p : shader.table().parameters()) {
+    const std::string& n = p.name;
+    if (n.rfind("_ward_", 0) != 0) continue;
+    const bool normal = n.rfind("_ward_normal0_map", 0) == 0;
+    const bool cut = n.rfind("_ward_cutout_map", 0) == 0;
+    diffuse = diffuse || n.rfind("_ward_diffuse_color", 0) == 0;
+    bump = bump || normal;
+    cutout = cutout || cut;
+    const char* name = n.c_str();
+    if (endsWith(n, "_texture")) {
+      if (n.find("brickColor") != std::string::npos) {
+        set(name, bricks);
+      } else if (n.find("mortarColor") != std::string::npos) {
+        set(name, mortar);
+      } else if (normal) {
+        // A noise between ridges and nothing: ridges where the noise says.
+        if (n.find("color2_UnifiedBitmap") == std::string::npos) set(name, ridges);
+      } else if (cut) {
+        set(name, stripes);
+      } else {
+        set(name, n.find("color1_UnifiedBitmap") != std::string::npos ? swatch1 : swatch2);
+      }
+    } else if (endsWith(n, "_xform")) {
+      if (endsWith(n, "_Tile_xform")) {
+        set(name, scaleXform(3, 2));
+      } else if (normal && endsWith(n, "_UnifiedBitmap_xform")) {
+        set(name, scaleXform(24, 1));
+      } else if (cut) {
+        set(name, scaleXform(8, 1));
+      }
+    } else if (endsWith(n, "_Noise_type")) {
+      set(name, 1);
+    } else if (endsWith(n, "_Noise_size")) {
+      set(name, 0.12);
+    } else if (endsWith(n, "_Noise_levels")) {
+      set(name, 4.0);
+    } else if (endsWith(n, "_Noise_thresholdLow")) {
+      set(name, 0.42);
+    } else if (endsWith(n, "_Noise_thresholdHigh")) {
+      set(name, 0.58);
+    } else if (endsWith(n, "_Noise_color1")) {
+      set(name, {colour[0], colour[1], colour[2], 1.0});
+    } else if (endsWith(n, "_Noise_color2")) {
+      set(name, {dark[0], dark[1], dark[2], 1.0});
+    } else if (endsWith(n, "_colorVariance")) {
+      set(name, 0.25);
+    } else if (endsWith(n, "_fadeVariance")) {
+      set(name, 0.1);
+    } else if (endsWith(n, "_edgeRoughness")) {
+      set(name, 0.3);
+    } else if (endsWith(n, "_randomShift")) {
+      set(name, 0.1);
+    }
+  }
+  set("u_diffuseMapEnable", diffuse);
+  set("u_normal0MapEnable", bump);
+  set("u_normal0Amount", 0.8);
+  set("u_cutoutMapEnable", cutout);
+}
+
 // Parameters that make a class look like itself on the stage, set only where declared.
 json materialParameters(const host::BoundShader& shader, const std::string& preset, size_t index,
                         size_t count, const json& sky) {
@@ -208,6 +307,7 @@ json materialParameters(const host::BoundShader& shader, const std::string& pres
     set("u_brdfCurvePower", 5.0);
     set("u_brdf00Reflectivity", 0.04);
     set("u_roughValue", 0.12);
+    setWardNetworkPreset(shader, colour, set);
   }
   if (c == "quarra_Mtl_AmbientOnly") {
     set("showAmbientOnly", true);
