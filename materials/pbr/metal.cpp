@@ -16,8 +16,9 @@
 //   switcher colours and amounts 1, switchers and the cut-out pattern 0, a cut-out grid of
 //   0.5-unit holes 0.5 apart centred at 0.5, uv scales 1, a verdigris patina (0.33, 0.55, 0.46)
 //   of roughness 0.3.
-// - The procedural bump (`u_bumpSwitcher` 1) is two fractal noise channels (4 levels, size 0.5,
-//   phases 0 and 2) of uv x `u_uvScale`, each ramped from -1 to 1, as the slope along T and B.
+// - The procedural bump (`u_bumpSwitcher` 1) is a network of two `Noise` nodes, one for the
+//   slope along T and one along B: fractal, 4 levels, size 0.5, thresholds 0 and 1, colours
+//   -1 and 1, phases 0 and 2, read at the point (uv x `u_uvScale`, 0).
 // - Cut-out pattern 4 unions six soft discs: the centres of the point's cell column and of the
 //   neighbouring column on its side, each in the rows below, at and above it. Pattern 6 lays
 //   the centres on a hexagonal lattice and makes a hole where the distance to the nearest centre,
@@ -42,6 +43,7 @@
 #include "shadinglib/noise.h"
 #include "shadinglib/ray_directions.h"
 #include "shadinglib/shading_frame.h"
+#include "shadinglib/texture_nodes.h"
 #include "shadinglib/ward_lobe.h"
 
 namespace pvx {
@@ -286,7 +288,8 @@ enum SwitchSource : int32_t {
   kFromAnodisedNoise = 4,
 };
 
-// The anodised noise: a `Noise` texture of turbulence over the object-space position.
+// The anodised noise: a `Noise` texture of turbulence over the object-space position, placed by
+// the tiling times 100.
 constexpr float kAnodisedSpaceScale = 100.0f;
 constexpr float kAnodisedSize = 100.0f;
 constexpr float kAnodisedPhase = 1.5f;
@@ -296,11 +299,27 @@ constexpr float kAnodisedHighThreshold = 0.45f;
 constexpr float kAnodisedLight = 0.501961f;
 constexpr float kAnodisedDark = 0.098f;
 
+// A placement that scales each axis and neither rotates nor moves.
+inline mat4 axisScale(const float3& s) {
+  mat4 m = identity4;
+  m.m[0] = s.x;
+  m.m[5] = s.y;
+  m.m[10] = s.z;
+  return m;
+}
+
 inline float3 anodisedNoise(IHostContext* host, const float3& Po, const float3& tiling) {
-  const float3 q = Po * tiling * kAnodisedSpaceScale * (1.0f / kAnodisedSize);
-  const float v = noiseValue(host, q, kAnodisedPhase, kNoiseTurbulence, kAnodisedLevels);
-  const float t = noiseThreshold(v, kAnodisedLowThreshold, kAnodisedHighThreshold);
-  return float3(mix(kAnodisedLight, kAnodisedDark, t));
+  const mat4 placement = axisScale(tiling * kAnodisedSpaceScale);
+  const NoiseNode node{placement,
+                       kNoiseTurbulence,
+                       kAnodisedSize,
+                       kAnodisedLowThreshold,
+                       kAnodisedHighThreshold,
+                       kAnodisedLevels,
+                       kAnodisedPhase};
+  const float4 light(kAnodisedLight, kAnodisedLight, kAnodisedLight, 1.0f);
+  const float4 dark(kAnodisedDark, kAnodisedDark, kAnodisedDark, 1.0f);
+  return rgb(evaluateNoise(node, NodeInputs{host, Po, float2(0.0f)}, light, dark));
 }
 
 // The four maps a selection picks from.
@@ -419,24 +438,26 @@ inline void applyPatternBump(TangentFrame& f, const MetalParameters& p, const fl
   offsetNormal(f, (du * f.T + dv * f.B) * (p.u_patternAmount * kNormalMapGain));
 }
 
-// The procedural bump network (see the class comment).
+// The procedural bump network (see the class comment): one `Noise` node per channel, read at
+// the scaled uv as its point.
 constexpr float kBumpNoiseSize = 0.5f;
 constexpr float kBumpNoiseLevels = 4.0f;
 constexpr float kBumpPhaseT = 0.0f;
 constexpr float kBumpPhaseB = 2.0f;
 constexpr float kBumpHalf = 0.5f;
 
-inline float bumpChannel(IHostContext* host, const float3& q, float phase) {
-  const float v = noiseValue(host, q, phase, kNoiseFractal, kBumpNoiseLevels);
-  return mix(-1.0f, 1.0f, noiseThreshold(v, 0.0f, 1.0f));
+inline float bumpChannel(const NodeInputs& in, float phase) {
+  const NoiseNode node{identity4, kNoiseFractal,    kBumpNoiseSize, 0.0f,
+                       1.0f,      kBumpNoiseLevels, phase};
+  return evaluateNoise(node, in, float4(-1.0f), float4(1.0f)).x;
 }
 
 // The network's vector, halved and scaled, is added to N in the frame; N keeps its new length.
 inline void applyProceduralBump(TangentFrame& f, const MetalParameters& p, IHostContext* host,
                                 const float2& uv) {
   const float2 st = uv * p.u_uvScale;
-  const float3 q = float3(st.x, st.y, 0.0f) * (1.0f / kBumpNoiseSize);
-  const float3 slope(bumpChannel(host, q, kBumpPhaseT), bumpChannel(host, q, kBumpPhaseB), 0.0f);
+  const NodeInputs in{host, float3(st.x, st.y, 0.0f), st};
+  const float3 slope(bumpChannel(in, kBumpPhaseT), bumpChannel(in, kBumpPhaseB), 0.0f);
   f.N = f.N + localToFrame(f, slope * (kBumpHalf * p.u_patternAmount));
   reorthonormalize(f);
 }
