@@ -14,8 +14,8 @@
 // - Members the host always binds get defaults of their own: identity matrices, the Ward
 //   material's roughness 0.01, anisotropy 1, curve power 0 and reflectivities 0.1 / 1, white
 //   switcher colours and amounts 1, switchers and the cut-out pattern 0, a cut-out grid of
-//   0.5-unit holes 0.5 apart centred at 0.5, uv scales 1, a verdigris patina (0.33, 0.55, 0.46)
-//   of roughness 0.3.
+//   0.5-unit holes 0.5 apart centred at 0.5, uv scales, bump and pattern amounts 1, traced
+//   glossiness 0, a verdigris patina (0.33, 0.55, 0.46) of roughness 0.3.
 // - The procedural bump (`u_bumpSwitcher` 1) is a network of two `Noise` nodes, one for the
 //   slope along T and one along B: fractal, 4 levels, size 0.5, thresholds 0 and 1, colours
 //   -1 and 1, phases 0 and 2, read at the point (uv x `u_uvScale`, 0).
@@ -30,6 +30,10 @@
 // - The anodised noise reads the object-space hit position `Po`, like every `Noise` texture.
 // - Local directions are unit vectors even when a procedural bump leaves N longer than 1, so the
 //   cosine reported for `u_cosineUsesBump` is the z of the unit local direction.
+// - The mixture's density takes the diffuse part at the frame's cosine, the one the
+//   cosine-weighted draw follows, whichever cosine `scatterCos` reports.
+// - Guards: cells narrower than kMinCellWidth punch no holes, and a cut-out factor that is not
+//   a number (a NaN uv or texel) leaves the sheet solid.
 #include <cstdint>
 #include <initializer_list>
 
