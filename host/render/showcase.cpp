@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <map>
 
 #include "host/render/scene_file.h"
@@ -197,6 +198,48 @@ void setLegacyPreset(const std::string& preset, const std::vector<float>& colour
   }
 }
 
+// The metal's guises: brushed along the tangent, weathered copper, flecked, and a perforated
+// sheet whose holes show what lies behind it.
+const char* const kMetalPresets[] = {"brushed", "patina", "flecked", "perforated"};
+
+void setMetalPreset(const std::string& preset, const std::function<void(const char*, json)>& set) {
+  set("u_brdfCurvePower", 5.0);
+  set("u_brdf00Reflectivity", 0.7);
+  set("u_diffuseColor", {0.15, 0.15, 0.16});
+  set("u_specularColor", {0.95, 0.93, 0.9});
+  set("u_roughValue", 0.1);
+  if (preset == "brushed") {
+    set("u_roughValue", 0.08);
+    set("u_anisotropyValue", 5.0);
+    set("u_glossyValueU", 0.05);
+    set("u_glossyValueV", 0.4);
+  } else if (preset == "patina") {
+    set("u_diffuseColor", {0.3, 0.12, 0.06});
+    set("u_specularColor", {0.95, 0.64, 0.54});
+    set("u_brdf00Reflectivity", 0.6);
+    set("u_roughValue", 0.05);
+    set("u_patinaEnable", true);
+    set("n_patinaPercent", 0.35);
+    set("u_patinaColor", {0.1, 0.8, 0.55});
+    set("u_uvScale", 20.0);
+    set("u_patinaGlossy", 0.4);
+    set("u_patinaBrdf00Reflectivity", 0.04);
+  } else if (preset == "flecked") {
+    set("u_diffuseColor", {0.05, 0.08, 0.2});
+    set("u_brdf00Reflectivity", 0.04);
+    set("u_roughValue", 0.2);
+    set("u_flecksEnable", true);
+    set("u_flecksSize", 0.03);
+    set("u_flecksDiffuseColor", {1.0, 1.0, 1.0});
+    set("u_flecksSpecularColor", {1.0, 0.9, 0.6});
+  } else if (preset == "perforated") {
+    set("u_cutoutsSwitcher", 1);
+    set("u_otherScale", 12.0);
+    set("u_cutoutsSize", 0.6);
+    set("u_cutoutsSpace", 0.4);
+  }
+}
+
 // The Ward network variants with every network they have switched on, so that the nodes show
 // what they do: brick walls from Tile with bitmap brick and mortar colours, noise blends of two
 // colours or two bitmaps, ridges from a bitmap height field (let through where a noise says so
@@ -329,6 +372,16 @@ void addBackdrop(json& objects, float x, float z) {
   }
 }
 
+// The guises a class is shown in, one sphere each; none: one sphere as the class stands.
+std::vector<const char*> presetsOf(const std::string& className) {
+  if (className == "quarra_Mtl_Ward") return {std::begin(kWardPresets), std::end(kWardPresets)};
+  if (className == "quarra_Mtl_Metal") return {std::begin(kMetalPresets), std::end(kMetalPresets)};
+  if (className == "quarra_Mtl_Dielectric")
+    return {std::begin(kDielectricPresets), std::end(kDielectricPresets)};
+  if (className == "VesmarLegacy") return {std::begin(kLegacyPresets), std::end(kLegacyPresets)};
+  return {};
+}
+
 // Parameters that make a class look like itself on the stage, set only where declared.
 json materialParameters(const host::BoundShader& shader, const std::string& preset, size_t index,
                         size_t count, const json& sky) {
@@ -358,6 +411,8 @@ json materialParameters(const host::BoundShader& shader, const std::string& pres
   }
   if (c == "quarra_Mtl_Solid") set("patchState", 0);
   if (c == "VesmarLegacy") setLegacyPreset(preset, colour, sky, set);
+  if (c == "quarra_Mtl_Mirror") set("u_tintColor", {0.95, 0.95, 0.95});
+  if (c == "quarra_Mtl_Metal") setMetalPreset(preset, set);
   // The measured car paint lights its base coat and flakes from cube images: the stage's sky.
   for (const char* cube : {"diffuseCube", "specularCube", "reflectCube"})
     set(cube, sky);
@@ -557,18 +612,10 @@ std::unique_ptr<Scene> makeShowcase(std::shared_ptr<const host::PluginLibrary> l
     host::BoundShader probe(library->create(entry.className), entry.className);
     if (options.includeUnimplemented || answersProbe(probe)) {
       materials.emplace_back(entry.className);
-      if (std::string(entry.className) == "quarra_Mtl_Ward") {
-        for (const char* preset : kWardPresets)
-          spheres.push_back(std::string(entry.className) + " (" + preset + ")");
-      } else if (std::string(entry.className) == "quarra_Mtl_Dielectric") {
-        for (const char* preset : kDielectricPresets)
-          spheres.push_back(std::string(entry.className) + " (" + preset + ")");
-      } else if (std::string(entry.className) == "VesmarLegacy") {
-        for (const char* preset : kLegacyPresets)
-          spheres.push_back(std::string(entry.className) + " (" + preset + ")");
-      } else {
-        spheres.emplace_back(entry.className);
-      }
+      const std::vector<const char*> presets = presetsOf(entry.className);
+      for (const char* preset : presets)
+        spheres.push_back(std::string(entry.className) + " (" + preset + ")");
+      if (presets.empty()) spheres.emplace_back(entry.className);
     } else {
       missing.emplace_back(entry.className);
     }
