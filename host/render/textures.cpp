@@ -5,8 +5,11 @@
 #include <OpenImageIO/imageio.h>
 #include <OpenImageIO/texture.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "host/render/math.h"
 
@@ -208,14 +211,40 @@ void TextureLibrary::setLimits(const Limits& limits) {
 
 namespace {
 
-// The image library's own words, one line: its messages may hold several.
-std::string oneLine(std::string reason, const char* otherwise) {
-  for (char& c : reason)
-    if (c == '\n' || c == '\r') c = ' ';
-  while (!reason.empty() && reason.back() == ' ')
-    reason.pop_back();
-  return reason.empty() ? std::string(otherwise) : reason;
+// The image library's reason, its first line: the lines after repeat it with internal detail.
+std::string oneLine(const std::string& reason, const char* otherwise) {
+  std::string line = reason.substr(0, reason.find_first_of("\r\n"));
+  while (!line.empty() && line.back() == ' ')
+    line.pop_back();
+  return line.empty() ? std::string(otherwise) : line;
 }
+
+// Image format libraries (libpng, libtiff) print their complaints on the standard error
+// besides returning them; while a file is read, those lines are held back, since the error this
+// library throws already says what went wrong, with the file's name.
+class QuietStandardError {
+ public:
+  QuietStandardError() {
+    std::fflush(stderr);
+    held_ = std::tmpfile();
+    saved_ = held_ != nullptr ? ::dup(STDERR_FILENO) : -1;
+    if (saved_ >= 0) ::dup2(::fileno(held_), STDERR_FILENO);
+  }
+  ~QuietStandardError() {
+    if (saved_ >= 0) {
+      std::fflush(stderr);
+      ::dup2(saved_, STDERR_FILENO);
+      ::close(saved_);
+    }
+    if (held_ != nullptr) std::fclose(held_);
+  }
+  QuietStandardError(const QuietStandardError&) = delete;
+  QuietStandardError& operator=(const QuietStandardError&) = delete;
+
+ private:
+  std::FILE* held_ = nullptr;
+  int saved_ = -1;
+};
 
 // The header of a regular image file within the ceilings; only the header is read.
 OIIO::ImageSpec checkedSpec(const std::string& path, const Limits& limits) {
@@ -224,6 +253,7 @@ OIIO::ImageSpec checkedSpec(const std::string& path, const Limits& limits) {
   } catch (const std::runtime_error& e) {
     throw TextureError(e.what());
   }
+  QuietStandardError quiet;
   auto input = OIIO::ImageInput::open(path);
   if (!input) {
     throw TextureError("cannot read the image '" + path +
@@ -249,6 +279,7 @@ OIIO::ImageSpec checkedSpec(const std::string& path, const Limits& limits) {
 Image TextureLibrary::readImage(const std::string& path, ColorSpace colorSpace,
                                 const Limits& limits) {
   const OIIO::ImageSpec header = checkedSpec(path, limits);
+  QuietStandardError quiet;
   OIIO::ImageBuf buffer(path);
   if (!buffer.read(0, 0, true, OIIO::TypeDesc::FLOAT)) {
     throw TextureError("cannot read the image '" + path +
@@ -292,6 +323,7 @@ pvx::ITexture2D* TextureLibrary::file2D(const std::string& path, const TextureOp
     std::vector<float> strip(static_cast<size_t>(header.width) * static_cast<size_t>(rows) *
                              static_cast<size_t>(channels));
     const OIIO::ustring name(path);
+    QuietStandardError quiet;
     for (int y = header.y; y < header.y + header.height; y += rows) {
       const int end = std::min(y + rows, header.y + header.height);
       if (!system_->cache->get_pixels(name, 0, 0, header.x, header.x + header.width, y, end,
@@ -348,6 +380,7 @@ pvx::ITexture1D* TextureLibrary::file1D(const std::string& path) {
                        " texels are more than the ceiling of " +
                        ceilingText(limits_.items, "items"));
   }
+  QuietStandardError quiet;
   auto input = OIIO::ImageInput::open(path);
   std::vector<float> row(static_cast<size_t>(header.width) * static_cast<size_t>(header.nchannels));
   if (!input || !input->read_scanline(header.y, header.z, OIIO::TypeDesc::FLOAT, row.data())) {
