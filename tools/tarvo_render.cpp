@@ -155,14 +155,17 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+  // Counts end in ints; a raised ceiling cannot take them past that.
+  const auto asInt = [](int64_t ceiling) { return std::min<int64_t>(ceiling, INT32_MAX); };
   int64_t width = 0, height = 0, samples = 0, threads = -1, seed = -1;
-  if ((!widthText.empty() && !parseOption(widthText, "-W", 1, limits.pixels, "pixels", &width)) ||
+  if ((!widthText.empty() &&
+       !parseOption(widthText, "-W", 1, asInt(limits.pixels), "pixels", &width)) ||
       (!heightText.empty() &&
-       !parseOption(heightText, "-H", 1, limits.pixels, "pixels", &height)) ||
+       !parseOption(heightText, "-H", 1, asInt(limits.pixels), "pixels", &height)) ||
       (!samplesText.empty() &&
-       !parseOption(samplesText, "-s", 1, limits.samples, "samples", &samples)) ||
+       !parseOption(samplesText, "-s", 1, asInt(limits.samples), "samples", &samples)) ||
       (!threadsText.empty() &&
-       !parseOption(threadsText, "-j", 0, limits.threads, "threads", &threads)) ||
+       !parseOption(threadsText, "-j", 0, asInt(limits.threads), "threads", &threads)) ||
       (!seedText.empty() && !parseOption(seedText, "--seed", 0, INT64_MAX, nullptr, &seed))) {
     return 2;
   }

@@ -398,7 +398,7 @@ class Loader {
       if (!s.contains(key)) return;
       *target = static_cast<int>(wholeNumber(s[key], childPointer(p, key),
                                              std::string("setting '") + key + "'", least,
-                                             limitName ? most : INT32_MAX, limitName));
+                                             std::min<int64_t>(most, INT32_MAX), limitName));
     };
     count("width", &r.width, 1, limits_.pixels, "pixels");
     count("height", &r.height, 1, limits_.pixels, "pixels");
@@ -413,7 +413,7 @@ class Loader {
       if (!s.contains(key)) return;
       const std::string what = std::string("setting '") + key + "'";
       const int64_t v = wholeNumber(s[key], childPointer(p, key), what, least, INT64_MAX);
-      *target = static_cast<int>(std::min(v, limits_.depth));
+      *target = static_cast<int>(std::min({v, limits_.depth, int64_t{INT32_MAX}}));
       if (v > limits_.depth) {
         scene_->warnings.push_back(prefix(positions_.value(childPointer(p, key))) + what + " " +
                                    s[key].dump() + " is clamped to the ceiling of " +
