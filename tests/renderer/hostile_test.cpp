@@ -30,6 +30,18 @@ struct ProgramRun {
   long peakKilobytes = 0;
 };
 
+// True once the process blocks SIGINT and SIGTERM (Linux: the SigBlk mask of /proc/PID/status).
+bool signalsBlocked(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("SigBlk:", 0) != 0) continue;
+    const unsigned long long mask = std::stoull(line.substr(7), nullptr, 16);
+    const unsigned long long wanted = (1ull << (SIGINT - 1)) | (1ull << (SIGTERM - 1));
+    return (mask & wanted) == wanted;
+  }
+  return false;
+}
+
 // Runs tarvo-render in `folder` under the address-space limit; `signal` is sent after
 // `signalAfter` seconds when non-zero.
 ProgramRun runProgram(const std::string& folder, const std::vector<std::string>& arguments,
@@ -52,14 +64,20 @@ ProgramRun runProgram(const std::string& folder, const std::vector<std::string>&
     _exit(121);
   }
   ProgramRun run;
-  bool signalled = false;
+  bool ready = false, signalled = false;
   int status = 0;
   rusage usage{};
   for (;;) {
     const pid_t done = wait4(child, &status, WNOHANG, &usage);
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (done == child) break;
-    if (signal != 0 && !signalled && run.seconds >= signalAfter) {
+    // The delay counts from the moment the program has taken over its signals (before that,
+    // while the dynamic loader runs, a signal would end it the system's way).
+    if (signal != 0 && !ready && signalsBlocked(child)) {
+      ready = true;
+      signalAfter += run.seconds;
+    }
+    if (ready && !signalled && run.seconds >= signalAfter) {
       kill(child, signal);
       signalled = true;
     }
