@@ -246,6 +246,15 @@ int main(int argc, char** argv) {
     if (threads >= 0) settings.threads = static_cast<int>(threads);
     if (seed >= 0) settings.seed = static_cast<uint64_t>(seed);
 
+    if (const int64_t bytes = tarvo::render::renderBytes(*scene);
+        bytes > (limits.renderMemoryMB << 20)) {
+      std::cerr << "tarvo-render: the render would take " << (bytes >> 20)
+                << " MB for the image and the light lists of its threads (" << scene->lights.size()
+                << " lights, maxDepth " << settings.maxDepth << "), more than the ceiling of "
+                << tarvo::render::ceilingText(limits.renderMemoryMB, "render-memory")
+                << " MB; use fewer threads (-j) or a smaller image\n";
+      return 2;
+    }
     phase = "rendering";
     const bool bar = !quiet && isatty(STDERR_FILENO);
     tarvo::render::RenderStats stats;

@@ -21,10 +21,13 @@ const std::vector<Limits::Entry>& Limits::entries() {
       {"threads", &Limits::threads, "render threads"},
       {"items", &Limits::items, "shaders, objects, labels, clipping planes, texels of a list"},
       {"lights", &Limits::lights, "lights"},
+      {"triangles", &Limits::triangles, "mesh triangles of a scene, each object counted"},
       {"mesh-bytes", &Limits::meshBytes, "bytes of one OBJ mesh file"},
       {"texture-pixels", &Limits::texturePixels, "pixels of one texture image"},
       {"texture-bytes", &Limits::textureBytes, "bytes of one texture file"},
       {"texture-memory", &Limits::textureMemoryMB, "MB the texture cache may hold"},
+      {"render-memory", &Limits::renderMemoryMB,
+       "MB a render takes beyond the scene: the image, each thread's light lists"},
       {"label-pixels", &Limits::labelPixels, "label text height in pixels"},
       {"label-characters", &Limits::labelCharacters, "characters of one label"},
   };

@@ -23,10 +23,12 @@ struct Limits {
   int64_t threads = 1024;                    // render threads
   int64_t items = 100000;                    // shaders, objects, labels, planes, texels
   int64_t lights = 1024;                     // lights (each costs a list entry per trace level)
+  int64_t triangles = 10000000;              // mesh triangles of a scene, every object counted
   int64_t meshBytes = int64_t{128} << 20;    // size of one OBJ file
   int64_t texturePixels = int64_t{1} << 28;  // pixels of one texture image (16k x 16k)
   int64_t textureBytes = int64_t{1} << 30;   // size of one texture file
   int64_t textureMemoryMB = 256;             // texture cache budget of a scene
+  int64_t renderMemoryMB = 2048;             // image, written image, light lists of a render
   int64_t labelPixels = 1024;                // label text height
   int64_t labelCharacters = 4096;            // characters of one label
 

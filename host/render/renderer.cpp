@@ -132,6 +132,17 @@ Film renderScene(const Scene& scene, RenderStats* stats, const std::atomic<bool>
   return film;
 }
 
+int64_t renderBytes(const Scene& scene) {
+  const RenderSettings& settings = scene.settings;
+  const int64_t threads = settings.threads > 0
+                              ? settings.threads
+                              : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  const int64_t film = static_cast<int64_t>(settings.width) * settings.height *
+                       static_cast<int64_t>(2 * sizeof(pvx::float4));
+  const int64_t lists = RenderHost::lightListBytes(settings.maxDepth, scene.lights.size());
+  return film + threads * lists;
+}
+
 // ---------------------------------------------------------------------------------------------
 
 namespace {

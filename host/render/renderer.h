@@ -49,6 +49,10 @@ using ProgressFunction = std::function<void(double fraction, double seconds)>;
 Film renderScene(const Scene& scene, RenderStats* stats = nullptr,
                  const std::atomic<bool>* cancel = nullptr, const ProgressFunction& progress = {});
 
+// Memory a render of the scene takes beyond the scene itself, the most of it: the film and
+// the image written from it, and every render thread's light lists (one per trace level).
+int64_t renderBytes(const Scene& scene);
+
 class OutputError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;

@@ -6,6 +6,7 @@
 #include <cfloat>
 #include <cmath>
 #include <iterator>
+#include <map>
 #include <unordered_map>
 
 #include "host/nearest_names.h"
@@ -819,10 +820,20 @@ class Loader {
           o.kind = ShapeKind::Mesh;
           if (!entry.contains("file")) fail(op, what + " needs a \"file\" (an OBJ mesh)");
           const std::string name = string(entry["file"], op + "/file", what + " file");
+          // A file named by many objects is read once.
+          std::shared_ptr<Mesh>& mesh = meshes_[file(name)];
           try {
-            o.mesh = std::make_shared<Mesh>(loadObj(file(name), limits_.meshBytes));
+            if (!mesh) mesh = std::make_shared<Mesh>(loadObj(file(name), limits_.meshBytes));
+            o.mesh = mesh;
           } catch (const GeometryError& e) {
             fail(op + "/file", what + ": " + e.what());
+          }
+          // Every object gets its own world-space copy of its mesh.
+          triangles_ += static_cast<int64_t>(o.mesh->triangleCount());
+          if (triangles_ > limits_.triangles) {
+            fail(op + "/file", what + ": the scene's meshes hold " + std::to_string(triangles_) +
+                                   " triangles in all by now, more than the ceiling of " +
+                                   ceilingText(limits_.triangles, "triangles"));
           }
         } else {
           fail(op + "/type", what + " type is sphere, plane, box or mesh, not '" + type + "'" +
@@ -950,6 +961,8 @@ class Loader {
   JsonPositions positions_;
   std::unique_ptr<Scene> scene_;
   std::vector<pvx::float4> planes_;
+  std::map<std::string, std::shared_ptr<Mesh>> meshes_;
+  int64_t triangles_ = 0;
   pvx::ITexture1D* clippingPlanes_ = nullptr;
   pvx::ITexture2D* sky_ = nullptr;
 };

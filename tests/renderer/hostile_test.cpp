@@ -117,6 +117,7 @@ class Hostile : public ::testing::Test {
     std::filesystem::create_directories(folder_ + "/folder.png");
     mkfifo((folder_ + "/fifo.json").c_str(), 0644);
     mkfifo((folder_ + "/fifo.obj").c_str(), 0644);
+    write(folder_ + "/triangle.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
     write(folder_ + "/infinite.obj", "v 1e999 0 0\nv 0 1 0\nv 0 0 1\nf 1 2 3\n");
     // A truncated PNG: the first bytes of a valid 1 x 1 grey image.
     write(folder_ + "/truncated.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\0\x40", 20));
@@ -278,6 +279,18 @@ TEST_F(Hostile, ScenesAndOptionsAreRefusedClearly) {
        {},
        1,
        {"case.json:1:39:", "infinite.obj", "not finite"}},
+      // The third object's triangle is the third one in all.
+      {"triangles of a scene",
+       R"({"objects": [{"type": "mesh", "file": "triangle.obj"}, {"type": "mesh", "file": "triangle.obj"}, {"type": "mesh", "file": "triangle.obj"}]})",
+       {"--limit", "triangles=2"},
+       1,
+       {"case.json:1:", "object '#2'", "3 triangles", "--limit triangles"}},
+      // 1000 threads x (6 + 5 levels) x 4 lists x 2 lights x 84 bytes = 7 MB of light lists.
+      {"light lists of many threads",
+       R"({"shaders": {"k": {"class": "qvPointLight"}}, "lights": [{"shader": "k"}, {"shader": "k"}], "settings": {"width": 16, "height": 9}})",
+       {"-j", "1000", "--limit", "render-memory=4"},
+       2,
+       {"7 MB", "--limit render-memory"}},
       {"texture is /dev/zero",
        withShader("quarra_Mtl_AmbientOnly", R"({"ambientOcclusionTexture": "/dev/zero"})"),
        {},
