@@ -621,7 +621,7 @@ std::unique_ptr<Scene> makeShowcase(std::shared_ptr<const host::PluginLibrary> l
     }
   }
   const std::string text = showcaseSceneText(*library, spheres, options);
-  std::unique_ptr<Scene> scene = loadSceneText(text, "showcase", "", library);
+  std::unique_ptr<Scene> scene = loadSceneText(text, "showcase", "", library, options.limits);
   std::string caption = "lights: qvPointLight, qvSpotLight   environment: quarra_Env_Default";
   if (materials.empty()) caption = "no material class is built yet;  " + caption;
   scene->labels.push_back({caption, {0.5f, 0.04f, 0.0f}, 0.0f, true});
