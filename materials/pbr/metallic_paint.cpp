@@ -189,22 +189,30 @@ class quarra_Mtl_MetallicPaint final
  public:
   static constexpr const char* kClassName = "quarra_Mtl_MetallicPaint";
 
+  // Each entry works on the host's state, or on a copy with the normals oriented when a switch
+  // asks for it; outputs go to the host's state either way.
   void shade(IHostContext* host, ShadingState* state) const override {
-    if (!reverseNormal && !faceForward) return shadeOriented(host, *state, state);
-    const ShadingState oriented = orientedCopy(*state, faceForward);
-    shadeOriented(host, oriented, state);
+    if (reverseNormal || faceForward) {
+      shadeOriented(host, orientedCopy(*state, faceForward), state);
+    } else {
+      shadeOriented(host, *state, state);
+    }
   }
 
   void evaluate(IHostContext* host, ShadingState* state) const override {
-    if (!reverseNormal) return evaluateOriented(host, *state, state);
-    const ShadingState oriented = orientedCopy(*state, false);
-    evaluateOriented(host, oriented, state);
+    if (reverseNormal) {
+      evaluateOriented(host, orientedCopy(*state, false), state);
+    } else {
+      evaluateOriented(host, *state, state);
+    }
   }
 
   void scatter(IHostContext* host, ShadingState* state) const override {
-    if (!reverseNormal) return scatterOriented(host, *state, state);
-    const ShadingState oriented = orientedCopy(*state, false);
-    scatterOriented(host, oriented, state);
+    if (reverseNormal) {
+      scatterOriented(host, orientedCopy(*state, false), state);
+    } else {
+      scatterOriented(host, *state, state);
+    }
   }
 
  private:
@@ -257,8 +265,9 @@ class quarra_Mtl_MetallicPaint final
     out->scatterWeight = wardLobe(i, o, baseRoughness(*this), split.diffuse, split.specular);
   }
 
-  // The topcoat's mirror bounce with probability Ft (always, when the host asks for neither a
-  // diffuse nor a glossy bounce), else a draw of the base as the metal draws it.
+  // The topcoat's mirror bounce with probability pc = Ft (always, pc = 1, when the host asks for
+  // neither a diffuse nor a glossy bounce), else the base's diffuse/glossy mixture as the metal
+  // draws it, its density scaled by the 1 - pc share.
   void scatterOriented(IHostContext* host, const ShadingState& s, ShadingState* out) const {
     using namespace paint;
     if (clippedByGlobalPlanes(*this, s)) {
@@ -282,27 +291,20 @@ class quarra_Mtl_MetallicPaint final
       out->scatterInvPdf = 1.0f / pc;
       return;
     }
+    // Without a diffuse or glossy bounce pc is 1: only a random number outside [0, 1) gets here,
+    // and the base has no share left to be drawn with.
     const float3 i = unitLocalDirection(f.base, s.I);
-    if (!(i.z < 0.0f)) {
+    if (!mixture || !(i.z < 0.0f)) {
       out->scatterKind = kRayNone;
       return;
     }
     const BaseSplit split = baseSplit(*this, readVarying<float2>(s, kUV), -it.z, -i.z);
-    const float baseShare = 1.0f - pc;
-    if (!mixture) {
-      float2 u;
-      host->random2(&u);
-      const LobeSample sample =
-          sampleWard(i, baseRoughness(*this), split.diffuse, split.specular, u.x, u.y);
-      writeGlossyDraw(out, f.base, sample, split.diffuse, true, baseShare);
-      return;
-    }
     const float r = host->random1();
     float2 u;
     host->random2(&u);
     const LobeSample sample =
         sampleWardMixture(i, baseRoughness(*this), split.diffuse, split.specular, r, u);
-    writeMixtureDraw(out, f.base, sample, true, baseShare);
+    writeMixtureDraw(out, f.base, sample, true, 1.0f - pc);
   }
 
   // Everything between the mask and the composition.

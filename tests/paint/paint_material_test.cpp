@@ -165,6 +165,27 @@ TEST(PaintOrientation, ReverseNormalInEveryEntryFaceForwardInShadeOnly) {
   }
 }
 
+TEST(PaintFlecks, HighlightIsTheBrighterOfTheBaseAndFleckLobesPerChannel) {
+  // Light along the mirror direction (head-on): h = (0, 0, 2), e = 1, w = 1. Base S = 0.001,
+  // a = 0.01: 0.001 / (4 pi 0.01^2) = 0.795775. A constant lattice of 0.5 gives the fleck weight
+  // 0.5^2.5 = 0.176777 and no tilt; its unit lobe of roughness 4 x 0.01 is
+  // 1 / (4 pi 0.04^2) = 49.7359, times the weight 8.79214, in red only. D = 0.999.
+  for (bool flecks : {false, true}) {
+    SCOPED_TRACE(flecks);
+    BoundShader p = paint();
+    p.set("u_base90Reflectivity", 0.001f);
+    p.set("u_flecksEnable", flecks);
+    p.set("u_flecksColor", pvx::float4(1.0f, 0.0f, 0.0f, 1.0f));
+    ScriptedHost host;
+    host.lights = {makeLight(float3(0.0f, 0.0f, 1.0f), float3(1.0f))};
+    pvx::ShadingState s = hit();
+    p.material()->shade(&host, &s);
+    const float red = flecks ? 8.79214f : 0.795775f;
+    EXPECT_TRUE(
+        nearFloat3(pvx::rgb(s.Ci), float3(0.999f) + float3(red, 0.795775f, 0.795775f), 2e-4f));
+  }
+}
+
 // Lattice values that change from point to point, so the flecks' normal offsets are not 0.
 class VaryingLattice final : public ScriptedHost {
  public:
