@@ -1,5 +1,5 @@
-// tarvo-render: renders a scene file or a glTF model (or, without one, the embedded showcase of every built
-// class) with the shader library loaded at run time, and writes a PNG or EXR.
+// tarvo-render: renders a scene file or a glTF model (or, without one, the embedded showcase of
+// every built class) with the shader library loaded at run time, and writes a PNG or EXR.
 //
 //   tarvo-render [scene.json | model.gltf] -o out.png [-W 960 -H 540] [-s 16] [--mode shade|path]
 //                [-j threads] [--seed N] [--limit name=value ...]

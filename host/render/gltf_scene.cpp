@@ -372,7 +372,15 @@ class GltfReader {
     v.normalized = accessor.normalized;
     const size_t element = static_cast<size_t>(bytes) * static_cast<size_t>(components);
     v.stride = element;
-    if (accessor.bufferView < 0) return v;
+    if (accessor.bufferView < 0) {
+      // All zeros, held in no buffer: only the triangle ceiling bounds what it would cost.
+      if (v.count > static_cast<uint64_t>(limits_.triangles) * 3) {
+        fail(a + " holds " + std::to_string(v.count) +
+             " elements in no buffer view, more than three per triangle of the ceiling of " +
+             ceilingText(limits_.triangles, "triangles"));
+      }
+      return v;
+    }
     if (static_cast<size_t>(accessor.bufferView) >= model_.bufferViews.size()) {
       fail(a + " names buffer view " + std::to_string(accessor.bufferView) +
            ", and the model has " + std::to_string(model_.bufferViews.size()));

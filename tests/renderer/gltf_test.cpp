@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -150,6 +151,10 @@ TEST(Gltf, BrokenModelsGiveAClearError) {
       {"node cycle", replaced(kTriangle, R"({"mesh": 0})", R"({"mesh": 0, "children": [0]})"),
        "node 0 is reached twice"},
       {"not glTF", "{\"asset\": ", "cannot read the model"},
+      {"a billion vertices in no buffer",
+       replaced(kTriangle, R"("bufferView": 0, "componentType": 5126, "count": 3)",
+                R"("componentType": 5126, "count": 1000000000)"),
+       "more than three per triangle of the ceiling"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -171,6 +176,25 @@ TEST(Gltf, BrokenModelsGiveAClearError) {
     EXPECT_EQ(error.rfind(path + ": ", 0), 0u) << error;
     EXPECT_NE(error.find(c.mentions), std::string::npos) << error;
   }
+}
+
+// A binary model carries its JSON and its buffer in one file.
+TEST(Gltf, BinaryModelsCarryTheirBuffer) {
+  const std::string f = folder();
+  writeTriangleBuffer(f + "/triangle.bin");
+  std::string json = replaced(kTriangle, R"("uri": "triangle.bin", )", "");
+  json.resize((json.size() + 3) / 4 * 4, ' ');
+  std::ifstream in(f + "/triangle.bin", std::ios::binary);
+  const std::string bin((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const auto word = [](uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };
+  const std::string glb = "glTF" + word(2) +
+                          word(static_cast<uint32_t>(12 + 8 + json.size() + 8 + bin.size())) +
+                          word(static_cast<uint32_t>(json.size())) + "JSON" + json +
+                          word(static_cast<uint32_t>(bin.size())) + std::string("BIN\0", 4) + bin;
+  write(f + "/model.glb", glb);
+  auto scene = loadScene(f + "/model.glb", library());
+  ASSERT_EQ(scene->geometry().objects().size(), 1u);
+  EXPECT_EQ(scene->geometry().objects()[0].mesh->triangleCount(), 1u);
 }
 
 // A scene file places the model: a string replaces a glTF material by a scene shader, an object
