@@ -40,8 +40,8 @@ def dome_normal_map(size=32, cells=4):
             dx = ((x + 0.5) % cell) / cell - 0.5
             dy = ((y + 0.5) % cell) / cell - 0.5
             slope = 1.2 if dx * dx + dy * dy < 0.16 else 0.0
-            # Image rows run downwards; the normal's y points up the image.
-            n = (-dx * slope, dy * slope, 1.0)
+            # A dome: the normal leans outwards. Image rows run downwards, the normal's y up.
+            n = (dx * slope, -dy * slope, 1.0)
             length = math.sqrt(sum(c * c for c in n))
             row.append(tuple(int(round((c / length * 0.5 + 0.5) * 255)) for c in n))
         rows.append(row)
