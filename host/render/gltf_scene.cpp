@@ -70,10 +70,24 @@ bool writeNothing(std::string* error, const std::string&, const std::vector<unsi
 }
 
 // Images are decoded later, through OpenImageIO: an external file is read by name, one stored in
-// a buffer view or a data URI keeps its encoded bytes here (width -1 marks them).
-bool keepEncoded(tinygltf::Image* image, const int, std::string*, std::string*, int, int,
-                 const unsigned char* bytes, int size, void*) {
+// a buffer view or a data URI keeps its encoded bytes here (width -1 marks them). The reader hands
+// a buffer view's bytes over unchecked, so the view is checked against its buffer first.
+bool keepEncoded(tinygltf::Image* image, const int index, std::string* error, std::string*, int,
+                 int, const unsigned char* bytes, int size, void* user) {
   if (!image->uri.empty()) return true;
+  const tinygltf::Model& model = *static_cast<const tinygltf::Model*>(user);
+  if (image->bufferView >= 0) {
+    const tinygltf::BufferView& view = model.bufferViews[static_cast<size_t>(image->bufferView)];
+    const size_t held = model.buffers[static_cast<size_t>(view.buffer)].data.size();
+    if (view.byteOffset > held || view.byteLength > held - view.byteOffset) {
+      if (error != nullptr) {
+        *error += "image " + std::to_string(index) + " lies in buffer view " +
+                  std::to_string(image->bufferView) + ", which runs past the end of its buffer\n";
+      }
+      return false;
+    }
+  }
+  if (size <= 0) return true;
   image->image.assign(bytes, bytes + size);
   image->width = -1;
   image->height = -1;
@@ -205,13 +219,19 @@ class GltfReader {
       throw GltfError(e.what());
     }
     tinygltf::TinyGLTF loader;
-    loader.SetImageLoader(keepEncoded, nullptr);
+    loader.SetImageLoader(keepEncoded, &model_);
     loader.SetFsCallbacks({fileExists, namedAsWritten, readLimited, writeNothing, &rules_});
     rules_.maxBytes = limits_.meshBytes;
     std::string error, warning;
     const bool binary = endsWith(path_, ".glb");
-    const bool ok = binary ? loader.LoadBinaryFromFile(&model_, &error, &warning, path_)
-                           : loader.LoadASCIIFromFile(&model_, &error, &warning, path_);
+    bool ok = false;
+    try {
+      ok = binary ? loader.LoadBinaryFromFile(&model_, &error, &warning, path_)
+                  : loader.LoadASCIIFromFile(&model_, &error, &warning, path_);
+    } catch (const std::exception& e) {
+      // The reader indexes an empty data URI with at().
+      error = e.what();
+    }
     if (!ok) {
       while (!error.empty() && error.back() == '\n')
         error.pop_back();
@@ -983,7 +1003,13 @@ class GltfReader {
       const float3 axis = Transform::apply(pending.world, float3(0, 0, -1), 0.0f);
       light.axis = length(axis) > 0.0f ? normalize(axis) : float3(0, 0, -1);
       const bool spot = gl.type == "spot";
-      ShaderInstance& s = scene_.addShader(name, spot ? "qvSpotLight" : "qvPointLight");
+      ShaderInstance* instance = nullptr;
+      try {
+        instance = &scene_.addShader(name, spot ? "qvSpotLight" : "qvPointLight");
+      } catch (const std::exception& e) {
+        fail("light '" + gl.name + "': " + e.what());
+      }
+      ShaderInstance& s = *instance;
       // The light classes have no inverse-square falloff: the colour is what the glTF light
       // gives at the centre of the model.
       const float d = std::max(length(centre - light.position), 1e-3f);
