@@ -2,6 +2,7 @@
 // models refused whole with the file and the fault named; scene-file overrides; the load time of
 // a million triangles.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -25,8 +26,9 @@ std::shared_ptr<const host::PluginLibrary> library() {
   return loaded;
 }
 
+// One folder per process: other checkouts may run these tests at the same time.
 std::string folder() {
-  const std::string f = ::testing::TempDir() + "/tarvo_gltf";
+  const std::string f = ::testing::TempDir() + "/tarvo_gltf_" + std::to_string(getpid());
   std::filesystem::create_directories(f);
   return f;
 }
