@@ -55,7 +55,8 @@ bool readLimited(std::vector<unsigned char>* out, std::string* error, const std:
   try {
     const std::string bytes = readWholeFile(path, "glTF buffer or image",
                                             static_cast<FileRules*>(user)->maxBytes, "mesh-bytes");
-    out->assign(bytes.begin(), bytes.end());
+    out->resize(bytes.size());
+    if (!bytes.empty()) std::memcpy(out->data(), bytes.data(), bytes.size());
     return true;
   } catch (const std::exception& e) {
     if (error != nullptr) *error += std::string(e.what()) + "\n";
