@@ -74,11 +74,11 @@ void ImageTexture2D::sample(pvx::float4* result, const pvx::float2* st) {
   if (image_.width <= 0 || image_.height <= 0) return;
   bool outside = false;
   const float s = wrapCoordinate(st->x, wrapS_, &outside);
+  const float t = wrapCoordinate(st->y, wrapT_, &outside);
   if (outside) {
     *result = pvx::float4(0.0f, 0.0f, 0.0f, 0.0f);
     return;
   }
-  const float t = std::clamp(st->y, 0.0f, 1.0f);
   const float x = s * static_cast<float>(image_.width) - 0.5f;
   const float y = (1.0f - t) * static_cast<float>(image_.height) - 0.5f;
   const float fx = std::floor(x), fy = std::floor(y);
@@ -88,8 +88,10 @@ void ImageTexture2D::sample(pvx::float4* result, const pvx::float2* st) {
     return wrapS_ == Wrap::Periodic ? ((i % w) + w) % w : std::clamp(i, 0, w - 1);
   };
   const int x0 = column(static_cast<int>(fx)), x1 = column(static_cast<int>(fx) + 1);
-  const int y0 = std::clamp(static_cast<int>(fy), 0, h - 1);
-  const int y1 = std::clamp(static_cast<int>(fy) + 1, 0, h - 1);
+  const auto row = [&](int i) {
+    return wrapT_ == Wrap::Periodic ? ((i % h) + h) % h : std::clamp(i, 0, h - 1);
+  };
+  const int y0 = row(static_cast<int>(fy)), y1 = row(static_cast<int>(fy) + 1);
   const pvx::float4 top = image_.at(x0, y0) * (1.0f - ax) + image_.at(x1, y0) * ax;
   const pvx::float4 bottom = image_.at(x0, y1) * (1.0f - ax) + image_.at(x1, y1) * ax;
   *result = top * (1.0f - ay) + bottom * ay;
@@ -362,8 +364,8 @@ pvx::ITexture2D* TextureLibrary::file2D(const std::string& path, const TextureOp
   return result;
 }
 
-pvx::ITexture2D* TextureLibrary::image2D(Image image, Wrap wrapS) {
-  images_.push_back(std::make_unique<ImageTexture2D>(std::move(image), wrapS));
+pvx::ITexture2D* TextureLibrary::image2D(Image image, Wrap wrapS, Wrap wrapT) {
+  images_.push_back(std::make_unique<ImageTexture2D>(std::move(image), wrapS, wrapT));
   return images_.back().get();
 }
 

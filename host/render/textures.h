@@ -62,16 +62,18 @@ struct Image {
   }
 };
 
-// Bilinear lookups in an in-memory image; s wraps by the chosen rule, t is clamped.
+// Bilinear lookups in an in-memory image; s and t wrap by their rules (t clamped unless said).
 class ImageTexture2D final : public pvx::ITexture2D {
  public:
-  ImageTexture2D(Image image, Wrap wrapS) : image_(std::move(image)), wrapS_(wrapS) {}
+  ImageTexture2D(Image image, Wrap wrapS, Wrap wrapT = Wrap::Clamp)
+      : image_(std::move(image)), wrapS_(wrapS), wrapT_(wrapT) {}
   void sample(pvx::float4* result, const pvx::float2* st) override;
   const Image& image() const { return image_; }
 
  private:
   Image image_;
   Wrap wrapS_;
+  Wrap wrapT_;
 };
 
 class DataTexture1D final : public pvx::ITexture1D {
@@ -124,7 +126,7 @@ class TextureLibrary {
   void setLimits(const Limits& limits);
 
   pvx::ITexture2D* file2D(const std::string& path, const TextureOptions& options);
-  pvx::ITexture2D* image2D(Image image, Wrap wrapS);
+  pvx::ITexture2D* image2D(Image image, Wrap wrapS, Wrap wrapT = Wrap::Clamp);
   pvx::ITexture1D* data1D(std::vector<pvx::float4> texels);
   // The first row of an image file as data texels (linear, no decoding).
   pvx::ITexture1D* file1D(const std::string& path);
