@@ -12,6 +12,8 @@
 //
 //   TARVO_WARD_SURFACE_PARAMETERS    `u_procedureMapEnable` .. `u_reflectionHighlightOnly`
 //   buildWardFrames, lightingNormal  main frame and rotated copy (normal maps, bump, rotation)
+//   buildWardMainFrame               the main frame alone
+//   wardMayReflect                   whether directions can meet the lobe, before any frame
 //   wardRoughness                    roughness along T and B
 //   evaluateWardInputs               the surface inputs for one side and cosine
 #ifndef TARVO_SHADINGLIB_WARD_INPUTS_H
@@ -162,27 +164,45 @@ struct WardFrames {
   TangentFrame rotated;
 };
 
+// Modes 1 to 3 and 5 to 7 with a strength other than 0 bump the main frame.
+template <class P>
+bool proceduralBumpActive(const P& p) {
+  const int32_t mode = p.u_procedureMapEnable;
+  return p.u_procedureMapAmount != 0.0f && ((mode >= 1 && mode <= 3) || (mode >= 5 && mode <= 7));
+}
+
 template <class P>
 void applyProceduralBump(const P& p, IHostContext* host, const ShadingState& state,
                          TangentFrame& frame) {
   constexpr int32_t kTangent = ward_detail::varying<P>("tangent");
   constexpr int32_t kBitangent = ward_detail::varying<P>("bitangent");
   const int32_t mode = p.u_procedureMapEnable;
-  if (p.u_procedureMapAmount == 0.0f) return;
-  float3 slope;
-  if (mode >= 1 && mode <= 3) {
-    slope = tableBumpSlope(host, mode, p.u_procedureMapTiling, p.u_smokeMap, state, kTangent,
-                           kBitangent);
-  } else if (mode >= 5 && mode <= 7) {
-    slope = solidBumpSlope(host, mode, p.u_procedureMapTiling, state.P, frame);
-  } else {
-    return;
-  }
+  const float3 slope = mode <= 3
+                           ? tableBumpSlope(host, mode, p.u_procedureMapTiling, p.u_smokeMap, state,
+                                            kTangent, kBitangent)
+                           : solidBumpSlope(host, mode, p.u_procedureMapTiling, state.P, frame);
   offsetNormal(frame, localToFrame(frame, slope * p.u_procedureMapAmount));
 }
 
+// Without normal maps and bump the main frame's normal is the state's `N` (the rotation turns
+// only T and B), so a direction's side of the surface is known before any frame is built.
+template <class P>
+bool mainNormalIsShadingNormal(const P& p) {
+  return !p.u_normal0MapEnable && !p.u_normal1MapEnable && !proceduralBumpActive(p);
+}
+
+// False when the incoming ray I and an outgoing direction o cannot meet the lobe (I must arrive
+// from above the main frame's normal, o leave above it) and that is known without the frame;
+// true whenever only the built frame can tell. The test is the frame's own (dot with N).
+template <class P>
+bool wardMayReflect(const P& p, const ShadingState& state, const float3& o) {
+  if (!mainNormalIsShadingNormal(p)) return true;
+  return dot(o, state.N) > 0.0f && dot(state.I, state.N) < 0.0f;
+}
+
+// The tangent frame with the first normal map: what both frames start from.
 template <class S, class P>
-WardFrames buildWardFrames(const P& p, IHostContext* host, const ShadingState& state,
+TangentFrame wardBaseFrame(const P& p, IHostContext* host, const ShadingState& state,
                            const float2& uv) {
   constexpr int32_t kTangent = ward_detail::varying<P>("tangent");
   TangentFrame frame = tangentFrame(state, kTangent);
@@ -194,17 +214,45 @@ WardFrames buildWardFrames(const P& p, IHostContext* host, const ShadingState& s
     }
     S::applyFirstNormalMap(p, host, state, uv, strength, frame);
   }
-  const float angle = mappedScalar(TARVO_TEXTURE_MAP(p, anisoRotation), p.u_anisoRotationValue, uv);
-  WardFrames frames{frame, frame};
-  rotateFrame(frames.rotated, angle);
+  return frame;
+}
+
+template <class P>
+float wardRotationAngle(const P& p, const float2& uv) {
+  return mappedScalar(TARVO_TEXTURE_MAP(p, anisoRotation), p.u_anisoRotationValue, uv);
+}
+
+// Turns the base frame into the main frame: the second normal map, or the bump and the rotation.
+template <class P>
+void finishWardMainFrame(const P& p, IHostContext* host, const ShadingState& state,
+                         const float2& uv, float angle, TangentFrame& frame) {
   if (p.u_normal1MapEnable) {
     const TextureMap map{true, p.u_normal1Map, p.u_normal1Transform, 1.0f};
-    applyNormalTexel(frames.main, sampleMap(map, uv), p.u_normal1Amount);
+    applyNormalTexel(frame, sampleMap(map, uv), p.u_normal1Amount);
   } else {
-    applyProceduralBump(p, host, state, frames.main);
-    rotateFrame(frames.main, angle);
+    if (proceduralBumpActive(p)) applyProceduralBump(p, host, state, frame);
+    rotateFrame(frame, angle);
   }
+}
+
+template <class S, class P>
+WardFrames buildWardFrames(const P& p, IHostContext* host, const ShadingState& state,
+                           const float2& uv) {
+  const TangentFrame base = wardBaseFrame<S>(p, host, state, uv);
+  const float angle = wardRotationAngle(p, uv);
+  WardFrames frames{base, base};
+  rotateFrame(frames.rotated, angle);
+  finishWardMainFrame(p, host, state, uv, angle, frames.main);
   return frames;
+}
+
+// The main frame alone, for an entry point that never uses the rotated copy.
+template <class S, class P>
+TangentFrame buildWardMainFrame(const P& p, IHostContext* host, const ShadingState& state,
+                                const float2& uv) {
+  TangentFrame frame = wardBaseFrame<S>(p, host, state, uv);
+  finishWardMainFrame(p, host, state, uv, wardRotationAngle(p, uv), frame);
+  return frame;
 }
 
 // The normal `shade` lights, refracts and gathers indirect light with (and `scatter` refracts
