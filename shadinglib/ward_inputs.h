@@ -13,6 +13,7 @@
 //   TARVO_WARD_SURFACE_PARAMETERS    `u_procedureMapEnable` .. `u_reflectionHighlightOnly`
 //   buildWardFrames, lightingNormal  main frame and rotated copy (normal maps, bump, rotation)
 //   buildWardMainFrame               the main frame alone
+//   buildWardFramesForArrival        the frames, or the normal alone for a ray from below
 //   wardMayReflect                   whether directions can meet the lobe, before any frame
 //   wardRoughness                    roughness along T and B
 //   evaluateWardInputs               the surface inputs for one side and cosine
@@ -253,6 +254,20 @@ TangentFrame buildWardMainFrame(const P& p, IHostContext* host, const ShadingSta
   TangentFrame frame = wardBaseFrame<S>(p, host, state, uv);
   finishWardMainFrame(p, host, state, uv, wardRotationAngle(p, uv), frame);
   return frame;
+}
+
+// The frames `scatter` works in. A ray arriving from below the unbent normal (see
+// mainNormalIsShadingNormal) is never expressed along T and B: its inputs are not evaluated, so
+// the lobe has no width and no draw leaves the surface, and a transmission needs only the
+// normal. There the frames are the normal alone and nothing is built.
+template <class S, class P>
+WardFrames buildWardFramesForArrival(const P& p, IHostContext* host, const ShadingState& state,
+                                     const float2& uv) {
+  if (mainNormalIsShadingNormal(p) && !(dot(state.I, state.N) < 0.0f)) {
+    const TangentFrame normalOnly{float3(0.0f), float3(0.0f), state.N};
+    return WardFrames{normalOnly, normalOnly};
+  }
+  return buildWardFrames<S>(p, host, state, uv);
 }
 
 // The normal `shade` lights, refracts and gathers indirect light with (and `scatter` refracts

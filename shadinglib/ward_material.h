@@ -284,7 +284,7 @@ struct WardMaterial {
       return;
     }
     const float2 texcoord = uv(s);
-    const WardFrames frames = buildWardFrames<S>(p, host, s, texcoord);
+    const WardFrames frames = buildWardFramesForArrival<S>(p, host, s, texcoord);
     const float3 i = frameToLocal(frames.main, s.I);
     WardRoughness roughness{0.0f, 0.0f};
     WardInputs in;
