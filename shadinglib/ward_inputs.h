@@ -157,12 +157,12 @@ struct WardMappedInputs {
 
 // ---- frames ----------------------------------------------------------------------------------
 
-// The main frame carries both normal maps (or the first and the bump); the rotated copy carries
-// the first normal map and the anisotropy rotation. Without the second map the main frame is
-// rotated as well.
+// The main frame carries both normal maps, or the first, the bump and the anisotropy rotation.
+// The rotated copy (the first normal map and the rotation) is read only through its
+// normal, and the rotation turns T and B about that normal, so only the normal is kept.
 struct WardFrames {
   TangentFrame main;
-  TangentFrame rotated;
+  float3 rotatedNormal;
 };
 
 // Modes 1 to 3 and 5 to 7 with a strength other than 0 bump the main frame.
@@ -240,10 +240,8 @@ template <class S, class P>
 WardFrames buildWardFrames(const P& p, IHostContext* host, const ShadingState& state,
                            const float2& uv) {
   const TangentFrame base = wardBaseFrame<S>(p, host, state, uv);
-  const float angle = wardRotationAngle(p, uv);
-  WardFrames frames{base, base};
-  rotateFrame(frames.rotated, angle);
-  finishWardMainFrame(p, host, state, uv, angle, frames.main);
+  WardFrames frames{base, base.N};
+  finishWardMainFrame(p, host, state, uv, wardRotationAngle(p, uv), frames.main);
   return frames;
 }
 
@@ -265,7 +263,7 @@ WardFrames buildWardFramesForArrival(const P& p, IHostContext* host, const Shadi
                                      const float2& uv) {
   if (mainNormalIsShadingNormal(p) && !(dot(state.I, state.N) < 0.0f)) {
     const TangentFrame normalOnly{float3(0.0f), float3(0.0f), state.N};
-    return WardFrames{normalOnly, normalOnly};
+    return WardFrames{normalOnly, state.N};
   }
   return buildWardFrames<S>(p, host, state, uv);
 }
@@ -274,7 +272,7 @@ WardFrames buildWardFramesForArrival(const P& p, IHostContext* host, const Shadi
 // about): the main frame's with `u_normal1AsShadingNormal`, else the rotated copy's.
 template <class P>
 const float3& lightingNormal(const P& p, const WardFrames& frames) {
-  return p.u_normal1AsShadingNormal ? frames.main.N : frames.rotated.N;
+  return p.u_normal1AsShadingNormal ? frames.main.N : frames.rotatedNormal;
 }
 
 // ---- inputs ----------------------------------------------------------------------------------
