@@ -39,7 +39,7 @@ $(PRESET_TARGETS): preset-%:
 	ctest --preset $*
 
 check:
-	scripts/install-deps.sh core renderer
+	scripts/install-deps.sh core renderer python
 	$(MAKE) preset-dev
 
 wine-prefix:

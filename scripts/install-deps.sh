@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs the Debian 12 packages a part of the build needs, when missing.
-#   scripts/install-deps.sh [core] [cross] [renderer] [fuzz]    (no argument: all of them)
+#   scripts/install-deps.sh [core] [cross] [renderer] [fuzz] [python]    (no argument: all)
 set -eu
 
 core="cmake ninja-build g++ make pkg-config ccache libgtest-dev googletest libbenchmark-dev valgrind
@@ -10,8 +10,9 @@ cross="g++-multilib qemu-user-static g++-mingw-w64-i686 g++-mingw-w64-x86-64
 renderer="libembree-dev libopenimageio-dev openimageio-tools libtbb-dev libtinyobjloader-dev
           nlohmann-json3-dev libcli11-dev fonts-dejavu-core"
 fuzz="clang libclang-rt-14-dev"
+python="python3-dev pybind11-dev python3-numpy python3-matplotlib python3-pytest"
 
-groups=${*:-core cross renderer fuzz}
+groups=${*:-core cross renderer fuzz python}
 wanted=""
 for group in $groups; do
   case $group in
@@ -19,7 +20,8 @@ for group in $groups; do
     cross) wanted="$wanted $cross" ;;
     renderer) wanted="$wanted $renderer" ;;
     fuzz) wanted="$wanted $fuzz" ;;
-    *) echo "install-deps: unknown group '$group' (core, cross, renderer, fuzz)" >&2; exit 2 ;;
+    python) wanted="$wanted $python" ;;
+    *) echo "install-deps: unknown group '$group' (core, cross, renderer, fuzz, python)" >&2; exit 2 ;;
   esac
 done
 

@@ -35,6 +35,7 @@
 #include <type_traits>
 
 #include "frame/shader_class.h"
+#include "shadinglib/texture_channel.h"
 #include "shadinglib/texture_sampling.h"
 #include "shadinglib/varyings.h"
 #include "shadinglib/vector_math.h"
@@ -116,25 +117,6 @@ constexpr int kMaxClippingPlanes = 1024;
 
 // ---- masking ---------------------------------------------------------------------------------
 
-namespace prologue_detail {
-
-// Box projection: the face whose axis dominates the transformed object-space normal picks the
-// two coordinates, ties going to x over y and y over z.
-inline float2 boxProjection(const float3& p, const float3& n) {
-  const float ax = abs(n.x), ay = abs(n.y), az = abs(n.z);
-  if (ax >= ay && ax > az) return float2(p.z, p.y);
-  if (ay > ax && ay >= az) return float2(p.x, p.z);
-  return float2(p.x, p.y);
-}
-
-// Cylindrical projection around the axis through (0.5, 0.5) along z.
-inline float2 cylindricalProjection(const float3& p, float angularRepeat) {
-  const float s = (atan2(p.x - 0.5f, p.y - 0.5f) * kInvTwoPi + 0.5f) * angularRepeat;
-  return float2(s, p.z);
-}
-
-}  // namespace prologue_detail
-
 // The see-through amount of the surface at this hit, per channel: 0 opaque, 1 fully see-through.
 // `uvOffset` is where the class keeps its `uv` varying (only mode 1 reads it).
 template <class Params>
@@ -152,12 +134,15 @@ float3 maskingValue(const Params& params, const ShadingState& state, int32_t uvO
     case kMaskingPlanar:
       st = float2(p.x, p.y);
       break;
-    case kMaskingBox:
-      st = prologue_detail::boxProjection(
-          p, transformDirection(params.maskingTextureMatrix, state.No));
+    case kMaskingBox: {
+      // The box face of the dominant axis, ties going to x over y and y over z.
+      int axes[3];
+      st = boxCoordinates(p, transformDirection(params.maskingTextureMatrix, state.No),
+                          BoxAxisRule::A, axes);
       break;
+    }
     default:
-      st = prologue_detail::cylindricalProjection(p, params.maskingAngularRepeat);
+      st = cylinderCoordinates(p, params.maskingAngularRepeat);
       break;
   }
   const float4 texel = sample2D(params.maskingTexture, st);

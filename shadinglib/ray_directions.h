@@ -56,6 +56,15 @@ inline IndexRatio indexRatio(const ShadingState& state, float ior) {
   return IndexRatio{ior / state.mediumIor, state.mediumIor};
 }
 
+// The same for a dielectric interface, where an unusable ratio (0, negative, infinite or not a
+// number, from a bad `u_ior` or medium index) counts as 1: the interface then neither bends nor
+// reflects totally, and the transmitted ray stays in the medium it came from.
+inline IndexRatio dielectricIndexRatio(const ShadingState& state, float ior) {
+  const IndexRatio ratio = indexRatio(state, ior);
+  if (ratio.eta > 0.0f && ratio.eta < 3.0e38f) return ratio;
+  return IndexRatio{1.0f, state.frontFacing != 0 ? state.outsideIor : state.mediumIor};
+}
+
 // Snell's law for a ray I through a surface with normal N facing it: eta I + (eta c - sqrt(k)) N
 // with c = |I.N| and k = (c^2 - 1) eta^2 + 1. Below the threshold on k (total internal
 // reflection, or so close to it that the direction is meaningless) the result is zero.
@@ -64,6 +73,21 @@ inline float3 refractedDirection(const float3& I, const float3& N, float eta) {
   const float k = (c * c - 1.0f) * eta * eta + 1.0f;
   if (k < 0.000001f) return float3(0.0f);
   return eta * I + (eta * c - sqrt(k)) * N;
+}
+
+// The refracted direction of a dielectric interface, or the news that there is none: k at or
+// below the threshold, or a direction that vanished, is total internal reflection.
+struct Refraction {
+  float3 direction;
+  bool totalInternalReflection;
+};
+
+inline Refraction refractionOrTotalReflection(const float3& I, const float3& N, float eta) {
+  const float c = abs(dot(I, N));
+  const float k = (c * c - 1.0f) * eta * eta + 1.0f;
+  if (!(k > 0.000001f)) return Refraction{float3(0.0f), true};
+  const float3 T = eta * I + (eta * c - sqrt(k)) * N;
+  return Refraction{T, isBlack(T)};
 }
 
 }  // namespace pvx

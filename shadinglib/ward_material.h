@@ -11,6 +11,7 @@
 #include <type_traits>
 
 #include "shadinglib/light_samples.h"
+#include "shadinglib/lobe_scatter.h"
 #include "shadinglib/material_prologue.h"
 #include "shadinglib/ray_directions.h"
 #include "shadinglib/ward_inputs.h"
@@ -250,12 +251,6 @@ struct WardMaterial {
     return false;
   }
 
-  // The cosine the host weights a direction with: against the bumped frame or the shading normal.
-  static float reportedCosine(const P& p, const ShadingState& s, const float3& local,
-                              const float3& world) {
-    return p.u_cosineUsesBump ? local.z : dot(world, s.N);
-  }
-
   TARVO_WARD_HOT_ENTRY static void evaluate(const P& p, IHostContext* host, ShadingState* state) {
     if (rejects(p, state)) return;
     const ShadingState& s = *state;
@@ -272,7 +267,7 @@ struct WardMaterial {
       const WardRoughness roughness = wardRoughness(p, texcoord);
       const WardInputs in =
           evaluateWardInputs<S>(p, host, s, texcoord, -i.z, WardSide{true, false});
-      const float cosine = reportedCosine(p, s, o, s.scatterDir);
+      const float cosine = reportedCosine(p.u_cosineUsesBump, s, o, s.scatterDir);
       if (cosine > 0.0f) {
         state->scatterCos = cosine;
         state->scatterWeight = wardLobe(i, o, roughness, in.diffuse, in.glossy);
@@ -352,17 +347,7 @@ struct WardMaterial {
     float2 u;
     host->random2(&u);
     const LobeSample sample = sampleWard(i, roughness, in.diffuse, in.glossy, u.x, u.y);
-    if (!(sample.density > 0.0f)) {
-      state->scatterKind = kRayNone;
-      return;
-    }
-    const float3 dir = localToFrame(frame, sample.o);
-    state->scatterDir = dir;
-    state->scatterCos = reportedCosine(p, *state, sample.o, dir);
-    state->scatterKind = kRayGlossy;
-    state->scatterInvPdf = 1.0f / sample.density;
-    // Only the glossy part was asked for; the host gathers diffuse light by other means.
-    state->scatterWeight = sample.value - in.diffuse * kInvPi;
+    writeGlossyDraw(state, frame, sample, in.diffuse, p.u_cosineUsesBump);
   }
 
   static void scatterMixture(const P& p, IHostContext* host, ShadingState* state,
@@ -372,17 +357,7 @@ struct WardMaterial {
     float2 u;
     host->random2(&u);
     const LobeSample sample = sampleWardMixture(i, roughness, in.diffuse, in.glossy, r, u);
-    const float3 dir = localToFrame(frame, sample.o);
-    const float cosine = reportedCosine(p, *state, sample.o, dir);
-    if (cosine < 0.0f || !(sample.density > 0.0f)) {
-      state->scatterKind = kRayNone;
-      return;
-    }
-    state->scatterDir = dir;
-    state->scatterCos = cosine;
-    state->scatterKind = kRayReflection;
-    state->scatterInvPdf = 1.0f / sample.density;
-    state->scatterWeight = sample.value;
+    writeMixtureDraw(state, frame, sample, p.u_cosineUsesBump);
   }
 };
 

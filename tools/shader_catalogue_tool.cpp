@@ -3,7 +3,6 @@
 // shaders; --json for machines.
 #include <CLI/CLI.hpp>
 
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -12,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "host/class_listing.h"
 #include "host/nearest_names.h"
 #include "host/parameter_table.h"
 #include "host/plugin_library.h"
@@ -19,46 +19,12 @@
 namespace {
 
 using tarvo::host::BoundShader;
+using tarvo::host::capabilityNames;
+using tarvo::host::joinNames;
 using tarvo::host::kindName;
 using tarvo::host::ParamType;
 using tarvo::host::PluginLibrary;
-
-std::vector<std::string> capabilityNames(int32_t mask) {
-  static const std::pair<int32_t, const char*> kBits[] = {
-      {pvx::kCapShade, "shade"},       {pvx::kCapShadow, "shadow"},
-      {pvx::kCapEvaluate, "evaluate"}, {pvx::kCapScatter, "scatter"},
-      {pvx::kCapLight, "light"},       {pvx::kCapEnvironment, "environment"}};
-  std::vector<std::string> names;
-  for (const auto& [bit, name] : kBits) {
-    if (mask & bit) names.emplace_back(name);
-  }
-  return names;
-}
-
-std::string join(const std::vector<std::string>& parts, const char* separator) {
-  std::string out;
-  for (size_t i = 0; i < parts.size(); ++i)
-    out += (i ? separator : "") + parts[i];
-  return out;
-}
-
-std::string formatFloat(float value) {
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
-  return std::string(buffer, result.ptr);
-}
-
-const char* varyingTypeName(int32_t code) {
-  switch (code) {
-    case pvx::kVaryingFloat2:
-      return "float2";
-    case pvx::kVaryingFloat3:
-      return "float3";
-    case pvx::kVaryingColor4:
-      return "color4";
-  }
-  return "unknown";
-}
+using tarvo::host::varyingTypeName;
 
 std::vector<float> floatsOf(const void* address, int count) {
   std::vector<float> values(static_cast<size_t>(count));
@@ -66,52 +32,36 @@ std::vector<float> floatsOf(const void* address, int count) {
   return values;
 }
 
-bool isIdentity(const std::vector<float>& m, int n) {
-  for (int c = 0; c < n; ++c) {
-    for (int r = 0; r < n; ++r) {
-      if (m[static_cast<size_t>(c * n + r)] != (c == r ? 1.0f : 0.0f)) return false;
-    }
-  }
-  return true;
-}
-
-// Default value as text and as JSON, read from a freshly created instance.
-std::pair<std::string, nlohmann::ordered_json> defaultValue(const BoundShader& shader,
-                                                            const tarvo::host::ParameterRecord& p) {
+// Default value as JSON, read from a freshly created instance.
+nlohmann::ordered_json defaultJson(const BoundShader& shader,
+                                   const tarvo::host::ParameterRecord& p) {
   const void* address = shader.address(p.name);
   switch (p.type) {
     case ParamType::Bool: {
-      const bool v = *static_cast<const bool*>(address);
-      return {v ? "true" : "false", v};
+      unsigned char v;
+      std::memcpy(&v, address, sizeof v);
+      return v != 0;
     }
     case ParamType::Int: {
       int32_t v;
       std::memcpy(&v, address, sizeof v);
-      return {std::to_string(v), v};
+      return v;
     }
     case ParamType::Texture1D:
     case ParamType::Texture2D:
     case ParamType::TextureCube: {
       pvx::Texture2D handle;
       std::memcpy(&handle, address, sizeof handle);
-      if (handle.object == nullptr) return {"unbound", nullptr};
-      return {"bound", "bound"};
+      if (handle.object == nullptr) return nullptr;
+      return "bound";
     }
     default: {
-      const int n = tarvo::host::floatCount(p.type);
-      const std::vector<float> values = floatsOf(address, n);
+      const std::vector<float> values = floatsOf(address, tarvo::host::floatCount(p.type));
+      if (p.type == ParamType::Float) return values[0];
       nlohmann::ordered_json array = nlohmann::ordered_json::array();
-      std::vector<std::string> parts;
-      for (float v : values) {
+      for (float v : values)
         array.push_back(v);
-        parts.push_back(formatFloat(v));
-      }
-      if (p.type == ParamType::Float) return {parts[0], values[0]};
-      if ((p.type == ParamType::Mat3 && isIdentity(values, 3)) ||
-          (p.type == ParamType::Mat4 && isIdentity(values, 4))) {
-        return {"identity", array};
-      }
-      return {"(" + join(parts, ", ") + ")", array};
+      return array;
     }
   }
 }
@@ -152,7 +102,7 @@ int listCatalogue(const PluginLibrary& library, bool json) {
               "varyings");
   for (const ClassSummary& c : classes) {
     std::printf("%-26s %-12s %4d  %-32s %6zu %8zu\n", c.name.c_str(), kindName(c.kind), c.mask,
-                join(capabilityNames(c.mask), ", ").c_str(), c.parameters, c.varyings);
+                joinNames(capabilityNames(c.mask), ", ").c_str(), c.parameters, c.varyings);
   }
   std::printf("%zu classes in %s\n", classes.size(), library.path().c_str());
   return 0;
@@ -166,7 +116,7 @@ int describeClass(const PluginLibrary& library, const std::string& className, bo
     for (const auto& p : table.parameters()) {
       parameters.push_back({{"name", p.name},
                             {"type", tarvo::host::typeName(p.type)},
-                            {"default", defaultValue(shader, p).second}});
+                            {"default", defaultJson(shader, p)}});
     }
     nlohmann::ordered_json varyings = nlohmann::ordered_json::array();
     for (const auto& v : table.varyings()) {
@@ -184,26 +134,7 @@ int describeClass(const PluginLibrary& library, const std::string& className, bo
     std::cout << out.dump(2) << "\n";
     return 0;
   }
-  std::printf("%s: %s, capability mask %d (%s)\n", className.c_str(), kindName(shader.kind()),
-              table.capabilityMask(), join(capabilityNames(table.capabilityMask()), ", ").c_str());
-  std::printf("%zu parameters, %zu varyings, in declaration order:\n", table.parameters().size(),
-              table.varyings().size());
-  size_t nextVarying = 0;
-  const auto printVaryingsBefore = [&](size_t position) {
-    while (nextVarying < table.varyings().size() &&
-           static_cast<size_t>(table.varyings()[nextVarying].position) <= position) {
-      const auto& v = table.varyings()[nextVarying++];
-      std::printf("       varying %-11s %-32s offset %d\n", varyingTypeName(v.typeCode),
-                  v.name.c_str(), v.offset);
-    }
-  };
-  for (size_t i = 0; i < table.parameters().size(); ++i) {
-    printVaryingsBefore(i);
-    const auto& p = table.parameters()[i];
-    std::printf("  %3zu  %-19s %-32s %s\n", i + 1, tarvo::host::typeName(p.type), p.name.c_str(),
-                defaultValue(shader, p).first.c_str());
-  }
-  printVaryingsBefore(table.parameters().size());
+  std::fputs(tarvo::host::classListing(shader).c_str(), stdout);
   return 0;
 }
 

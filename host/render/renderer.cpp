@@ -2,6 +2,7 @@
 
 #include <OpenImageIO/imagebuf.h>
 #include <OpenImageIO/imagebufalgo.h>
+#include <sys/stat.h>
 #include <tbb/blocked_range.h>
 #include <tbb/enumerable_thread_specific.h>
 #include <tbb/parallel_for.h>
@@ -9,10 +10,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -129,6 +132,17 @@ Film renderScene(const Scene& scene, RenderStats* stats, const std::atomic<bool>
   return film;
 }
 
+int64_t renderBytes(const Scene& scene) {
+  const RenderSettings& settings = scene.settings;
+  const int64_t threads = settings.threads > 0
+                              ? settings.threads
+                              : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  const int64_t film = static_cast<int64_t>(settings.width) * settings.height *
+                       static_cast<int64_t>(2 * sizeof(pvx::float4));
+  const int64_t lists = RenderHost::lightListBytes(settings.maxDepth, scene.lights.size());
+  return film + threads * lists;
+}
+
 // ---------------------------------------------------------------------------------------------
 
 namespace {
@@ -201,13 +215,23 @@ bool isSupportedOutput(const std::string& path) {
   return ext == "png" || ext == "exr";
 }
 
-void writeImage(const std::string& path, const Film& film, const Scene& scene) {
-  const std::string ext = extensionOf(path);
-  if (ext != "png" && ext != "exr") {
-    throw OutputError("cannot write '" + path +
-                      "': the output must end in .png (8-bit sRGB) or .exr (linear float)");
-  }
-  const bool png = ext == "png";
+std::string outputProblem(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  const std::string folder =
+      slash == std::string::npos ? std::string(".") : path.substr(0, std::max<size_t>(slash, 1));
+  struct stat info;
+  if (::stat(folder.c_str(), &info) != 0) return "the folder '" + folder + "' does not exist";
+  if (!S_ISDIR(info.st_mode)) return "'" + folder + "' is not a folder";
+  if (::access(folder.c_str(), W_OK) != 0) return "the folder '" + folder + "' is not writable";
+  if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return "it is a folder";
+  return "";
+}
+
+namespace {
+
+// The film as it is written: exposure applied, alpha clamped (or 1 when opaque), labels drawn;
+// sRGB-encoded for 8-bit output, linear otherwise.
+OIIO::ImageBuf finishedImage(const Film& film, const Scene& scene, bool srgb) {
   const RenderSettings& settings = scene.settings;
   const float gain = std::exp2(settings.exposure);
   OIIO::ImageSpec header(film.width, film.height, 4, OIIO::TypeDesc::FLOAT);
@@ -221,18 +245,35 @@ void writeImage(const std::string& path, const Film& film, const Scene& scene) {
       float* out = &row[static_cast<size_t>(x) * 4];
       const float rgb[3] = {c.x * gain, c.y * gain, c.z * gain};
       for (int k = 0; k < 3; ++k)
-        out[k] = png ? linearToSrgb(rgb[k]) : rgb[k];
+        out[k] = srgb ? linearToSrgb(rgb[k]) : rgb[k];
       out[3] = settings.opaque ? 1.0f : std::clamp(c.w, 0.0f, 1.0f);
     }
     image.set_pixels(OIIO::ROI(0, film.width, y, y + 1, 0, 1, 0, 4), OIIO::TypeDesc::FLOAT,
                      row.data());
   }
-  drawLabels(image, scene, !png);
-  if (png) {
-    image.specmod().attribute("oiio:ColorSpace", "sRGB");
-  } else {
-    image.specmod().attribute("oiio:ColorSpace", "Linear");
+  drawLabels(image, scene, !srgb);
+  image.specmod().attribute("oiio:ColorSpace", srgb ? "sRGB" : "Linear");
+  return image;
+}
+
+}  // namespace
+
+std::vector<float> linearPixels(const Film& film, const Scene& scene) {
+  const OIIO::ImageBuf image = finishedImage(film, scene, false);
+  std::vector<float> pixels(static_cast<size_t>(film.width) * static_cast<size_t>(film.height) * 4);
+  image.get_pixels(OIIO::ROI(0, film.width, 0, film.height, 0, 1, 0, 4), OIIO::TypeDesc::FLOAT,
+                   pixels.data());
+  return pixels;
+}
+
+void writeImage(const std::string& path, const Film& film, const Scene& scene, WriteGuard* guard) {
+  const std::string ext = extensionOf(path);
+  if (ext != "png" && ext != "exr") {
+    throw OutputError("cannot write '" + path +
+                      "': the output must end in .png (8-bit sRGB) or .exr (linear float)");
   }
+  const bool png = ext == "png";
+  OIIO::ImageBuf image = finishedImage(film, scene, png);
 
   // Same folder, same extension (the writer picks the format by it), another name.
   const size_t slash = path.find_last_of('/');
@@ -240,17 +281,32 @@ void writeImage(const std::string& path, const Film& film, const Scene& scene) {
   const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
   const std::string temporary =
       folder + "." + base + ".partial-" + std::to_string(static_cast<long>(getpid())) + "." + ext;
+  if (guard != nullptr) {
+    std::lock_guard<std::mutex> hold(guard->lock);
+    guard->temporary = temporary;
+  }
   const bool written = image.write(temporary, png ? OIIO::TypeDesc::UINT8 : OIIO::TypeDesc::FLOAT);
   if (!written) {
     std::remove(temporary.c_str());
-    std::string reason = image.geterror();
-    throw OutputError("cannot write '" + path +
-                      "': " + (reason.empty() ? std::string("the image writer failed") : reason));
+    // The writer's reason names the temporary file; the user knows only the output.
+    std::string reason = outputProblem(path);
+    if (reason.empty()) {
+      reason = image.geterror();
+      reason = reason.substr(0, reason.find('\n'));
+      for (size_t at; (at = reason.find(temporary)) != std::string::npos;)
+        reason.replace(at, temporary.size(), path);
+      if (reason.empty()) reason = "the image writer failed (is the disk full?)";
+    }
+    throw OutputError("cannot write '" + path + "': " + reason);
   }
+  std::unique_lock<std::mutex> hold;
+  if (guard != nullptr) hold = std::unique_lock<std::mutex>(guard->lock);
   if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    const int error = errno;
     std::remove(temporary.c_str());
-    throw OutputError("cannot write '" + path + "': the finished file could not be moved there");
+    throw OutputError("cannot write '" + path + "': " + std::strerror(error));
   }
+  if (guard != nullptr) guard->committed = true;
 }
 
 }  // namespace tarvo::render

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <iterator>
+#include <map>
 
 #include "host/render/scene_file.h"
 
@@ -140,6 +142,246 @@ void setWardPreset(const std::string& preset, const std::vector<float>& colour,
   }
 }
 
+// The legacy material's guises: each projection of its texture channels showing the host's
+// checkerboard on one sphere, a two-lobe clear coat, a thin glass slab, and reflections from the
+// override image.
+const char* const kLegacyPresets[] = {"uv",         "planar",     "box",     "cylinder",
+                                      "clear coat", "slab glass", "override"};
+
+void setLegacyPreset(const std::string& preset, const std::vector<float>& colour, const json& sky,
+                     const std::function<void(const char*, json)>& set) {
+  set("transparencyColor", {0.0, 0.0, 0.0});
+  set("useUniformReflectivity", false);
+  set("fresnel", {0.03, 0.5, 5.0, 0.5});
+  set("specularREG", {0.3, 0.35, 1.0});
+  set("reflectType", 1);
+  // Scaled by 1.1 about the sphere's centre into the image's unit square.
+  const double s = 1.1;
+  const json box = {s, 0, 0, 0, 0, s, 0, 0, 0, 0, s, 0, 0.5, 0.5, 0.5, 1};
+  const std::map<std::string, int> modes = {{"uv", 1}, {"planar", 2}, {"box", 3}, {"cylinder", 4}};
+  if (const auto mode = modes.find(preset); mode != modes.end()) {
+    set("diffuseMode", mode->second);
+    set("diffuseTexture", {{"generated", "checker"}});
+    set("diffuseUVMatrix", {4, 0, 0, 0, 2, 0, 0, 0, 1});
+    // The planar projection looks along y, towards the camera: (x, z) of the object.
+    set("diffuseTextureMatrix",
+        preset == "planar" ? json{s, 0, 0, 0, 0, 0, s, 0, 0, s, 0, 0, 0.5, 0.5, 0.5, 1} : box);
+    set("diffuseAngularRepeat", 4.0);
+    set("triplanarXY", true);
+  } else if (preset == "clear coat") {
+    set("diffuseColor", {colour[0] * 0.4, colour[1] * 0.4, colour[2] * 0.4});
+    set("fresnel", {0.05, 0.3, 5.0, 0.35});
+    set("reflectType", 0);
+    set("specularREG", {0.6, 0.45, 1.0});
+    set("specular2Color", {1.0, 1.0, 1.0});
+    set("specular2REG", {0.9, 0.12, 1.0});
+    set("clearCoat_fresnel", {0.2, 0.8, 5.0, 1.0});
+    set("surfaceRoughness", 0.1);
+  } else if (preset == "slab glass") {
+    set("diffuseColor", {0.02, 0.02, 0.02});
+    set("transparencyColor", {0.8, 0.9, 0.85});
+    set("simulatedThickness", 0.05);
+    // Green glass: red and blue are absorbed on the way through the sphere.
+    set("absorbanceRGB", {0.8, 0.1, 0.5});
+    set("fresnel", {0.04, 0.96, 5.0, 1.0});
+    set("specular2Color", {0.0, 0.0, 0.0});
+  } else if (preset == "override") {
+    set("diffuseColor", {0.05, 0.05, 0.05});
+    set("useUniformReflectivity", true);
+    set("reflectivityColor", {0.85, 0.85, 0.85});
+    set("useReflectOverride", true);
+    set("reflectOverride", sky);
+    set("globalIBLContrastValue", 1.2);
+    set("globalIBLContrastPivot", {0.5, 0.5, 0.5});
+    set("globalIBLSatValue", 0.7);
+    set("specular2Color", {0.0, 0.0, 0.0});
+  }
+}
+
+// The metal's guises: brushed along the tangent, weathered copper, flecked, and a perforated
+// sheet whose holes show what lies behind it.
+const char* const kMetalPresets[] = {"brushed", "patina", "flecked", "perforated"};
+
+void setMetalPreset(const std::string& preset, const std::function<void(const char*, json)>& set) {
+  set("u_brdfCurvePower", 5.0);
+  set("u_brdf00Reflectivity", 0.7);
+  set("u_diffuseColor", {0.15, 0.15, 0.16});
+  set("u_specularColor", {0.95, 0.93, 0.9});
+  set("u_roughValue", 0.1);
+  if (preset == "brushed") {
+    set("u_roughValue", 0.08);
+    set("u_anisotropyValue", 5.0);
+    set("u_glossyValueU", 0.05);
+    set("u_glossyValueV", 0.4);
+  } else if (preset == "patina") {
+    set("u_diffuseColor", {0.3, 0.12, 0.06});
+    set("u_specularColor", {0.95, 0.64, 0.54});
+    set("u_brdf00Reflectivity", 0.6);
+    set("u_roughValue", 0.05);
+    set("u_patinaEnable", true);
+    set("n_patinaPercent", 0.35);
+    set("u_patinaColor", {0.1, 0.8, 0.55});
+    set("u_uvScale", 20.0);
+    set("u_patinaGlossy", 0.4);
+    set("u_patinaBrdf00Reflectivity", 0.04);
+  } else if (preset == "flecked") {
+    set("u_diffuseColor", {0.05, 0.08, 0.2});
+    set("u_brdf00Reflectivity", 0.04);
+    set("u_roughValue", 0.2);
+    set("u_flecksEnable", true);
+    set("u_flecksSize", 0.03);
+    set("u_flecksDiffuseColor", {1.0, 1.0, 1.0});
+    set("u_flecksSpecularColor", {1.0, 0.9, 0.6});
+  } else if (preset == "perforated") {
+    set("u_cutoutsSwitcher", 1);
+    set("u_otherScale", 12.0);
+    set("u_cutoutsSize", 0.6);
+    set("u_cutoutsSpace", 0.4);
+  }
+}
+
+// The Ward network variants with every network they have switched on, so that the nodes show
+// what they do: brick walls from Tile with bitmap brick and mortar colours, noise blends of two
+// colours or two bitmaps, ridges from a bitmap height field (let through where a noise says so
+// when the bump is a noise), stripes cut out by a bitmap. Pictures are small texel images.
+json scaleXform(float s, float t) {
+  return {s, 0, 0, 0, 0, t, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+}
+
+json texelImage(const std::vector<std::vector<float>>& rgb, int width) {
+  json texels = json::array();
+  for (const std::vector<float>& c : rgb)
+    texels.push_back({c[0], c[1], c[2], 1.0});
+  return {{"texels", texels}, {"width", width}, {"wrap", "periodic"}};
+}
+
+bool endsWith(const std::string& s, const char* suffix) {
+  const size_t n = std::strlen(suffix);
+  return s.size() >= n && s.compare(s.size() - n, n, suffix) == 0;
+}
+
+void setWardNetworkPreset(const host::BoundShader& shader, const std::vector<float>& colour,
+                          const std::function<void(const char*, json)>& set) {
+  const json bricks = texelImage({{0.55f, 0.2f, 0.12f},
+                                  {0.45f, 0.16f, 0.1f},
+                                  {0.6f, 0.27f, 0.16f},
+                                  {0.5f, 0.22f, 0.15f},
+                                  {0.42f, 0.18f, 0.12f},
+                                  {0.58f, 0.25f, 0.14f},
+                                  {0.5f, 0.19f, 0.11f},
+                                  {0.62f, 0.3f, 0.2f},
+                                  {0.48f, 0.2f, 0.13f}},
+                                 3);
+  const json mortar = texelImage({{0.6f, 0.58f, 0.54f}, {0.5f, 0.49f, 0.46f}}, 2);
+  const json ridges = texelImage({{0, 0, 0}, {0.4f, 0.4f, 0.4f}, {1, 1, 1}, {0.4f, 0.4f, 0.4f}}, 4);
+  const json stripes = texelImage({{1, 1, 1}, {1, 1, 1}, {0, 0, 0}}, 3);
+  const std::vector<float> dark = {colour[0] * 0.35f, colour[1] * 0.35f, colour[2] * 0.35f};
+  const json swatch1 = texelImage({colour, {colour[2], colour[0], colour[1]}}, 2);
+  const json swatch2 = texelImage({dark, {0.9f, 0.88f, 0.82f}}, 2);
+  bool diffuse = false, bump = false, cutout = false;
+  for (const host::ParameterRecord& p : shader.table().parameters()) {
+    const std::string& n = p.name;
+    if (n.rfind("_ward_", 0) != 0) continue;
+    const bool normal = n.rfind("_ward_normal0_map", 0) == 0;
+    const bool cut = n.rfind("_ward_cutout_map", 0) == 0;
+    diffuse = diffuse || n.rfind("_ward_diffuse_color", 0) == 0;
+    bump = bump || normal;
+    cutout = cutout || cut;
+    const char* name = n.c_str();
+    if (endsWith(n, "_texture")) {
+      if (n.find("brickColor") != std::string::npos) {
+        set(name, bricks);
+      } else if (n.find("mortarColor") != std::string::npos) {
+        set(name, mortar);
+      } else if (normal) {
+        // A noise between ridges and nothing: ridges where the noise says.
+        if (n.find("color2_UnifiedBitmap") == std::string::npos) set(name, ridges);
+      } else if (cut) {
+        set(name, stripes);
+      } else {
+        set(name, n.find("color1_UnifiedBitmap") != std::string::npos ? swatch1 : swatch2);
+      }
+    } else if (endsWith(n, "_xform")) {
+      if (endsWith(n, "_Tile_xform")) {
+        set(name, scaleXform(3, 2));
+      } else if (normal && endsWith(n, "_UnifiedBitmap_xform")) {
+        set(name, scaleXform(24, 1));
+      } else if (cut) {
+        set(name, scaleXform(8, 1));
+      }
+    } else if (endsWith(n, "_Noise_type")) {
+      set(name, 1);
+    } else if (endsWith(n, "_Noise_size")) {
+      set(name, 0.12);
+    } else if (endsWith(n, "_Noise_levels")) {
+      set(name, 4.0);
+    } else if (endsWith(n, "_Noise_thresholdLow")) {
+      set(name, 0.42);
+    } else if (endsWith(n, "_Noise_thresholdHigh")) {
+      set(name, 0.58);
+    } else if (endsWith(n, "_Noise_color1")) {
+      set(name, {colour[0], colour[1], colour[2], 1.0});
+    } else if (endsWith(n, "_Noise_color2")) {
+      set(name, {dark[0], dark[1], dark[2], 1.0});
+    } else if (endsWith(n, "_colorVariance")) {
+      set(name, 0.25);
+    } else if (endsWith(n, "_fadeVariance")) {
+      set(name, 0.1);
+    } else if (endsWith(n, "_edgeRoughness")) {
+      set(name, 0.3);
+    } else if (endsWith(n, "_randomShift")) {
+      set(name, 0.1);
+    }
+  }
+  set("u_diffuseMapEnable", diffuse);
+  set("u_normal0MapEnable", bump);
+  set("u_normal0Amount", 0.8);
+  set("u_cutoutMapEnable", cutout);
+}
+
+// The dielectric's guises: clear glass, frosted (rough) glass, and coloured glass whose
+// absorption shows thick (centre) and thin (rim) parts of the sphere.
+const char* const kDielectricPresets[] = {"clear glass", "frosted glass", "coloured glass"};
+
+void setDielectricPreset(const std::string& preset,
+                         const std::function<void(const char*, json)>& set) {
+  set("u_reflectance", 0.05);
+  if (preset == "frosted glass") {
+    set("u_roughValue", 0.25);
+    set("u_glossyValue", 0.35);
+  } else if (preset == "coloured glass") {
+    set("u_falloffEnable", true);
+    set("u_absorptionCoef", {0.05, 0.9, 1.6});
+  }
+}
+
+// Glass shows what stands behind it: an upright light panel with two dark bars, behind the
+// object at (x, z), where its refracted and straight-through rays land.
+void addBackdrop(json& objects, float x, float z) {
+  objects.push_back({{"name", "backdrop panel"},
+                     {"type", "plane"},
+                     {"size", {1.5, 1.3}},
+                     {"material", "backdrop"},
+                     {"transform", {{"rotate", {90.0, 0.0, 0.0}}, {"translate", {x, 0.9f, z}}}}});
+  for (float dx : {-0.22f, 0.22f}) {
+    objects.push_back({{"name", "backdrop bar"},
+                       {"type", "box"},
+                       {"size", {0.1, 0.04, 1.2}},
+                       {"material", "bars"},
+                       {"transform", {{"translate", {x + dx, 0.85f, z}}}}});
+  }
+}
+
+// The guises a class is shown in, one sphere each; none: one sphere as the class stands.
+std::vector<const char*> presetsOf(const std::string& className) {
+  if (className == "quarra_Mtl_Ward") return {std::begin(kWardPresets), std::end(kWardPresets)};
+  if (className == "quarra_Mtl_Metal") return {std::begin(kMetalPresets), std::end(kMetalPresets)};
+  if (className == "quarra_Mtl_Dielectric")
+    return {std::begin(kDielectricPresets), std::end(kDielectricPresets)};
+  if (className == "VesmarLegacy") return {std::begin(kLegacyPresets), std::end(kLegacyPresets)};
+  return {};
+}
+
 // Parameters that make a class look like itself on the stage, set only where declared.
 json materialParameters(const host::BoundShader& shader, const std::string& preset, size_t index,
                         size_t count, const json& sky) {
@@ -158,13 +400,19 @@ json materialParameters(const host::BoundShader& shader, const std::string& pres
     set("u_brdfCurvePower", 5.0);
     set("u_brdf00Reflectivity", 0.04);
     set("u_roughValue", 0.12);
+    setWardNetworkPreset(shader, colour, set);
   }
+  if (c == "quarra_Mtl_Dielectric") setDielectricPreset(preset, set);
+  if (c == "quarra_Mtl_Glazing") set("u_refractColor", {0.85, 0.95, 0.9});
   if (c == "quarra_Mtl_AmbientOnly") {
     set("showAmbientOnly", true);
     set("usingRaytracedAO", true);
     set("usePrecalcAO", false);
   }
   if (c == "quarra_Mtl_Solid") set("patchState", 0);
+  if (c == "VesmarLegacy") setLegacyPreset(preset, colour, sky, set);
+  if (c == "quarra_Mtl_Mirror") set("u_tintColor", {0.95, 0.95, 0.95});
+  if (c == "quarra_Mtl_Metal") setMetalPreset(preset, set);
   // The measured car paint lights its base coat and flakes from cube images: the stage's sky.
   for (const char* cube : {"diffuseCube", "specularCube", "reflectCube"})
     set(cube, sky);
@@ -256,6 +504,13 @@ std::string showcaseSceneText(const host::PluginLibrary& library,
     }
   }
   shaders["ground"] = {{"class", groundClass}, {"parameters", groundParameters}};
+  json backdropParameters = groundParameters, barParameters = groundParameters;
+  if (groundParameters.contains("u_diffuseColor")) {
+    backdropParameters["u_diffuseColor"] = {0.85, 0.83, 0.78};
+    barParameters["u_diffuseColor"] = {0.08, 0.1, 0.25};
+  }
+  shaders["backdrop"] = {{"class", groundClass}, {"parameters", backdropParameters}};
+  shaders["bars"] = {{"class", groundClass}, {"parameters", barParameters}};
 
   json objects = json::array();
   objects.push_back({{"name", "ground"},
@@ -278,16 +533,38 @@ std::string showcaseSceneText(const host::PluginLibrary& library,
     const int column = static_cast<int>(i) % columns, row = static_cast<int>(i) / columns;
     const float x = -(width * 0.5f - radius) + spacingX * static_cast<float>(column);
     const float z = lift + radius + spacingZ * static_cast<float>(rows - 1 - row);
-    objects.push_back({{"name", entry},
-                       {"type", "sphere"},
-                       {"radius", radius},
-                       {"material", name},
-                       {"transform", {{"translate", {x, 0.0f, z}}}},
-                       // A shadow catcher shows the shadows of others; it casts none itself.
-                       {"castsShadows", className != "quarra_Mtl_ShadowPlane"}});
+    if (className == "quarra_Mtl_Dielectric" || className == "quarra_Mtl_Glazing") {
+      addBackdrop(objects, x, z);
+    }
+    if (className == "quarra_Mtl_Glazing") {
+      // Window glass is a pane, with something standing behind it.
+      objects.push_back(
+          {{"name", entry},
+           {"type", "plane"},
+           {"size", {2.0f * radius, 2.0f * radius}},
+           {"material", name},
+           {"transform", {{"rotate", {90.0, 0.0, 0.0}}, {"translate", {x, 0.0f, z}}}}});
+      json behind = groundParameters;
+      if (groundParameters.contains("u_diffuseColor")) behind["u_diffuseColor"] = hue(i + n / 2, n);
+      shaders["behind pane"] = {{"class", groundClass}, {"parameters", behind}};
+      objects.push_back({{"name", "behind pane"},
+                         {"type", "sphere"},
+                         {"radius", 0.22},
+                         {"material", "behind pane"},
+                         {"transform", {{"translate", {x + 0.12f, 0.4f, z - 0.1f}}}}});
+    } else {
+      objects.push_back({{"name", entry},
+                         {"type", "sphere"},
+                         {"radius", radius},
+                         {"material", name},
+                         {"transform", {{"translate", {x, 0.0f, z}}}},
+                         // A shadow catcher shows the shadows of others; it casts none itself.
+                         {"castsShadows", className != "quarra_Mtl_ShadowPlane"}});
+    }
     // Long class names go on two lines, the family prefix first.
     std::string text = entry;
     if (text.size() > 14 && text.rfind("quarra_", 0) == 0) text.insert(11, "\n");
+    if (text.rfind("VesmarLegacy (", 0) == 0) text.replace(12, 1, "\n");
     labels.push_back({{"text", text}, {"at", {x, -radius, z - radius - 0.16f}}});
   }
 
@@ -335,18 +612,16 @@ std::unique_ptr<Scene> makeShowcase(std::shared_ptr<const host::PluginLibrary> l
     host::BoundShader probe(library->create(entry.className), entry.className);
     if (options.includeUnimplemented || answersProbe(probe)) {
       materials.emplace_back(entry.className);
-      if (std::string(entry.className) == "quarra_Mtl_Ward") {
-        for (const char* preset : kWardPresets)
-          spheres.push_back(std::string(entry.className) + " (" + preset + ")");
-      } else {
-        spheres.emplace_back(entry.className);
-      }
+      const std::vector<const char*> presets = presetsOf(entry.className);
+      for (const char* preset : presets)
+        spheres.push_back(std::string(entry.className) + " (" + preset + ")");
+      if (presets.empty()) spheres.emplace_back(entry.className);
     } else {
       missing.emplace_back(entry.className);
     }
   }
   const std::string text = showcaseSceneText(*library, spheres, options);
-  std::unique_ptr<Scene> scene = loadSceneText(text, "showcase", "", library);
+  std::unique_ptr<Scene> scene = loadSceneText(text, "showcase", "", library, options.limits);
   std::string caption = "lights: qvPointLight, qvSpotLight   environment: quarra_Env_Default";
   if (materials.empty()) caption = "no material class is built yet;  " + caption;
   scene->labels.push_back({caption, {0.5f, 0.04f, 0.0f}, 0.0f, true});

@@ -48,4 +48,22 @@ Image generateSky(int width, int height) {
   return image;
 }
 
+Image generateChecker(int size, int squares) {
+  Image image;
+  image.width = image.height = size;
+  image.pixels.resize(static_cast<size_t>(size) * static_cast<size_t>(size));
+  const int cell = std::max(1, size / std::max(1, squares));
+  for (int y = 0; y < size; ++y) {
+    for (int x = 0; x < size; ++x) {
+      // Row 0 is the top of the image; texture coordinates start at the lower-left corner.
+      const int cx = x / cell, cy = (size - 1 - y) / cell;
+      float4 c = ((cx + cy) % 2 == 0) ? float4(0.8f, 0.8f, 0.78f, 1.0f)
+                                      : float4(0.12f, 0.13f, 0.15f, 1.0f);
+      if (cx == 0 && cy == 0) c = float4(0.8f, 0.1f, 0.08f, 1.0f);
+      image.pixels[static_cast<size_t>(y) * static_cast<size_t>(size) + static_cast<size_t>(x)] = c;
+    }
+  }
+  return image;
+}
+
 }  // namespace tarvo::render

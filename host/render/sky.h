@@ -10,6 +10,11 @@ namespace tarvo::render {
 
 Image generateSky(int width = 512, int height = 256);
 
+// A checkerboard of `squares` by `squares` light and dark grey squares with a red mark in the
+// square at the image's lower-left corner, in linear light: what shows a texture projection's
+// orientation and repeats.
+Image generateChecker(int size = 256, int squares = 8);
+
 }  // namespace tarvo::render
 
 #endif  // TARVO_HOST_RENDER_SKY_H

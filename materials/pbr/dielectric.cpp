@@ -1,18 +1,292 @@
-// quarra_Mtl_Dielectric: Glass-like dielectric with Fresnel reflectance, rough transmission and
-// absorption. Parameter block and shading entries are not built yet: the class declares only its
-// capability mask and keeps the default entry points.
+// quarra_Mtl_Dielectric: glass and other clear dielectrics. A smooth or rough (GGX microfacet)
+// interface between two media with Schlick reflectance, refraction by the index ratio of the side
+// the ray arrives on, total internal reflection on the way out and base-10 absorption inside the
+// body. Reflection and refraction are traced through the host; lights add the microfacet
+// reflection and transmission terms. Parameter groups: ambient occlusion and masking (only the
+// mask is used); the clipping planes (tested by every entry but `shadow`); the transmittance
+// map; the procedural normal pattern; two normal maps; roughness; index, reflectance, absorption
+// and the two tints; common tint.
+//
+// This library's own choices, where the surface's definition leaves them open:
+// - The procedural normal pattern (`u_procedureMapEnable` 1, without the first normal map): two
+//   fractal sums of the host's noise (2.6 octaves from frequency 2.0) at the object-space
+//   position scaled by `u_procedureMapTiling`, the second shifted by (-0.6, -0.6, 0), each times
+//   0.5, are the tangent and bitangent parts of a local offset, times `u_procedureMapAmount`. An
+//   amount of 0 asks the host nothing and leaves the normal as it is.
+// - A shading normal facing away from the arriving ray is turned towards it, so the interface
+//   means the same whichever way the mesh winds.
+// - The transmission term is Walter's radiance form (shadinglib/microfacet.h), whose sampled
+//   weight is the one `scatter` reports.
+// - An index ratio of 0, below 0, infinite or not a number counts as 1 (light passes unbent); a
+//   roughness of 0 or not a number is a smooth interface; absorption never amplifies, and a
+//   distance of 0 absorbs nothing whatever the coefficient.
 #include "frame/shader_class.h"
+#include "shadinglib/absorption.h"
+#include "shadinglib/light_samples.h"
+#include "shadinglib/mapped_inputs.h"
+#include "shadinglib/material_prologue.h"
+#include "shadinglib/microfacet.h"
+#include "shadinglib/noise.h"
+#include "shadinglib/ray_directions.h"
+#include "shadinglib/scatter_choice.h"
+#include "shadinglib/shading_frame.h"
 
 namespace pvx {
 
-#define TARVO_DIELECTRIC_PARAMETERS(PARAM, VARYING)
+#define TARVO_DIELECTRIC_PARAMETERS(PARAM, VARYING)       \
+  TARVO_AO_MASKING_PARAMETERS(PARAM, VARYING)             \
+  PARAM(Bool, CaldrinAODisable, false)                    \
+  VARYING(Float3, bitangent, 24)                          \
+  VARYING(Float3, tangent, 36)                            \
+  VARYING(Float2, uv, 48)                                 \
+  TARVO_GLOBAL_CLIPPING_PARAMETERS(PARAM, VARYING)        \
+  PARAM(Bool, u_transmittanceMapEnable, false)            \
+  PARAM(Texture2D, u_transmittanceMap, {})                \
+  PARAM(Mat3, u_transmittanceTransform, ::pvx::identity3) \
+  PARAM(Float, u_transmittanceAmount, 1.0f)               \
+  PARAM(Int, u_procedureMapEnable, 0)                     \
+  PARAM(Color, u_procedureMapTiling, ::pvx::float3(1.0f)) \
+  PARAM(Float, u_procedureMapAmount, 0.0f)                \
+  PARAM(Bool, u_normal0MapEnable, false)                  \
+  PARAM(Texture2D, u_normal0Map, {})                      \
+  PARAM(Mat3, u_normal0Transform, ::pvx::identity3)       \
+  PARAM(Float, u_normal0Amount, 0.0f)                     \
+  PARAM(Float, u_normal0UVScale, 1.0f)                    \
+  PARAM(Bool, u_normal1MapEnable, false)                  \
+  PARAM(Texture2D, u_normal1Map, {})                      \
+  PARAM(Mat3, u_normal1Transform, ::pvx::identity3)       \
+  PARAM(Float, u_normal1Amount, 0.0f)                     \
+  PARAM(Bool, u_roughMapEnable, false)                    \
+  PARAM(Texture2D, u_roughMap, {})                        \
+  PARAM(Float, u_roughValue, 0.0004f)                     \
+  PARAM(Mat3, u_roughTransform, ::pvx::identity3)         \
+  PARAM(Float, u_glossyValue, 0.0f)                       \
+  PARAM(Float, u_roughAmount, 1.0f)                       \
+  PARAM(Float, u_ior, 1.52f)                              \
+  PARAM(Float, u_reflectance, 0.1f)                       \
+  PARAM(Color, u_absorptionCoef, ::pvx::float3(0.0f))     \
+  PARAM(Bool, u_falloffEnable, false)                     \
+  PARAM(Color, u_refractColor, ::pvx::float3(1.0f))       \
+  PARAM(Color, u_reflectColor, ::pvx::float3(1.0f))       \
+  PARAM(Bool, u_commonTintEnable, false)                  \
+  PARAM(ColorAlpha, u_commonTintColor, ::pvx::float4(1.0f))
 TARVO_PARAMETER_BLOCK(DielectricParameters, TARVO_DIELECTRIC_PARAMETERS);
 
 class quarra_Mtl_Dielectric final
     : public ShaderClass<quarra_Mtl_Dielectric, MaterialShader, DielectricParameters> {
  public:
   static constexpr const char* kClassName = "quarra_Mtl_Dielectric";
-  void shade(IHostContext*, ShadingState*) const override {}
+
+  void shade(IHostContext* host, ShadingState* state) const override {
+    const ShadingState& s = *state;
+    if (clippedByGlobalPlanes(*this, s)) {
+      state->ignoreHit = 1;
+      return;
+    }
+    const float3 mask = maskingValue(*this, s);
+    if (discardsHit(mask)) {
+      state->ignoreHit = 1;
+      return;
+    }
+    float4 terms[6];
+    for (float4& t : terms)
+      t = float4(0.0f, 0.0f, 0.0f, 1.0f);
+    const Interface in = interfaceAt(host, s);
+    terms[kDirect] = float4(directLight(host, s, in), 1.0f);
+    // Seen from inside, the surface reflects nothing of its own: everything goes to refraction.
+    const float F = s.frontFacing != 0 ? in.F : 0.0f;
+    const float3 K = u_reflectColor * F;
+    if (s.frontFacing != 0 && !isBlack(K)) {
+      const float3 R = horizonClampedReflection(s.I, in.frame.N, in.Ng);
+      float3 seen;
+      host->traceReflection(&seen, &s.P, &R, u_glossyValue, maxComponent(K));
+      terms[kReflection] = float4(seen * K, 1.0f);
+    }
+    const float3 Kt = u_refractColor * (1.0f - F);
+    if (!isBlack(Kt)) terms[kRefraction] = float4(tracedRefraction(host, s, in, Kt), 1.0f);
+    writeMaskedColor(host, state, composeTerms(terms, u_commonTintEnable, u_commonTintColor), mask);
+  }
+
+  void shadow(IHostContext*, ShadingState* state) const override {
+    const ShadingState& s = *state;
+    float3 T = u_refractColor * (1.0f - schlickReflectance(u_reflectance, abs(dot(s.N, s.I))));
+    // Shadows inside the body darken with the plain coefficient, whatever the falloff switch.
+    if (s.frontFacing == 0) T *= base10Transmittance(u_absorptionCoef, distance(s.P, s.rayOrigin));
+    state->shadowT = T;
+  }
+
+  void evaluate(IHostContext* host, ShadingState* state) const override {
+    if (clippedByGlobalPlanes(*this, *state)) {
+      state->ignoreHit = 1;
+      return;
+    }
+    const Interface in = interfaceAt(host, *state);
+    const float3 o = frameToLocal(in.frame, state->scatterDir);
+    state->scatterWeight = float3(microfacetValue(in, o));
+    state->scatterCos = abs(o.z);
+  }
+
+  void scatter(IHostContext* host, ShadingState* state) const override {
+    if (clippedByGlobalPlanes(*this, *state)) {
+      state->ignoreHit = 1;
+      return;
+    }
+    const ShadingState& s = *state;
+    const ScatterPermissions allowed = scatterPermissions(s);
+    if (!allowed.reflection && !allowed.transmission) {
+      state->scatterKind = kRayNone;
+      return;
+    }
+    const Interface in = interfaceAt(host, s);
+    // A ray leaving the body sees the smooth interface: no rough normal is drawn inside.
+    const bool smooth = s.frontFacing == 0 || !(in.roughness >= kMinSampledRoughness);
+    float3 m(0.0f, 0.0f, 1.0f);
+    if (!smooth) {
+      float2 u;
+      host->random2(&u);
+      m = sampleGgxNormal(in.alpha2, u.x, u.y);
+    }
+    if (-dot(in.i, m) < 0.0f) {
+      state->scatterKind = kRayNone;
+      return;
+    }
+    ScatterChoice choice = chooseReflectionOrTransmission(allowed, in.F, host);
+    float3 o(0.0f);
+    if (!choice.reflect) {
+      o = refractAtMicrofacet(in.i, m, in.ratio.eta);
+      if (isBlack(o)) {
+        // Total internal reflection keeps the whole weight when a reflection may follow.
+        if (!allowed.reflection) {
+          state->scatterKind = kRayNone;
+          return;
+        }
+        choice = ScatterChoice{true, 1.0f};
+      }
+    }
+    if (choice.reflect) o = reflectAtMicrofacet(in.i, m);
+
+    float weight = choice.weight;
+    if (!smooth) weight *= microfacetSampleWeight(in.i, o, m, in.alpha2);
+    float3 w(weight);
+    if (s.frontFacing == 0) w *= absorption(s, distance(s.P, s.rayOrigin));
+    state->scatterDir = localToFrame(in.frame, o);
+    state->scatterWeight = w;
+    state->scatterCos = 1.0f;
+    state->scatterInvPdf = 1.0f;
+    state->scatterKind = smooth ? kRayTransmission : kRaySpecular;
+    state->mediumIor = in.ratio.transmittedIor;
+  }
+
+ private:
+  static constexpr int32_t kTangent = varyingOffset<DielectricParameters>("tangent");
+  static constexpr int32_t kUV = varyingOffset<DielectricParameters>("uv");
+
+  // The composition's places: the direct term where the metal keeps its highlights, the
+  // refraction where see-through colour goes.
+  enum Term { kDirect = 1, kReflection = 3, kRefraction = 4 };
+
+  // Rougher than this, `scatter` draws a microfacet normal; smoother is a mirror-flat interface.
+  static constexpr float kMinSampledRoughness = 0.01f;
+
+  // The interface at one hit: the frame with its normals, the incident ray in it, the
+  // reflectance at its angle, the index ratio and the roughness.
+  struct Interface {
+    TangentFrame frame;
+    float3 Ng;  // geometric normal on the incident side
+    float3 i;
+    float F;
+    IndexRatio ratio;
+    float roughness;
+    float alpha2;
+  };
+
+  Interface interfaceAt(IHostContext* host, const ShadingState& s) const {
+    const float2 uv = readVarying<float2>(s, kUV);
+    Interface in;
+    in.frame = bentFrame(host, s, uv);
+    if (dot(s.I, in.frame.N) > 0.0f) {
+      in.frame.N = -in.frame.N;
+      in.frame.B = -in.frame.B;
+    }
+    in.Ng = dot(s.I, s.Ng) > 0.0f ? -s.Ng : s.Ng;
+    in.i = frameToLocal(in.frame, s.I);
+    in.F = schlickReflectance(u_reflectance, -in.i.z);
+    in.ratio = dielectricIndexRatio(s, u_ior);
+    in.roughness = mappedScalar(TARVO_TEXTURE_MAP(*this, rough), u_roughValue, uv);
+    in.alpha2 = ggxAlphaSquared(in.roughness);
+    return in;
+  }
+
+  // The tangent frame around the shading normal, bent by the first normal map or else the
+  // procedural pattern, then by the second normal map.
+  TangentFrame bentFrame(IHostContext* host, const ShadingState& s, const float2& uv) const {
+    TangentFrame f = tangentFrame(s, kTangent);
+    if (u_normal0MapEnable) {
+      const TextureMap map = TARVO_TEXTURE_MAP(*this, normal0);
+      applyNormalTexel(f, sampleMap(map, uv, u_normal0UVScale), u_normal0Amount);
+    } else if (u_procedureMapEnable == 1 && u_procedureMapAmount != 0.0f) {
+      offsetNormal(f, localToFrame(f, proceduralNormalOffset(host, s.Po) * u_procedureMapAmount));
+    }
+    if (u_normal1MapEnable) {
+      applyNormalTexel(f, sampleMap(TARVO_TEXTURE_MAP(*this, normal1), uv), u_normal1Amount);
+    }
+    return f;
+  }
+
+  // A small ripple for frosted or hammered glass: a local offset (x, y, 0) from two fractal noise
+  // sums at the tiled object-space position, each within about [-1, 1].
+  float3 proceduralNormalOffset(IHostContext* host, const float3& Po) const {
+    constexpr float kOctaves = 2.6f, kFrequency = 2.0f, kGain = 0.5f;
+    const float3 q = Po * u_procedureMapTiling * kFrequency;
+    const float3 shifted = q + float3(-0.6f, -0.6f, 0.0f);
+    return float3(kGain * noiseOctaveSum(host, q, 0.0f, kOctaves, false),
+                  kGain * noiseOctaveSum(host, shifted, 0.0f, kOctaves, false), 0.0f);
+  }
+
+  static float microfacetValue(const Interface& in, const float3& o) {
+    return microfacetScattering(in.i, o, in.F, in.ratio.eta, in.alpha2);
+  }
+
+  float3 directLight(IHostContext* host, const ShadingState& s, const Interface& in) const {
+    const float3& N = in.frame.N;
+    float3 sum(0.0f);
+    forEachLightSample(host->lightSamples(0, &s.P, &N), [&](const LightSample& light) {
+      if (light.tag == kLightTagDiffuseOnly) return;
+      const float v = microfacetValue(in, frameToLocal(in.frame, light.L));
+      sum += light.color * (v * horizonRamp(dot(N, light.L)) * light.weight);
+    });
+    return sum;
+  }
+
+  // The refraction seen through the surface; leaving the body beyond the critical angle, the
+  // whole refraction budget goes into the bent reflection instead. Absorbed on the way out.
+  float3 tracedRefraction(IHostContext* host, const ShadingState& s, const Interface& in,
+                          const float3& Kt) const {
+    const Refraction r = refractionOrTotalReflection(s.I, in.frame.N, in.ratio.eta);
+    float3 T = r.direction;
+    if (r.totalInternalReflection && s.frontFacing == 0) {
+      T = horizonClampedReflection(s.I, in.frame.N, in.Ng);
+    }
+    if (isBlack(T)) return float3(0.0f);
+    float4 seen;
+    host->traceRefraction(&seen, &s.P, &T, u_glossyValue, maxComponent(Kt));
+    float3 c = rgb(seen) * Kt;
+    if (s.frontFacing == 0) c *= absorption(s, distance(s.P, s.rayOrigin));
+    return c;
+  }
+
+  // Absorption over the distance travelled inside, when the falloff is on: the coefficient, or
+  // the one that gives the transmittance map's colour over a distance of `u_absorptionCoef`.
+  float3 absorption(const ShadingState& s, float travelled) const {
+    if (!u_falloffEnable) return float3(1.0f);
+    float3 a = u_absorptionCoef;
+    if (u_transmittanceMapEnable) {
+      const float2 uv = readVarying<float2>(s, kUV);
+      const float3 t = mappedColor(TARVO_TEXTURE_MAP(*this, transmittance), float3(1.0f), uv);
+      a = transmittanceCoefficient(t, u_absorptionCoef);
+    }
+    return base10Transmittance(a, travelled);
+  }
 };
 
 TARVO_SHADER_FACTORY(quarra_Mtl_Dielectric)

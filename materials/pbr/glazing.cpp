@@ -1,18 +1,186 @@
-// quarra_Mtl_Glazing: Thin glazing with straight-through transmission.
-// Parameter block and shading entries are not built yet: the class declares only its capability
-// mask and keeps the default entry points.
+// quarra_Mtl_Glazing: thin window glass. Light passes straight through without bending; a
+// constant reflectance, from the surface reflectance and the number of layers, splits it between
+// a traced mirror reflection and the straight-through transmission, and a slightly rough
+// microfacet interface adds the lights' highlights and the light they send through the pane.
+// Parameter groups: ambient occlusion and masking (only the mask is used); the clipping planes
+// (tested by every entry but `shadow`); reflectance, tints, roughness and layer count; the
+// transmittance map; common tint.
+//
+// This library's own choices, where the surface's definition leaves them open:
+// - Light transmitted through the rough pane leaves around the straight-through direction as the
+//   reflection leaves around the mirror direction (shadinglib/microfacet.h, the thin sheet).
+// - `scatter` ends the path when the ray grazes the pane (its cosine with the normal at or below
+//   1e-6), where the weight's division by that cosine would blow up.
+// - A layer count of 0, below 0 or not a number counts as one layer; the reflectance is limited
+//   to [0, 1] and negative transmittance texels to 0.
+// - A shading normal facing away from the arriving ray is turned towards it.
 #include "frame/shader_class.h"
+#include "shadinglib/light_samples.h"
+#include "shadinglib/mapped_inputs.h"
+#include "shadinglib/material_prologue.h"
+#include "shadinglib/microfacet.h"
+#include "shadinglib/ray_directions.h"
+#include "shadinglib/scatter_choice.h"
+#include "shadinglib/shading_frame.h"
 
 namespace pvx {
 
-#define TARVO_GLAZING_PARAMETERS(PARAM, VARYING)
+#define TARVO_GLAZING_PARAMETERS(PARAM, VARYING)          \
+  TARVO_AO_MASKING_PARAMETERS(PARAM, VARYING)             \
+  PARAM(Bool, CaldrinAODisable, false)                    \
+  VARYING(Float3, bitangent, 24)                          \
+  VARYING(Float3, tangent, 36)                            \
+  VARYING(Float2, uv, 48)                                 \
+  TARVO_GLOBAL_CLIPPING_PARAMETERS(PARAM, VARYING)        \
+  PARAM(Float, u_reflectance, 0.1f)                       \
+  PARAM(Color, u_reflectColor, ::pvx::float3(1.0f))       \
+  PARAM(Color, u_refractColor, ::pvx::float3(1.0f))       \
+  PARAM(Float, u_rough, 0.0001f)                          \
+  PARAM(Float, u_level, 1.0f)                             \
+  PARAM(Bool, u_transmittanceMapEnable, false)            \
+  PARAM(Texture2D, u_transmittanceMap, {})                \
+  PARAM(Mat3, u_transmittanceTransform, ::pvx::identity3) \
+  PARAM(Float, u_transmittanceAmount, 1.0f)               \
+  PARAM(Bool, u_commonTintEnable, false)                  \
+  PARAM(ColorAlpha, u_commonTintColor, ::pvx::float4(1.0f))
 TARVO_PARAMETER_BLOCK(GlazingParameters, TARVO_GLAZING_PARAMETERS);
 
 class quarra_Mtl_Glazing final
     : public ShaderClass<quarra_Mtl_Glazing, MaterialShader, GlazingParameters> {
  public:
   static constexpr const char* kClassName = "quarra_Mtl_Glazing";
-  void shade(IHostContext*, ShadingState*) const override {}
+
+  void shade(IHostContext* host, ShadingState* state) const override {
+    const ShadingState& s = *state;
+    if (clippedByGlobalPlanes(*this, s)) {
+      state->ignoreHit = 1;
+      return;
+    }
+    const float3 mask = maskingValue(*this, s);
+    if (discardsHit(mask)) {
+      state->ignoreHit = 1;
+      return;
+    }
+    float4 terms[6];
+    for (float4& t : terms)
+      t = float4(0.0f, 0.0f, 0.0f, 1.0f);
+    const TangentFrame frame = facingFrame(s);
+    const float R = reflectance();
+    terms[kDirect] = float4(directLight(host, s, frame, R), 1.0f);
+    const float3 K = u_reflectColor * R;
+    if (!isBlack(K)) {
+      const float3 Ng = dot(s.I, s.Ng) > 0.0f ? -s.Ng : s.Ng;
+      const float3 dir = horizonClampedReflection(s.I, frame.N, Ng);
+      float3 seen;
+      host->traceSpecular(&seen, &s.P, &dir, maxComponent(K));
+      terms[kReflection] = float4(seen * K, 1.0f);
+    }
+    const float3 Kt = transmissionColor(s) * (1.0f - R);
+    if (!isBlack(Kt)) {
+      float4 behind;
+      host->traceContinue(&behind, &s.P, &s.I, maxComponent(Kt));
+      terms[kTransmission] = float4(rgb(behind) * Kt, 1.0f);
+    }
+    writeMaskedColor(host, state, composeTerms(terms, u_commonTintEnable, u_commonTintColor), mask);
+  }
+
+  // The tint alone, never the transmittance map.
+  void shadow(IHostContext*, ShadingState* state) const override {
+    state->shadowT = u_refractColor * (1.0f - reflectance());
+  }
+
+  void evaluate(IHostContext*, ShadingState* state) const override {
+    if (clippedByGlobalPlanes(*this, *state)) {
+      state->ignoreHit = 1;
+      return;
+    }
+    const TangentFrame frame = facingFrame(*state);
+    const float3 i = frameToLocal(frame, state->I);
+    const float3 o = frameToLocal(frame, state->scatterDir);
+    state->scatterWeight = float3(microfacetValue(i, o, reflectance()));
+    state->scatterCos = abs(o.z);
+  }
+
+  void scatter(IHostContext* host, ShadingState* state) const override {
+    if (clippedByGlobalPlanes(*this, *state)) {
+      state->ignoreHit = 1;
+      return;
+    }
+    const ShadingState& s = *state;
+    const ScatterPermissions allowed = scatterPermissions(s);
+    if (!allowed.reflection && !allowed.transmission) {
+      state->scatterKind = kRayNone;
+      return;
+    }
+    const ScatterChoice choice = chooseReflectionOrTransmission(allowed, reflectance(), host);
+    const float3 N = dot(s.I, s.N) > 0.0f ? -s.N : s.N;
+    const float c = -dot(s.I, N);
+    if (!(c > kMinScatterCosine)) {
+      state->scatterKind = kRayNone;
+      return;
+    }
+    state->scatterInvPdf = 1.0f;
+    state->scatterCos = c;
+    if (choice.reflect) {
+      state->scatterDir = s.I + 2.0f * c * N;
+      state->scatterWeight = u_reflectColor * (choice.weight / c);
+      state->scatterKind = kRayGlossy;
+    } else {
+      state->scatterDir = s.I;
+      state->scatterWeight = u_refractColor * (choice.weight / c);
+      state->scatterKind = kRayTransmission;
+    }
+  }
+
+ private:
+  static constexpr int32_t kTangent = varyingOffset<GlazingParameters>("tangent");
+  static constexpr int32_t kUV = varyingOffset<GlazingParameters>("uv");
+
+  // The composition's places, as the dielectric keeps them.
+  enum Term { kDirect = 1, kReflection = 3, kTransmission = 4 };
+
+  static constexpr float kMinScatterCosine = 1e-6f;
+
+  float layers() const { return u_level > 0.0f ? u_level : 1.0f; }
+
+  // R = r^2 / L: the surface reflectance squared, shared out over the layers.
+  float reflectance() const { return clamp(u_reflectance * u_reflectance / layers(), 0.0f, 1.0f); }
+
+  // The tint, or the transmittance map's colour of the whole stack taken to one layer's share.
+  float3 transmissionColor(const ShadingState& s) const {
+    if (!u_transmittanceMapEnable) return u_refractColor;
+    const float3 t = mappedColor(TARVO_TEXTURE_MAP(*this, transmittance), u_refractColor,
+                                 readVarying<float2>(s, kUV));
+    return pow(max(t, float3(0.0f)), 1.0f / layers());
+  }
+
+  static TangentFrame facingFrame(const ShadingState& s) {
+    TangentFrame f = tangentFrame(s, kTangent);
+    if (dot(s.I, f.N) > 0.0f) {
+      f.N = -f.N;
+      f.B = -f.B;
+    }
+    return f;
+  }
+
+  // R Rm + (1 - R) Tm for the roughness `u_rough` and no bending.
+  float microfacetValue(const float3& i, const float3& o, float R) const {
+    const float alpha2 = ggxAlphaSquared(u_rough);
+    return R * microfacetReflection(i, o, alpha2) +
+           (1.0f - R) * thinSheetTransmission(i, o, alpha2);
+  }
+
+  float3 directLight(IHostContext* host, const ShadingState& s, const TangentFrame& frame,
+                     float R) const {
+    const float3 i = frameToLocal(frame, s.I);
+    float3 sum(0.0f);
+    forEachLightSample(host->lightSamples(0, &s.P, &frame.N), [&](const LightSample& light) {
+      if (light.tag == kLightTagDiffuseOnly) return;
+      const float v = microfacetValue(i, frameToLocal(frame, light.L), R);
+      sum += light.color * (v * horizonRamp(dot(frame.N, light.L)) * light.weight);
+    });
+    return sum;
+  }
 };
 
 TARVO_SHADER_FACTORY(quarra_Mtl_Glazing)

@@ -1,18 +1,93 @@
-// quarra_Mtl_Mirror: A perfect mirror.
-// Parameter block and shading entries are not built yet: the class declares only its capability
-// mask and keeps the default entry points.
+// quarra_Mtl_Mirror: a perfect mirror. A tinted reflection traced through the host along the
+// horizon-clamped mirror direction, weighted by a fixed reflectance curve (0.92 head-on, rising
+// to 1 at grazing along (1 - c)^5); no direct light, no diffuse, no transmission and no shadow
+// entry (shadow rays pass untinted). Parameter groups: ambient occlusion and masking; the
+// clipping planes; the tint; common tint.
+// This library's own choice: at grazing incidence (a cosine between the reversed incoming ray
+// and N below kMinBounceCosine, or a ray from behind) `scatter` ends the path, since the weight
+// tint / cosine has no finite value there.
 #include "frame/shader_class.h"
+#include "shadinglib/material_prologue.h"
+#include "shadinglib/ray_directions.h"
 
 namespace pvx {
 
-#define TARVO_MIRROR_PARAMETERS(PARAM, VARYING)
+#define TARVO_MIRROR_PARAMETERS(PARAM, VARYING)             \
+  TARVO_AO_MASKING_PARAMETERS(PARAM, VARYING)               \
+  PARAM(Bool, CaldrinAODisable, false)                      \
+  TARVO_GLOBAL_CLIPPING_PARAMETERS(PARAM, VARYING)          \
+  PARAM(Color, u_tintColor, ::pvx::float3(0.0f))            \
+  PARAM(Bool, u_commonTintEnable, false)                    \
+  PARAM(ColorAlpha, u_commonTintColor, ::pvx::float4(1.0f)) \
+  VARYING(Float2, uv, 24)
 TARVO_PARAMETER_BLOCK(MirrorParameters, TARVO_MIRROR_PARAMETERS);
+
+namespace mirror {
+
+// The mirror's reflectance: a Schlick curve from 0.92 at normal incidence to 1 at grazing,
+// (1 - c)^5 taken by multiplication.
+constexpr float kNormalReflectance = 0.92f;
+
+inline float reflectance(float cosine) {
+  const float x = 1.0f - clamp(cosine, 0.0f, 1.0f);
+  const float x2 = x * x;
+  return kNormalReflectance + (1.0f - kNormalReflectance) * (x2 * x2 * x);
+}
+
+// Below this cosine the bounce's weight tint / cosine would overflow; the path ends instead.
+constexpr float kMinBounceCosine = 0.000001f;
+
+enum Term { kDirectDiffuse, kHighlight, kAmbient, kReflection, kTransmission, kExtra };
+
+}  // namespace mirror
 
 class quarra_Mtl_Mirror final
     : public ShaderClass<quarra_Mtl_Mirror, MaterialShader, MirrorParameters> {
  public:
   static constexpr const char* kClassName = "quarra_Mtl_Mirror";
-  void shade(IHostContext*, ShadingState*) const override {}
+
+  void shade(IHostContext* host, ShadingState* state) const override {
+    const ShadingState& s = *state;
+    const float3 mask = maskingValue(*this, s);
+    if (discardsHit(mask)) {
+      state->ignoreHit = 1;
+      return;
+    }
+    float4 terms[6];
+    for (float4& t : terms)
+      t = float4(0.0f, 0.0f, 0.0f, 1.0f);
+
+    const float3 K = u_tintColor * mirror::reflectance(-dot(s.N, s.I));
+    const float3 R = horizonClampedReflection(s.I, s.N, s.Ng);
+    float3 seen;
+    host->traceSpecular(&seen, &s.P, &R, maxComponent(K));
+    terms[mirror::kReflection] = float4(seen * K, 1.0f);
+
+    writeMaskedColor(host, state, composeTerms(terms, u_commonTintEnable, u_commonTintColor), mask);
+  }
+
+  // A perfect mirror has no value for a direction the host chose; only clipping applies.
+  void evaluate(IHostContext*, ShadingState* state) const override {
+    if (clippedByGlobalPlanes(*this, *state)) state->ignoreHit = 1;
+  }
+
+  // The mirror bounce: weight tint / c, so weight x scatterCos x scatterInvPdf = tint.
+  void scatter(IHostContext*, ShadingState* state) const override {
+    if (clippedByGlobalPlanes(*this, *state)) {
+      state->ignoreHit = 1;
+      return;
+    }
+    const float c = -dot(state->I, state->N);
+    if (state->allowScatter[kAllowSpecularReflection] == 0 || !(c >= mirror::kMinBounceCosine)) {
+      state->scatterKind = kRayNone;
+      return;
+    }
+    state->scatterCos = c;
+    state->scatterDir = state->I + 2.0f * c * state->N;
+    state->scatterWeight = u_tintColor / c;
+    state->scatterKind = kRayGlossy;
+    state->scatterInvPdf = 1.0f;
+  }
 };
 
 TARVO_SHADER_FACTORY(quarra_Mtl_Mirror)

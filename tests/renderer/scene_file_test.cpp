@@ -2,6 +2,9 @@
 // the parameter, and suggests the nearest valid name.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "host/render/scene_file.h"
 
 namespace tarvo::render {
@@ -120,6 +123,32 @@ TEST(SceneFile, ParametersAreBoundByTheirDeclaredNames) {
   // Stored order: the translation is m[12..14].
   EXPECT_EQ(box.transform.point({0, 0, 0}).z, 7.0f);
   EXPECT_EQ(box.halfSize.y, 2.0f);
+}
+
+// A picture written as texels: rows of `width` from the top down, sampled at texel centres.
+TEST(SceneFile, TexelPicturesAreRowsFromTheTopDown) {
+  auto scene = loadSceneText(
+      "{\"shaders\": {\"w\": {\"class\": \"quarra_Mtl_Ward\", \"parameters\": "
+      "{\"u_diffuseMap\": {\"texels\": [[1, 0, 0, 1], [0, 1, 0, 1], [0, 0, 1, 1], [1, 1, 1, 1]], "
+      "\"width\": 2, \"wrap\": \"clamp\"}}}}}",
+      "scene.json", "", library());
+  const ShaderInstance& ward = scene->shader(scene->findShader("w"));
+  const auto* texture =
+      ward.bound->get<pvx::Texture2D>("u_diffuseMap", host::ParamType::Texture2D).object;
+  ASSERT_NE(texture, nullptr);
+  const auto at = [&](float s, float t) {
+    pvx::float4 texel;
+    const pvx::float2 st(s, t);
+    const_cast<pvx::ITexture2D*>(texture)->sample(&texel, &st);
+    return std::vector<float>{texel.x, texel.y, texel.z, texel.w};
+  };
+  // (0, 0) is the lower-left corner: the second row's first texel.
+  EXPECT_EQ(at(0.25f, 0.25f), (std::vector<float>{0, 0, 1, 1}));
+  EXPECT_EQ(at(0.75f, 0.75f), (std::vector<float>{0, 1, 0, 1}));
+  EXPECT_NE(loadError("{\"shaders\": {\"w\": {\"class\": \"quarra_Mtl_Ward\", \"parameters\": "
+                      "{\"u_diffuseMap\": {\"texels\": [[1, 0, 0, 1]], \"width\": 2}}}}}")
+                .find("width must be a whole number dividing the 1 texels"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -46,13 +46,62 @@ std::vector<ParameterRange> withWardSurface(std::vector<ParameterRange> own) {
   return withAoMasking(own);
 }
 
+// A network variant: the Ward surface group and, for every node parameter it declares, the
+// scene range of that node parameter (by its name's last part): noise types 0 to 3, sizes and
+// brick dimensions that place a few features in a unit, up to 8 octaves, tile counts, edits and
+// holes a wall has.
+std::vector<ParameterRange> withWardNetwork(const char* className) {
+  static const struct {
+    const char* suffix;
+    float low, high;
+  } nodeRanges[] = {
+      {"_type", 0, 3},           {"_size", 0.1f, 10},       {"_levels", 0, 8},
+      {"_phase", -10, 10},       {"_verticalCount", 1, 20}, {"_horizontalCount", 1, 20},
+      {"_randomSeed", 0, 1000},  {"_changeRow", 0, 2},      {"_perRow", -1, 4},
+      {"_changeColumn", 0, 2},   {"_perColumn", -1, 4},     {"_holes", 0, 10},
+      {"_brickHeight", 0.5f, 2}, {"_brickWidth", 0.5f, 2},  {"_amount", 0, 2}};
+  static std::set<std::string> names;  // the views below point into it
+  std::vector<ParameterRange> own;
+  const host::BoundShader shader = makeShader(className);
+  for (const host::ParameterRecord& p : shader.table().parameters()) {
+    if (p.name.rfind("_ward_", 0) != 0) continue;
+    for (const auto& r : nodeRanges) {
+      const std::string suffix = r.suffix;
+      if (p.name.size() > suffix.size() &&
+          p.name.compare(p.name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+        own.push_back({*names.insert(p.name).first, r.low, r.high});
+      }
+    }
+  }
+  return withWardSurface(own);
+}
+
 const std::vector<ClassRanges>& sceneRanges() {
   // Light ranges reach 10000 units; attenuation factors are a distance and an exponent.
   const std::vector<ParameterRange> lightRanges = {{"range", 0, 10000},
                                                    {"attenuationFactors", 0, 4}};
   static const std::vector<ClassRanges> table = {
       {"BackgroundGeometry", {}},
-      {"VesmarLegacy", {}},
+      {"VesmarLegacy", withAoMasking({{"diffuseMode", -1, 4},
+                                      {"specularMode", -1, 4},
+                                      {"transparencyMode", -1, 4},
+                                      {"bumpMode", -1, 4},
+                                      {"diffuseAngularRepeat", 1, 8},
+                                      {"specularAngularRepeat", 1, 8},
+                                      {"transparencyAngularRepeat", 1, 8},
+                                      {"bumpAngularRepeat", 1, 8},
+                                      {"bumpDepth", 0, 2},
+                                      {"reflectType", 0, 2},
+                                      {"fresnel", 0, 5},
+                                      {"clearCoat_fresnel", 0, 5},
+                                      {"refractiveIndex", 1, 3},
+                                      {"simulatedThickness", 0, 2},
+                                      {"IBLDiffMode", -1, 2},
+                                      {"IBLSpecMode", -1, 2},
+                                      {"absorbanceRGB", -1, 2},
+                                      {"globalIBLContrastValue", 0, 2},
+                                      {"globalIBLSatValue", 0, 2},
+                                      {"reflectIBLChannelSatValue", 0, 2}})},
       {"XRite", {}},
       {"qvPointLight", lightRanges},
       {"qvSpotLight", lightRanges},
@@ -73,25 +122,44 @@ const std::vector<ClassRanges>& sceneRanges() {
         {"reflectIBLGain", 0, 4},
         {"reflectIBLSaturation", 0, 2}}},
       {"quarra_Mtl_AmbientOnly", withAoMasking({})},
-      {"quarra_Mtl_Dielectric", {}},
-      {"quarra_Mtl_Glazing", {}},
-      {"quarra_Mtl_Metal", {}},
+      {"quarra_Mtl_Dielectric", withAoMasking({{"u_ior", 1, 3},
+                                               {"u_procedureMapEnable", 0, 1},
+                                               {"u_procedureMapTiling", 0, 10},
+                                               {"u_normal0UVScale", 0, 4},
+                                               {"u_absorptionCoef", 0, 4}})},
+      {"quarra_Mtl_Glazing", withAoMasking({{"u_level", 1, 8}})},
+      {"quarra_Mtl_Metal", withAoMasking({{"u_cutoutsSwitcher", -1, 9},
+                                          {"u_bumpSwitcher", 0, 2},
+                                          {"u_reflectSwitcher", -1, 5},
+                                          {"u_anisoSwitcher", -1, 5},
+                                          {"u_anisoRotSwitcher", -1, 5},
+                                          {"u_flecksSize", 0.01f, 1},
+                                          {"u_flecksDensity", 0, 8},
+                                          {"u_cutoutsSize", 0, 2},
+                                          {"u_cutoutsSpace", 0, 2},
+                                          {"u_anisotropyValue", 0, 4},
+                                          {"u_anisoRotationValue", 0, 6.2831853f},
+                                          {"u_brdfCurvePower", 0, 10},
+                                          {"u_uvScale", 0, 4},
+                                          {"u_otherScale", 0, 4},
+                                          {"u_uvDefScale", 0, 4},
+                                          {"u_noiseanodized_tiling", 0, 10}})},
       {"quarra_Mtl_MetallicPaint", {}},
-      {"quarra_Mtl_Mirror", {}},
+      {"quarra_Mtl_Mirror", withAoMasking({})},
       {"quarra_Mtl_NormalsOnly", {}},
       {"quarra_Mtl_ShadowPlane", {}},
       {"quarra_Mtl_Solid", {{"patchState", 0, 2}}},
       {"quarra_Mtl_Unlit", {}},
       {"quarra_Mtl_Ward", withWardSurface({})},
-      {"quarra_Mtl_Ward_120b7820", {}},
-      {"quarra_Mtl_Ward_33632204", {}},
-      {"quarra_Mtl_Ward_5592d496", {}},
-      {"quarra_Mtl_Ward_5ba0bfff", {}},
-      {"quarra_Mtl_Ward_82261344", {}},
-      {"quarra_Mtl_Ward_aa598cb4", {}},
-      {"quarra_Mtl_Ward_b9aac246", {}},
-      {"quarra_Mtl_Ward_ccb3a2e6", {}},
-      {"quarra_Mtl_Ward_f05db29e", {}},
+      {"quarra_Mtl_Ward_120b7820", withWardNetwork("quarra_Mtl_Ward_120b7820")},
+      {"quarra_Mtl_Ward_33632204", withWardNetwork("quarra_Mtl_Ward_33632204")},
+      {"quarra_Mtl_Ward_5592d496", withWardNetwork("quarra_Mtl_Ward_5592d496")},
+      {"quarra_Mtl_Ward_5ba0bfff", withWardNetwork("quarra_Mtl_Ward_5ba0bfff")},
+      {"quarra_Mtl_Ward_82261344", withWardNetwork("quarra_Mtl_Ward_82261344")},
+      {"quarra_Mtl_Ward_aa598cb4", withWardNetwork("quarra_Mtl_Ward_aa598cb4")},
+      {"quarra_Mtl_Ward_b9aac246", withWardNetwork("quarra_Mtl_Ward_b9aac246")},
+      {"quarra_Mtl_Ward_ccb3a2e6", withWardNetwork("quarra_Mtl_Ward_ccb3a2e6")},
+      {"quarra_Mtl_Ward_f05db29e", withWardNetwork("quarra_Mtl_Ward_f05db29e")},
   };
   return table;
 }

@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "tests/support/scatter_statistics.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -17,28 +18,18 @@ using pvx::float2;
 using pvx::float3;
 using tarvo::host::BoundShader;
 using tarvo::host::ScriptedHost;
+using tarvo::test::Albedo;
 using tarvo::test::cameraHit;
+using tarvo::test::ChiSquareResult;
+using tarvo::test::Direction;
+using tarvo::test::directionalAlbedo;
 using tarvo::test::makeShader;
+using tarvo::test::scatterChiSquare;
+using tarvo::test::SeededHost;
 using tarvo::test::writeVarying;
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kTangentOffset = 36;
-
-// A host whose random services draw from a seeded generator: repeatable sampling.
-class SeededHost final : public ScriptedHost {
- public:
-  explicit SeededHost(uint32_t seed) : engine_(seed) { logging = false; }
-  float random1() override { return next(); }
-  float2* random2(float2* result) override {
-    result->x = next();
-    result->y = next();
-    return result;
-  }
-
- private:
-  float next() { return float(engine_() >> 8) * (1.0f / 16777216.0f); }  // [0, 1)
-  std::mt19937 engine_;
-};
 
 struct Vec {
   double x, y, z;
@@ -95,13 +86,6 @@ SampledSurface makeSetup(const SamplingCase& c) {
   return s;
 }
 
-// Chi-square quantile by the Wilson-Hilferty approximation, for a significance of 1e-4.
-double chiSquareCritical(int dof) {
-  const double z = 3.719;
-  const double k = 2.0 / (9.0 * dof);
-  return dof * std::pow(1.0 - k + z * std::sqrt(k), 3.0);
-}
-
 TEST(WardScatter, DrawsFollowTheReportedDensity) {
   const SamplingCase cases[] = {
       {"glossy, isotropic, head-on", true, 0.2f, 1.0f, 0.0f, 0.0f, 0.0f},
@@ -113,7 +97,6 @@ TEST(WardScatter, DrawsFollowTheReportedDensity) {
       {"mixture, rough, 80 degrees", false, 0.5f, 0.5f, 80.0f, 200.0f, 0.4f},
   };
   constexpr int kSamples = 100000;
-  constexpr int kThetaBins = 32, kPhiBins = 64, kThetaSub = 32, kPhiSub = 8;
   constexpr int kChecked = 300;  // draws also compared with evaluate
 
   uint32_t seed = 1;
@@ -121,84 +104,34 @@ TEST(WardScatter, DrawsFollowTheReportedDensity) {
     SCOPED_TRACE(c.name);
     SampledSurface s = makeSetup(c);
     const Vec i{s.state.I.x, s.state.I.y, s.state.I.z};
-    auto density = [&](const Vec& o) {
+    auto density = [&](const Direction& o) {
       return s.diffuseProbability * o.z / kPi +
-             (1.0 - s.diffuseProbability) * wardDensity(i, o, s.ax, s.ay);
+             (1.0 - s.diffuseProbability) * wardDensity(i, Vec{o.x, o.y, o.z}, s.ax, s.ay);
     };
 
-    std::vector<double> observed(kThetaBins * kPhiBins, 0.0);
     SeededHost host(seed++);
-    int drawn = 0, densityMismatches = 0, checked = 0;
-    for (int n = 0; n < kSamples; ++n) {
-      pvx::ShadingState st = s.state;
-      s.shader.material()->scatter(&host, &st);
-      if (st.scatterKind == pvx::kRayNone) continue;
-      ++drawn;
-      ASSERT_EQ(st.scatterKind, c.glossyOnly ? pvx::kRayGlossy : pvx::kRayReflection);
-      const Vec o{st.scatterDir.x, st.scatterDir.y, st.scatterDir.z};
-      const double expected = density(o);
-      if (std::fabs(1.0 / st.scatterInvPdf - expected) > 1e-3 * expected) ++densityMismatches;
-      EXPECT_NEAR(st.scatterCos, st.scatterDir.z, 1e-6f);
-      const int ti = std::min(int(o.z * kThetaBins), kThetaBins - 1);
-      double phi = std::atan2(o.y, o.x);
-      if (phi < 0.0) phi += 2.0 * kPi;
-      const int pi = std::min(int(phi / (2.0 * kPi) * kPhiBins), kPhiBins - 1);
-      observed[ti * kPhiBins + pi] += 1.0;
-
-      if (checked < kChecked) {
-        ++checked;
-        pvx::ShadingState ev = s.state;
-        ev.scatterDir = st.scatterDir;
-        s.shader.material()->evaluate(&host, &ev);
-        // Glossy-only draws leave the diffuse share d / pi to the host's other estimators.
-        const float expectedWeight =
-            ev.scatterWeight.x - (c.glossyOnly ? s.diffuse.x * 0.3183099f : 0.0f);
-        EXPECT_NEAR(st.scatterWeight.x, expectedWeight, 1e-4f * ev.scatterWeight.x + 1e-6f);
-        EXPECT_NEAR(ev.scatterCos, st.scatterCos, 1e-6f);
-      }
-    }
+    int densityMismatches = 0, checked = 0;
+    const ChiSquareResult result = scatterChiSquare(
+        s.shader.material(), s.state, &host, density, kSamples, [&](const pvx::ShadingState& st) {
+          ASSERT_EQ(st.scatterKind, c.glossyOnly ? pvx::kRayGlossy : pvx::kRayReflection);
+          const double expected =
+              density(Direction{st.scatterDir.x, st.scatterDir.y, st.scatterDir.z});
+          if (std::fabs(1.0 / st.scatterInvPdf - expected) > 1e-3 * expected) ++densityMismatches;
+          EXPECT_NEAR(st.scatterCos, st.scatterDir.z, 1e-6f);
+          if (checked++ >= kChecked) return;
+          pvx::ShadingState ev = s.state;
+          ev.scatterDir = st.scatterDir;
+          s.shader.material()->evaluate(&host, &ev);
+          // Glossy-only draws leave the diffuse share d / pi to the host's other estimators.
+          const float expectedWeight =
+              ev.scatterWeight.x - (c.glossyOnly ? s.diffuse.x * 0.3183099f : 0.0f);
+          EXPECT_NEAR(st.scatterWeight.x, expectedWeight, 1e-4f * ev.scatterWeight.x + 1e-6f);
+          EXPECT_NEAR(ev.scatterCos, st.scatterCos, 1e-6f);
+        });
     EXPECT_EQ(densityMismatches, 0) << "scatterInvPdf differs from the density of the draw";
-
-    // Expected counts: the density integrated over each (cos theta, phi) bin, dw = dcos dphi.
-    double chi2 = 0.0, pooledObserved = 0.0, pooledExpected = 0.0, total = 0.0;
-    int bins = 0;
-    const double dz = 1.0 / (kThetaBins * kThetaSub), dphi = 2.0 * kPi / (kPhiBins * kPhiSub);
-    for (int ti = 0; ti < kThetaBins; ++ti) {
-      for (int pi = 0; pi < kPhiBins; ++pi) {
-        double mass = 0.0;
-        for (int a = 0; a < kThetaSub; ++a) {
-          const double z = (ti * kThetaSub + a + 0.5) * dz;
-          const double r = std::sqrt(1.0 - z * z);
-          for (int b = 0; b < kPhiSub; ++b) {
-            const double phi = (pi * kPhiSub + b + 0.5) * dphi;
-            mass += density(Vec{r * std::cos(phi), r * std::sin(phi), z});
-          }
-        }
-        const double expected = mass * dz * dphi * kSamples;
-        total += expected;
-        const double o = observed[ti * kPhiBins + pi];
-        if (expected < 5.0) {
-          pooledObserved += o;
-          pooledExpected += expected;
-        } else {
-          chi2 += (o - expected) * (o - expected) / expected;
-          ++bins;
-        }
-      }
-    }
-    // Draws that gave no direction are a bin of their own: their share is the mass the
-    // density leaves outside the hemisphere.
-    pooledObserved += kSamples - drawn;
-    pooledExpected += std::max(kSamples - total, 0.0);
-    if (pooledExpected > 0.0) {
-      chi2 += (pooledObserved - pooledExpected) * (pooledObserved - pooledExpected) /
-              std::max(pooledExpected, 5.0);
-      ++bins;
-    }
-    const double critical = chiSquareCritical(bins - 1);
     std::printf("  chi-square %-48s %8.1f on %4d bins (critical %.1f), %d of %d drawn\n", c.name,
-                chi2, bins, critical, drawn, kSamples);
-    EXPECT_LT(chi2, critical);
+                result.chi2, result.bins, result.critical, result.drawn, kSamples);
+    EXPECT_LT(result.chi2, result.critical);
   }
 }
 
@@ -229,17 +162,8 @@ TEST(WardScatter, DirectionalAlbedoStaysAtOrBelowOne) {
         s.shader.set("u_brdf00Reflectivity", 0.04f);
       }
       SeededHost host(seed++);
-      double sum = 0.0, sumSquares = 0.0;
-      for (int n = 0; n < kSamples; ++n) {
-        pvx::ShadingState st = s.state;
-        s.shader.material()->scatter(&host, &st);
-        if (st.scatterKind == pvx::kRayNone) continue;
-        const double x = double(st.scatterWeight.x) * st.scatterCos * st.scatterInvPdf;
-        sum += x;
-        sumSquares += x * x;
-      }
-      const double mean = sum / kSamples;
-      const double error = std::sqrt(std::max(sumSquares / kSamples - mean * mean, 0.0) / kSamples);
+      const Albedo albedo = directionalAlbedo(s.shader.material(), s.state, &host, kSamples);
+      const double mean = albedo.mean, error = albedo.error;
       std::printf(" %2.0f: %.3f+-%.3f", angle, mean, error);
       EXPECT_LE(mean, 1.0 + 4.0 * error) << surface.name << " at " << angle << " degrees";
     }

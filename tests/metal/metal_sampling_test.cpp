@@ -1,0 +1,167 @@
+// Physical checks of quarra_Mtl_Metal's path-tracing entries: directions drawn by `scatter`
+// follow the density its `scatterInvPdf` reports and the Ward sampling density written out here
+// (chi-square over the hemisphere), in a frame turned by the anisotropy rotation; a drawn
+// direction's weight is what `evaluate` gives for it; the directional albedo never exceeds 1.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+
+#include "tests/support/scatter_statistics.h"
+#include "tests/support/test_support.h"
+
+namespace tarvo::test {
+namespace {
+
+using pvx::float3;
+
+constexpr double kPi = kStatisticsPi;
+constexpr int kTangentOffset = 36;
+
+// The density of Ward's half-vector sampling per solid angle of o, in local coordinates:
+// e / (pi ax ay cos^3 theta_h) times the mirror map's Jacobian 1 / (4 o.h).
+double wardDensity(const Direction& i, const Direction& o, double ax, double ay) {
+  if (!(o.z > 0.0) || !(i.z < -1e-4)) return 0.0;
+  Direction h{o.x - i.x, o.y - i.y, o.z - i.z};
+  const double l = std::sqrt(h.x * h.x + h.y * h.y + h.z * h.z);
+  h = {h.x / l, h.y / l, h.z / l};
+  const double oh = o.x * h.x + o.y * h.y + o.z * h.z;
+  const double e = std::exp(-((h.x / ax) * (h.x / ax) + (h.y / ay) * (h.y / ay)) / (h.z * h.z));
+  return e / (4.0 * kPi * ax * ay * oh * h.z * h.z * h.z);
+}
+
+struct SamplingCase {
+  const char* name;
+  bool glossyOnly;
+  float roughness, anisotropy, rotation;
+  float thetaDegrees, phiDegrees;  // of the incoming ray's direction of origin
+  bool withDiffuse;  // diffuse colour 0.8 and reflectivity 0.5: D = 0.4, S = 0.5; else S = 1
+};
+
+struct MetalSurface {
+  host::BoundShader shader;
+  pvx::ShadingState state;
+  double diffuseProbability;
+  float diffuse;
+};
+
+MetalSurface makeSurface(const SamplingCase& c) {
+  MetalSurface s{makeShader("quarra_Mtl_Metal"), cameraHit(), 0.0, 0.0f};
+  s.shader.set("u_roughValue", c.roughness);
+  s.shader.set("u_anisotropyValue", c.anisotropy);
+  s.shader.set("u_anisoRotationValue", c.rotation);
+  s.shader.set("u_brdf00Reflectivity", 1.0f);
+  if (c.withDiffuse) {
+    // Power 0: F = brdf90 = 0.5 at every angle, so D = 0.8 (1 - 0.5) and S = 1 x 0.5.
+    s.shader.set("u_diffuseColor", float3(0.8f));
+    s.shader.set("u_brdf90Reflectivity", 0.5f);
+    s.diffuse = 0.4f;
+    s.diffuseProbability = c.glossyOnly ? 0.0 : 0.5;
+  }
+  writeVarying(&s.state, kTangentOffset, float3(1.0f, 0.0f, 0.0f));
+  const double t = c.thetaDegrees * kPi / 180.0, p = c.phiDegrees * kPi / 180.0;
+  s.state.I = float3(float(-std::sin(t) * std::cos(p)), float(-std::sin(t) * std::sin(p)),
+                     float(-std::cos(t)));
+  if (c.glossyOnly) {
+    for (uint8_t& a : s.state.allowScatter)
+      a = 0;
+    s.state.allowScatter[pvx::kAllowSpecularReflection] = 1;
+  }
+  return s;
+}
+
+// World directions in the frame turned by `rotation` about N = z: T = (cos, sin, 0).
+Direction rotatedLocal(const Direction& v, double rotation) {
+  const double c = std::cos(rotation), s = std::sin(rotation);
+  return {v.x * c + v.y * s, -v.x * s + v.y * c, v.z};
+}
+
+TEST(MetalScatter, DrawsFollowTheWardDensityInTheRotatedFrame) {
+  const SamplingCase cases[] = {
+      {"glossy, isotropic, head-on", true, 0.2f, 1.0f, 0.0f, 0.0f, 0.0f, false},
+      {"glossy, anisotropic, rotated, 45 degrees, diffuse", true, 0.3f, 0.5f, 0.6f, 45.0f, 30.0f,
+       true},
+      {"glossy, anisotropic, rotated back, 70 degrees", true, 0.15f, 3.0f, -1.0f, 70.0f, 120.0f,
+       false},
+      {"glossy, rough, 85 degrees", true, 0.5f, 1.0f, 0.0f, 85.0f, 0.0f, false},
+      {"mixture, isotropic, 30 degrees", false, 0.3f, 1.0f, 0.0f, 30.0f, 0.0f, true},
+      {"mixture, anisotropic, rotated, 60 degrees", false, 0.2f, 2.0f, 2.0f, 60.0f, 45.0f, true},
+      {"mixture, rough, anisotropic, 80 degrees", false, 0.5f, 0.5f, 0.3f, 80.0f, 200.0f, true},
+  };
+  constexpr int kSamples = 100000;
+  constexpr int kChecked = 300;  // draws also compared with evaluate
+
+  uint32_t seed = 11;
+  for (const SamplingCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    MetalSurface s = makeSurface(c);
+    const Direction i = rotatedLocal({s.state.I.x, s.state.I.y, s.state.I.z}, c.rotation);
+    const double ax = c.roughness, ay = double(c.roughness) * c.anisotropy;
+    auto density = [&](const Direction& o) {
+      return s.diffuseProbability * o.z / kPi +
+             (1.0 - s.diffuseProbability) * wardDensity(i, rotatedLocal(o, c.rotation), ax, ay);
+    };
+
+    SeededHost host(seed++);
+    int densityMismatches = 0, checked = 0;
+    const ChiSquareResult result = scatterChiSquare(
+        s.shader.material(), s.state, &host, density, kSamples, [&](const pvx::ShadingState& st) {
+          ASSERT_EQ(st.scatterKind, c.glossyOnly ? pvx::kRayGlossy : pvx::kRayReflection);
+          const double expected =
+              density(Direction{st.scatterDir.x, st.scatterDir.y, st.scatterDir.z});
+          if (std::fabs(1.0 / st.scatterInvPdf - expected) > 2e-3 * expected) ++densityMismatches;
+          if (checked++ >= kChecked) return;
+          pvx::ShadingState ev = s.state;
+          ev.scatterDir = st.scatterDir;
+          s.shader.material()->evaluate(&host, &ev);
+          // Glossy-only draws leave the diffuse share D / pi out of the weight.
+          const float expectedWeight =
+              ev.scatterWeight.x - (c.glossyOnly ? s.diffuse * 0.3183099f : 0.0f);
+          EXPECT_NEAR(st.scatterWeight.x, expectedWeight, 2e-4f * ev.scatterWeight.x + 1e-6f);
+          EXPECT_NEAR(ev.scatterCos, st.scatterCos, 1e-6f);
+        });
+    EXPECT_EQ(densityMismatches, 0) << "scatterInvPdf differs from the density of the draw";
+    std::printf("  chi-square %-52s %8.1f on %4d bins (critical %.1f), %d of %d drawn\n", c.name,
+                result.chi2, result.bins, result.critical, result.drawn, kSamples);
+    EXPECT_LT(result.chi2, result.critical);
+  }
+}
+
+TEST(MetalScatter, DirectionalAlbedoStaysAtOrBelowOne) {
+  // The reflectivity curve at its extremes: all glossy (F = 1), all diffuse (F = 0, diffuse 1,
+  // where the albedo is exactly 1), and a Fresnel-like split from 0 head-on to 1 at grazing.
+  struct Surface {
+    const char* name;
+    float roughness, f0, f90, power;
+    float diffuse;
+  };
+  const Surface surfaces[] = {{"glossy 0.05", 0.05f, 1.0f, 1.0f, 0.0f, 0.0f},
+                              {"glossy 0.5", 0.5f, 1.0f, 1.0f, 0.0f, 0.0f},
+                              {"diffuse", 0.2f, 0.0f, 0.0f, 0.0f, 1.0f},
+                              {"split 0.05", 0.05f, 0.0f, 1.0f, 5.0f, 1.0f},
+                              {"split 0.5", 0.5f, 0.0f, 1.0f, 5.0f, 1.0f}};
+  const float angles[] = {0.0f, 30.0f, 60.0f, 80.0f, 89.0f};
+  constexpr int kSamples = 40000;
+  uint32_t seed = 200;
+  std::printf("  metal directional albedo (mean +- standard error), incident angle in degrees\n");
+  for (const Surface& surface : surfaces) {
+    std::printf("  %-12s", surface.name);
+    for (float angle : angles) {
+      MetalSurface s =
+          makeSurface({surface.name, false, surface.roughness, 1.0f, 0.0f, angle, 0.0f, false});
+      s.shader.set("u_diffuseColor", float3(surface.diffuse));
+      s.shader.set("u_brdf00Reflectivity", surface.f0);
+      s.shader.set("u_brdf90Reflectivity", surface.f90);
+      s.shader.set("u_brdfCurvePower", surface.power);
+      SeededHost host(seed++);
+      const Albedo albedo = directionalAlbedo(s.shader.material(), s.state, &host, kSamples);
+      std::printf(" %2.0f: %.3f+-%.3f", angle, albedo.mean, albedo.error);
+      // A pure diffuse draw averages exactly 1, up to float rounding.
+      EXPECT_LE(albedo.mean, 1.0 + 4.0 * albedo.error + 1e-5) << surface.name << " at " << angle;
+    }
+    std::printf("\n");
+  }
+}
+
+}  // namespace
+}  // namespace tarvo::test

@@ -1,0 +1,213 @@
+"""The tarvo module against the C++ host pieces: evaluate gives what a C++ host gets for the same
+states, scatter draws follow the density they report, render gives tarvo-render's pixels, and
+wrong names and values raise exceptions that say what is wrong."""
+import json
+import math
+import os
+import signal
+import subprocess
+import threading
+import time
+
+import numpy as np
+import pytest
+
+import tarvo
+
+SCENES = os.environ["TARVO_TEST_SCENES"]
+REFERENCE = os.environ["TARVO_PYTHON_REFERENCE"]
+
+
+@pytest.fixture(scope="module")
+def library():
+    return tarvo.Library()
+
+
+def hemisphere_and_below(n_theta=24, n_phi=24):
+    """Unit directions over the whole sphere, poles and the horizon included."""
+    theta = np.linspace(0.0, math.pi, n_theta + 1)
+    phi = np.linspace(0.0, 2 * math.pi, n_phi, endpoint=False)
+    t, p = np.meshgrid(theta, phi, indexing="ij")
+    d = np.stack([np.sin(t) * np.cos(p), np.sin(t) * np.sin(p), np.cos(t)], axis=-1)
+    return d.reshape(-1, 3).astype(np.float32)
+
+
+@pytest.mark.parametrize("class_name, settings, incident", [
+    ("quarra_Mtl_Ward", {}, (0.0, 0.0, 1.0)),
+    ("quarra_Mtl_Ward", {"u_roughValue": 0.3, "u_anisotropyValue": 2.0,
+                         "u_diffuseColor": (0.8, 0.4, 0.2), "u_reflectivity": 0.5},
+     (0.5, 0.2, 0.7)),
+    ("quarra_Mtl_Ward", {"u_roughValue": 0.05}, (0.9, -0.3, 0.1)),
+    ("quarra_Mtl_Ward_120b7820", {}, (0.3, 0.3, 0.8)),
+])
+def test_evaluate_matches_the_cpp_host(library, class_name, settings, incident):
+    shader = library.create(class_name, **settings)
+    directions = hemisphere_and_below()
+    result = tarvo.evaluate(shader, incident, directions)
+
+    command = [REFERENCE, "evaluate", class_name, *map(repr, incident)]
+    command += [f"{name}={','.join(map(repr, np.atleast_1d(value)))}"
+                for name, value in settings.items()]
+    text = "\n".join(" ".join(repr(float(c)) for c in d) for d in directions)
+    out = subprocess.run(command, input=text, capture_output=True, text=True, check=True).stdout
+    expected = np.array([[float.fromhex(v) for v in line.split()] for line in out.splitlines()],
+                        dtype=np.float32)
+    assert expected.shape == (len(directions), 4)
+    # Bit for bit: the same states through the same entry point.
+    np.testing.assert_array_equal(result.weight, expected[:, :3])
+    np.testing.assert_array_equal(result.cos, expected[:, 3])
+    assert not np.any(result.ignored)
+    if shader.names():  # a class whose parameter block is built reflects something
+        assert np.any(result.weight > 0.0)
+
+
+def ward_density(incident, o, ax, ay):
+    """Ward's half-vector sampling density per solid angle of o, written out independently:
+    p(h) = exp(-((hx/ax)^2 + (hy/ay)^2) / hz^2) / (pi ax ay hz^3), times 1 / (4 o.h)."""
+    h = o + incident
+    h /= np.linalg.norm(h, axis=-1, keepdims=True)
+    oh = np.sum(o * h, axis=-1)
+    e = np.exp(-((h[..., 0] / ax) ** 2 + (h[..., 1] / ay) ** 2) / h[..., 2] ** 2)
+    p = e / (4.0 * math.pi * ax * ay * oh * h[..., 2] ** 3)
+    return np.where((o[..., 2] > 0.0) & (incident[2] > 1e-4), p, 0.0)
+
+
+def chi_square_critical(dof):
+    """Wilson-Hilferty quantile for a significance of 1e-4."""
+    z, k = 3.719, 2.0 / (9.0 * dof)
+    return dof * (1.0 - k + z * math.sqrt(k)) ** 3
+
+
+def test_ward_scatter_follows_its_density(library):
+    # Diffuse 0.8 and reflectivity 0.5 at power 0: diffuse d = 0.4 and glossy 0.5, so the
+    # mixture picks the cosine lobe with probability 0.5.
+    ax, ay = 0.2, 0.4
+    shader = library.create("quarra_Mtl_Ward", u_roughValue=ax, u_anisotropyValue=ay / ax,
+                            u_diffuseColor=(0.8, 0.8, 0.8), u_reflectivity=0.5)
+    t, p = math.radians(60.0), math.radians(45.0)
+    incident = np.array([math.sin(t) * math.cos(p), math.sin(t) * math.sin(p), math.cos(t)])
+
+    def density(o):
+        return 0.5 * np.maximum(o[..., 2], 0.0) / math.pi + 0.5 * ward_density(incident, o, ax, ay)
+
+    n = 200000
+    draws = tarvo.scatter(shader, incident, n, seed=7)
+    drawn = draws.kind != 0
+    assert set(np.unique(draws.kind[drawn])) == {2}
+    o = draws.direction[drawn].astype(np.float64)
+    np.testing.assert_allclose(draws.pdf[drawn], density(o), rtol=1e-3)
+    np.testing.assert_allclose(draws.cos[drawn], o[:, 2], atol=1e-6)
+
+    # Expected counts per (cos theta, phi) bin: the density integrated with 8 x 8 sub-samples.
+    n_theta, n_phi, sub = 24, 48, 8
+    z = (np.arange(n_theta * sub) + 0.5) / (n_theta * sub)
+    phi = (np.arange(n_phi * sub) + 0.5) * 2 * math.pi / (n_phi * sub)
+    zz, pp = np.meshgrid(z, phi, indexing="ij")
+    r = np.sqrt(1.0 - zz ** 2)
+    grid = np.stack([r * np.cos(pp), r * np.sin(pp), zz], axis=-1)
+    mass = density(grid).reshape(n_theta, sub, n_phi, sub).sum(axis=(1, 3))
+    expected = mass * (1.0 / (n_theta * sub)) * (2 * math.pi / (n_phi * sub)) * n
+    ti = np.minimum((o[:, 2] * n_theta).astype(int), n_theta - 1)
+    pi = np.minimum((np.mod(np.arctan2(o[:, 1], o[:, 0]), 2 * math.pi) / (2 * math.pi)
+                     * n_phi).astype(int), n_phi - 1)
+    observed = np.zeros((n_theta, n_phi))
+    np.add.at(observed, (ti, pi), 1.0)
+    # Bins expecting fewer than 5 are pooled with the draws that gave no direction (the mass
+    # the density leaves outside the hemisphere).
+    small = expected < 5.0
+    pooled_observed = observed[small].sum() + (n - drawn.sum())
+    pooled_expected = expected[small].sum() + max(n - expected.sum(), 0.0)
+    chi2 = np.sum((observed[~small] - expected[~small]) ** 2 / expected[~small])
+    chi2 += (pooled_observed - pooled_expected) ** 2 / max(pooled_expected, 5.0)
+    bins = int((~small).sum()) + 1
+    assert chi2 < chi_square_critical(bins - 1), f"chi-square {chi2:.1f} on {bins} bins"
+
+
+def test_render_gives_the_pixels_tarvo_render_writes(library, tmp_path, monkeypatch):
+    scene = os.path.join(SCENES, "shade_basics.json")
+    exr = tmp_path / "basics.exr"
+    subprocess.run([os.environ["TARVO_RENDER"], scene, "-o", str(exr), "--seed", "5",
+                    "--mode", "shade", "-W", "48", "-H", "32", "-q"], check=True)
+    raw = subprocess.run([REFERENCE, "pixels", str(exr)], capture_output=True, check=True).stdout
+    expected = np.frombuffer(raw, dtype=np.float32).reshape(32, 48, 4)
+
+    image = library.render(scene, width=48, height=32, mode="shade", seed=5)
+    assert image.dtype == np.float32 and image.shape == (32, 48, 4)
+    np.testing.assert_array_equal(image.view(np.uint32), expected.view(np.uint32))
+    assert image[..., :3].max() > 0.0
+
+    # The same scene given as a dict, its file names taken from the working folder.
+    with open(scene) as f:
+        description = json.load(f)
+    monkeypatch.chdir(SCENES)
+    from_dict = tarvo.render(description, width=48, height=32, seed=5)
+    np.testing.assert_array_equal(from_dict.view(np.uint32), expected.view(np.uint32))
+
+
+def test_ctrl_c_stops_a_render(library):
+    scene = os.path.join(SCENES, "path_basics.json")
+    timer = threading.Timer(0.5, lambda: os.kill(os.getpid(), signal.SIGINT))
+    timer.start()
+    with pytest.raises(KeyboardInterrupt):
+        library.render(scene, width=640, height=480, samples=4096, mode="path", threads=1)
+    timer.join()
+
+
+@pytest.mark.parametrize("action, error, message", [
+    (lambda s: s.__setitem__("u_rougValue", 0.1), tarvo.ParameterError,
+     "has no parameter 'u_rougValue'; did you mean 'u_roughValue'"),
+    (lambda s: s["u_diffuseColour"], tarvo.ParameterError, "did you mean 'u_diffuseColor'"),
+    (lambda s: s.__setitem__("u_roughValue", "rough"), TypeError,
+     "'u_roughValue' of 'quarra_Mtl_Ward' is a float and takes a number, not str"),
+    (lambda s: s.__setitem__("u_roughValue", True), TypeError, "takes a number, not bool"),
+    (lambda s: s.__setitem__("u_diffuseColor", 0.5), TypeError, "is a color and takes 3 numbers"),
+    (lambda s: s.__setitem__("u_diffuseColor", None), TypeError, "takes 3 numbers, not NoneType"),
+    (lambda s: s.__setitem__("u_diffuseColor", (1.0, 0.5)), ValueError,
+     "takes 3 numbers; 2 were given"),
+    (lambda s: s.__setitem__("u_transparency", 1), TypeError, "is a bool and takes True or False"),
+    (lambda s: s.__setitem__("ambientOcclusionMode", 1.5), TypeError, "takes an integer"),
+    (lambda s: s.__setitem__("ambientOcclusionTexture", 1), TypeError, "textures are bound by"),
+    (lambda s: tarvo.evaluate(s, (0, 0, 0), np.zeros((1, 3))), ValueError, "non-zero vector"),
+    (lambda s: tarvo.render({"shaders": {"x": {"class": "quarra_Mtl_Wrad"}}}), tarvo.SceneError,
+     "shader 'x': there is no shader class 'quarra_Mtl_Wrad'; did you mean 'quarra_Mtl_Ward'"),
+    (lambda s: tarvo.evaluate(s, (0, 0, 1), np.zeros((4, 2))), ValueError, "shape (n, 3)"),
+])
+def test_wrong_names_and_values_raise_clear_errors(library, action, error, message):
+    shader = library.create("quarra_Mtl_Ward")
+    with pytest.raises(error, match=message.replace("(", r"\(").replace(")", r"\)")):
+        action(shader)
+
+
+def test_classes_and_their_parameters_as_tarvo_inspect_lists_them(library):
+    classes = {c["class"]: c for c in library.classes()}
+    assert len(classes) == 27
+    assert classes["quarra_Mtl_Ward"]["entries"] == ["shade", "shadow", "evaluate", "scatter"]
+    assert classes["qvPointLight"]["kind"] == "light"
+    with pytest.raises(tarvo.PluginError, match="did you mean 'quarra_Mtl_Ward'"):
+        library.create("quarra_Mtl_Wrad")
+    with pytest.raises(TypeError, match="'qvPointLight' is a light; evaluate needs a material"):
+        tarvo.evaluate(library.create("qvPointLight"), (0, 0, 1), np.zeros((1, 3)))
+
+    shader = library.create("quarra_Mtl_Ward", u_roughValue=0.25)
+    rough = next(p for p in shader.parameters() if p["name"] == "u_roughValue")
+    assert rough["type"] == "float" and rough["value"] == 0.25 != rough["default"]
+    inspect = os.path.join(os.path.dirname(os.environ["TARVO_RENDER"]), "tarvo-inspect")
+    if os.path.exists(inspect):
+        listing = subprocess.run([inspect, "quarra_Mtl_Ward"], capture_output=True, text=True,
+                                 check=True).stdout
+        assert shader.describe() == listing
+
+
+def test_evaluate_keeps_up_with_a_million_directions(library):
+    shader = library.create("quarra_Mtl_Ward", u_roughValue=0.2, u_anisotropyValue=2.0)
+    d = np.random.default_rng(3).normal(size=(1000000, 3)).astype(np.float32)
+    d[:, 2] = np.abs(d[:, 2])
+    d /= np.linalg.norm(d, axis=1)[:, None]
+    best = min(timed(lambda: tarvo.evaluate(shader, (0.6, 0.0, 0.8), d)) for _ in range(3))
+    assert best < 0.5, f"{best:.3f} s for 1 M directions"
+
+
+def timed(call):
+    start = time.perf_counter()
+    call()
+    return time.perf_counter() - start

@@ -1,0 +1,144 @@
+// Physical checks of a material's path-tracing entries, through its exported class: a host whose
+// random services draw from a seeded generator, the chi-square test of the directions `scatter`
+// draws against a density over the hemisphere around z, and the directional albedo
+// (weight x cosine x inverse density, averaged over draws).
+#ifndef TARVO_TESTS_SCATTER_STATISTICS_H
+#define TARVO_TESTS_SCATTER_STATISTICS_H
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <random>
+#include <vector>
+
+#include "host/scripted_host.h"
+#include "tarvo/tarvo.h"
+
+namespace tarvo::test {
+
+constexpr double kStatisticsPi = 3.14159265358979323846;
+
+// A host whose random services draw from a seeded generator: repeatable sampling.
+class SeededHost final : public host::ScriptedHost {
+ public:
+  explicit SeededHost(uint32_t seed) : engine_(seed) { logging = false; }
+  float random1() override { return next(); }
+  pvx::float2* random2(pvx::float2* result) override {
+    result->x = next();
+    result->y = next();
+    return result;
+  }
+
+ private:
+  float next() { return float(engine_() >> 8) * (1.0f / 16777216.0f); }  // [0, 1)
+  std::mt19937 engine_;
+};
+
+struct Direction {
+  double x, y, z;
+};
+
+// Chi-square quantile by the Wilson-Hilferty approximation, for a significance of 1e-4.
+inline double chiSquareCritical(int dof) {
+  const double z = 3.719;
+  const double k = 2.0 / (9.0 * dof);
+  return dof * std::pow(1.0 - k + z * std::sqrt(k), 3.0);
+}
+
+struct ChiSquareResult {
+  double chi2;
+  double critical;
+  int bins;
+  int drawn;
+};
+
+// Calls `scatter` `samples` times on copies of `state`, hands each draw that gives a direction
+// to `onDraw`, and compares the directions' histogram over (cos theta, phi) bins with `density`
+// (per solid angle) integrated over each bin. Bins expecting fewer than 5 draws are pooled with
+// the draws that gave no direction, whose share is the mass the density leaves outside the
+// hemisphere.
+inline ChiSquareResult scatterChiSquare(
+    pvx::MaterialShader* material, const pvx::ShadingState& state, pvx::IHostContext* host,
+    const std::function<double(const Direction&)>& density, int samples,
+    const std::function<void(const pvx::ShadingState&)>& onDraw) {
+  constexpr int kThetaBins = 32, kPhiBins = 64, kThetaSub = 32, kPhiSub = 8;
+  std::vector<double> observed(kThetaBins * kPhiBins, 0.0);
+  int drawn = 0;
+  for (int n = 0; n < samples; ++n) {
+    pvx::ShadingState st = state;
+    material->scatter(host, &st);
+    if (st.scatterKind == pvx::kRayNone) continue;
+    ++drawn;
+    onDraw(st);
+    const Direction o{st.scatterDir.x, st.scatterDir.y, st.scatterDir.z};
+    const int ti = std::clamp(int(o.z * kThetaBins), 0, kThetaBins - 1);
+    double phi = std::atan2(o.y, o.x);
+    if (phi < 0.0) phi += 2.0 * kStatisticsPi;
+    const int pi = std::min(int(phi / (2.0 * kStatisticsPi) * kPhiBins), kPhiBins - 1);
+    observed[ti * kPhiBins + pi] += 1.0;
+  }
+
+  // Expected counts: the density integrated over each bin, dw = dcos dphi.
+  double chi2 = 0.0, pooledObserved = 0.0, pooledExpected = 0.0, total = 0.0;
+  int bins = 0;
+  const double dz = 1.0 / (kThetaBins * kThetaSub);
+  const double dphi = 2.0 * kStatisticsPi / (kPhiBins * kPhiSub);
+  for (int ti = 0; ti < kThetaBins; ++ti) {
+    for (int pi = 0; pi < kPhiBins; ++pi) {
+      double mass = 0.0;
+      for (int a = 0; a < kThetaSub; ++a) {
+        const double z = (ti * kThetaSub + a + 0.5) * dz;
+        const double r = std::sqrt(1.0 - z * z);
+        for (int b = 0; b < kPhiSub; ++b) {
+          const double phi = (pi * kPhiSub + b + 0.5) * dphi;
+          mass += density(Direction{r * std::cos(phi), r * std::sin(phi), z});
+        }
+      }
+      const double expected = mass * dz * dphi * samples;
+      total += expected;
+      const double o = observed[ti * kPhiBins + pi];
+      if (expected < 5.0) {
+        pooledObserved += o;
+        pooledExpected += expected;
+      } else {
+        chi2 += (o - expected) * (o - expected) / expected;
+        ++bins;
+      }
+    }
+  }
+  pooledObserved += samples - drawn;
+  pooledExpected += std::max(samples - total, 0.0);
+  if (pooledExpected > 0.0) {
+    chi2 += (pooledObserved - pooledExpected) * (pooledObserved - pooledExpected) /
+            std::max(pooledExpected, 5.0);
+    ++bins;
+  }
+  return {chi2, chiSquareCritical(bins - 1), bins, drawn};
+}
+
+struct Albedo {
+  double mean;
+  double error;  // standard error of the mean
+};
+
+// Mean of the red channel of weight x cosine x inverse density over `samples` calls of
+// `scatter` (0 for a call that gives no direction).
+inline Albedo directionalAlbedo(pvx::MaterialShader* material, const pvx::ShadingState& state,
+                                pvx::IHostContext* host, int samples) {
+  double sum = 0.0, sumSquares = 0.0;
+  for (int n = 0; n < samples; ++n) {
+    pvx::ShadingState st = state;
+    material->scatter(host, &st);
+    if (st.scatterKind == pvx::kRayNone) continue;
+    const double x = double(st.scatterWeight.x) * st.scatterCos * st.scatterInvPdf;
+    sum += x;
+    sumSquares += x * x;
+  }
+  const double mean = sum / samples;
+  return {mean, std::sqrt(std::max(sumSquares / samples - mean * mean, 0.0) / samples)};
+}
+
+}  // namespace tarvo::test
+
+#endif  // TARVO_TESTS_SCATTER_STATISTICS_H
