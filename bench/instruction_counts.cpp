@@ -30,6 +30,8 @@
 #endif
 
 #include "bench/bench_support.h"
+#include "shadinglib/microfacet.h"
+#include "shadinglib/ray_directions.h"
 #include "shadinglib/shading_frame.h"
 #include "shadinglib/ward_lobe.h"
 
@@ -120,11 +122,39 @@ Pass wardLobePass() {
   };
 }
 
-// The GGX reflection-plus-transmission term of the dielectric family. shadinglib has no GGX
-// term yet: once it has, return a pass like wardLobePass (a default dielectric's inputs, the
-// directions of its `evaluate`) and the table shows its figure instead of "not built".
+// The GGX reflection-plus-transmission term alone, with the default dielectric's inputs
+// (roughness 0.0004, reflectance 0.1, index 1.52) for the directions its `evaluate` sees: I and
+// `scatterDir` in its frame (turned to face the incoming ray), Schlick's F at I.
+float microfacetKernel(const float3& i, const float3& o, float F, float eta, float alpha2) {
+  return pvx::microfacetScattering(i, o, F, eta, alpha2);
+}
+
+constexpr int32_t kDielectricTangentOffset = 36;
+
 Pass ggxPass() {
-  return {};
+  struct Inputs {
+    float3 i, o;
+    float F, eta;
+  };
+  auto inputs = std::make_shared<std::vector<Inputs>>();
+  for (const ShadingState& s : variedStates()) {
+    pvx::TangentFrame f = pvx::tangentFrame(s, kDielectricTangentOffset);
+    if (pvx::dot(s.I, f.N) > 0.0f) {
+      f.N = -f.N;
+      f.B = -f.B;
+    }
+    const float3 i = pvx::frameToLocal(f, s.I);
+    inputs->push_back({i, pvx::frameToLocal(f, s.scatterDir), pvx::schlickReflectance(0.1f, -i.z),
+                       pvx::dielectricIndexRatio(s, 1.52f).eta});
+  }
+  return [inputs](States& states) {
+    float (*volatile term)(const float3&, const float3&, float, float, float) = &microfacetKernel;
+    const float alpha2 = pvx::ggxAlphaSquared(0.0004f);
+    for (size_t k = 0; k < kStateCount; ++k) {
+      const Inputs& in = (*inputs)[k];
+      states[k].scatterCos = term(in.i, in.o, in.F, in.eta, alpha2);
+    }
+  };
 }
 
 struct Kernel {
