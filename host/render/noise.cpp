@@ -48,20 +48,29 @@ float gradientNoise(const float* p, float scale) {
     frac[i] = p[i] - std::floor(p[i]);
     weight[i] = fade(frac[i]);
   }
+  // A point on a lattice plane of the last axis (a noise phase of 0, a 3-D noise read at z = 0)
+  // weighs the corners beyond that plane by exactly 0: they are left out. The full blend would
+  // add (beyond - near) x 0 to the near half, changing at most the sign of a zero, which the
+  // shift to [0, 1] below removes.
+  const int count = weight[N - 1] == 0.0f ? 1 << (N - 1) : 1 << N;
   // hashCell of every corner (bit i of the corner's index: + 1 along axis i). Corners share
   // the hashes of their first coordinates, so the cell takes 2 + 4 + ... + 2^N hashes, not
   // N 2^N: after axis i the first 2^(i+1) entries hold every prefix.
   uint32_t hashes[1 << N];
   hashes[0] = kCellHashSeed;
-  for (int i = 0, count = 1; i < N; ++i, count <<= 1) {
-    for (int j = 0; j < count; ++j) {
+  for (int i = 0, prefixes = 1; prefixes < count; ++i, prefixes <<= 1) {
+    for (int j = 0; j < prefixes; ++j) {
       const uint32_t prefix = hashes[j];
       hashes[j] = hashCoordinate(prefix, base[i], i);
-      hashes[j + count] = hashCoordinate(prefix, base[i] + 1, i);
+      hashes[j + prefixes] = hashCoordinate(prefix, base[i] + 1, i);
     }
   }
+  if (count < (1 << N)) {
+    for (int j = 0; j < count; ++j)
+      hashes[j] = hashCoordinate(hashes[j], base[N - 1], N - 1);
+  }
   float corners[1 << N];
-  for (int corner = 0; corner < (1 << N); ++corner) {
+  for (int corner = 0; corner < count; ++corner) {
     uint32_t h = hashes[corner];
     float sum = 0.0f;
     for (int i = 0; i < N; ++i) {
@@ -73,8 +82,8 @@ float gradientNoise(const float* p, float scale) {
     corners[corner] = sum;
   }
   // Blend axis by axis.
-  for (int i = 0, count = 1 << N; i < N; ++i, count >>= 1) {
-    for (int j = 0; j < count / 2; ++j)
+  for (int i = 0, left = count; left > 1; ++i, left >>= 1) {
+    for (int j = 0; j < left / 2; ++j)
       corners[j] = corners[2 * j] + (corners[2 * j + 1] - corners[2 * j]) * weight[i];
   }
   return std::clamp(0.5f + 0.5f * corners[0] * scale, 0.0f, 1.0f);
