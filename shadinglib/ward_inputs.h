@@ -203,8 +203,8 @@ bool wardMayReflect(const P& p, const ShadingState& state, const float3& o) {
 
 // The tangent frame with the first normal map: what both frames start from.
 template <class S, class P>
-TangentFrame wardBaseFrame(const P& p, IHostContext* host, const ShadingState& state,
-                           const float2& uv) {
+TARVO_ALWAYS_INLINE TangentFrame wardBaseFrame(const P& p, IHostContext* host,
+                                               const ShadingState& state, const float2& uv) {
   constexpr int32_t kTangent = ward_detail::varying<P>("tangent");
   TangentFrame frame = tangentFrame(state, kTangent);
   if (p.u_normal0MapEnable) {
@@ -247,8 +247,8 @@ WardFrames buildWardFrames(const P& p, IHostContext* host, const ShadingState& s
 
 // The main frame alone, for an entry point that never uses the rotated copy.
 template <class S, class P>
-TangentFrame buildWardMainFrame(const P& p, IHostContext* host, const ShadingState& state,
-                                const float2& uv) {
+TARVO_ALWAYS_INLINE TangentFrame buildWardMainFrame(const P& p, IHostContext* host,
+                                                    const ShadingState& state, const float2& uv) {
   TangentFrame frame = wardBaseFrame<S>(p, host, state, uv);
   finishWardMainFrame(p, host, state, uv, wardRotationAngle(p, uv), frame);
   return frame;
@@ -280,7 +280,7 @@ const float3& lightingNormal(const P& p, const WardFrames& frames) {
 // Roughness along T from the roughness group (the curve applies to its map), along B that
 // times the anisotropy.
 template <class P>
-WardRoughness wardRoughness(const P& p, const float2& uv) {
+TARVO_ALWAYS_INLINE WardRoughness wardRoughness(const P& p, const float2& uv) {
   const float ax = mappedRoughness(TARVO_TEXTURE_MAP(p, rough), p.u_roughValue, uv);
   const float anisotropy = mappedScalar(TARVO_TEXTURE_MAP(p, anisotropy), p.u_anisotropyValue, uv);
   return WardRoughness{ax, ax * anisotropy};
@@ -337,8 +337,9 @@ struct WardSide {
 
 // The surface inputs at a cosine between the normal and the reversed incoming ray.
 template <class S, class P>
-WardInputs evaluateWardInputs(const P& p, IHostContext* host, const ShadingState& state,
-                              const float2& uv, float cosine, WardSide side) {
+TARVO_ALWAYS_INLINE WardInputs evaluateWardInputs(const P& p, IHostContext* host,
+                                                  const ShadingState& state, const float2& uv,
+                                                  float cosine, WardSide side) {
   WardInputs in;
   float3 g = mappedColor(TARVO_TEXTURE_MAP(p, specular), p.u_specularColor, uv,
                          ColorRule::ClampedAfterScaling);

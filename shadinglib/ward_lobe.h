@@ -59,8 +59,8 @@ inline float wardExponential(const float3& h, const WardRoughness& a) {
 }
 
 // BRDF value of diffuse colour dc under glossy colour gc; zero where the lobe is undefined.
-inline float3 wardLobe(const float3& i, const float3& o, const WardRoughness& a, const float3& dc,
-                       const float3& gc) {
+TARVO_ALWAYS_INLINE float3 wardLobe(const float3& i, const float3& o, const WardRoughness& a,
+                                    const float3& dc, const float3& gc) {
   const float3 h = o - i;
   if (!wardDefined(i, o, h)) return float3(0.0f);
   const float3 diffuse = dc * kInvPi;

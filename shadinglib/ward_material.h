@@ -19,16 +19,6 @@
 
 namespace pvx {
 
-// `evaluate` and `scatter` run once per light and once per bounce of every path: their helpers
-// are inlined into them whole, so nothing is passed through memory and the parts of the inputs
-// they do not read are never computed (about a fifth fewer instructions; the library's code
-// grows by some 40 KB per Ward-family class). Other compilers make ordinary calls.
-#if defined(__GNUC__)
-#define TARVO_WARD_HOT_ENTRY __attribute__((flatten))
-#else
-#define TARVO_WARD_HOT_ENTRY
-#endif
-
 // Glossy colours at or below this add no highlight and trace no reflection.
 constexpr float kMinGlossy = 0.00001f;
 
@@ -251,7 +241,7 @@ struct WardMaterial {
     return false;
   }
 
-  TARVO_WARD_HOT_ENTRY static void evaluate(const P& p, IHostContext* host, ShadingState* state) {
+  static void evaluate(const P& p, IHostContext* host, ShadingState* state) {
     if (rejects(p, state)) return;
     const ShadingState& s = *state;
     if (!wardMayReflect(p, s, s.scatterDir)) {
@@ -278,7 +268,7 @@ struct WardMaterial {
     state->scatterWeight = float3(0.0f);
   }
 
-  TARVO_WARD_HOT_ENTRY static void scatter(const P& p, IHostContext* host, ShadingState* state) {
+  static void scatter(const P& p, IHostContext* host, ShadingState* state) {
     if (rejects(p, state)) return;
     const ShadingState& s = *state;
     const uint8_t* allow = s.allowScatter;
