@@ -109,9 +109,8 @@ struct Case {
 class Hostile : public ::testing::Test {
  protected:
   void SetUp() override {
-    // One folder per test and process: ctest runs the tests of this file side by side, and
-    // other checkouts on the same machine run them too.
-    folder_ = ::testing::TempDir() + "/tarvo_render_hostile_" + std::to_string(getpid()) + "_" +
+    // One folder per test: ctest runs the tests of this file side by side.
+    folder_ = ::testing::TempDir() + "/tarvo_render_hostile_" +
               ::testing::UnitTest::GetInstance()->current_test_info()->name();
     std::filesystem::remove_all(folder_);
     std::filesystem::create_directories(folder_ + "/folder.json");
