@@ -31,7 +31,16 @@ void timeCalls(benchmark::State& timer, Call&& call) {
   benchmark::DoNotOptimize(states.data());
 }
 
+std::vector<RegisteredSetup>& setups() {
+  static std::vector<RegisteredSetup> registered;
+  return registered;
+}
+
 }  // namespace
+
+const std::vector<RegisteredSetup>& registeredSetups() {
+  return setups();
+}
 
 const host::PluginLibrary& library() {
   static const host::PluginLibrary loaded(host::PluginLibrary::defaultPath());
@@ -84,6 +93,7 @@ void registerEntryPoints(const std::string& className, const std::string& setupN
                          const EntryBudgets& budgetsNs) {
   const pvx::CatalogueEntry* entry = pvx::findCatalogueEntry(className);
   if (entry == nullptr) return;
+  setups().push_back({className, setupName, setup});
   for (const EntryPoint& point : kMaterialEntryPoints) {
     const bool implemented = entry->kind == pvx::kKindMaterial
                                  ? (entry->capabilityMask & point.capability) != 0

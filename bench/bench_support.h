@@ -21,6 +21,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/constant_host.h"
 #include "host/parameter_table.h"
@@ -55,6 +56,15 @@ struct EntryBudgets {
 };
 void registerEntryPoints(const std::string& className, const std::string& setupName, Setup setup,
                          const EntryBudgets& budgetsNs);
+
+// Every setup registered so far, in registration order: the instruction counts
+// (bench/instruction_counts.h) run the same setups.
+struct RegisteredSetup {
+  std::string className;
+  std::string setupName;
+  Setup setup;
+};
+const std::vector<RegisteredSetup>& registeredSetups();
 
 // The timed loop: calls virtual slot `slot` of `shader` once per iteration on the next of the
 // varied states.

@@ -1,13 +1,16 @@
 // tarvo-bench: Google Benchmark's runner plus a budget check. With --check-budgets every
 // benchmark that reports a `budget_ns` counter is compared (CPU nanoseconds per call, the figure
 // least disturbed by other load) with its budget, a table is printed at the end, and the exit
-// status is 1 when any is over.
+// status is 1 when any is over. The instruction-count modes (bench/instruction_counts.h) run
+// instead of the benchmarks when asked for.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "bench/instruction_counts.h"
 
 namespace {
 
@@ -33,6 +36,9 @@ class BudgetReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (tarvo::bench::wantsInstructionCounts(argc, argv)) {
+    return tarvo::bench::runInstructionCounts(argc, argv);
+  }
   bool checkBudgets = false;
   std::vector<char*> arguments;
   for (int i = 0; i < argc; ++i) {

@@ -3,7 +3,7 @@
 #   scripts/install-deps.sh [core] [cross] [renderer] [fuzz] [python]    (no argument: all)
 set -eu
 
-core="cmake ninja-build g++ make pkg-config ccache libgtest-dev googletest libbenchmark-dev
+core="cmake ninja-build g++ make pkg-config ccache libgtest-dev googletest libbenchmark-dev valgrind
       libcli11-dev nlohmann-json3-dev clang-format"
 cross="g++-multilib qemu-user-static g++-mingw-w64-i686 g++-mingw-w64-x86-64
        binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine64"

@@ -24,7 +24,7 @@ constexpr float kNormalMapGain = 3.33f;
 
 // T made perpendicular to N, then B = N x T; each normalised only when its length is above 0.
 // N is left as it is.
-inline void reorthonormalize(TangentFrame& f) {
+TARVO_ALWAYS_INLINE void reorthonormalize(TangentFrame& f) {
   f.T = normalize(f.T - dot(f.T, f.N) * f.N);
   f.B = normalize(cross(f.N, f.T));
 }
@@ -75,7 +75,7 @@ inline float3 anyTangent(const float3& n) {
 
 // The frame of the object's `tangent` varying carried into world space by the 3x3 part of
 // `objectToWorld`, around the shading normal.
-inline TangentFrame tangentFrame(const ShadingState& state, int32_t tangentOffset) {
+TARVO_ALWAYS_INLINE TangentFrame tangentFrame(const ShadingState& state, int32_t tangentOffset) {
   TangentFrame f;
   f.T = transformDirection(state.objectToWorld, readVarying<float3>(state, tangentOffset));
   f.B = float3(0.0f);

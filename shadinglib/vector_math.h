@@ -8,6 +8,19 @@
 
 #include "tarvo/types.h"
 
+// The hot path of the entry points: TARVO_ALWAYS_INLINE on the small helpers every Ward-family
+// evaluation goes through (frames, inputs, the lobe), so their results stay in registers and the
+// parts an entry point does not read are not computed; TARVO_FLATTEN on an entry point inlines
+// everything it calls (code size for speed, used where a class is worth it). Other compilers
+// make ordinary calls.
+#if defined(__GNUC__)
+#define TARVO_ALWAYS_INLINE inline __attribute__((always_inline))
+#define TARVO_FLATTEN __attribute__((flatten))
+#else
+#define TARVO_ALWAYS_INLINE inline
+#define TARVO_FLATTEN
+#endif
+
 namespace pvx {
 
 // Constants, each the float value of the literal: pi is one unit above the float nearest to pi.

@@ -12,6 +12,9 @@
 //
 //   TARVO_WARD_SURFACE_PARAMETERS    `u_procedureMapEnable` .. `u_reflectionHighlightOnly`
 //   buildWardFrames, lightingNormal  main frame and rotated copy (normal maps, bump, rotation)
+//   buildWardMainFrame               the main frame alone
+//   buildWardFramesForArrival        the frames, or the normal alone for a ray from below
+//   wardMayReflect                   whether directions can meet the lobe, before any frame
 //   wardRoughness                    roughness along T and B
 //   evaluateWardInputs               the surface inputs for one side and cosine
 #ifndef TARVO_SHADINGLIB_WARD_INPUTS_H
@@ -154,13 +157,20 @@ struct WardMappedInputs {
 
 // ---- frames ----------------------------------------------------------------------------------
 
-// The main frame carries both normal maps (or the first and the bump); the rotated copy carries
-// the first normal map and the anisotropy rotation. Without the second map the main frame is
-// rotated as well.
+// The main frame carries both normal maps, or the first, the bump and the anisotropy rotation.
+// The rotated copy (the first normal map and the rotation) is read only through its
+// normal, and the rotation turns T and B about that normal, so only the normal is kept.
 struct WardFrames {
   TangentFrame main;
-  TangentFrame rotated;
+  float3 rotatedNormal;
 };
+
+// Modes 1 to 3 and 5 to 7 with a strength other than 0 bump the main frame.
+template <class P>
+bool proceduralBumpActive(const P& p) {
+  const int32_t mode = p.u_procedureMapEnable;
+  return p.u_procedureMapAmount != 0.0f && ((mode >= 1 && mode <= 3) || (mode >= 5 && mode <= 7));
+}
 
 template <class P>
 void applyProceduralBump(const P& p, IHostContext* host, const ShadingState& state,
@@ -168,22 +178,33 @@ void applyProceduralBump(const P& p, IHostContext* host, const ShadingState& sta
   constexpr int32_t kTangent = ward_detail::varying<P>("tangent");
   constexpr int32_t kBitangent = ward_detail::varying<P>("bitangent");
   const int32_t mode = p.u_procedureMapEnable;
-  if (p.u_procedureMapAmount == 0.0f) return;
-  float3 slope;
-  if (mode >= 1 && mode <= 3) {
-    slope = tableBumpSlope(host, mode, p.u_procedureMapTiling, p.u_smokeMap, state, kTangent,
-                           kBitangent);
-  } else if (mode >= 5 && mode <= 7) {
-    slope = solidBumpSlope(host, mode, p.u_procedureMapTiling, state.P, frame);
-  } else {
-    return;
-  }
+  const float3 slope = mode <= 3
+                           ? tableBumpSlope(host, mode, p.u_procedureMapTiling, p.u_smokeMap, state,
+                                            kTangent, kBitangent)
+                           : solidBumpSlope(host, mode, p.u_procedureMapTiling, state.P, frame);
   offsetNormal(frame, localToFrame(frame, slope * p.u_procedureMapAmount));
 }
 
+// Without normal maps and bump the main frame's normal is the state's `N` (the rotation turns
+// only T and B), so a direction's side of the surface is known before any frame is built.
+template <class P>
+bool mainNormalIsShadingNormal(const P& p) {
+  return !p.u_normal0MapEnable && !p.u_normal1MapEnable && !proceduralBumpActive(p);
+}
+
+// False when the incoming ray I and an outgoing direction o cannot meet the lobe (I must arrive
+// from above the main frame's normal, o leave above it) and that is known without the frame;
+// true whenever only the built frame can tell. The test is the frame's own (dot with N).
+template <class P>
+bool wardMayReflect(const P& p, const ShadingState& state, const float3& o) {
+  if (!mainNormalIsShadingNormal(p)) return true;
+  return dot(o, state.N) > 0.0f && dot(state.I, state.N) < 0.0f;
+}
+
+// The tangent frame with the first normal map: what both frames start from.
 template <class S, class P>
-WardFrames buildWardFrames(const P& p, IHostContext* host, const ShadingState& state,
-                           const float2& uv) {
+TARVO_ALWAYS_INLINE TangentFrame wardBaseFrame(const P& p, IHostContext* host,
+                                               const ShadingState& state, const float2& uv) {
   constexpr int32_t kTangent = ward_detail::varying<P>("tangent");
   TangentFrame frame = tangentFrame(state, kTangent);
   if (p.u_normal0MapEnable) {
@@ -194,24 +215,64 @@ WardFrames buildWardFrames(const P& p, IHostContext* host, const ShadingState& s
     }
     S::applyFirstNormalMap(p, host, state, uv, strength, frame);
   }
-  const float angle = mappedScalar(TARVO_TEXTURE_MAP(p, anisoRotation), p.u_anisoRotationValue, uv);
-  WardFrames frames{frame, frame};
-  rotateFrame(frames.rotated, angle);
+  return frame;
+}
+
+template <class P>
+float wardRotationAngle(const P& p, const float2& uv) {
+  return mappedScalar(TARVO_TEXTURE_MAP(p, anisoRotation), p.u_anisoRotationValue, uv);
+}
+
+// Turns the base frame into the main frame: the second normal map, or the bump and the rotation.
+template <class P>
+void finishWardMainFrame(const P& p, IHostContext* host, const ShadingState& state,
+                         const float2& uv, float angle, TangentFrame& frame) {
   if (p.u_normal1MapEnable) {
     const TextureMap map{true, p.u_normal1Map, p.u_normal1Transform, 1.0f};
-    applyNormalTexel(frames.main, sampleMap(map, uv), p.u_normal1Amount);
+    applyNormalTexel(frame, sampleMap(map, uv), p.u_normal1Amount);
   } else {
-    applyProceduralBump(p, host, state, frames.main);
-    rotateFrame(frames.main, angle);
+    if (proceduralBumpActive(p)) applyProceduralBump(p, host, state, frame);
+    rotateFrame(frame, angle);
   }
+}
+
+template <class S, class P>
+WardFrames buildWardFrames(const P& p, IHostContext* host, const ShadingState& state,
+                           const float2& uv) {
+  const TangentFrame base = wardBaseFrame<S>(p, host, state, uv);
+  WardFrames frames{base, base.N};
+  finishWardMainFrame(p, host, state, uv, wardRotationAngle(p, uv), frames.main);
   return frames;
+}
+
+// The main frame alone, for an entry point that never uses the rotated copy.
+template <class S, class P>
+TARVO_ALWAYS_INLINE TangentFrame buildWardMainFrame(const P& p, IHostContext* host,
+                                                    const ShadingState& state, const float2& uv) {
+  TangentFrame frame = wardBaseFrame<S>(p, host, state, uv);
+  finishWardMainFrame(p, host, state, uv, wardRotationAngle(p, uv), frame);
+  return frame;
+}
+
+// The frames `scatter` works in. A ray arriving from below the unbent normal (see
+// mainNormalIsShadingNormal) is never expressed along T and B: its inputs are not evaluated, so
+// the lobe has no width and no draw leaves the surface, and a transmission needs only the
+// normal. There the frames are the normal alone and nothing is built.
+template <class S, class P>
+WardFrames buildWardFramesForArrival(const P& p, IHostContext* host, const ShadingState& state,
+                                     const float2& uv) {
+  if (mainNormalIsShadingNormal(p) && !(dot(state.I, state.N) < 0.0f)) {
+    const TangentFrame normalOnly{float3(0.0f), float3(0.0f), state.N};
+    return WardFrames{normalOnly, state.N};
+  }
+  return buildWardFrames<S>(p, host, state, uv);
 }
 
 // The normal `shade` lights, refracts and gathers indirect light with (and `scatter` refracts
 // about): the main frame's with `u_normal1AsShadingNormal`, else the rotated copy's.
 template <class P>
 const float3& lightingNormal(const P& p, const WardFrames& frames) {
-  return p.u_normal1AsShadingNormal ? frames.main.N : frames.rotated.N;
+  return p.u_normal1AsShadingNormal ? frames.main.N : frames.rotatedNormal;
 }
 
 // ---- inputs ----------------------------------------------------------------------------------
@@ -219,7 +280,7 @@ const float3& lightingNormal(const P& p, const WardFrames& frames) {
 // Roughness along T from the roughness group (the curve applies to its map), along B that
 // times the anisotropy.
 template <class P>
-WardRoughness wardRoughness(const P& p, const float2& uv) {
+TARVO_ALWAYS_INLINE WardRoughness wardRoughness(const P& p, const float2& uv) {
   const float ax = mappedRoughness(TARVO_TEXTURE_MAP(p, rough), p.u_roughValue, uv);
   const float anisotropy = mappedScalar(TARVO_TEXTURE_MAP(p, anisotropy), p.u_anisotropyValue, uv);
   return WardRoughness{ax, ax * anisotropy};
@@ -276,8 +337,9 @@ struct WardSide {
 
 // The surface inputs at a cosine between the normal and the reversed incoming ray.
 template <class S, class P>
-WardInputs evaluateWardInputs(const P& p, IHostContext* host, const ShadingState& state,
-                              const float2& uv, float cosine, WardSide side) {
+TARVO_ALWAYS_INLINE WardInputs evaluateWardInputs(const P& p, IHostContext* host,
+                                                  const ShadingState& state, const float2& uv,
+                                                  float cosine, WardSide side) {
   WardInputs in;
   float3 g = mappedColor(TARVO_TEXTURE_MAP(p, specular), p.u_specularColor, uv,
                          ColorRule::ClampedAfterScaling);

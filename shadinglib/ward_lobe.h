@@ -28,10 +28,12 @@ constexpr float kDiskRadiusMargin = 0.000001f;
 
 // The glossy share of reflection at a cosine between the normal and the reversed incoming ray:
 // r0 head-on, rising to r90 at grazing along (1 - c)^power, limited to [0, 1]. A power of 0
-// gives r90 at every angle.
+// gives r90 at every angle (x^0 is 1 for every x, NaN included, so the power function is not
+// called for it).
 inline float reflectivityCurve(float cosine, float r0, float r90, float power) {
   const float c = max(cosine, 0.0f);
-  return clamp(r0 + (r90 - r0) * pow(1.0f - clamp(c, 0.0f, 1.0f), power), 0.0f, 1.0f);
+  const float rise = power == 0.0f ? 1.0f : pow(1.0f - clamp(c, 0.0f, 1.0f), power);
+  return clamp(r0 + (r90 - r0) * rise, 0.0f, 1.0f);
 }
 
 // Where the lobe is defined: a half vector h = o - i that is not flat, neither direction at the
@@ -57,8 +59,8 @@ inline float wardExponential(const float3& h, const WardRoughness& a) {
 }
 
 // BRDF value of diffuse colour dc under glossy colour gc; zero where the lobe is undefined.
-inline float3 wardLobe(const float3& i, const float3& o, const WardRoughness& a, const float3& dc,
-                       const float3& gc) {
+TARVO_ALWAYS_INLINE float3 wardLobe(const float3& i, const float3& o, const WardRoughness& a,
+                                    const float3& dc, const float3& gc) {
   const float3 h = o - i;
   if (!wardDefined(i, o, h)) return float3(0.0f);
   const float3 diffuse = dc * kInvPi;

@@ -244,10 +244,15 @@ struct WardMaterial {
   static void evaluate(const P& p, IHostContext* host, ShadingState* state) {
     if (rejects(p, state)) return;
     const ShadingState& s = *state;
+    if (!wardMayReflect(p, s, s.scatterDir)) {
+      state->scatterCos = 0.0f;
+      state->scatterWeight = float3(0.0f);
+      return;
+    }
     const float2 texcoord = uv(s);
-    const WardFrames frames = buildWardFrames<S>(p, host, s, texcoord);
-    const float3 i = frameToLocal(frames.main, s.I);
-    const float3 o = frameToLocal(frames.main, s.scatterDir);
+    const TangentFrame frame = buildWardMainFrame<S>(p, host, s, texcoord);
+    const float3 i = frameToLocal(frame, s.I);
+    const float3 o = frameToLocal(frame, s.scatterDir);
     if (o.z > 0.0f && i.z < 0.0f) {
       const WardRoughness roughness = wardRoughness(p, texcoord);
       const WardInputs in =
@@ -269,12 +274,12 @@ struct WardMaterial {
     const uint8_t* allow = s.allowScatter;
     const bool reflects = allow[kAllowDiffuseReflection] || allow[kAllowGlossyReflection] ||
                           allow[kAllowSpecularReflection];
-    if (!reflects && !allow[kAllowSpecularTransmission]) {
+    if (!reflects && !(p.u_transparency && allow[kAllowSpecularTransmission])) {
       state->scatterKind = kRayNone;
       return;
     }
     const float2 texcoord = uv(s);
-    const WardFrames frames = buildWardFrames<S>(p, host, s, texcoord);
+    const WardFrames frames = buildWardFramesForArrival<S>(p, host, s, texcoord);
     const float3 i = frameToLocal(frames.main, s.I);
     WardRoughness roughness{0.0f, 0.0f};
     WardInputs in;

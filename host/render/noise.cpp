@@ -6,16 +6,6 @@
 
 namespace tarvo::render {
 
-uint32_t hash32(uint32_t x) {
-  // A 32-bit integer finaliser with good avalanche (Chris Wellons' lowbias32).
-  x ^= x >> 16;
-  x *= 0x7feb352dU;
-  x ^= x >> 15;
-  x *= 0x846ca68bU;
-  x ^= x >> 16;
-  return x;
-}
-
 namespace {
 
 float toUnit(uint32_t h) {
@@ -28,10 +18,17 @@ int32_t cell(float x) {
   return static_cast<int32_t>(static_cast<int64_t>(std::clamp(f, -2.0e9f, 2.0e9f)));
 }
 
+constexpr uint32_t kCellHashSeed = 0x9e3779b9U;
+
+// One more coordinate of a lattice point folded into the hash of the ones before it.
+uint32_t hashCoordinate(uint32_t h, int32_t c, int i) {
+  return hash32(h ^ (static_cast<uint32_t>(c) * 0x85ebca6bU + static_cast<uint32_t>(i)));
+}
+
 uint32_t hashCell(const int32_t* c, int n) {
-  uint32_t h = 0x9e3779b9U;
+  uint32_t h = kCellHashSeed;
   for (int i = 0; i < n; ++i)
-    h = hash32(h ^ (static_cast<uint32_t>(c[i]) * 0x85ebca6bU + static_cast<uint32_t>(i)));
+    h = hashCoordinate(h, c[i], i);
   return h;
 }
 
@@ -51,12 +48,30 @@ float gradientNoise(const float* p, float scale) {
     frac[i] = p[i] - std::floor(p[i]);
     weight[i] = fade(frac[i]);
   }
+  // A point on a lattice plane of the last axis (a noise phase of 0, a 3-D noise read at z = 0)
+  // weighs the corners beyond that plane by exactly 0: they are left out. The full blend would
+  // add (beyond - near) x 0 to the near half, changing at most the sign of a zero, which the
+  // shift to [0, 1] below removes.
+  const int count = weight[N - 1] == 0.0f ? 1 << (N - 1) : 1 << N;
+  // hashCell of every corner (bit i of the corner's index: + 1 along axis i). Corners share
+  // the hashes of their first coordinates, so the cell takes 2 + 4 + ... + 2^N hashes, not
+  // N 2^N: after axis i the first 2^(i+1) entries hold every prefix.
+  uint32_t hashes[1 << N];
+  hashes[0] = kCellHashSeed;
+  for (int i = 0, prefixes = 1; prefixes < count; ++i, prefixes <<= 1) {
+    for (int j = 0; j < prefixes; ++j) {
+      const uint32_t prefix = hashes[j];
+      hashes[j] = hashCoordinate(prefix, base[i], i);
+      hashes[j + prefixes] = hashCoordinate(prefix, base[i] + 1, i);
+    }
+  }
+  if (count < (1 << N)) {
+    for (int j = 0; j < count; ++j)
+      hashes[j] = hashCoordinate(hashes[j], base[N - 1], N - 1);
+  }
   float corners[1 << N];
-  for (int corner = 0; corner < (1 << N); ++corner) {
-    int32_t c[N];
-    for (int i = 0; i < N; ++i)
-      c[i] = base[i] + ((corner >> i) & 1);
-    uint32_t h = hashCell(c, N);
+  for (int corner = 0; corner < count; ++corner) {
+    uint32_t h = hashes[corner];
     float sum = 0.0f;
     for (int i = 0; i < N; ++i) {
       // Gradient components in [-1, 1] from successive hashes.
@@ -67,8 +82,8 @@ float gradientNoise(const float* p, float scale) {
     corners[corner] = sum;
   }
   // Blend axis by axis.
-  for (int i = 0, count = 1 << N; i < N; ++i, count >>= 1) {
-    for (int j = 0; j < count / 2; ++j)
+  for (int i = 0, left = count; left > 1; ++i, left >>= 1) {
+    for (int j = 0; j < left / 2; ++j)
       corners[j] = corners[2 * j] + (corners[2 * j + 1] - corners[2 * j]) * weight[i];
   }
   return std::clamp(0.5f + 0.5f * corners[0] * scale, 0.0f, 1.0f);

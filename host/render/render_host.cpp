@@ -33,6 +33,14 @@ void writeVarying(pvx::ShadingState* s, int offset, const T& value) {
   if (offset >= 0) std::memcpy(s->varying + offset, &value, sizeof(T));
 }
 
+// What a scatter call answered, kept while the same state goes on to evaluate the lights.
+struct ScatterAnswer {
+  float3 scatterDir, scatterWeight;
+  float scatterCos, scatterInvPdf, mediumIor;
+  int32_t scatterKind;
+  bool ignoreHit;
+};
+
 bool finite(float3 c) {
   return std::isfinite(c.x) && std::isfinite(c.y) && std::isfinite(c.z);
 }
@@ -272,10 +280,16 @@ pvx::float4 RenderHost::tracePath(Ray ray) {
       break;
     }
 
-    pvx::ShadingState scattered = s;
-    scattered.scatterKind = pvx::kRayNone;
+    // Entry points write only the state's outputs (scatter also mediumIor), so one state
+    // serves scatter and then every light's evaluate: scatter's answer is kept aside and the
+    // index it may have changed is put back.
+    const float hitMediumIor = s.mediumIor;
+    s.scatterKind = pvx::kRayNone;
     ++counters_.shaderCalls;
-    material.material()->scatter(this, &scattered);
+    material.material()->scatter(this, &s);
+    const ScatterAnswer scattered{s.scatterDir, s.scatterWeight, s.scatterCos,    s.scatterInvPdf,
+                                  s.mediumIor,  s.scatterKind,   s.ignoreHit != 0};
+    s.mediumIor = hitMediumIor;
     if (scattered.ignoreHit) {
       frames_.pop_back();
       ray = offsetRay(p.P, ray.direction, p.Ng);
@@ -290,15 +304,16 @@ pvx::float4 RenderHost::tracePath(Ray ray) {
 
     // Light from every light, weighed by the material for its direction.
     if (material.has(pvx::kCapEvaluate)) {
+      pvx::ShadingState& e = s;
       for (const Light& light : scene_.lights) {
         float3 color, lightT, L;
         if (!queryLight(light, p.P, p.N, &color, &lightT, &L)) continue;
         const float3 arriving = color * lightT;
         if (isBlack(arriving)) continue;
-        pvx::ShadingState e = s;
         e.scatterDir = L;
         e.scatterWeight = float3(0.0f);
         e.scatterCos = 0.0f;
+        e.ignoreHit = 0;
         ++counters_.shaderCalls;
         material.material()->evaluate(this, &e);
         if (e.ignoreHit || !(e.scatterCos > 0.0f)) continue;

@@ -31,9 +31,21 @@ struct ShaderInstance {
   int colorOffset = -1;
 
   const std::string& className() const { return bound->className(); }
-  const pvx::MaterialShader* material() const { return bound->material(); }
-  const pvx::LightShader* light() const { return bound->light(); }
-  const pvx::EnvironmentShader* environment() const { return bound->environment(); }
+  // The interface of the instance's kind, by the kind read when the scene adopted it (the render
+  // loop asks on every hit; the bound shader's own check asks the library). The wrong kind
+  // throws as BoundShader does.
+  const pvx::MaterialShader* material() const {
+    return kind == pvx::kKindMaterial ? static_cast<const pvx::MaterialShader*>(bound->get())
+                                      : bound->material();
+  }
+  const pvx::LightShader* light() const {
+    return kind == pvx::kKindLight ? static_cast<const pvx::LightShader*>(bound->get())
+                                   : bound->light();
+  }
+  const pvx::EnvironmentShader* environment() const {
+    return kind == pvx::kKindEnvironment ? static_cast<const pvx::EnvironmentShader*>(bound->get())
+                                         : bound->environment();
+  }
   bool has(int32_t capability) const { return (mask & capability) != 0; }
 };
 

@@ -36,10 +36,11 @@ class quarra_Mtl_Ward final : public ShaderClass<quarra_Mtl_Ward, MaterialShader
   void shadow(IHostContext* host, ShadingState* state) const override {
     Shading::shadow(parameters(), host, state);
   }
-  void evaluate(IHostContext* host, ShadingState* state) const override {
+  // A host calls these once per light and once per bounce: everything they call is inlined.
+  TARVO_FLATTEN void evaluate(IHostContext* host, ShadingState* state) const override {
     Shading::evaluate(parameters(), host, state);
   }
-  void scatter(IHostContext* host, ShadingState* state) const override {
+  TARVO_FLATTEN void scatter(IHostContext* host, ShadingState* state) const override {
     Shading::scatter(parameters(), host, state);
   }
 };

@@ -1,0 +1,551 @@
+#include "bench/instruction_counts.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#if defined(__has_include)
+#if __has_include(<valgrind/callgrind.h>)
+#include <valgrind/callgrind.h>
+#define TARVO_HAVE_CALLGRIND 1
+#endif
+#endif
+#ifndef TARVO_HAVE_CALLGRIND
+#define TARVO_HAVE_CALLGRIND 0
+#endif
+
+#if defined(__unix__)
+#include <unistd.h>
+#endif
+
+#include "bench/bench_support.h"
+#include "shadinglib/microfacet.h"
+#include "shadinglib/ray_directions.h"
+#include "shadinglib/shading_frame.h"
+#include "shadinglib/ward_lobe.h"
+
+namespace tarvo::bench {
+
+namespace {
+
+namespace fs = std::filesystem;
+using pvx::float3;
+using pvx::ShadingState;
+
+constexpr const char* kCountMode = "--count-instructions";
+constexpr const char* kCheckMode = "--check-instructions";
+constexpr const char* kRecordMode = "--record-instructions";
+constexpr const char* kMeasureMode = "--measure-instructions";  // the run under valgrind
+
+// An entry point may take this much more than its recorded figure, in percent and in
+// instructions per call (whichever allows more: a few instructions on a 20-instruction entry
+// point are the C library's or the compiler's, not a regression).
+constexpr double kTolerancePercent = 3.0;
+constexpr double kToleranceInstructions = 2.0;
+
+// ---- the states ------------------------------------------------------------------------------
+
+constexpr size_t kStateCount = 256;
+using States = std::array<ShadingState, kStateCount>;
+
+// The benchmarks' eight varied hits, each with 32 `scatterDir` directions spread evenly over the
+// sphere (a Fibonacci spiral), so `evaluate` sees directions above and below the surface.
+const States& variedStates() {
+  static const States states = [] {
+    const auto base = host::variedShadingStates();
+    States all{};
+    for (size_t k = 0; k < kStateCount; ++k) {
+      ShadingState s = base[k % base.size()];
+      const float z = 1.0f - (2.0f * float(k) + 1.0f) / float(kStateCount);
+      const float r = std::sqrt(1.0f - z * z);
+      const float phi = 2.3999632f * float(k);  // the golden angle
+      s.scatterDir = float3(r * std::cos(phi), r * std::sin(phi), z);
+      all[k] = s;
+    }
+    return all;
+  }();
+  return states;
+}
+
+// ---- what is measured ------------------------------------------------------------------------
+
+// One pass over fresh copies of the states. Empty for a kernel that is not built.
+using Pass = std::function<void(States&)>;
+
+struct Measurement {
+  std::string className;  // "kernel" for the bare kernels
+  std::string setup;
+  std::string entry;
+  std::string label() const { return className + "/" + setup + "/" + entry; }
+};
+
+// The instructions of the Ward lobe alone, called through a pointer as an entry point is.
+float3 wardLobeKernel(const float3& i, const float3& o, const pvx::WardRoughness& a,
+                      const float3& dc, const float3& gc) {
+  return pvx::wardLobe(i, o, a, dc, gc);
+}
+
+// Where quarra_Mtl_Ward keeps its `tangent` varying.
+constexpr int32_t kWardTangentOffset = 36;
+
+// The Ward lobe with the default Ward material's inputs (roughness 0.01 both ways, black
+// diffuse, white glossy) for the directions its `evaluate` sees: I and `scatterDir` in the
+// tangent frame of each state.
+Pass wardLobePass() {
+  struct Directions {
+    float3 i, o;
+  };
+  auto directions = std::make_shared<std::vector<Directions>>();
+  for (const ShadingState& s : variedStates()) {
+    const pvx::TangentFrame f = pvx::tangentFrame(s, kWardTangentOffset);
+    directions->push_back({pvx::frameToLocal(f, s.I), pvx::frameToLocal(f, s.scatterDir)});
+  }
+  return [directions](States& states) {
+    float3 (*volatile lobe)(const float3&, const float3&, const pvx::WardRoughness&, const float3&,
+                            const float3&) = &wardLobeKernel;
+    const pvx::WardRoughness a{0.01f, 0.01f};
+    const float3 black(0.0f), white(1.0f);
+    for (size_t k = 0; k < kStateCount; ++k) {
+      states[k].scatterWeight = lobe((*directions)[k].i, (*directions)[k].o, a, black, white);
+    }
+  };
+}
+
+// The GGX reflection-plus-transmission term alone, with the default dielectric's inputs
+// (roughness 0.0004, reflectance 0.1, index 1.52) for the directions its `evaluate` sees: I and
+// `scatterDir` in its frame (turned to face the incoming ray), Schlick's F at I.
+float microfacetKernel(const float3& i, const float3& o, float F, float eta, float alpha2) {
+  return pvx::microfacetScattering(i, o, F, eta, alpha2);
+}
+
+constexpr int32_t kDielectricTangentOffset = 36;
+
+Pass ggxPass() {
+  struct Inputs {
+    float3 i, o;
+    float F, eta;
+  };
+  auto inputs = std::make_shared<std::vector<Inputs>>();
+  for (const ShadingState& s : variedStates()) {
+    pvx::TangentFrame f = pvx::tangentFrame(s, kDielectricTangentOffset);
+    if (pvx::dot(s.I, f.N) > 0.0f) {
+      f.N = -f.N;
+      f.B = -f.B;
+    }
+    const float3 i = pvx::frameToLocal(f, s.I);
+    inputs->push_back({i, pvx::frameToLocal(f, s.scatterDir), pvx::schlickReflectance(0.1f, -i.z),
+                       pvx::dielectricIndexRatio(s, 1.52f).eta});
+  }
+  return [inputs](States& states) {
+    float (*volatile term)(const float3&, const float3&, float, float, float) = &microfacetKernel;
+    const float alpha2 = pvx::ggxAlphaSquared(0.0004f);
+    for (size_t k = 0; k < kStateCount; ++k) {
+      const Inputs& in = (*inputs)[k];
+      states[k].scatterCos = term(in.i, in.o, in.F, in.eta, alpha2);
+    }
+  };
+}
+
+struct Kernel {
+  const char* name;
+  Pass (*pass)();
+};
+const Kernel kKernels[] = {
+    {"Ward lobe", &wardLobePass},
+    {"GGX reflection + transmission", &ggxPass},
+};
+
+// How far an entry point may be from its kernel with default parameters; 0: no goal yet.
+struct KernelComparison {
+  const char* entryPoint;
+  const char* kernel;
+  double goal;
+};
+const KernelComparison kComparisons[] = {
+    {"quarra_Mtl_Ward/default/evaluate", "Ward lobe", 2.0},
+    {"quarra_Mtl_Ward/default/scatter", "Ward lobe", 3.0},
+    {"quarra_Mtl_Dielectric/default/evaluate", "GGX reflection + transmission", 0.0},
+    {"quarra_Mtl_Dielectric/default/scatter", "GGX reflection + transmission", 0.0},
+};
+
+struct EntryPoint {
+  int32_t capability;
+  int slot;
+  const char* name;
+};
+constexpr EntryPoint kMaterialEntryPoints[] = {
+    {pvx::kCapShade, pvx::shader_slot::kShade, "shade"},
+    {pvx::kCapShadow, pvx::shader_slot::kShadow, "shadow"},
+    {pvx::kCapEvaluate, pvx::shader_slot::kEvaluate, "evaluate"},
+    {pvx::kCapScatter, pvx::shader_slot::kScatter, "scatter"},
+};
+
+Pass entryPointPass(pvx::IShaderBase* shader, int slot, pvx::IHostContext* host) {
+  switch (shader->getKind()) {
+    case pvx::kKindMaterial: {
+      auto* material = static_cast<pvx::MaterialShader*>(shader);
+      using Entry = void (pvx::MaterialShader::*)(pvx::IHostContext*, ShadingState*) const;
+      Entry entry = &pvx::MaterialShader::shade;
+      if (slot == pvx::shader_slot::kShadow) entry = &pvx::MaterialShader::shadow;
+      if (slot == pvx::shader_slot::kEvaluate) entry = &pvx::MaterialShader::evaluate;
+      if (slot == pvx::shader_slot::kScatter) entry = &pvx::MaterialShader::scatter;
+      return [material, entry, host](States& states) {
+        for (ShadingState& s : states)
+          (material->*entry)(host, &s);
+      };
+    }
+    case pvx::kKindLight: {
+      auto* light = static_cast<pvx::LightShader*>(shader);
+      return [light, host](States& states) {
+        for (ShadingState& s : states)
+          light->shade(host, &s);
+      };
+    }
+    default: {
+      auto* environment = static_cast<pvx::EnvironmentShader*>(shader);
+      return [environment, host](States& states) {
+        for (ShadingState& s : states)
+          environment->shade(host, &s);
+      };
+    }
+  }
+}
+
+// Everything there is to measure, in table order: the kernels, then every catalogue class with
+// the setups its benchmarks register (its defaults when it registers none). `visit` gets each
+// measurement with its pass (empty when not built); classes that declare no parameters are
+// named to `notBuilt` instead.
+void forEachMeasurement(const std::function<void(const Measurement&, const Pass&)>& visit,
+                        std::vector<std::string>* notBuilt) {
+  for (const Kernel& kernel : kKernels) {
+    visit(Measurement{"kernel", kernel.name, "evaluate"}, kernel.pass());
+  }
+  for (const pvx::CatalogueEntry& entry : pvx::kCatalogue) {
+    std::vector<RegisteredSetup> setups;
+    for (const RegisteredSetup& s : registeredSetups()) {
+      if (s.className == entry.className) setups.push_back(s);
+    }
+    if (setups.empty()) setups.push_back({entry.className, "default", {}});
+    for (const RegisteredSetup& setup : setups) {
+      host::BoundShader shader = makeShader(entry.className);
+      if (shader.table().parameters().empty()) {
+        if (notBuilt) notBuilt->push_back(entry.className);
+        break;
+      }
+      if (setup.setup) setup.setup(shader);
+      host::ConstantHost host;
+      for (const EntryPoint& point : kMaterialEntryPoints) {
+        const bool implemented = entry.kind == pvx::kKindMaterial
+                                     ? (entry.capabilityMask & point.capability) != 0
+                                     : point.slot == pvx::shader_slot::kShade;
+        if (!implemented) continue;
+        visit(Measurement{entry.className, setup.setupName, point.name},
+              entryPointPass(shader.get(), point.slot, &host));
+      }
+    }
+  }
+}
+
+// ---- the run under valgrind --------------------------------------------------------------------
+
+// One collection window per measurement, after a pass that resolves every lazy binding, each
+// dumped under the measurement's label.
+int measureUnderCallgrind() {
+#if TARVO_HAVE_CALLGRIND
+  if (!RUNNING_ON_VALGRIND) {
+    std::fprintf(stderr, "tarvo-bench: %s runs under valgrind's callgrind only\n", kMeasureMode);
+    return 2;
+  }
+  forEachMeasurement(
+      [](const Measurement& m, const Pass& pass) {
+        if (!pass) return;
+        const std::string label = m.label();  // alive until valgrind has read it
+        States states = variedStates();
+        pass(states);
+        states = variedStates();
+        CALLGRIND_ZERO_STATS;
+        CALLGRIND_TOGGLE_COLLECT;
+        pass(states);
+        CALLGRIND_TOGGLE_COLLECT;
+        CALLGRIND_DUMP_STATS_AT(label.c_str());
+      },
+      nullptr);
+  return 0;
+#else
+  std::fprintf(stderr, "tarvo-bench: built without valgrind's headers (valgrind/callgrind.h)\n");
+  return 2;
+#endif
+}
+
+// ---- reading the dumps -------------------------------------------------------------------------
+
+std::string selfPath(const char* argv0) {
+  std::error_code error;
+  const fs::path self = fs::read_symlink("/proc/self/exe", error);
+  return error ? std::string(argv0) : self.string();
+}
+
+std::string quoted(const std::string& s) {
+  std::string q = "'";
+  for (char c : s)
+    q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+// Starts valgrind on this program in the measuring mode and reads the instructions of every
+// dump, by label. Empty when valgrind could not run.
+std::map<std::string, double> countUnderValgrind(const char* argv0) {
+  const char* valgrind = std::getenv("VALGRIND");
+  std::string folderName = "tarvo-instructions-";
+#if defined(__unix__)
+  folderName += std::to_string(getpid());
+#endif
+  const fs::path folder = fs::temp_directory_path() / folderName;
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  const std::string command = quoted(valgrind ? valgrind : "valgrind") +
+                              " -q --tool=callgrind --collect-atstart=no --callgrind-out-file=" +
+                              quoted((folder / "callgrind.out").string()) + " " +
+                              quoted(selfPath(argv0)) + " " + kMeasureMode;
+  const int status = std::system(command.c_str());
+  std::map<std::string, double> counts;
+  if (status != 0) {
+    std::fprintf(stderr, "tarvo-bench: `%s` failed (status %d); is valgrind installed?\n",
+                 command.c_str(), status);
+    fs::remove_all(folder);
+    return counts;
+  }
+  const std::string trigger = "desc: Trigger: Client Request: ";
+  for (const fs::directory_entry& dump : fs::directory_iterator(folder)) {
+    std::ifstream in(dump.path());
+    std::string line, label;
+    double total = -1.0;
+    while (std::getline(in, line)) {
+      if (line.compare(0, trigger.size(), trigger) == 0) label = line.substr(trigger.size());
+      if (line.compare(0, 7, "totals:") == 0) total = std::atof(line.c_str() + 7);
+    }
+    if (!label.empty() && total >= 0.0) counts[label] = total / double(kStateCount);
+  }
+  fs::remove_all(folder);
+  return counts;
+}
+
+// ---- the record --------------------------------------------------------------------------------
+
+std::string trim(const std::string& s) {
+  const size_t first = s.find_first_not_of(" \t`");
+  if (first == std::string::npos) return "";
+  const size_t last = s.find_last_not_of(" \t`");
+  return s.substr(first, last - first + 1);
+}
+
+std::vector<std::string> cells(const std::string& row) {
+  std::vector<std::string> out;
+  std::stringstream in(row);
+  std::string cell;
+  std::getline(in, cell, '|');  // before the first bar
+  while (std::getline(in, cell, '|'))
+    out.push_back(trim(cell));
+  return out;
+}
+
+// The figures of a record's main table: rows "| class | setup | entry point | instructions |".
+std::map<std::string, double> readRecord(const std::string& path, bool* found) {
+  std::map<std::string, double> recorded;
+  std::ifstream in(path);
+  *found = static_cast<bool>(in);
+  std::string line;
+  bool inTable = false;
+  while (std::getline(in, line)) {
+    if (line.rfind("| class | setup | entry point |", 0) == 0) {
+      inTable = true;
+      continue;
+    }
+    if (inTable && line.rfind("|", 0) != 0) break;
+    if (!inTable) continue;
+    const std::vector<std::string> c = cells(line);
+    if (c.size() < 4) continue;
+    char* end = nullptr;
+    const double figure = std::strtod(c[3].c_str(), &end);
+    if (end == c[3].c_str()) continue;  // the rule under the header, "not built"
+    recorded[c[0] + "/" + c[1] + "/" + c[2]] = figure;
+  }
+  return recorded;
+}
+
+std::string figure(double instructions) {
+  return std::to_string(static_cast<long long>(std::llround(instructions)));
+}
+
+std::string ratio(double a, double b) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f×", a / b);
+  return text;
+}
+
+std::string recordText(const std::vector<Measurement>& measured,
+                       const std::map<std::string, double>& counts,
+                       const std::vector<std::string>& notBuilt) {
+  std::ostringstream md;
+  md << "# Instructions per entry-point call\n\n"
+     << "Generated by `scripts/update-instruction-counts.sh` (`tarvo-bench "
+        "--record-instructions`);\ndo not edit by hand. `ctest -R instruction_counts` "
+        "(`tarvo-bench --check-instructions`) fails\nwhen an entry point takes more than "
+     << kTolerancePercent << " % (and more than " << kToleranceInstructions
+     << " instructions) past its figure here;\nentry points without a figure are reported and "
+        "pass.\n\n"
+     << "Counted by valgrind's callgrind (instructions executed, so the machine's load does not "
+        "move them),\naveraged over "
+     << kStateCount
+     << " varied shading states: the benchmarks' eight hits (`host/constant_host.h`), each\n"
+        "with 32 `scatterDir` directions over the sphere. Setups are the benchmarks' "
+        "(`bench/*_bench.cpp`),\n`default` for classes that register none. `ConstantHost` "
+        "answers the host services; its\ninstructions are counted too. The figures move with "
+        "the compiler, its flags and the C library's\nmaths (`exp`, `pow`, `sin`): recorded "
+        "with the dev preset (RelWithDebInfo), "
+#if defined(__clang__)
+     << "clang " << __clang_major__ << "." << __clang_minor__
+#elif defined(__GNUC__)
+     << "g++ " << __GNUC__ << "." << __GNUC_MINOR__ << "." << __GNUC_PATCHLEVEL__
+#endif
+     << ".\n\n"
+     << "| class | setup | entry point | instructions per call |\n"
+     << "|---|---|---|---:|\n";
+  for (const Measurement& m : measured) {
+    const auto count = counts.find(m.label());
+    md << "| " << m.className << " | " << m.setup << " | " << m.entry << " | "
+       << (count == counts.end() ? std::string("not built") : figure(count->second)) << " |\n";
+  }
+  md << "\n## Against the bare kernels\n\n"
+     << "The same states, the kernel called alone with the default material's inputs.\n\n"
+     << "| entry point | instructions | kernel | kernel instructions | ratio | goal |\n"
+     << "|---|---:|---|---:|---:|---:|\n";
+  for (const KernelComparison& c : kComparisons) {
+    const auto entry = counts.find(c.entryPoint);
+    const auto kernel = counts.find(std::string("kernel/") + c.kernel + "/evaluate");
+    const bool both = entry != counts.end() && kernel != counts.end();
+    md << "| " << c.entryPoint << " | "
+       << (entry == counts.end() ? std::string("not built") : figure(entry->second)) << " | "
+       << c.kernel << " | "
+       << (kernel == counts.end() ? std::string("not built") : figure(kernel->second)) << " | "
+       << (both ? ratio(entry->second, kernel->second) : std::string("-")) << " | "
+       << (c.goal > 0.0 ? "at most " + ratio(c.goal, 1.0) : std::string("-")) << " |\n";
+  }
+  if (!notBuilt.empty()) {
+    md << "\nNot built yet (no parameters declared, not measured):";
+    for (size_t i = 0; i < notBuilt.size(); ++i)
+      md << (i ? ", " : " ") << "`" << notBuilt[i] << "`";
+    md << ".\n";
+  }
+  return md.str();
+}
+
+// ---- the modes ---------------------------------------------------------------------------------
+
+struct Arguments {
+  const char* mode = nullptr;
+  const char* file = nullptr;
+};
+
+Arguments parse(int argc, char** argv) {
+  Arguments a;
+  for (int i = 1; i < argc; ++i) {
+    for (const char* mode : {kCountMode, kCheckMode, kRecordMode, kMeasureMode}) {
+      if (std::strcmp(argv[i], mode) == 0) {
+        a.mode = mode;
+        if (i + 1 < argc) a.file = argv[i + 1];
+      }
+    }
+  }
+  return a;
+}
+
+}  // namespace
+
+bool wantsInstructionCounts(int argc, char** argv) {
+  return parse(argc, argv).mode != nullptr;
+}
+
+int runInstructionCounts(int argc, char** argv) {
+  const Arguments args = parse(argc, argv);
+  if (std::strcmp(args.mode, kMeasureMode) == 0) return measureUnderCallgrind();
+  const bool check = std::strcmp(args.mode, kCheckMode) == 0;
+  const bool record = std::strcmp(args.mode, kRecordMode) == 0;
+  if ((check || record) && args.file == nullptr) {
+    std::fprintf(stderr, "tarvo-bench: %s needs the record's file name\n", args.mode);
+    return 2;
+  }
+
+  std::vector<Measurement> measured;
+  std::vector<std::string> notBuilt;
+  forEachMeasurement([&](const Measurement& m, const Pass&) { measured.push_back(m); }, &notBuilt);
+  const std::map<std::string, double> counts = countUnderValgrind(argv[0]);
+  if (counts.empty()) return 2;
+
+  bool found = false;
+  const std::map<std::string, double> recorded =
+      check ? readRecord(args.file, &found) : std::map<std::string, double>{};
+  if (check && !found) {
+    std::fprintf(stderr, "tarvo-bench: cannot read the record %s\n", args.file);
+    return 2;
+  }
+
+  int over = 0, unrecorded = 0;
+  std::printf("%-56s %12s %12s %8s\n", "entry point", "instructions", "recorded", "change");
+  for (const Measurement& m : measured) {
+    const std::string label = m.label();
+    const auto count = counts.find(label);
+    if (count == counts.end()) {
+      std::printf("%-56s %12s\n", label.c_str(), "not built");
+      continue;
+    }
+    const double now = count->second;
+    const auto before = recorded.find(label);
+    if (!check) {
+      std::printf("%-56s %12.1f\n", label.c_str(), now);
+    } else if (before == recorded.end()) {
+      ++unrecorded;
+      std::printf("%-56s %12.1f %12s %8s  no recorded figure\n", label.c_str(), now, "-", "-");
+    } else {
+      const double allowed = std::max(before->second * (1.0 + kTolerancePercent / 100.0),
+                                      before->second + kToleranceInstructions);
+      const bool grew = now > allowed;
+      over += grew ? 1 : 0;
+      const double change = 100.0 * (now - before->second) / std::max(before->second, 1.0);
+      std::printf("%-56s %12.1f %12.0f %+7.1f%%%s\n", label.c_str(), now, before->second, change,
+                  grew ? "  OVER its recorded figure" : "");
+    }
+  }
+  for (const std::string& name : notBuilt)
+    std::printf("%-56s %12s\n", name.c_str(), "not built");
+
+  if (record) {
+    std::ofstream out(args.file);
+    out << recordText(measured, counts, notBuilt);
+    if (!out) {
+      std::fprintf(stderr, "tarvo-bench: cannot write %s\n", args.file);
+      return 2;
+    }
+    std::printf("recorded %zu figures in %s\n", counts.size(), args.file);
+  }
+  if (check) {
+    std::printf(
+        "%zu entry points and kernels counted, %d over their recorded figure (tolerance %.0f %%), "
+        "%d without one (scripts/update-instruction-counts.sh records them)\n",
+        counts.size(), over, kTolerancePercent, unrecorded);
+  }
+  return over == 0 ? 0 : 1;
+}
+
+}  // namespace tarvo::bench
