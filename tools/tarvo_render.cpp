@@ -10,6 +10,7 @@
 #include <CLI/CLI.hpp>
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -117,15 +118,22 @@ int validateScene(const std::string& scenePath, const std::string& library,
     return 2;
   }
   try {
+    const auto started = std::chrono::steady_clock::now();
     auto plugin = std::make_shared<tarvo::host::PluginLibrary>(
         library.empty() ? tarvo::host::PluginLibrary::defaultPath() : library);
     const std::unique_ptr<tarvo::render::Scene> scene =
         tarvo::render::loadScene(scenePath, plugin, limits);
+    const double milliseconds =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
+            .count();
     for (const std::string& warning : scene->warnings)
       std::cerr << "warning: " << warning << "\n";
     if (!quiet) {
+      // The time is the library's loading and the scene's reading, without the program's start.
+      char read[32];
+      std::snprintf(read, sizeof read, "%.0f ms", milliseconds);
       std::cout << scenePath << ": valid (" << scene->shaders().size() << " shaders, "
-                << scene->lights.size() << " lights)\n";
+                << scene->lights.size() << " lights), read in " << read << "\n";
     }
     return 0;
   } catch (const std::bad_alloc&) {
