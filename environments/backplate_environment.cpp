@@ -24,9 +24,11 @@ namespace pvx {
   PARAM(Color, backgroundColor, float3(0.0f, 0.5f, 0.7f), "flat colour of background mode 0",      \
         "[0, inf)")                                                                                \
   PARAM(Texture2D, environmentSourceImage, {}, "latitude-longitude environment image (z up)")      \
-  PARAM(Int, backgroundMode, 0, "what camera rays see",                                            \
+  PARAM(Int, backgroundMode, 0,                                                                    \
+        "what camera rays see: the camera direction looks into the image or cube of modes 1, 3 "   \
+        "and 4",                                                                                   \
         "0 flat colour | 1 environmentSourceImage | 2 screen-aligned custom2DBackground | 3 "      \
-        "customCubeBackground | 4 custom2DBackground through the camera window")                   \
+        "customCubeBackground | 4 custom2DBackground as a latitude-longitude image")               \
   PARAM(Texture2D, custom2DBackground, {}, "backplate image of modes 2 and 4")                     \
   PARAM(TextureCube, customCubeBackground, {}, "backplate cube of mode 3")                         \
   PARAM(Float, backplateCloseUp, 1.0f,                                                             \

@@ -24,12 +24,14 @@ namespace pvx {
   PARAM(Float, reflectIBLSaturation, 1.0f, "saturation of the image answer: 1 unchanged, 0 grey",  \
         "[0, inf)")                                                                                \
   PARAM(Color, backgroundColor, float3(0.0f, 0.5f, 0.7f),                                          \
-        "flat colour of rays that do not see the image", "[0, inf)")                               \
+        "flat colour of rays that do not see the image (camera rays among them, with alpha 0)",    \
+        "[0, inf)")                                                                                \
   PARAM(Texture2D, reflectionLatlong, {}, "latitude-longitude environment image (z up)")           \
   PARAM(Bool, u_hasLightRepresentation, false,                                                     \
         "kept and copied for the host; the shading does not read it")                              \
   PARAM(Bool, useBackgroundGeometry, false,                                                        \
-        "the background is drawn by background geometry, so camera rays get the flat colour")
+        "the background is drawn by background geometry: camera rays get the flat colour and "     \
+        "every other ray the image, whatever viewThrough holds")
 TARVO_PARAMETER_BLOCK(DefaultEnvironmentParameters, TARVO_DEFAULT_ENVIRONMENT_PARAMETERS);
 
 class quarra_Env_Default final

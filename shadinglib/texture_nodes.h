@@ -50,7 +50,7 @@
   PARAM(Float, _ward_##path##_size, 1.0f, "noise node: scale of the noise (the space is divided by it)", "(0, inf)")                                                    \
   PARAM(Float, _ward_##path##_thresholdLow, 0.0f, "noise node: noise value that gives color1", "[0, 1]")                                            \
   PARAM(Float, _ward_##path##_thresholdHigh, 1.0f, "noise node: noise value that gives color2", "[0, 1]")                                           \
-  PARAM(Float, _ward_##path##_levels, 3.0f, "noise node: number of octaves (may be fractional)", "[0, 20]")                                                  \
+  PARAM(Float, _ward_##path##_levels, 3.0f, "noise node: number of octaves (may be fractional; at most 24 count)", "[0, 24]")                                                  \
   PARAM(Float, _ward_##path##_phase, 0.0f, "noise node: fourth noise coordinate; changing it animates the noise")
 // clang-format on
 

@@ -63,8 +63,7 @@ namespace pvx {
         "[0, 1]")                                                                                  \
   PARAM(Float, u_flecksSize, 0.5f, "fleck cell size (the position is divided by it)", "(0, inf)",  \
         "scene units")                                                                             \
-  PARAM(Float, u_flecksDensity, 5.5f, "exponent on the fleck noise: higher gives fewer flecks",    \
-        "[0, inf)")                                                                                \
+  PARAM(Float, u_flecksDensity, 5.5f, "exponent applied to the fleck noise", "[0, inf)")           \
   PARAM(Bool, u_patternEnable, false, "bump the surface with the height map u_patternMap")         \
   PARAM(Texture2D, u_patternMap, {}, "height map of the pattern bump (r + g + b)")                 \
   PARAM(Mat3, u_patternTransform, ::pvx::identity3, "UV transform of u_patternMap")                \
@@ -88,9 +87,9 @@ namespace pvx {
   PARAM(Float, u_roughValue, 0.01f, "roughness along the tangent while the map is off", "(0, 1]")  \
   PARAM(Mat3, u_roughTransform, ::pvx::identity3, "UV transform of u_roughMap")                    \
   PARAM(Float, u_glossyValueU, 0.0f,                                                               \
-        "glossiness handed to the host reflection trace, along the tangent (0 sharp)")             \
+        "first glossiness handed to the host reflection trace (0 sharp)")                          \
   PARAM(Float, u_glossyValueV, 0.0f,                                                               \
-        "glossiness handed to the host reflection trace, along the bitangent (0 sharp)")           \
+        "second glossiness handed to the host reflection trace (0 sharp)")                         \
   PARAM(Bool, u_anisotropyMapEnable, false, "take the anisotropy from u_anisotropyMap")            \
   PARAM(Texture2D, u_anisotropyMap, {}, "anisotropy map (red channel)")                            \
   PARAM(Float, u_anisotropyValue, 1.0f,                                                            \
