@@ -8,8 +8,21 @@
 #include <string>
 #include <vector>
 
+#include "frame/shader_class.h"
 #include "notes/parameter_notes.h"
 #include "tests/support/test_support.h"
+
+// A description mixing lines without a note (as branches still write them), with a meaning only
+// and with every part: all of them compile, in every compiler of the build matrix.
+namespace pvx {
+#define TARVO_NOTES_TEST_PARAMETERS(PARAM, VARYING) \
+  PARAM(Float, plain, 0.5f)                         \
+  VARYING(Float2, uvPlain, 0)                       \
+  PARAM(Int, moded, 1, "a mode", "0 off | 1 on")    \
+  VARYING(Float3, noted, 8, "a direction")          \
+  PARAM(Color, full, ::pvx::float3(1.0f), "a colour", "[0, 1]", "sr")
+TARVO_PARAMETER_BLOCK(NotesTestParameters, TARVO_NOTES_TEST_PARAMETERS);
+}  // namespace pvx
 
 namespace tarvo::test {
 namespace {
@@ -93,6 +106,25 @@ TEST(ParameterNotes, RangesParseAndHoldTheDefaults) {
   // The notes do carry bounds and mode lists for the schema to use.
   EXPECT_GT(intervals, 20);
   EXPECT_GT(modeLists, 10);
+}
+
+TEST(ParameterNotes, TheTrailingPartsAreOptional) {
+  const pvx::ParameterNote* n = pvx::ParameterDescription<pvx::NotesTestParameters>::notes;
+  const pvx::ParameterEntry* e = pvx::ParameterDescription<pvx::NotesTestParameters>::entries;
+  const char* const names[] = {"plain", "uvPlain", "moded", "noted", "full"};
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_STREQ(n[i].name, names[i]);
+    EXPECT_STREQ(e[i].name, names[i]);  // the declarations are the same with or without notes
+  }
+  EXPECT_EQ(n[5].name, nullptr);
+  EXPECT_EQ(e[5].type, pvx::ParamType::End);
+  EXPECT_EQ(n[0].text.meaning, nullptr);
+  EXPECT_EQ(n[1].text.meaning, nullptr);
+  EXPECT_STREQ(n[2].text.range, "0 off | 1 on");
+  EXPECT_EQ(n[2].text.unit, nullptr);
+  EXPECT_STREQ(n[3].text.meaning, "a direction");
+  EXPECT_STREQ(n[4].text.unit, "sr");
+  EXPECT_EQ(pvx::NotesTestParameters().plain, 0.5f);
 }
 
 TEST(ParameterNotes, RangeForms) {
