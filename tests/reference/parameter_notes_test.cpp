@@ -63,6 +63,11 @@ TEST(ParameterNotes, EveryDeclarationHasItsNoteAndAMeaning) {
       EXPECT_TRUE(n->text.meaning != nullptr && n->text.meaning[0] != '\0')
           << entry.className << ": '" << n->name
           << "' has no meaning; add one to its PARAM or VARYING line";
+      // A mapped-input group written without its noun leaves a gap in the group's wording.
+      const std::string meaning = n->text.meaning ? n->text.meaning : "";
+      EXPECT_TRUE(meaning.find("  ") == std::string::npos && meaning[0] != ' ')
+          << entry.className << ": '" << n->name << "' reads \"" << meaning
+          << "\"; give its group macro the noun of the input";
     }
   }
   EXPECT_EQ(pvx::parameterNotes("quarra_Mtl_Wrad"), nullptr);
