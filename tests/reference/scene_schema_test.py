@@ -30,6 +30,7 @@ BASE = """{
   },
   "settings": {
     "samples": 4,
+    "exposure": 0,
     "mode": "shade"
   },
   "shaders": {
@@ -78,6 +79,7 @@ BROKEN = [
      '"u_diffuseColor": [0.8, 0.1],', "u_diffuseColor"),
     ("mode given as a fraction", '"maskingMode": 0', '"maskingMode": 1.5', "maskingMode"),
     ("misspelt setting", '"samples": 4,', '"sampels": 4,', "sampels"),
+    ("exposure beyond its bounds", '"exposure": 0,', '"exposure": 100,', "exposure"),
     ("unknown render mode", '"mode": "shade"', '"mode": "trace"', "trace"),
     ("unknown object type", '"type": "sphere",', '"type": "cube",', "cube"),
     ("unknown generated texture", '"reflectionLatlong": {"generated": "sky"}',
