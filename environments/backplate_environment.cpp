@@ -16,26 +16,38 @@
 
 namespace pvx {
 
-#define TARVO_BACKPLATE_ENVIRONMENT_PARAMETERS(PARAM, VARYING) \
-  PARAM(Color, IBLLuminanceFactors, kIBLLuminanceWeights)      \
-  PARAM(Mat3, globalIBLMatrix, identity3)                      \
-  PARAM(Float, globalIBLGainValue, 1.0f)                       \
-  PARAM(Color, backgroundColor, float3(0.0f, 0.5f, 0.7f))      \
-  PARAM(Texture2D, environmentSourceImage, {})                 \
-  PARAM(Int, backgroundMode, 0)                                \
-  PARAM(Texture2D, custom2DBackground, {})                     \
-  PARAM(TextureCube, customCubeBackground, {})                 \
-  PARAM(Float, backplateCloseUp, 1.0f)                         \
-  PARAM(Float, backplateHorizon, 0.0f)                         \
-  PARAM(Float2, camerawindowsize, float2(1.0f, 1.0f))          \
-  PARAM(Mat4, backplatetransform, identity4)                   \
-  PARAM(Mat3, backplateCubeRotation, identity3)                \
-  PARAM(Float, backplateGainValue, 1.0f)                       \
-  PARAM(Float2, uv_scale, float2(1.0f, 1.0f))                  \
-  PARAM(Float2, uv_offset, float2(0.0f, 0.0f))                 \
-  PARAM(Float2, render_size, float2(-1.0f, -1.0f))             \
-  PARAM(Float2, viewport_size, float2(-1.0f, -1.0f))           \
-  PARAM(Bool, u_hasLightRepresentation, false)
+#define TARVO_BACKPLATE_ENVIRONMENT_PARAMETERS(PARAM, VARYING)                                     \
+  PARAM(Color, IBLLuminanceFactors, kIBLLuminanceWeights,                                          \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Mat3, globalIBLMatrix, identity3, "rotation of the ray direction before the image lookup") \
+  PARAM(Float, globalIBLGainValue, 1.0f, "multiplier of every image answer", "[0, inf)")           \
+  PARAM(Color, backgroundColor, float3(0.0f, 0.5f, 0.7f), "flat colour of background mode 0",      \
+        "[0, inf)")                                                                                \
+  PARAM(Texture2D, environmentSourceImage, {}, "latitude-longitude environment image (z up)")      \
+  PARAM(Int, backgroundMode, 0,                                                                    \
+        "what camera rays see: the camera direction looks into the image or cube of modes 1, 3 "   \
+        "and 4",                                                                                   \
+        "0 flat colour | 1 environmentSourceImage | 2 screen-aligned custom2DBackground | 3 "      \
+        "customCubeBackground | 4 custom2DBackground as a latitude-longitude image")               \
+  PARAM(Texture2D, custom2DBackground, {}, "backplate image of modes 2 and 4")                     \
+  PARAM(TextureCube, customCubeBackground, {}, "backplate cube of mode 3")                         \
+  PARAM(Float, backplateCloseUp, 1.0f,                                                             \
+        "distance of the virtual camera window (divides the window coordinates)")                  \
+  PARAM(Float, backplateHorizon, 0.0f, "vertical offset of the camera window")                     \
+  PARAM(Float2, camerawindowsize, float2(1.0f, 1.0f),                                              \
+        "width and height of the virtual camera window")                                           \
+  PARAM(Mat4, backplatetransform, identity4,                                                       \
+        "carries the window point into the environment frame")                                     \
+  PARAM(Mat3, backplateCubeRotation, identity3, "final rotation of the camera direction")          \
+  PARAM(Float, backplateGainValue, 1.0f, "multiplier of every camera-ray answer", "[0, inf)")      \
+  PARAM(Float2, uv_scale, float2(1.0f, 1.0f), "pixel-to-screen scale")                             \
+  PARAM(Float2, uv_offset, float2(0.0f, 0.0f), "pixel-to-screen offset")                           \
+  PARAM(Float2, render_size, float2(-1.0f, -1.0f),                                                 \
+        "render resolution; a negative height defers to viewport_size", nullptr, "pixels")         \
+  PARAM(Float2, viewport_size, float2(-1.0f, -1.0f),                                               \
+        "viewport resolution; when both are positive, pixel positions are rescaled to it",         \
+        nullptr, "pixels")                                                                         \
+  PARAM(Bool, u_hasLightRepresentation, false, "shadow rays see black with alpha 1")
 TARVO_PARAMETER_BLOCK(BackplateEnvironmentParameters, TARVO_BACKPLATE_ENVIRONMENT_PARAMETERS);
 
 class quarra_Env_Backplate final

@@ -11,17 +11,27 @@
 
 namespace pvx {
 
-#define TARVO_DEFAULT_ENVIRONMENT_PARAMETERS(PARAM, VARYING) \
-  PARAM(Color, IBLLuminanceFactors, kIBLLuminanceWeights)    \
-  PARAM(Mat3, globalIBLMatrix, identity3)                    \
-  PARAM(Float2, reflectIBLContrast, float2(0.5f, 1.0f))      \
-  PARAM(Int, reflectIBLGainMode, 0)                          \
-  PARAM(Color, reflectIBLGain, float3(1.0f))                 \
-  PARAM(Float, reflectIBLSaturation, 1.0f)                   \
-  PARAM(Color, backgroundColor, float3(0.0f, 0.5f, 0.7f))    \
-  PARAM(Texture2D, reflectionLatlong, {})                    \
-  PARAM(Bool, u_hasLightRepresentation, false)               \
-  PARAM(Bool, useBackgroundGeometry, false)
+#define TARVO_DEFAULT_ENVIRONMENT_PARAMETERS(PARAM, VARYING)                                       \
+  PARAM(Color, IBLLuminanceFactors, kIBLLuminanceWeights,                                          \
+        "weights of red, green and blue in the luminance of gain mode 2 and of the saturation")    \
+  PARAM(Mat3, globalIBLMatrix, identity3, "rotation of the ray direction before the image lookup") \
+  PARAM(Float2, reflectIBLContrast, float2(0.5f, 1.0f),                                            \
+        "contrast of the image answer: (pivot, factor)")                                           \
+  PARAM(Int, reflectIBLGainMode, 0, "colour handling before the gain",                             \
+        "0 unchanged | 2 replaced by its luminance")                                               \
+  PARAM(Color, reflectIBLGain, float3(1.0f), "multiplier of the image answer per channel",         \
+        "[0, inf)")                                                                                \
+  PARAM(Float, reflectIBLSaturation, 1.0f, "saturation of the image answer: 1 unchanged, 0 grey",  \
+        "[0, inf)")                                                                                \
+  PARAM(Color, backgroundColor, float3(0.0f, 0.5f, 0.7f),                                          \
+        "flat colour of rays that do not see the image (camera rays among them, with alpha 0)",    \
+        "[0, inf)")                                                                                \
+  PARAM(Texture2D, reflectionLatlong, {}, "latitude-longitude environment image (z up)")           \
+  PARAM(Bool, u_hasLightRepresentation, false,                                                     \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Bool, useBackgroundGeometry, false,                                                        \
+        "the background is drawn by background geometry: camera rays get the flat colour and "     \
+        "every other ray the image, whatever viewThrough holds")
 TARVO_PARAMETER_BLOCK(DefaultEnvironmentParameters, TARVO_DEFAULT_ENVIRONMENT_PARAMETERS);
 
 class quarra_Env_Default final

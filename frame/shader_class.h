@@ -1,17 +1,31 @@
 // The machinery every shader class is built from.
 //
 // A class's parameter description is one list macro taking two callbacks:
-//   PARAM(Type, name, default)   a typed parameter. Type is the binder type (Bool, Int, Float,
+//   PARAM(Type, name, default[, "meaning"[, "range"[, "unit"]]])
+//                                a typed parameter. Type is the binder type (Bool, Int, Float,
 //                                Float2, Color, ColorAlpha, Mat3, Mat4, Texture1D, Texture2D,
 //                                TextureCube), name is both the member and the parameter name,
 //                                default an expression of the member's type.
-//   VARYING(Type, name, offset)  a varying declaration at its place in the sequence; Type is
+//   VARYING(Type, name, offset[, "meaning"[, "range"[, "unit"]]])
+//                                a varying declaration at its place in the sequence; Type is
 //                                Float2, Float3 or Color4, offset relative to the varying block.
 // TARVO_PARAMETER_BLOCK(Block, LIST) turns the list into the parameter struct (members with
 // their defaults, so construction sets the defaults) and the declaration table, which drives
 // declareParameters; copyParameters assigns the struct. The list is the only place a parameter
 // is named. Shared groups (the AO and masking block, the clipping pair) are list macros too,
 // expanded inside each class's list.
+//
+// The trailing strings are the parameter's note (frame/parameter_note.h): what it means, its
+// useful range or the values of a mode, its unit. They are optional, so a line with three
+// arguments still compiles (GCC, clang and mingw accept an empty variadic part without
+// -pedantic). The notes are data of the library build, not of its binary interface: the
+// description also yields ParameterDescription<Block>::notes, an inline constexpr table that
+// nothing in the shared library uses, so the library carries none of it and declares to the
+// binder exactly the names and types it always did. The tools and tests read the notes from
+// tarvoShaders_notes, a static library compiled from the same class files with
+// TARVO_PARAMETER_NOTES defined: there TARVO_SHADER_FACTORY yields the class's note table
+// instead of its factory, so no shading code is emitted, and notes/parameter_notes.h looks a
+// class's table up by name.
 //
 // A class then derives from ShaderClass<Self, Interface, Block>, names itself with kClassName,
 // overrides the entry points it implements, and registers with TARVO_SHADER_FACTORY. Its
@@ -25,6 +39,7 @@
 #include <string_view>
 #include <type_traits>
 
+#include "frame/parameter_note.h"
 #include "tarvo/catalogue.h"
 #include "tarvo/shader.h"
 
@@ -79,13 +94,15 @@ struct ParameterEntry {
 template <class Block>
 struct ParameterDescription;
 
-#define TARVO_PB_MEMBER_(Type, name, def) ::pvx::param_storage::Type name = def;
-#define TARVO_PB_NO_MEMBER_(Type, name, offset)
-#define TARVO_PB_ENTRY_(Type, name, def) \
+#define TARVO_PB_MEMBER_(Type, name, def, ...) ::pvx::param_storage::Type name = def;
+#define TARVO_PB_NO_MEMBER_(Type, name, offset, ...)
+#define TARVO_PB_ENTRY_(Type, name, def, ...) \
   ::pvx::ParameterEntry{::pvx::ParamType::Type, #name, uint32_t(offsetof(BlockType, name)), 0},
-#define TARVO_PB_VARYING_ENTRY_(Type, name, offset)                         \
+#define TARVO_PB_VARYING_ENTRY_(Type, name, offset, ...)                    \
   ::pvx::ParameterEntry{::pvx::ParamType::Varying, #name, uint32_t(offset), \
                         ::pvx::varying_code::Type},
+#define TARVO_PB_NOTE_(Type, name, def, ...) \
+  ::pvx::ParameterNote{#name, ::pvx::NoteText{__VA_ARGS__}},
 
 #define TARVO_PARAMETER_BLOCK(Block, LIST)                                                         \
   struct Block {                                                                                   \
@@ -97,6 +114,8 @@ struct ParameterDescription;
     static constexpr ::pvx::ParameterEntry entries[] = {                                           \
         LIST(TARVO_PB_ENTRY_, TARVO_PB_VARYING_ENTRY_)::pvx::ParameterEntry{::pvx::ParamType::End, \
                                                                             nullptr, 0, 0}};       \
+    static constexpr ::pvx::ParameterNote notes[] = {                                              \
+        LIST(TARVO_PB_NOTE_, TARVO_PB_NOTE_)::pvx::ParameterNote{nullptr, {}}};                    \
   };                                                                                               \
   static_assert(std::is_standard_layout_v<Block> && std::is_trivially_copyable_v<Block>,           \
                 #Block " must be a plain parameter block")
@@ -182,16 +201,26 @@ IShaderBase* newShader() noexcept {
 }
 
 // Defines the factory the catalogue's `<Class>_create` export calls, and checks the class
-// against its catalogue entry.
-#define TARVO_SHADER_FACTORY(Class)                                                            \
+// against its catalogue entry. In the notes build it defines the class's note lookup instead.
+#define TARVO_SHADER_CHECKS_(Class)                                                            \
   static_assert(std::string_view(Class::kClassName) == #Class, #Class ": kClassName differs"); \
   static_assert(::pvx::findCatalogueIndex(#Class) >= 0, #Class " is not catalogued");          \
   static_assert(::pvx::kCatalogue[::pvx::findCatalogueIndex(#Class)].kind ==                   \
                     ::pvx::kInterfaceKind<Class::InterfaceType>,                               \
-                #Class ": kind differs from the catalogue");                                   \
-  IShaderBase* create_##Class() noexcept {                                                     \
-    return ::pvx::newShader<Class>();                                                          \
+                #Class ": kind differs from the catalogue");
+#if defined(TARVO_PARAMETER_NOTES)
+#define TARVO_SHADER_FACTORY(Class)                               \
+  TARVO_SHADER_CHECKS_(Class)                                     \
+  const ::pvx::ParameterNote* notes_##Class() noexcept {          \
+    return ::pvx::ParameterDescription<Class::Parameters>::notes; \
   }
+#else
+#define TARVO_SHADER_FACTORY(Class)        \
+  TARVO_SHADER_CHECKS_(Class)              \
+  IShaderBase* create_##Class() noexcept { \
+    return ::pvx::newShader<Class>();      \
+  }
+#endif
 
 }  // namespace pvx
 

@@ -104,13 +104,18 @@ std::string valueText(const BoundShader& shader, const ParameterRecord& paramete
   }
 }
 
-std::string classListing(const BoundShader& shader) {
+std::string classListing(const BoundShader& shader,
+                         const std::function<std::string(const std::string&)>& noteOf) {
   const ParameterTable& table = shader.table();
   std::string out = shader.className() + ": " + kindName(shader.kind()) + ", capability mask " +
                     std::to_string(table.capabilityMask()) + " (" +
                     joinNames(capabilityNames(table.capabilityMask()), ", ") + ")\n";
   out += std::to_string(table.parameters().size()) + " parameters, " +
          std::to_string(table.varyings().size()) + " varyings, in declaration order:\n";
+  const auto note = [&](const std::string& name) {
+    const std::string line = noteOf ? noteOf(name) : std::string();
+    if (!line.empty()) out += "         " + line + "\n";
+  };
   size_t nextVarying = 0;
   const auto varyingsBefore = [&](size_t position) {
     while (nextVarying < table.varyings().size() &&
@@ -118,6 +123,7 @@ std::string classListing(const BoundShader& shader) {
       const VaryingRecord& v = table.varyings()[nextVarying++];
       out += "       varying " + padded(varyingTypeName(v.typeCode), 11) + " " +
              padded(v.name, 32) + " offset " + std::to_string(v.offset) + "\n";
+      note(v.name);
     }
   };
   for (size_t i = 0; i < table.parameters().size(); ++i) {
@@ -125,6 +131,7 @@ std::string classListing(const BoundShader& shader) {
     const ParameterRecord& p = table.parameters()[i];
     out += "  " + rightAligned(std::to_string(i + 1), 3) + "  " + padded(typeName(p.type), 19) +
            " " + padded(p.name, 32) + " " + valueText(shader, p) + "\n";
+    note(p.name);
   }
   varyingsBefore(table.parameters().size());
   return out;

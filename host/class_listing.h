@@ -4,6 +4,7 @@
 #define TARVO_HOST_CLASS_LISTING_H
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,8 +29,11 @@ std::string formatFloat(float value);
 std::string valueText(const BoundShader& shader, const ParameterRecord& parameter);
 
 // The class line (kind, capability mask and entries), the counts, then one line per parameter
-// (number, type, name, value) with the varyings between them where they were declared.
-std::string classListing(const BoundShader& shader);
+// (number, type, name, value) with the varyings between them where they were declared. With
+// `noteOf`, each declaration is followed by an indented line of what it gives for the name
+// (its meaning, range and unit), when that is not empty.
+std::string classListing(const BoundShader& shader,
+                         const std::function<std::string(const std::string&)>& noteOf = {});
 
 }  // namespace tarvo::host
 

@@ -6,11 +6,14 @@
 
 namespace pvx {
 
-#define TARVO_POINT_LIGHT_PARAMETERS(PARAM, VARYING) \
-  PARAM(Color, color, float3(1.0f, 0.5f, 0.1f))      \
-  PARAM(Bool, castShadows, true)                     \
-  PARAM(Float, range, 10000.0f)                      \
-  PARAM(Color, attenuationFactors, float3(1.0f, 0.0f, 0.0f))
+#define TARVO_POINT_LIGHT_PARAMETERS(PARAM, VARYING)                                               \
+  PARAM(Color, color, float3(1.0f, 0.5f, 0.1f), "colour and intensity of the light", "[0, inf)")   \
+  PARAM(Bool, castShadows, true, "ask the host for the shadow transmission towards the light")     \
+  PARAM(Float, range, 10000.0f, "distance beyond which the light gives nothing", "[0, inf)",       \
+        "scene units")                                                                             \
+  PARAM(Color, attenuationFactors, float3(1.0f, 0.0f, 0.0f),                                       \
+        "distance falloff (a, b, unused): 1 - (d / a)^b limited to [0, 1]; the default (1, 0, 0) " \
+        "gives black")
 TARVO_PARAMETER_BLOCK(PointLightParameters, TARVO_POINT_LIGHT_PARAMETERS);
 
 class qvPointLight final : public ShaderClass<qvPointLight, LightShader, PointLightParameters> {

@@ -7,13 +7,17 @@
 
 namespace pvx {
 
-#define TARVO_SPOT_LIGHT_PARAMETERS(PARAM, VARYING)          \
-  PARAM(Color, color, float3(0.1f, 1.0f, 0.5f))              \
-  PARAM(Float, range, 10000.0f)                              \
-  PARAM(Color, attenuationFactors, float3(1.0f, 0.0f, 0.0f)) \
-  PARAM(Bool, castShadows, true)                             \
-  PARAM(Float, cosPenumbra, 0.9f)                            \
-  PARAM(Float, cosUmbra, 0.95f)
+#define TARVO_SPOT_LIGHT_PARAMETERS(PARAM, VARYING)                                               \
+  PARAM(Color, color, float3(0.1f, 1.0f, 0.5f), "colour and intensity of the light", "[0, inf)")  \
+  PARAM(Float, range, 10000.0f, "distance beyond which the light gives nothing", "[0, inf)",      \
+        "scene units")                                                                            \
+  PARAM(Color, attenuationFactors, float3(1.0f, 0.0f, 0.0f),                                      \
+        "distance falloff and focus (a, b, e): 1 - (d / a)^b limited to [0, 1], times cos^e off " \
+        "the axis; the default (1, 0, 0) gives black")                                            \
+  PARAM(Bool, castShadows, true, "ask the host for the shadow transmission towards the light")    \
+  PARAM(Float, cosPenumbra, 0.9f, "cosine of the outer cone angle; nothing outside it", "[0, 1]") \
+  PARAM(Float, cosUmbra, 0.95f,                                                                   \
+        "cosine of the inner cone angle; full light inside it (at least cosPenumbra)", "[0, 1]")
 TARVO_PARAMETER_BLOCK(SpotLightParameters, TARVO_SPOT_LIGHT_PARAMETERS);
 
 class qvSpotLight final : public ShaderClass<qvSpotLight, LightShader, SpotLightParameters> {

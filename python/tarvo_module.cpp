@@ -30,6 +30,7 @@
 #include "host/constant_host.h"
 #include "host/parameter_table.h"
 #include "host/plugin_library.h"
+#include "notes/parameter_notes.h"
 #if defined(TARVO_PYTHON_RENDER)
 #include "host/render/renderer.h"
 #include "host/render/scene_file.h"
@@ -536,9 +537,12 @@ py::list parameterList(const Shader& shader) {
   return out;
 }
 
-// The listing tarvo-inspect prints for the class, with the defaults of a fresh instance.
+// The listing tarvo-inspect prints for the class, with the defaults of a fresh instance and the
+// parameters' notes.
 std::string describe(const Shader& shader) {
-  return tarvo::host::classListing(defaultsOf(shader));
+  const tarvo::host::BoundShader& fresh = defaultsOf(shader);
+  return tarvo::host::classListing(
+      fresh, [&](const std::string& name) { return pvx::noteLine(fresh.className(), name); });
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -10,7 +10,7 @@ cross="g++-multilib qemu-user-static g++-mingw-w64-i686 g++-mingw-w64-x86-64
 renderer="libembree-dev libopenimageio-dev openimageio-tools libtbb-dev libtinyobjloader-dev
           libtinygltf-dev nlohmann-json3-dev libcli11-dev fonts-dejavu-core"
 fuzz="clang libclang-rt-14-dev"
-python="python3-dev pybind11-dev python3-numpy python3-matplotlib python3-pytest"
+python="python3-dev pybind11-dev python3-numpy python3-matplotlib python3-pytest python3-jsonschema"
 
 groups=${*:-core cross renderer fuzz python}
 wanted=""

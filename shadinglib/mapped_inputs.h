@@ -13,13 +13,23 @@
 // The commonest group layout: switch, map, constant, transform, amount (default 1), e.g.
 // TARVO_MAPPED_INPUT(PARAM, rough, Float, Value, 0.01f) declares `u_roughMapEnable`,
 // `u_roughMap`, `u_roughValue`, `u_roughTransform`, `u_roughAmount`. Groups laid out otherwise
-// are written out in the class's list.
-#define TARVO_MAPPED_INPUT(PARAM, stem, ConstantType, constantSuffix, constantDefault) \
-  PARAM(Bool, u_##stem##MapEnable, false)                                              \
-  PARAM(Texture2D, u_##stem##Map, {})                                                  \
-  PARAM(ConstantType, u_##stem##constantSuffix, constantDefault)                       \
-  PARAM(Mat3, u_##stem##Transform, ::pvx::identity3)                                   \
-  PARAM(Float, u_##stem##Amount, 1.0f)
+// are written out in the class's list. The optional trailing part is the note of the input:
+// what it is (a noun phrase, which the five notes of the group are worded from) and the range
+// and unit of its constant.
+#define TARVO_MAPPED_INPUT(PARAM, stem, ConstantType, constantSuffix, constantDefault, ...)        \
+  PARAM(Bool, u_##stem##MapEnable, false,                                                          \
+        "take the " TARVO_MAPPED_INPUT_WHAT_(__VA_ARGS__, ) " from its map")                       \
+  PARAM(Texture2D, u_##stem##Map, {},                                                              \
+        "map of the " TARVO_MAPPED_INPUT_WHAT_(__VA_ARGS__, ) " (a scalar reads the red channel)") \
+  PARAM(ConstantType, u_##stem##constantSuffix, constantDefault,                                   \
+        TARVO_MAPPED_INPUT_WHAT_(__VA_ARGS__, ) " while the map is off" TARVO_MAPPED_INPUT_REST_(  \
+            __VA_ARGS__, ))                                                                        \
+  PARAM(Mat3, u_##stem##Transform, ::pvx::identity3,                                               \
+        "UV transform of the " TARVO_MAPPED_INPUT_WHAT_(__VA_ARGS__, ) " map")                     \
+  PARAM(Float, u_##stem##Amount, 1.0f,                                                             \
+        "scale of the " TARVO_MAPPED_INPUT_WHAT_(__VA_ARGS__, ) " texel")
+#define TARVO_MAPPED_INPUT_WHAT_(what, ...) what
+#define TARVO_MAPPED_INPUT_REST_(what, ...) , __VA_ARGS__
 
 // The map half of a group whose members follow the `u_<x>...` names.
 #define TARVO_TEXTURE_MAP(params, stem)                                                 \

@@ -42,31 +42,58 @@
 
 // ---- parameter groups -----------------------------------------------------------------------
 
-#define TARVO_AO_MASKING_PARAMETERS_AT(PARAM, VARYING, uv1Offset, vtxcolorOffset) \
-  PARAM(Texture2D, ambientOcclusionTexture, {})                                   \
-  PARAM(Int, ambientOcclusionMode, 0)                                             \
-  PARAM(Float, ambientOcclusionFactor, 1.0f)                                      \
-  PARAM(Color, ambientOcclusionColor, ::pvx::float3(0.0f))                        \
-  PARAM(Bool, usePrecalcAO, true)                                                 \
-  PARAM(Bool, showAmbientOnly, false)                                             \
-  PARAM(Bool, usingRaytracedAO, false)                                            \
-  VARYING(Float2, uv1, uv1Offset)                                                 \
-  VARYING(Color4, vtxcolor, vtxcolorOffset)                                       \
-  PARAM(Color, maskingColor, ::pvx::float3(0.0f))                                 \
-  PARAM(Int, maskingMode, 0)                                                      \
-  PARAM(Texture2D, maskingTexture, {})                                            \
-  PARAM(Mat4, maskingTextureMatrix, ::pvx::identity4)                             \
-  PARAM(Bool, maskingInvertTexture, false)                                        \
-  PARAM(Float, maskingAngularRepeat, 1.0f)                                        \
-  PARAM(Mat3, maskingUVMatrix, ::pvx::identity3)                                  \
-  PARAM(Bool, maskingFromAlpha, false)
+// Notes of the parameters and varyings that many classes declare in their own lists.
+#define TARVO_NOTE_CALDRIN_AO_DISABLE \
+  "skip the host occlusion query on ambient and indirect diffuse light"
+#define TARVO_NOTE_COMMON_TINT_ENABLE "multiply the composed colour by u_commonTintColor"
+#define TARVO_NOTE_COMMON_TINT_COLOR "tint of the composed colour (alpha is then set to 1)"
+#define TARVO_NOTE_UV "texture coordinates the maps are read at"
+#define TARVO_NOTE_TANGENT "object-space tangent (direction of growing u) of the shading frame"
+#define TARVO_NOTE_BITANGENT "object-space bitangent (direction of growing v)"
+
+#define TARVO_AO_MASKING_PARAMETERS_AT(PARAM, VARYING, uv1Offset, vtxcolorOffset)                 \
+  PARAM(Texture2D, ambientOcclusionTexture, {},                                                   \
+        "precomputed occlusion, read in the red channel at uv1 (1 open, 0 occluded)")             \
+  PARAM(Int, ambientOcclusionMode, 0, "source of the precomputed occlusion",                      \
+        "0 the host occlusion query | 1 ambientOcclusionTexture | 2 vertex colour red channel")   \
+  PARAM(Float, ambientOcclusionFactor, 1.0f, "strength of the occlusion: 0 none, 1 full",         \
+        "[0, 1]")                                                                                 \
+  PARAM(Color, ambientOcclusionColor, ::pvx::float3(0.0f), "colour of fully occluded areas",      \
+        "[0, 1]")                                                                                 \
+  PARAM(Bool, usePrecalcAO, true,                                                                 \
+        "use the precomputed occlusion of modes 1 and 2 instead of the host query")               \
+  PARAM(                                                                                          \
+      Bool, showAmbientOnly, false,                                                               \
+      "ambient-only material: show the occlusion term alone; the other materials keep it unread") \
+  PARAM(                                                                                          \
+      Bool, usingRaytracedAO, false,                                                              \
+      "ambient-only material: occlusion from the host query; the other materials keep it unread") \
+  VARYING(Float2, uv1, uv1Offset,                                                                 \
+          "second texture coordinates, where the occlusion texture is read")                      \
+  VARYING(Color4, vtxcolor, vtxcolorOffset,                                                       \
+          "vertex colour; its red channel is the vertex occlusion of mode 2")                     \
+  PARAM(Color, maskingColor, ::pvx::float3(0.0f),                                                 \
+        "constant mask of mode 0 per channel: 1 see-through, 0 opaque", "[0, 1]")                 \
+  PARAM(Int, maskingMode, 0, "how the see-through mask is found",                                 \
+        "-1 off | 0 constant maskingColor | 1 UV | 2 planar | 3 box | 4 cylindrical")             \
+  PARAM(Texture2D, maskingTexture, {}, "mask image of modes 1 to 4; white is see-through")        \
+  PARAM(Mat4, maskingTextureMatrix, ::pvx::identity4,                                             \
+        "object-space projection of the mask in modes 2 to 4 (planar: outside -1 < z < 1 all is " \
+        "see-through)")                                                                           \
+  PARAM(Bool, maskingInvertTexture, false, "use one minus the mask in modes 1 to 4")              \
+  PARAM(Float, maskingAngularRepeat, 1.0f, "repeats of the mask around the cylinder in mode 4")   \
+  PARAM(Mat3, maskingUVMatrix, ::pvx::identity3, "2-D transform of uv for the mask in mode 1")    \
+  PARAM(Bool, maskingFromAlpha, false, "take the mask from the image's alpha instead of its colour")
 
 #define TARVO_AO_MASKING_PARAMETERS(PARAM, VARYING) \
   TARVO_AO_MASKING_PARAMETERS_AT(PARAM, VARYING, 0, 8)
 
-#define TARVO_GLOBAL_CLIPPING_PARAMETERS(PARAM, VARYING) \
-  PARAM(Texture1D, u_globalClippingMap, {})              \
-  PARAM(Bool, u_globalClippingMapEnable, false)
+#define TARVO_GLOBAL_CLIPPING_PARAMETERS(PARAM, VARYING)                                          \
+  PARAM(Texture1D, u_globalClippingMap, {},                                                       \
+        "clipping planes: texel 0 red holds the count n, then one plane (a, b, c, d) per texel; " \
+        "at most 1024 are tested")                                                                \
+  PARAM(Bool, u_globalClippingMapEnable, false,                                                   \
+        "run the clipping test: only points with a x + b y + c z > -d for every plane are kept")
 
 namespace pvx {
 

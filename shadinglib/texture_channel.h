@@ -26,6 +26,22 @@
 #include "shadinglib/texture_sampling.h"
 #include "shadinglib/vector_math.h"
 
+// Notes of a channel's parameters, written once for every channel of every legacy class: the
+// mode values, then the meaning of each member with the channel named in front (`what` is a
+// string literal such as "diffuse").
+#define TARVO_CHANNEL_MODES_NOTE \
+  "-1 off | 0 constant colour | 1 UV | 2 planar | 3 box | 4 cylindrical"
+#define TARVO_CHANNEL_MODES_WITH_SPHERE_NOTE TARVO_CHANNEL_MODES_NOTE " | 5 spherical"
+#define TARVO_CHANNEL_COLOR_NOTE(what) what " channel: constant colour of mode 0"
+#define TARVO_CHANNEL_MODE_NOTE(what) \
+  what " channel: where its value comes from", TARVO_CHANNEL_MODES_NOTE
+#define TARVO_CHANNEL_TEXTURE_NOTE(what) what " channel: image of modes 1 to 4"
+#define TARVO_CHANNEL_TEXTURE_MATRIX_NOTE(what) \
+  what " channel: object-space projection of modes 2 to 4"
+#define TARVO_CHANNEL_ANGULAR_REPEAT_NOTE(what) \
+  what " channel: repeats around the cylinder of mode 4"
+#define TARVO_CHANNEL_UV_MATRIX_NOTE(what) what " channel: 2-D transform of uv in mode 1"
+
 namespace pvx {
 
 enum ChannelMode : int32_t {

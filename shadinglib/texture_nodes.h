@@ -35,54 +35,70 @@
 
 // ---- parameter groups -----------------------------------------------------------------------
 
-#define TARVO_NODE_COLOR_Constant(PARAM, name, def) PARAM(ColorAlpha, name, def)
-#define TARVO_NODE_COLOR_UnifiedBitmap(PARAM, name, def)
-#define TARVO_NODE_COLOR_Noise(PARAM, name, def)
-#define TARVO_NODE_COLOR_Tile(PARAM, name, def)
+#define TARVO_NODE_COLOR_Constant(PARAM, name, def, ...) PARAM(ColorAlpha, name, def, __VA_ARGS__)
+#define TARVO_NODE_COLOR_UnifiedBitmap(PARAM, name, def, ...)
+#define TARVO_NODE_COLOR_Noise(PARAM, name, def, ...)
+#define TARVO_NODE_COLOR_Tile(PARAM, name, def, ...)
 
 // The colour entries end without a separator, which the formatter misreads as a continuation.
 // clang-format off
 #define TARVO_NOISE_NODE_PARAMETERS(PARAM, path, color1Kind, color2Kind)                     \
-  PARAM(Mat4, _ward_##path##_xform, ::pvx::identity4)                                        \
-  PARAM(Int, _ward_##path##_type, 0)                                                         \
-  TARVO_NODE_COLOR_##color1Kind(PARAM, _ward_##path##_color1, ::pvx::float4(0.0f, 0.0f, 0.0f, 1.0f)) \
-  TARVO_NODE_COLOR_##color2Kind(PARAM, _ward_##path##_color2, ::pvx::float4(1.0f))           \
-  PARAM(Float, _ward_##path##_size, 1.0f)                                                    \
-  PARAM(Float, _ward_##path##_thresholdLow, 0.0f)                                            \
-  PARAM(Float, _ward_##path##_thresholdHigh, 1.0f)                                           \
-  PARAM(Float, _ward_##path##_levels, 3.0f)                                                  \
-  PARAM(Float, _ward_##path##_phase, 0.0f)
+  PARAM(Mat4, _ward_##path##_xform, ::pvx::identity4, "noise node: placement of the noise space")                                        \
+  PARAM(Int, _ward_##path##_type, 0, "noise node: kind of noise", "0 regular | 1 fractal | 2 turbulence")                                                         \
+  TARVO_NODE_COLOR_##color1Kind(PARAM, _ward_##path##_color1, ::pvx::float4(0.0f, 0.0f, 0.0f, 1.0f), "noise node: colour where the thresholded noise is 0") \
+  TARVO_NODE_COLOR_##color2Kind(PARAM, _ward_##path##_color2, ::pvx::float4(1.0f), "noise node: colour where the thresholded noise is 1")           \
+  PARAM(Float, _ward_##path##_size, 1.0f, "noise node: scale of the noise (the space is divided by it)", "(0, inf)")                                                    \
+  PARAM(Float, _ward_##path##_thresholdLow, 0.0f, "noise node: noise value that gives color1", "[0, 1]")                                            \
+  PARAM(Float, _ward_##path##_thresholdHigh, 1.0f, "noise node: noise value that gives color2", "[0, 1]")                                           \
+  PARAM(Float, _ward_##path##_levels, 3.0f, "noise node: number of octaves (may be fractional; at most 24 count)", "[0, 24]")                                                  \
+  PARAM(Float, _ward_##path##_phase, 0.0f, "noise node: fourth noise coordinate; changing it animates the noise")
 // clang-format on
 
-#define TARVO_UNIFIEDBITMAP_NODE_PARAMETERS(PARAM, path) \
-  PARAM(Mat4, _ward_##path##_xform, ::pvx::identity4)    \
-  PARAM(Texture2D, _ward_##path##_texture, {})           \
-  PARAM(Float, _ward_##path##_amount, 1.0f)              \
-  PARAM(Bool, _ward_##path##_isCube, false)
+#define TARVO_UNIFIEDBITMAP_NODE_PARAMETERS(PARAM, path)                        \
+  PARAM(Mat4, _ward_##path##_xform, ::pvx::identity4,                           \
+        "bitmap node: placement of the texture space")                          \
+  PARAM(Texture2D, _ward_##path##_texture, {}, "bitmap node: the image")        \
+  PARAM(Float, _ward_##path##_amount, 1.0f, "bitmap node: scale of the colour") \
+  PARAM(Bool, _ward_##path##_isCube, false, "bitmap node: kept and copied for the host; not read")
 
-#define TARVO_TILE_NODE_PARAMETERS(PARAM, path)       \
-  PARAM(Mat4, _ward_##path##_xform, ::pvx::identity4) \
-  PARAM(Float, _ward_##path##_verticalCount, 8.0f)    \
-  PARAM(Float, _ward_##path##_horizontalCount, 4.0f)  \
-  PARAM(Float, _ward_##path##_colorVariance, 0.0f)    \
-  PARAM(Float, _ward_##path##_fadeVariance, 0.0f)     \
-  PARAM(Float, _ward_##path##_horizontalGap, 0.05f)   \
-  PARAM(Float, _ward_##path##_verticalGap, 0.05f)     \
-  PARAM(Float, _ward_##path##_edgeRoughness, 0.0f)    \
-  PARAM(Int, _ward_##path##_randomSeed, 0)            \
-  PARAM(Float, _ward_##path##_lineShift, 0.5f)        \
-  PARAM(Float, _ward_##path##_randomShift, 0.0f)      \
-  PARAM(Float, _ward_##path##_changeRow, 1.0f)        \
-  PARAM(Int, _ward_##path##_perRow, 2)                \
-  PARAM(Bool, _ward_##path##_useColumnEdit, false)    \
-  PARAM(Bool, _ward_##path##_useRowEdit, false)       \
-  PARAM(Float, _ward_##path##_changeColumn, 1.0f)     \
-  PARAM(Int, _ward_##path##_perColumn, 2)             \
-  PARAM(Int, _ward_##path##_holes, 0)                 \
-  PARAM(Float, _ward_##path##_brickHeight, 1.0f)      \
-  PARAM(Float, _ward_##path##_brickWidth, 1.0f)       \
-  PARAM(Bool, _ward_##path##_repeatX, true)           \
-  PARAM(Bool, _ward_##path##_repeatY, true)
+#define TARVO_TILE_NODE_PARAMETERS(PARAM, path)                                                    \
+  PARAM(Mat4, _ward_##path##_xform, ::pvx::identity4, "tile node: placement of the tile space")    \
+  PARAM(Float, _ward_##path##_verticalCount, 8.0f, "tile node: bricks per unit, vertically",       \
+        "(0, inf)")                                                                                \
+  PARAM(Float, _ward_##path##_horizontalCount, 4.0f, "tile node: bricks per unit, horizontally",   \
+        "(0, inf)")                                                                                \
+  PARAM(Float, _ward_##path##_colorVariance, 0.0f, "tile node: per-brick brightness variation",    \
+        "[0, 1]")                                                                                  \
+  PARAM(Float, _ward_##path##_fadeVariance, 0.0f, "tile node: per-brick fade variation", "[0, 1]") \
+  PARAM(Float, _ward_##path##_horizontalGap, 0.05f,                                                \
+        "tile node: mortar width between bricks of a row", "[0, 1]")                               \
+  PARAM(Float, _ward_##path##_verticalGap, 0.05f, "tile node: mortar width between rows",          \
+        "[0, 1]")                                                                                  \
+  PARAM(Float, _ward_##path##_edgeRoughness, 0.0f, "tile node: roughness of the brick edges",      \
+        "[0, 1]")                                                                                  \
+  PARAM(Int, _ward_##path##_randomSeed, 0, "tile node: seed of the per-brick random values")       \
+  PARAM(Float, _ward_##path##_lineShift, 0.5f, "tile node: offset of every other row, in bricks",  \
+        "[0, 1]")                                                                                  \
+  PARAM(Float, _ward_##path##_randomShift, 0.0f, "tile node: random part of the row offset",       \
+        "[0, 1]")                                                                                  \
+  PARAM(Float, _ward_##path##_changeRow, 1.0f,                                                     \
+        "tile node: width change of every perRow-th row (with useRowEdit)")                        \
+  PARAM(Int, _ward_##path##_perRow, 2, "tile node: every how many rows the change applies",        \
+        "[1, inf)")                                                                                \
+  PARAM(Bool, _ward_##path##_useColumnEdit, false,                                                 \
+        "tile node: change every perColumn-th column by changeColumn")                             \
+  PARAM(Bool, _ward_##path##_useRowEdit, false,                                                    \
+        "tile node: change every perRow-th row by changeRow")                                      \
+  PARAM(Float, _ward_##path##_changeColumn, 1.0f,                                                  \
+        "tile node: height change of every perColumn-th column (with useColumnEdit)")              \
+  PARAM(Int, _ward_##path##_perColumn, 2, "tile node: every how many columns the change applies",  \
+        "[1, inf)")                                                                                \
+  PARAM(Int, _ward_##path##_holes, 0, "tile node: number of missing bricks", "[0, inf)")           \
+  PARAM(Float, _ward_##path##_brickHeight, 1.0f, "tile node: brick height scale", "(0, inf)")      \
+  PARAM(Float, _ward_##path##_brickWidth, 1.0f, "tile node: brick width scale", "(0, inf)")        \
+  PARAM(Bool, _ward_##path##_repeatX, true,                                                        \
+        "tile node: repeat the tiles along x (off: empty outside the unit square)")                \
+  PARAM(Bool, _ward_##path##_repeatY, true, "tile node: repeat the tiles along y")
 
 // The settings of the node at `path` in parameter block `p`, for the node functions below.
 #define TARVO_UNIFIEDBITMAP_NODE_SETTINGS(p, path)                                  \

@@ -32,73 +32,109 @@
 
 // Parameters every Ward-family class declares in this order, from the procedural bump to the
 // reflection switch. Matrices have no constructor value of their own; identity is the sound one.
-#define TARVO_WARD_SURFACE_PARAMETERS(PARAM, VARYING)                    \
-  PARAM(Int, u_procedureMapEnable, 0)                                    \
-  PARAM(Color, u_procedureMapTiling, ::pvx::float3(1.0f))                \
-  PARAM(Float, u_procedureMapAmount, 0.0f)                               \
-  PARAM(Texture1D, u_smokeMap, {})                                       \
-  PARAM(Bool, u_normal0MapEnable, false)                                 \
-  PARAM(Texture2D, u_normal0Map, {})                                     \
-  PARAM(Bool, u_normal0AmountMapEnable, false)                           \
-  PARAM(Texture2D, u_normal0AmountMap, {})                               \
-  PARAM(Mat3, u_normal0AmountTransform, ::pvx::identity3)                \
-  PARAM(Float, u_normal0Amount, 0.0f)                                    \
-  PARAM(Mat3, u_normal0Transform, ::pvx::identity3)                      \
-  PARAM(Bool, u_normal1MapEnable, false)                                 \
-  PARAM(Texture2D, u_normal1Map, {})                                     \
-  PARAM(Float, u_normal1Amount, 0.0f)                                    \
-  PARAM(Mat3, u_normal1Transform, ::pvx::identity3)                      \
-  PARAM(Bool, u_normal1AsShadingNormal, false)                           \
-  TARVO_MAPPED_INPUT(PARAM, diffuse, Color, Color, ::pvx::float3(0.0f))  \
-  PARAM(Int, u_imageFadeEnable, 0)                                       \
-  PARAM(Float, u_imageFade, 1.0f)                                        \
-  PARAM(Texture2D, u_imageFadeMap, {})                                   \
-  PARAM(Mat3, u_imageFadeTransform, ::pvx::identity3)                    \
-  PARAM(Float, u_imageFadeAmount, 1.0f)                                  \
-  PARAM(Color, u_imageFadeColor, ::pvx::float3(0.0f))                    \
-  TARVO_MAPPED_INPUT(PARAM, specular, Color, Color, ::pvx::float3(1.0f)) \
-  TARVO_MAPPED_INPUT(PARAM, rough, Float, Value, 0.01f)                  \
-  PARAM(Float, u_reflectGlossyValue, 0.0f)                               \
-  PARAM(Bool, u_refractGlossyMapEnable, false)                           \
-  PARAM(Texture2D, u_refractGlossyMap, {})                               \
-  PARAM(Mat3, u_refractGlossyTransform, ::pvx::identity3)                \
-  PARAM(Float, u_refractGlossyAmount, 1.0f)                              \
-  PARAM(Float, u_refractGlossyValue, 0.0f)                               \
-  TARVO_MAPPED_INPUT(PARAM, anisotropy, Float, Value, 1.0f)              \
-  TARVO_MAPPED_INPUT(PARAM, anisoRotation, Float, Value, 0.0f)           \
-  PARAM(Float, u_brdfCurvePower, 0.0f)                                   \
-  PARAM(Bool, u_brdf00ReflectMapEnable, false)                           \
-  PARAM(Texture2D, u_brdf00ReflectMap, {})                               \
-  PARAM(Mat3, u_brdf00ReflectTransform, ::pvx::identity3)                \
-  PARAM(Float, u_brdf00ReflectAmount, 1.0f)                              \
-  PARAM(Float, u_brdf00Reflectivity, 0.1f)                               \
-  PARAM(Bool, u_brdf90ReflectMapEnable, false)                           \
-  PARAM(Texture2D, u_brdf90ReflectMap, {})                               \
-  PARAM(Mat3, u_brdf90ReflectTransform, ::pvx::identity3)                \
-  PARAM(Float, u_brdf90Reflectivity, 1.0f)                               \
-  PARAM(Float, u_brdf90ReflectAmount, 1.0f)                              \
-  PARAM(Float, u_reflectivity, 1.0f)                                     \
-  PARAM(Bool, u_isMetal, false)                                          \
-  PARAM(Bool, u_transparency, false)                                     \
-  PARAM(Bool, u_transparencyMapEnable, false)                            \
-  PARAM(Texture2D, u_transparencyMap, {})                                \
-  PARAM(Float, u_transparencyValue, 0.0f)                                \
-  PARAM(Mat3, u_transparencyTransform, ::pvx::identity3)                 \
-  PARAM(Float, u_transparencyFade, 0.0f)                                 \
-  PARAM(Float, u_ior, 1.33f)                                             \
-  PARAM(Float, u_transparencyAmount, 1.0f)                               \
-  TARVO_MAPPED_INPUT(PARAM, translucency, Float, Value, 0.0f)            \
-  PARAM(Bool, u_cutoutMapEnable, false)                                  \
-  PARAM(Texture2D, u_cutoutMap, {})                                      \
-  PARAM(Mat3, u_cutoutTransform, ::pvx::identity3)                       \
-  PARAM(Float, u_cutoutAmount, 1.0f)                                     \
-  PARAM(Bool, u_additionalMapEnable, false)                              \
-  PARAM(Texture2D, u_additionalMap, {})                                  \
-  PARAM(Color, u_additionalColor, ::pvx::float3(0.0f))                   \
-  PARAM(Mat3, u_additionalMapTransform, ::pvx::identity3)                \
-  PARAM(Float, u_additionalAmount, 1.0f)                                 \
-  PARAM(Bool, u_cosineUsesBump, false)                                   \
-  PARAM(Bool, u_reflectionHighlightOnly, false)
+#define TARVO_WARD_SURFACE_PARAMETERS(PARAM, VARYING)                                              \
+  PARAM(Int, u_procedureMapEnable, 0,                                                              \
+        "built-in procedural bump (used without the second normal map)",                           \
+        "0 none | 1 pattern 1 | 2 pattern 2 | 3 pattern 3 | 4 none | 5 pattern 5 | 6 pattern 6 | " \
+        "7 pattern 7")                                                                             \
+  PARAM(Color, u_procedureMapTiling, ::pvx::float3(1.0f),                                          \
+        "scale of the procedural bump per world axis")                                             \
+  PARAM(Float, u_procedureMapAmount, 0.0f,                                                         \
+        "strength of the procedural bump (0 leaves the normal as it is)")                          \
+  PARAM(Texture1D, u_smokeMap, {}, "lookup table of procedural bump patterns 1 to 3")              \
+  PARAM(Bool, u_normal0MapEnable, false, "bend the normal with the first normal map")              \
+  PARAM(Texture2D, u_normal0Map, {},                                                               \
+        "first normal map: red and green bend along the tangent and bitangent")                    \
+  PARAM(Bool, u_normal0AmountMapEnable, false,                                                     \
+        "take the strength of the first normal map from u_normal0AmountMap")                       \
+  PARAM(Texture2D, u_normal0AmountMap, {},                                                         \
+        "strength of the first normal map per texel (red channel)")                                \
+  PARAM(Mat3, u_normal0AmountTransform, ::pvx::identity3, "UV transform of u_normal0AmountMap")    \
+  PARAM(Float, u_normal0Amount, 0.0f,                                                              \
+        "strength of the first normal map (0 leaves the normal as it is)")                         \
+  PARAM(Mat3, u_normal0Transform, ::pvx::identity3, "UV transform of the first normal map")        \
+  PARAM(Bool, u_normal1MapEnable, false, "bend the normal with the second normal map")             \
+  PARAM(Texture2D, u_normal1Map, {},                                                               \
+        "second normal map: red and green bend along the tangent and bitangent")                   \
+  PARAM(Float, u_normal1Amount, 0.0f, "strength of the second normal map")                         \
+  PARAM(Mat3, u_normal1Transform, ::pvx::identity3, "UV transform of the second normal map")       \
+  PARAM(Bool, u_normal1AsShadingNormal, false,                                                     \
+        "light with the normal that carries the second normal map (off: the one without it)")      \
+  TARVO_MAPPED_INPUT(PARAM, diffuse, Color, Color, ::pvx::float3(0.0f), "diffuse colour",          \
+                     "[0, 1]")                                                                     \
+  PARAM(Int, u_imageFadeEnable, 0, "fade of the diffuse colour towards an image or colour",        \
+        "0 none | 1 by the diffuse map alpha | 2 overlay of u_imageFadeMap | 3 overlay of "        \
+        "u_imageFadeColor | 4 overlay of a built-in pattern")                                      \
+  PARAM(Float, u_imageFade, 1.0f, "strength of the image fade", "[0, 1]")                          \
+  PARAM(Texture2D, u_imageFadeMap, {}, "image of fade mode 2")                                     \
+  PARAM(Mat3, u_imageFadeTransform, ::pvx::identity3, "UV transform of u_imageFadeMap")            \
+  PARAM(Float, u_imageFadeAmount, 1.0f, "scale of the u_imageFadeMap texel")                       \
+  PARAM(Color, u_imageFadeColor, ::pvx::float3(0.0f), "colour of fade mode 3", "[0, 1]")           \
+  TARVO_MAPPED_INPUT(PARAM, specular, Color, Color, ::pvx::float3(1.0f),                           \
+                     "glossy (specular) colour", "[0, 1]")                                         \
+  TARVO_MAPPED_INPUT(                                                                              \
+      PARAM, rough, Float, Value, 0.01f,                                                           \
+      "Ward roughness along the tangent (the map goes through the roughness curve)", "(0, 1]")     \
+  PARAM(Float, u_reflectGlossyValue, 0.0f,                                                         \
+        "glossiness handed to the host reflection trace (0 sharp)")                                \
+  PARAM(Bool, u_refractGlossyMapEnable, false,                                                     \
+        "take the refraction glossiness from u_refractGlossyMap (through the glossiness curve)")   \
+  PARAM(Texture2D, u_refractGlossyMap, {}, "refraction glossiness map (red channel)")              \
+  PARAM(Mat3, u_refractGlossyTransform, ::pvx::identity3, "UV transform of u_refractGlossyMap")    \
+  PARAM(Float, u_refractGlossyAmount, 1.0f, "scale of the refraction glossiness texel")            \
+  PARAM(Float, u_refractGlossyValue, 0.0f,                                                         \
+        "glossiness handed to the host refraction trace while the map is off")                     \
+  TARVO_MAPPED_INPUT(PARAM, anisotropy, Float, Value, 1.0f,                                        \
+                     "ratio of the bitangent roughness to the tangent roughness", "(0, inf)")      \
+  TARVO_MAPPED_INPUT(PARAM, anisoRotation, Float, Value, 0.0f,                                     \
+                     "rotation of the anisotropy about the normal", nullptr, "radians")            \
+  PARAM(Float, u_brdfCurvePower, 0.0f,                                                             \
+        "exponent of the reflectivity curve from u_brdf00Reflectivity (facing) to "                \
+        "u_brdf90Reflectivity (grazing); 0 gives the grazing value everywhere",                    \
+        "[0, inf)")                                                                                \
+  PARAM(Bool, u_brdf00ReflectMapEnable, false,                                                     \
+        "take the facing reflectivity from u_brdf00ReflectMap")                                    \
+  PARAM(Texture2D, u_brdf00ReflectMap, {}, "facing reflectivity map (red channel)")                \
+  PARAM(Mat3, u_brdf00ReflectTransform, ::pvx::identity3, "UV transform of u_brdf00ReflectMap")    \
+  PARAM(Float, u_brdf00ReflectAmount, 1.0f, "scale of the facing reflectivity texel")              \
+  PARAM(Float, u_brdf00Reflectivity, 0.1f, "reflectivity at normal incidence", "[0, 1]")           \
+  PARAM(Bool, u_brdf90ReflectMapEnable, false,                                                     \
+        "take the grazing reflectivity from u_brdf90ReflectMap")                                   \
+  PARAM(Texture2D, u_brdf90ReflectMap, {}, "grazing reflectivity map (red channel)")               \
+  PARAM(Mat3, u_brdf90ReflectTransform, ::pvx::identity3, "UV transform of u_brdf90ReflectMap")    \
+  PARAM(Float, u_brdf90Reflectivity, 1.0f, "reflectivity at grazing incidence", "[0, 1]")          \
+  PARAM(Float, u_brdf90ReflectAmount, 1.0f, "scale of the grazing reflectivity texel")             \
+  PARAM(Float, u_reflectivity, 1.0f, "overall scale of the glossy weight", "[0, 1]")               \
+  PARAM(Bool, u_isMetal, false,                                                                    \
+        "metal colouring: the glossy lobe takes the diffuse colour and the diffuse layer fades "   \
+        "by the glossy luminance")                                                                 \
+  PARAM(Bool, u_transparency, false, "switch on transparency (refraction) and translucency")       \
+  PARAM(                                                                                           \
+      Bool, u_transparencyMapEnable, false,                                                        \
+      "take the transparency from u_transparencyMap, mixed with the value by u_transparencyFade")  \
+  PARAM(Texture2D, u_transparencyMap, {}, "transparency map (red channel)")                        \
+  PARAM(Float, u_transparencyValue, 0.0f,                                                          \
+        "transparency: share of light refracted through the surface", "[0, 1]")                    \
+  PARAM(Mat3, u_transparencyTransform, ::pvx::identity3, "UV transform of u_transparencyMap")      \
+  PARAM(Float, u_transparencyFade, 0.0f,                                                           \
+        "mix of the transparency map (1) and u_transparencyValue (0)", "[0, 1]")                   \
+  PARAM(Float, u_ior, 1.33f, "index of refraction of the transparent body", "[1, 3]")              \
+  PARAM(Float, u_transparencyAmount, 1.0f, "scale of the transparency texel")                      \
+  TARVO_MAPPED_INPUT(PARAM, translucency, Float, Value, 0.0f,                                      \
+                     "translucency: share of light from behind shining through", "[0, 1]")         \
+  PARAM(Bool, u_cutoutMapEnable, false, "cut holes with u_cutoutMap")                              \
+  PARAM(Texture2D, u_cutoutMap, {}, "cut-out map: red 1 keeps the surface, 0 makes a hole")        \
+  PARAM(Mat3, u_cutoutTransform, ::pvx::identity3, "UV transform of u_cutoutMap")                  \
+  PARAM(Float, u_cutoutAmount, 1.0f, "scale of the cut-out texel")                                 \
+  PARAM(Bool, u_additionalMapEnable, false, "multiply the additional colour by u_additionalMap")   \
+  PARAM(Texture2D, u_additionalMap, {}, "additional colour map, clamped to [0, 1] per channel")    \
+  PARAM(Color, u_additionalColor, ::pvx::float3(0.0f),                                             \
+        "colour added on top of the lit surface (self-illumination)")                              \
+  PARAM(Mat3, u_additionalMapTransform, ::pvx::identity3, "UV transform of u_additionalMap")       \
+  PARAM(Float, u_additionalAmount, 1.0f, "scale of the additional colour texel")                   \
+  PARAM(Bool, u_cosineUsesBump, false,                                                             \
+        "evaluate and scatter report the cosine to the bumped normal (off: to the unbumped one)")  \
+  PARAM(Bool, u_reflectionHighlightOnly, false, "no traced reflection: highlights from lights only")
 
 namespace pvx {
 

@@ -42,13 +42,13 @@
   TARVO_TILE_NODE_PARAMETERS(PARAM, path)
 #define TARVO_NETWORK_PARAMETERS_Input(PARAM, input, rootKind)
 
-#define TARVO_WARD_NETWORK_PARAMETERS(PARAM, VARYING, NETWORK) \
-  VARYING(Float3, bitangent, 0)                                \
-  VARYING(Float3, tangent, 12)                                 \
-  VARYING(Float2, uv, 24)                                      \
-  PARAM(Bool, CaldrinAODisable, false)                         \
-  TARVO_WARD_SURFACE_PARAMETERS(PARAM, VARYING)                \
-  NETWORK(TARVO_NETWORK_NODE_PARAMETERS, PARAM)                \
+#define TARVO_WARD_NETWORK_PARAMETERS(PARAM, VARYING, NETWORK)        \
+  VARYING(Float3, bitangent, 0, TARVO_NOTE_BITANGENT)                 \
+  VARYING(Float3, tangent, 12, TARVO_NOTE_TANGENT)                    \
+  VARYING(Float2, uv, 24, TARVO_NOTE_UV)                              \
+  PARAM(Bool, CaldrinAODisable, false, TARVO_NOTE_CALDRIN_AO_DISABLE) \
+  TARVO_WARD_SURFACE_PARAMETERS(PARAM, VARYING)                       \
+  NETWORK(TARVO_NETWORK_NODE_PARAMETERS, PARAM)                       \
   TARVO_AO_MASKING_PARAMETERS_AT(PARAM, VARYING, 32, 40)
 
 // ---- evaluation -----------------------------------------------------------------------------

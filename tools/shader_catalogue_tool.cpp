@@ -1,6 +1,8 @@
 // tarvo-inspect: lists the shader catalogue of a tarvoShaders library, or one class's parameters
-// in declaration order with their types and default values, and its varyings. Like oslinfo for
-// shaders; --json for machines.
+// in declaration order with their types, default values, meanings and ranges, and its varyings.
+// Like oslinfo for shaders; --json for machines. --markdown writes the parameter reference
+// (docs/parameters.md) and --scene-schema the JSON Schema of scene files
+// (scenes/scene.schema.json); the notes come from tarvoShaders_notes, not from the library.
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
@@ -15,6 +17,8 @@
 #include "host/nearest_names.h"
 #include "host/parameter_table.h"
 #include "host/plugin_library.h"
+#include "notes/parameter_notes.h"
+#include "tools/parameter_reference.h"
 
 namespace {
 
@@ -25,46 +29,6 @@ using tarvo::host::kindName;
 using tarvo::host::ParamType;
 using tarvo::host::PluginLibrary;
 using tarvo::host::varyingTypeName;
-
-std::vector<float> floatsOf(const void* address, int count) {
-  std::vector<float> values(static_cast<size_t>(count));
-  std::memcpy(values.data(), address, sizeof(float) * static_cast<size_t>(count));
-  return values;
-}
-
-// Default value as JSON, read from a freshly created instance.
-nlohmann::ordered_json defaultJson(const BoundShader& shader,
-                                   const tarvo::host::ParameterRecord& p) {
-  const void* address = shader.address(p.name);
-  switch (p.type) {
-    case ParamType::Bool: {
-      unsigned char v;
-      std::memcpy(&v, address, sizeof v);
-      return v != 0;
-    }
-    case ParamType::Int: {
-      int32_t v;
-      std::memcpy(&v, address, sizeof v);
-      return v;
-    }
-    case ParamType::Texture1D:
-    case ParamType::Texture2D:
-    case ParamType::TextureCube: {
-      pvx::Texture2D handle;
-      std::memcpy(&handle, address, sizeof handle);
-      if (handle.object == nullptr) return nullptr;
-      return "bound";
-    }
-    default: {
-      const std::vector<float> values = floatsOf(address, tarvo::host::floatCount(p.type));
-      if (p.type == ParamType::Float) return values[0];
-      nlohmann::ordered_json array = nlohmann::ordered_json::array();
-      for (float v : values)
-        array.push_back(v);
-      return array;
-    }
-  }
-}
 
 struct ClassSummary {
   std::string name;
@@ -108,22 +72,34 @@ int listCatalogue(const PluginLibrary& library, bool json) {
   return 0;
 }
 
+void addNote(nlohmann::ordered_json& entry, const std::string& className, const std::string& name) {
+  const pvx::NoteText* note = pvx::parameterNote(className, name);
+  if (note == nullptr) return;
+  if (note->meaning) entry["meaning"] = note->meaning;
+  if (note->range) entry["range"] = note->range;
+  if (note->unit) entry["unit"] = note->unit;
+}
+
 int describeClass(const PluginLibrary& library, const std::string& className, bool json) {
   BoundShader shader(library.create(className), className);
   const tarvo::host::ParameterTable& table = shader.table();
   if (json) {
     nlohmann::ordered_json parameters = nlohmann::ordered_json::array();
     for (const auto& p : table.parameters()) {
-      parameters.push_back({{"name", p.name},
-                            {"type", tarvo::host::typeName(p.type)},
-                            {"default", defaultJson(shader, p)}});
+      nlohmann::ordered_json entry = {{"name", p.name},
+                                      {"type", tarvo::host::typeName(p.type)},
+                                      {"default", tarvo::tools::defaultJson(shader, p)}};
+      addNote(entry, className, p.name);
+      parameters.push_back(entry);
     }
     nlohmann::ordered_json varyings = nlohmann::ordered_json::array();
     for (const auto& v : table.varyings()) {
-      varyings.push_back({{"name", v.name},
-                          {"type", varyingTypeName(v.typeCode)},
-                          {"offset", v.offset},
-                          {"afterParameter", v.position}});
+      nlohmann::ordered_json entry = {{"name", v.name},
+                                      {"type", varyingTypeName(v.typeCode)},
+                                      {"offset", v.offset},
+                                      {"afterParameter", v.position}};
+      addNote(entry, className, v.name);
+      varyings.push_back(entry);
     }
     nlohmann::ordered_json out = {{"class", className},
                                   {"kind", kindName(shader.kind())},
@@ -134,7 +110,10 @@ int describeClass(const PluginLibrary& library, const std::string& className, bo
     std::cout << out.dump(2) << "\n";
     return 0;
   }
-  std::fputs(tarvo::host::classListing(shader).c_str(), stdout);
+  std::fputs(tarvo::host::classListing(
+                 shader, [&](const std::string& name) { return pvx::noteLine(className, name); })
+                 .c_str(),
+             stdout);
   return 0;
 }
 
@@ -147,13 +126,27 @@ int main(int argc, char** argv) {
   std::string className;
   std::string libraryPath = PluginLibrary::defaultPath();
   bool json = false;
+  bool markdown = false;
+  bool sceneSchema = false;
   app.add_option("class", className, "Shader class to describe (omit to list the catalogue)");
   app.add_option("--library", libraryPath, "Path of the shader library")->capture_default_str();
   app.add_flag("--json", json, "Print JSON instead of a table");
+  app.add_flag("--markdown", markdown,
+               "Print the parameter reference of every class as Markdown (docs/parameters.md)");
+  app.add_flag("--scene-schema", sceneSchema,
+               "Print the JSON Schema of scene files (scenes/scene.schema.json)");
   CLI11_PARSE(app, argc, argv);
 
   try {
     PluginLibrary library(libraryPath);
+    if (markdown) {
+      std::cout << tarvo::tools::markdownReference(library);
+      return 0;
+    }
+    if (sceneSchema) {
+      std::cout << tarvo::tools::sceneSchema(library).dump(2) << "\n";
+      return 0;
+    }
     if (className.empty()) return listCatalogue(library, json);
     if (pvx::findCatalogueEntry(className) == nullptr) {
       std::string message = "tarvo-inspect: unknown shader class '" + className + "'";

@@ -246,9 +246,10 @@ class Loader {
     if (!root_.is_object()) fail("", "a scene file holds one JSON object");
     scene_ = std::make_unique<Scene>(library_);
     scene_->textures().setLimits(limits_);
+    // "$schema" names the scene's JSON Schema for editors; the loader has no use for it.
     checkKeys(root_, "", "the scene",
-              {"title", "camera", "settings", "shaders", "objects", "lights", "environment",
-               "clippingPlanes", "labels"});
+              {"$schema", "title", "camera", "settings", "shaders", "objects", "lights",
+               "environment", "clippingPlanes", "labels"});
     if (root_.contains("title")) scene_->title = string(root_["title"], "/title", "the title");
     if (root_.contains("clippingPlanes")) readClippingPlanes();
     if (root_.contains("camera")) readCamera();

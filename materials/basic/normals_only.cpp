@@ -7,10 +7,10 @@
 
 namespace pvx {
 
-#define TARVO_NORMALS_ONLY_PARAMETERS(PARAM, VARYING) \
-  PARAM(Bool, reverseNormal, false)                   \
-  PARAM(Bool, faceForward, false)                     \
-  PARAM(Bool, faceLight, false)
+#define TARVO_NORMALS_ONLY_PARAMETERS(PARAM, VARYING)                                    \
+  PARAM(Bool, reverseNormal, false, "swap the front (blue) and back (yellow) colouring") \
+  PARAM(Bool, faceForward, false, "colour every hit green")                              \
+  PARAM(Bool, faceLight, false, "colour every hit olive (when faceForward is off)")
 TARVO_PARAMETER_BLOCK(NormalsOnlyParameters, TARVO_NORMALS_ONLY_PARAMETERS);
 
 class quarra_Mtl_NormalsOnly final

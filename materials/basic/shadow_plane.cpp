@@ -8,11 +8,13 @@
 
 namespace pvx {
 
-#define TARVO_SHADOW_PLANE_PARAMETERS(PARAM, VARYING) \
-  PARAM(Color, shadowColor, float3(0.0f))             \
-  PARAM(Float, shadowIntensity, 0.7f)                 \
-  PARAM(Float, receiveShadow, 1.0f)                   \
-  PARAM(Bool, draw_mere_shadow, false)
+#define TARVO_SHADOW_PLANE_PARAMETERS(PARAM, VARYING)                                           \
+  PARAM(Color, shadowColor, float3(0.0f), "colour of full shadow and full occlusion", "[0, 1]") \
+  PARAM(Float, shadowIntensity, 0.7f, "strength of the shadows cast by lights", "[0, 1]")       \
+  PARAM(Float, receiveShadow, 1.0f,                                                             \
+        "exactly 0 makes the surface invisible; any other value shows the shadows")             \
+  PARAM(Bool, draw_mere_shadow, false,                                                          \
+        "binary alpha: opaque only where the shadow is strong (at least 0.7)")
 TARVO_PARAMETER_BLOCK(ShadowPlaneParameters, TARVO_SHADOW_PLANE_PARAMETERS);
 
 class quarra_Mtl_ShadowPlane final

@@ -7,10 +7,12 @@
 
 namespace pvx {
 
-#define TARVO_SOLID_PARAMETERS(PARAM, VARYING) \
-  PARAM(Bool, reverseNormal, false)            \
-  PARAM(Bool, faceForward, false)              \
-  PARAM(Int, patchState, 0)
+#define TARVO_SOLID_PARAMETERS(PARAM, VARYING)                                             \
+  PARAM(Bool, reverseNormal, false,                                                        \
+        "negate the normal (kept: the shading uses the absolute cosine)")                  \
+  PARAM(Bool, faceForward, false,                                                          \
+        "turn the normal towards the viewer (kept: the shading uses the absolute cosine)") \
+  PARAM(Int, patchState, 0, "tint scaled by the cosine to the viewer", "0 pink | 1 pink | 2 grey")
 TARVO_PARAMETER_BLOCK(SolidParameters, TARVO_SOLID_PARAMETERS);
 
 class quarra_Mtl_Solid final

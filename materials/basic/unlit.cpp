@@ -6,7 +6,9 @@
 
 namespace pvx {
 
-#define TARVO_UNLIT_PARAMETERS(PARAM, VARYING) PARAM(Color, diffuseColor, float3(1.0f, 1.0f, 0.0f))
+#define TARVO_UNLIT_PARAMETERS(PARAM, VARYING)         \
+  PARAM(Color, diffuseColor, float3(1.0f, 1.0f, 0.0f), \
+        "colour shown to camera rays; every other ray passes through")
 TARVO_PARAMETER_BLOCK(UnlitParameters, TARVO_UNLIT_PARAMETERS);
 
 class quarra_Mtl_Unlit final

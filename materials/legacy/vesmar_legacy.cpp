@@ -52,130 +52,210 @@
 
 namespace pvx {
 
-#define TARVO_VESMAR_LEGACY_PARAMETERS(PARAM, VARYING)               \
-  PARAM(Color, shadowColor, ::pvx::float3(0.0f))                     \
-  PARAM(Float, shadowIntensity, 1.0f)                                \
-  PARAM(Float, receiveShadow, 1.0f)                                  \
-  PARAM(Bool, reverseNormal, false)                                  \
-  PARAM(Bool, faceForward, false)                                    \
-  PARAM(Bool, faceLight, false)                                      \
-  PARAM(Bool, showNormalsOnly, false)                                \
-  PARAM(Bool, showAmbientOnly, false)                                \
-  PARAM(Color, diffuseColor, ::pvx::float3(0.0f, 0.0f, 1.0f))        \
-  PARAM(Int, diffuseMode, 0)                                         \
-  PARAM(Texture2D, diffuseTexture, {})                               \
-  PARAM(Mat4, diffuseTextureMatrix, ::pvx::identity4)                \
-  PARAM(Color, diffuseTextureTintColor, ::pvx::float3(1.0f))         \
-  PARAM(Float, diffuseAngularRepeat, 1.0f)                           \
-  PARAM(Mat3, diffuseUVMatrix, ::pvx::identity3)                     \
-  PARAM(Color, diffuseIBLGainColor, ::pvx::float3(1.0f))             \
-  PARAM(Color, diffuseIBLContrastPivot, ::pvx::float3(1.0f))         \
-  PARAM(Float, diffuseIBLContrastValue, 1.0f)                        \
-  PARAM(Int, diffuseIBLGainSource, 0)                                \
-  PARAM(Float, diffuseLightGainValue, 1.0f)                          \
-  PARAM(Color, specularColor, ::pvx::float3(0.5f))                   \
-  PARAM(Color, specularREG, ::pvx::float3(0.66f, 0.33f, 1.0f))       \
-  PARAM(Color, specular2REG, ::pvx::float3(0.66f, 0.33f, 1.0f))      \
-  PARAM(Int, specularMode, 0)                                        \
-  PARAM(Texture2D, specularTexture, {})                              \
-  PARAM(Mat4, specularTextureMatrix, ::pvx::identity4)               \
-  PARAM(Float, specularAngularRepeat, 1.0f)                          \
-  PARAM(Color, specular2Color, ::pvx::float3(0.5f))                  \
-  PARAM(Mat3, specularUVMatrix, ::pvx::identity3)                    \
-  PARAM(Color, specularIBLGainColor, ::pvx::float3(1.0f))            \
-  PARAM(Color, specularIBLContrastPivot, ::pvx::float3(1.0f))        \
-  PARAM(Float, specularIBLContrastValue, 1.0f)                       \
-  PARAM(Int, specularIBLGainSource, 0)                               \
-  PARAM(Float, specularLightGainValue, 1.0f)                         \
-  PARAM(Float, specular2LightGainValue, 1.0f)                        \
-  PARAM(Color, transparencyColor, ::pvx::float3(0.8f))               \
-  PARAM(Int, transparencyMode, 0)                                    \
-  PARAM(Texture2D, transparencyTexture, {})                          \
-  PARAM(Mat4, transparencyTextureMatrix, ::pvx::identity4)           \
-  PARAM(Float, transparencyAngularRepeat, 1.0f)                      \
-  PARAM(Bool, transparencyInvert, false)                             \
-  PARAM(Bool, transparencyFromDiffuse, false)                        \
-  PARAM(Mat3, transparencyUVMatrix, ::pvx::identity3)                \
-  PARAM(Bool, transparencyBlocksHighlights, false)                   \
-  PARAM(Int, bumpMode, -1)                                           \
-  PARAM(Texture2D, bumpTexture, {})                                  \
-  PARAM(Mat4, bumpTextureMatrix, ::pvx::identity4)                   \
-  PARAM(Mat4, bumpTextureMatrixInverse, ::pvx::identity4)            \
-  PARAM(Float, bumpAngularRepeat, 1.0f)                              \
-  PARAM(Float, bumpDepth, 1.0f)                                      \
-  PARAM(Mat3, bumpUVMatrix, ::pvx::identity3)                        \
-  PARAM(Color, maskingColor, ::pvx::float3(0.0f))                    \
-  PARAM(Int, maskingMode, 0)                                         \
-  PARAM(Texture2D, maskingTexture, {})                               \
-  PARAM(Mat4, maskingTextureMatrix, ::pvx::identity4)                \
-  PARAM(Bool, maskingInvertTexture, false)                           \
-  PARAM(Float, maskingAngularRepeat, 1.0f)                           \
-  PARAM(Mat3, maskingUVMatrix, ::pvx::identity3)                     \
-  PARAM(Bool, maskingFromAlpha, false)                               \
-  PARAM(Color, reflectivityColor, ::pvx::float3(0.0f))               \
-  PARAM(Bool, useUniformReflectivity, true)                          \
-  PARAM(ColorAlpha, fresnel, ::pvx::float4(0.0f))                    \
-  PARAM(ColorAlpha, clearCoat_fresnel, ::pvx::float4(0.0f))          \
-  PARAM(Int, reflectType, 0)                                         \
-  PARAM(Float, reflectAbsorb, 0.0f)                                  \
-  PARAM(Bool, reflectLight, false)                                   \
-  PARAM(Color, reflectIBLGainColor, ::pvx::float3(1.0f))             \
-  PARAM(Int, reflectIBLGainSource, 0)                                \
-  PARAM(Float, reflectIBLGainValue, 1.0f)                            \
-  PARAM(Texture2D, reflectOverride, {})                              \
-  PARAM(Bool, useReflectOverride, false)                             \
-  PARAM(Float, surfaceRoughness, 0.0f)                               \
-  PARAM(Float, refractiveIndex, 1.0f)                                \
-  PARAM(Float, simulatedThickness, 0.0f)                             \
-  PARAM(Int, IBLDiffMode, -1)                                        \
-  PARAM(Int, IBLSpecMode, -1)                                        \
-  PARAM(Float, diffuseIBLGainValue, 1.0f)                            \
-  PARAM(Float, specularIBLGainValue, 1.0f)                           \
-  PARAM(TextureCube, diffuseIBLCube, {})                             \
-  PARAM(TextureCube, specularIBLCube, {})                            \
-  PARAM(Color, globalIBLContrastPivot, ::pvx::float3(1.0f))          \
-  PARAM(Float, globalIBLContrastValue, 1.0f)                         \
-  PARAM(Color, globalIBLGainColor, ::pvx::float3(1.0f))              \
-  PARAM(Float, globalIBLSatValue, 1.0f)                              \
-  PARAM(Int, globalIBLGainSource, 0)                                 \
-  PARAM(Float, globalIBLGainValue, 1.0f)                             \
-  PARAM(Mat3, globalIBLMatrix, ::pvx::identity3)                     \
-  PARAM(Color, diffuseIBLChannelContrastPivot, ::pvx::float3(1.0f))  \
-  PARAM(Float, diffuseIBLChannelContrastValue, 1.0f)                 \
-  PARAM(Color, diffuseIBLChannelGainColor, ::pvx::float3(1.0f))      \
-  PARAM(Int, diffuseIBLChannelGainSource, 0)                         \
-  PARAM(Float, diffuseIBLChannelGainValue, 1.0f)                     \
-  PARAM(Float, diffuseIBLChannelSatValue, 1.0f)                      \
-  PARAM(Color, specularIBLChannelContrastPivot, ::pvx::float3(1.0f)) \
-  PARAM(Float, specularIBLChannelContrastValue, 1.0f)                \
-  PARAM(Color, specularIBLChannelGainColor, ::pvx::float3(1.0f))     \
-  PARAM(Int, specularIBLChannelGainSource, 0)                        \
-  PARAM(Float, specularIBLChannelGainValue, 1.0f)                    \
-  PARAM(Float, specularIBLChannelSatValue, 1.0f)                     \
-  PARAM(Color, reflectIBLChannelContrastPivot, ::pvx::float3(1.0f))  \
-  PARAM(Float, reflectIBLChannelContrastValue, 1.0f)                 \
-  PARAM(Color, reflectIBLChannelGainColor, ::pvx::float3(1.0f))      \
-  PARAM(Int, reflectIBLChannelGainSource, 0)                         \
-  PARAM(Float, reflectIBLChannelGainValue, 1.0f)                     \
-  PARAM(Float, reflectIBLChannelSatValue, 1.0f)                      \
-  PARAM(Texture2D, ambientOcclusionTexture, {})                      \
-  PARAM(Int, ambientOcclusionMode, 0)                                \
-  PARAM(Float, ambientOcclusionFactor, 1.0f)                         \
-  PARAM(Color, ambientOcclusionColor, ::pvx::float3(0.0f))           \
-  PARAM(Bool, usePrecalcAO, true)                                    \
-  PARAM(Color, absorbanceRGB, ::pvx::float3(-1.0f))                  \
-  PARAM(Bool, useAlpha, true)                                        \
-  PARAM(Float, globalIllumIntensity, 1.0f)                           \
-  PARAM(Bool, unlitSurface, false)                                   \
-  PARAM(Bool, selfIlluminance, false)                                \
-  PARAM(Bool, usingHDRbuffer, false)                                 \
-  PARAM(Bool, triplanarXY, false)                                    \
-  PARAM(Bool, draw_mere_shadow, false)                               \
-  VARYING(Float2, uv, 0)                                             \
-  VARYING(Float2, uv1, 8)                                            \
-  VARYING(Float3, tangent, 16)                                       \
-  VARYING(Float3, bitangent, 28)                                     \
-  VARYING(Color4, vtxcolor, 40)
+#define TARVO_VESMAR_LEGACY_PARAMETERS(PARAM, VARYING)                                             \
+  PARAM(Color, shadowColor, ::pvx::float3(0.0f), "colour that replaces light in full shadow",      \
+        "[0, 1]")                                                                                  \
+  PARAM(Float, shadowIntensity, 1.0f, "strength of the shadow colour", "[0, 1]")                   \
+  PARAM(Float, receiveShadow, 1.0f,                                                                \
+        "0: lights give their unshadowed colour; otherwise shadows are received")                  \
+  PARAM(Bool, reverseNormal, false, "negate the shading and object-space normals")                 \
+  PARAM(Bool, faceForward, false,                                                                  \
+        "keep normals as they are on back faces (off: negate them); also picks the normals-only "  \
+        "colouring")                                                                               \
+  PARAM(Bool, faceLight, false, "picks the normals-only colouring when faceForward is off")        \
+  PARAM(Bool, showNormalsOnly, false, "diagnostic: show the facing ratio only")                    \
+  PARAM(Bool, showAmbientOnly, false, "diagnostic: show the ambient-occlusion factor only")        \
+  PARAM(Color, diffuseColor, ::pvx::float3(0.0f, 0.0f, 1.0f), TARVO_CHANNEL_COLOR_NOTE("diffuse")) \
+  PARAM(Int, diffuseMode, 0, TARVO_CHANNEL_MODE_NOTE("diffuse"))                                   \
+  PARAM(Texture2D, diffuseTexture, {}, TARVO_CHANNEL_TEXTURE_NOTE("diffuse"))                      \
+  PARAM(Mat4, diffuseTextureMatrix, ::pvx::identity4,                                              \
+        TARVO_CHANNEL_TEXTURE_MATRIX_NOTE("diffuse"))                                              \
+  PARAM(Color, diffuseTextureTintColor, ::pvx::float3(1.0f), "multiplies the diffuse texel",       \
+        "[0, inf)")                                                                                \
+  PARAM(Float, diffuseAngularRepeat, 1.0f, TARVO_CHANNEL_ANGULAR_REPEAT_NOTE("diffuse"))           \
+  PARAM(Mat3, diffuseUVMatrix, ::pvx::identity3, TARVO_CHANNEL_UV_MATRIX_NOTE("diffuse"))          \
+  PARAM(Color, diffuseIBLGainColor, ::pvx::float3(1.0f),                                           \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Color, diffuseIBLContrastPivot, ::pvx::float3(1.0f),                                       \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Float, diffuseIBLContrastValue, 1.0f,                                                      \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Int, diffuseIBLGainSource, 0,                                                              \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Float, diffuseLightGainValue, 1.0f,                                                        \
+        "multiplies the direct diffuse light in IBLDiffMode 0 and 1")                              \
+  PARAM(Color, specularColor, ::pvx::float3(0.5f), TARVO_CHANNEL_COLOR_NOTE("specular"))           \
+  PARAM(Color, specularREG, ::pvx::float3(0.66f, 0.33f, 1.0f),                                     \
+        "first lobe: (roughness, reflectance at normal incidence, unused)")                        \
+  PARAM(Color, specular2REG, ::pvx::float3(0.66f, 0.33f, 1.0f),                                    \
+        "second (clear-coat) lobe: (roughness, reflectance at normal incidence, unused)")          \
+  PARAM(Int, specularMode, 0, TARVO_CHANNEL_MODE_NOTE("specular"))                                 \
+  PARAM(Texture2D, specularTexture, {}, TARVO_CHANNEL_TEXTURE_NOTE("specular"))                    \
+  PARAM(Mat4, specularTextureMatrix, ::pvx::identity4,                                             \
+        TARVO_CHANNEL_TEXTURE_MATRIX_NOTE("specular"))                                             \
+  PARAM(Float, specularAngularRepeat, 1.0f, TARVO_CHANNEL_ANGULAR_REPEAT_NOTE("specular"))         \
+  PARAM(Color, specular2Color, ::pvx::float3(0.5f),                                                \
+        "colour of the second lobe; black switches it off", "[0, 1]")                              \
+  PARAM(Mat3, specularUVMatrix, ::pvx::identity3, TARVO_CHANNEL_UV_MATRIX_NOTE("specular"))        \
+  PARAM(Color, specularIBLGainColor, ::pvx::float3(1.0f),                                          \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Color, specularIBLContrastPivot, ::pvx::float3(1.0f),                                      \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Float, specularIBLContrastValue, 1.0f,                                                     \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Int, specularIBLGainSource, 0,                                                             \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Float, specularLightGainValue, 1.0f,                                                       \
+        "multiplies the first-lobe light in IBLSpecMode 0 and 1")                                  \
+  PARAM(Float, specular2LightGainValue, 1.0f,                                                      \
+        "multiplies the second-lobe light when IBLSpecMode is not 2")                              \
+  PARAM(Color, transparencyColor, ::pvx::float3(0.8f), TARVO_CHANNEL_COLOR_NOTE("transparency"))   \
+  PARAM(Int, transparencyMode, 0, TARVO_CHANNEL_MODE_NOTE("transparency"))                         \
+  PARAM(Texture2D, transparencyTexture, {}, TARVO_CHANNEL_TEXTURE_NOTE("transparency"))            \
+  PARAM(Mat4, transparencyTextureMatrix, ::pvx::identity4,                                         \
+        TARVO_CHANNEL_TEXTURE_MATRIX_NOTE("transparency"))                                         \
+  PARAM(Float, transparencyAngularRepeat, 1.0f, TARVO_CHANNEL_ANGULAR_REPEAT_NOTE("transparency")) \
+  PARAM(Bool, transparencyInvert, false, "use one minus the transparency")                         \
+  PARAM(Bool, transparencyFromDiffuse, false,                                                      \
+        "take the transparency from the diffuse image's alpha")                                    \
+  PARAM(Mat3, transparencyUVMatrix, ::pvx::identity3,                                              \
+        TARVO_CHANNEL_UV_MATRIX_NOTE("transparency"))                                              \
+  PARAM(Bool, transparencyBlocksHighlights, false,                                                 \
+        "transparency also dims the highlights (folded into the cut-out amount)")                  \
+  PARAM(Int, bumpMode, -1,                                                                         \
+        "bump channel: where the normal map is read; also picks the tangent frame",                \
+        "-1 off | 0 off | 1 UV | 2 planar | 3 box | 4 cylindrical")                                \
+  PARAM(Texture2D, bumpTexture, {}, "normal map: (2r - 1, 2g - 1, 2b - 1) in tangent space")       \
+  PARAM(Mat4, bumpTextureMatrix, ::pvx::identity4,                                                 \
+        "bump channel: object-space projection of modes 2 to 4")                                   \
+  PARAM(Mat4, bumpTextureMatrixInverse, ::pvx::identity4,                                          \
+        "its rows give the tangent frame of bump modes 2 to 4")                                    \
+  PARAM(Float, bumpAngularRepeat, 1.0f, "bump channel: repeats around the cylinder of mode 4")     \
+  PARAM(Float, bumpDepth, 1.0f, "strength of the normal map; 0 switches bumping off")              \
+  PARAM(Mat3, bumpUVMatrix, ::pvx::identity3, "bump channel: 2-D transform of uv in mode 1")       \
+  PARAM(Color, maskingColor, ::pvx::float3(0.0f), TARVO_CHANNEL_COLOR_NOTE("masking"))             \
+  PARAM(Int, maskingMode, 0, TARVO_CHANNEL_MODE_NOTE("masking"))                                   \
+  PARAM(Texture2D, maskingTexture, {}, TARVO_CHANNEL_TEXTURE_NOTE("masking"))                      \
+  PARAM(Mat4, maskingTextureMatrix, ::pvx::identity4,                                              \
+        TARVO_CHANNEL_TEXTURE_MATRIX_NOTE("masking"))                                              \
+  PARAM(Bool, maskingInvertTexture, false, "use one minus the mask in modes 1 to 4")               \
+  PARAM(Float, maskingAngularRepeat, 1.0f, TARVO_CHANNEL_ANGULAR_REPEAT_NOTE("masking"))           \
+  PARAM(Mat3, maskingUVMatrix, ::pvx::identity3, TARVO_CHANNEL_UV_MATRIX_NOTE("masking"))          \
+  PARAM(Bool, maskingFromAlpha, false, "take the mask from the image's alpha")                     \
+  PARAM(Color, reflectivityColor, ::pvx::float3(0.0f),                                             \
+        "reflectivity when useUniformReflectivity is on", "[0, 1]")                                \
+  PARAM(Bool, useUniformReflectivity, true,                                                        \
+        "reflectivity is reflectivityColor (off: the Fresnel curve fresnel)")                      \
+  PARAM(ColorAlpha, fresnel, ::pvx::float4(0.0f),                                                  \
+        "first-lobe Fresnel curve: (bias, scale, exponent, maximum)")                              \
+  PARAM(ColorAlpha, clearCoat_fresnel, ::pvx::float4(0.0f),                                        \
+        "second-lobe Fresnel curve: (bias, scale, exponent, maximum)")                             \
+  PARAM(Int, reflectType, 0, "tint of the reflection",                                             \
+        "0 diffuse colour | 1 white | 2 specular channel")                                         \
+  PARAM(Float, reflectAbsorb, 0.0f, "absorbed share of the reflection for reflectType 0 and 1",    \
+        "[0, 1]")                                                                                  \
+  PARAM(Bool, reflectLight, false,                                                                 \
+        "refraction and diffuse image light are dimmed by one minus the reflectivity")             \
+  PARAM(Color, reflectIBLGainColor, ::pvx::float3(1.0f),                                           \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Int, reflectIBLGainSource, 0,                                                              \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Float, reflectIBLGainValue, 1.0f,                                                          \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Texture2D, reflectOverride, {},                                                            \
+        "latitude-longitude image reflected instead of traced rays")                               \
+  PARAM(Bool, useReflectOverride, false, "reflections come from reflectOverride")                  \
+  PARAM(Float, surfaceRoughness, 0.0f,                                                             \
+        "roughness handed to the traced reflection and refraction rays", "[0, inf)")               \
+  PARAM(Float, refractiveIndex, 1.0f, "index of refraction (1: no bending)", "(0, inf)")           \
+  PARAM(Float, simulatedThickness, 0.0f,                                                           \
+        "0: solid refraction; above 0: a thin slab of this thickness", "[0, inf)", "scene units")  \
+  PARAM(Int, IBLDiffMode, -1, "how host (image-based) diffuse light combines with direct light",   \
+        "-1 added as it is | 0 direct light scaled by diffuseLightGainValue | 1 the same | 2 "     \
+        "added as it is")                                                                          \
+  PARAM(Int, IBLSpecMode, -1, "how host specular light combines with direct light",                \
+        "-1 added as it is | 0 first lobe scaled by specularLightGainValue | 1 the same | 2 "      \
+        "second lobe unscaled")                                                                    \
+  PARAM(Float, diffuseIBLGainValue, 1.0f,                                                          \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Float, specularIBLGainValue, 1.0f,                                                         \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(TextureCube, diffuseIBLCube, {},                                                           \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(TextureCube, specularIBLCube, {},                                                          \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Color, globalIBLContrastPivot, ::pvx::float3(1.0f), "pivot of the reflection contrast")    \
+  PARAM(Float, globalIBLContrastValue, 1.0f,                                                       \
+        "reflection contrast; also scales the weight of traced reflection rays")                   \
+  PARAM(Color, globalIBLGainColor, ::pvx::float3(1.0f),                                            \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Float, globalIBLSatValue, 1.0f, "reflection saturation: 1 unchanged, 0 grey", "[0, inf)")  \
+  PARAM(Int, globalIBLGainSource, 0, "kept and copied for the host; the shading does not read it") \
+  PARAM(Float, globalIBLGainValue, 1.0f,                                                           \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Mat3, globalIBLMatrix, ::pvx::identity3,                                                   \
+        "rotation of the reflection direction before the reflectOverride lookup")                  \
+  PARAM(Color, diffuseIBLChannelContrastPivot, ::pvx::float3(1.0f),                                \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Float, diffuseIBLChannelContrastValue, 1.0f,                                               \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Color, diffuseIBLChannelGainColor, ::pvx::float3(1.0f),                                    \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Int, diffuseIBLChannelGainSource, 0,                                                       \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Float, diffuseIBLChannelGainValue, 1.0f,                                                   \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Float, diffuseIBLChannelSatValue, 1.0f,                                                    \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Color, specularIBLChannelContrastPivot, ::pvx::float3(1.0f),                               \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Float, specularIBLChannelContrastValue, 1.0f,                                              \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Color, specularIBLChannelGainColor, ::pvx::float3(1.0f),                                   \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Int, specularIBLChannelGainSource, 0,                                                      \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Float, specularIBLChannelGainValue, 1.0f,                                                  \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Float, specularIBLChannelSatValue, 1.0f,                                                   \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Color, reflectIBLChannelContrastPivot, ::pvx::float3(1.0f),                                \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Float, reflectIBLChannelContrastValue, 1.0f,                                               \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Color, reflectIBLChannelGainColor, ::pvx::float3(1.0f),                                    \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Int, reflectIBLChannelGainSource, 0,                                                       \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Float, reflectIBLChannelGainValue, 1.0f,                                                   \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Float, reflectIBLChannelSatValue, 1.0f, "reflection saturation factor", "[0, inf)")        \
+  PARAM(Texture2D, ambientOcclusionTexture, {},                                                    \
+        "precomputed occlusion, read in the red channel at uv1 (1 open, 0 occluded)")              \
+  PARAM(Int, ambientOcclusionMode, 0, "source of the precomputed occlusion",                       \
+        "0 the host occlusion query | 1 ambientOcclusionTexture | 2 vertex colour red channel")    \
+  PARAM(Float, ambientOcclusionFactor, 1.0f, "strength of the occlusion: 0 none, 1 full",          \
+        "[0, 1]")                                                                                  \
+  PARAM(Color, ambientOcclusionColor, ::pvx::float3(0.0f), "colour of fully occluded areas",       \
+        "[0, 1]")                                                                                  \
+  PARAM(Bool, usePrecalcAO, true,                                                                  \
+        "use the precomputed occlusion of modes 1 and 2 instead of the host query")                \
+  PARAM(Color, absorbanceRGB, ::pvx::float3(-1.0f),                                                \
+        "absorption per unit length of refracted light; -1 absorbs the channel fully", nullptr,    \
+        "1/scene unit")                                                                            \
+  PARAM(Bool, useAlpha, true, "alpha grows with reflectivity and refraction")                      \
+  PARAM(Float, globalIllumIntensity, 1.0f,                                                         \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Bool, unlitSurface, false, "no light loop: the surface is not lit by lights")              \
+  PARAM(Bool, selfIlluminance, false, "take the diffuse light as white")                           \
+  PARAM(Bool, usingHDRbuffer, false, "kept and copied for the host; the shading does not read it") \
+  PARAM(Bool, triplanarXY, false, "box projection samples the x face as (z, y) instead of (y, z)") \
+  PARAM(Bool, draw_mere_shadow, false, "shade ignores every hit (shadows only)")                   \
+  VARYING(Float2, uv, 0, TARVO_NOTE_UV)                                                            \
+  VARYING(Float2, uv1, 8, "second texture coordinates, where the occlusion texture is read")       \
+  VARYING(Float3, tangent, 16, TARVO_NOTE_TANGENT)                                                 \
+  VARYING(Float3, bitangent, 28, TARVO_NOTE_BITANGENT)                                             \
+  VARYING(Color4, vtxcolor, 40, "vertex colour; its red channel is the vertex occlusion of mode 2")
 TARVO_PARAMETER_BLOCK(VesmarLegacyParameters, TARVO_VESMAR_LEGACY_PARAMETERS);
 
 class VesmarLegacy final

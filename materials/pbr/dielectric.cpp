@@ -33,43 +33,51 @@
 
 namespace pvx {
 
-#define TARVO_DIELECTRIC_PARAMETERS(PARAM, VARYING)       \
-  TARVO_AO_MASKING_PARAMETERS(PARAM, VARYING)             \
-  PARAM(Bool, CaldrinAODisable, false)                    \
-  VARYING(Float3, bitangent, 24)                          \
-  VARYING(Float3, tangent, 36)                            \
-  VARYING(Float2, uv, 48)                                 \
-  TARVO_GLOBAL_CLIPPING_PARAMETERS(PARAM, VARYING)        \
-  PARAM(Bool, u_transmittanceMapEnable, false)            \
-  PARAM(Texture2D, u_transmittanceMap, {})                \
-  PARAM(Mat3, u_transmittanceTransform, ::pvx::identity3) \
-  PARAM(Float, u_transmittanceAmount, 1.0f)               \
-  PARAM(Int, u_procedureMapEnable, 0)                     \
-  PARAM(Color, u_procedureMapTiling, ::pvx::float3(1.0f)) \
-  PARAM(Float, u_procedureMapAmount, 0.0f)                \
-  PARAM(Bool, u_normal0MapEnable, false)                  \
-  PARAM(Texture2D, u_normal0Map, {})                      \
-  PARAM(Mat3, u_normal0Transform, ::pvx::identity3)       \
-  PARAM(Float, u_normal0Amount, 0.0f)                     \
-  PARAM(Float, u_normal0UVScale, 1.0f)                    \
-  PARAM(Bool, u_normal1MapEnable, false)                  \
-  PARAM(Texture2D, u_normal1Map, {})                      \
-  PARAM(Mat3, u_normal1Transform, ::pvx::identity3)       \
-  PARAM(Float, u_normal1Amount, 0.0f)                     \
-  PARAM(Bool, u_roughMapEnable, false)                    \
-  PARAM(Texture2D, u_roughMap, {})                        \
-  PARAM(Float, u_roughValue, 0.0004f)                     \
-  PARAM(Mat3, u_roughTransform, ::pvx::identity3)         \
-  PARAM(Float, u_glossyValue, 0.0f)                       \
-  PARAM(Float, u_roughAmount, 1.0f)                       \
-  PARAM(Float, u_ior, 1.52f)                              \
-  PARAM(Float, u_reflectance, 0.1f)                       \
-  PARAM(Color, u_absorptionCoef, ::pvx::float3(0.0f))     \
-  PARAM(Bool, u_falloffEnable, false)                     \
-  PARAM(Color, u_refractColor, ::pvx::float3(1.0f))       \
-  PARAM(Color, u_reflectColor, ::pvx::float3(1.0f))       \
-  PARAM(Bool, u_commonTintEnable, false)                  \
-  PARAM(ColorAlpha, u_commonTintColor, ::pvx::float4(1.0f))
+#define TARVO_DIELECTRIC_PARAMETERS(PARAM, VARYING)                                             \
+  TARVO_AO_MASKING_PARAMETERS(PARAM, VARYING)                                                   \
+  PARAM(Bool, CaldrinAODisable, false,                                                          \
+        "kept and copied for the host; the dielectric does not read it")                        \
+  VARYING(Float3, bitangent, 24, TARVO_NOTE_BITANGENT)                                          \
+  VARYING(Float3, tangent, 36, TARVO_NOTE_TANGENT)                                              \
+  VARYING(Float2, uv, 48, TARVO_NOTE_UV)                                                        \
+  TARVO_GLOBAL_CLIPPING_PARAMETERS(PARAM, VARYING)                                              \
+  PARAM(Bool, u_transmittanceMapEnable, false,                                                  \
+        "absorb by a transmittance map instead of u_absorptionCoef")                            \
+  PARAM(Texture2D, u_transmittanceMap, {}, "transmittance colour map")                          \
+  PARAM(Mat3, u_transmittanceTransform, ::pvx::identity3, "UV transform of u_transmittanceMap") \
+  PARAM(Float, u_transmittanceAmount, 1.0f, "scale of the transmittance texel")                 \
+  PARAM(Int, u_procedureMapEnable, 0,                                                           \
+        "procedural normal pattern (only without the first normal map)", "0 none | 1 pattern")  \
+  PARAM(Color, u_procedureMapTiling, ::pvx::float3(1.0f),                                       \
+        "tiling of the procedural pattern per axis")                                            \
+  PARAM(Float, u_procedureMapAmount, 0.0f,                                                      \
+        "strength of the procedural pattern (0 leaves the normal as it is)")                    \
+  PARAM(Bool, u_normal0MapEnable, false, "bend the normal with the first normal map")           \
+  PARAM(Texture2D, u_normal0Map, {},                                                            \
+        "first normal map: red and green bend along the tangent and bitangent")                 \
+  PARAM(Mat3, u_normal0Transform, ::pvx::identity3, "UV transform of the first normal map")     \
+  PARAM(Float, u_normal0Amount, 0.0f, "strength of the first normal map")                       \
+  PARAM(Float, u_normal0UVScale, 1.0f, "extra uv scale of the first normal map")                \
+  PARAM(Bool, u_normal1MapEnable, false, "bend the normal with the second normal map")          \
+  PARAM(Texture2D, u_normal1Map, {}, "second normal map")                                       \
+  PARAM(Mat3, u_normal1Transform, ::pvx::identity3, "UV transform of the second normal map")    \
+  PARAM(Float, u_normal1Amount, 0.0f, "strength of the second normal map")                      \
+  PARAM(Bool, u_roughMapEnable, false, "take the roughness from u_roughMap")                    \
+  PARAM(Texture2D, u_roughMap, {}, "roughness map (red channel)")                               \
+  PARAM(Float, u_roughValue, 0.0004f, "GGX roughness alpha while the map is off", "(0, 1]")     \
+  PARAM(Mat3, u_roughTransform, ::pvx::identity3, "UV transform of u_roughMap")                 \
+  PARAM(Float, u_glossyValue, 0.0f,                                                             \
+        "glossiness handed to the host reflection and refraction traces (0 sharp)")             \
+  PARAM(Float, u_roughAmount, 1.0f, "scale of the roughness texel")                             \
+  PARAM(Float, u_ior, 1.52f, "index of refraction of the body", "[1, 3]")                       \
+  PARAM(Float, u_reflectance, 0.1f, "reflectance at normal incidence", "[0, 1]")                \
+  PARAM(Color, u_absorptionCoef, ::pvx::float3(0.0f),                                           \
+        "absorption per unit distance inside the body, base 10", "[0, inf)", "1/scene unit")    \
+  PARAM(Bool, u_falloffEnable, false, "absorb light along traced refraction rays")              \
+  PARAM(Color, u_refractColor, ::pvx::float3(1.0f), "refraction tint", "[0, 1]")                \
+  PARAM(Color, u_reflectColor, ::pvx::float3(1.0f), "reflection tint", "[0, 1]")                \
+  PARAM(Bool, u_commonTintEnable, false, TARVO_NOTE_COMMON_TINT_ENABLE)                         \
+  PARAM(ColorAlpha, u_commonTintColor, ::pvx::float4(1.0f), TARVO_NOTE_COMMON_TINT_COLOR)
 TARVO_PARAMETER_BLOCK(DielectricParameters, TARVO_DIELECTRIC_PARAMETERS);
 
 class quarra_Mtl_Dielectric final

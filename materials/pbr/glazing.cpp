@@ -25,24 +25,27 @@
 
 namespace pvx {
 
-#define TARVO_GLAZING_PARAMETERS(PARAM, VARYING)          \
-  TARVO_AO_MASKING_PARAMETERS(PARAM, VARYING)             \
-  PARAM(Bool, CaldrinAODisable, false)                    \
-  VARYING(Float3, bitangent, 24)                          \
-  VARYING(Float3, tangent, 36)                            \
-  VARYING(Float2, uv, 48)                                 \
-  TARVO_GLOBAL_CLIPPING_PARAMETERS(PARAM, VARYING)        \
-  PARAM(Float, u_reflectance, 0.1f)                       \
-  PARAM(Color, u_reflectColor, ::pvx::float3(1.0f))       \
-  PARAM(Color, u_refractColor, ::pvx::float3(1.0f))       \
-  PARAM(Float, u_rough, 0.0001f)                          \
-  PARAM(Float, u_level, 1.0f)                             \
-  PARAM(Bool, u_transmittanceMapEnable, false)            \
-  PARAM(Texture2D, u_transmittanceMap, {})                \
-  PARAM(Mat3, u_transmittanceTransform, ::pvx::identity3) \
-  PARAM(Float, u_transmittanceAmount, 1.0f)               \
-  PARAM(Bool, u_commonTintEnable, false)                  \
-  PARAM(ColorAlpha, u_commonTintColor, ::pvx::float4(1.0f))
+#define TARVO_GLAZING_PARAMETERS(PARAM, VARYING)                                                 \
+  TARVO_AO_MASKING_PARAMETERS(PARAM, VARYING)                                                    \
+  PARAM(Bool, CaldrinAODisable, false,                                                           \
+        "kept and copied for the host; the glazing does not read it")                            \
+  VARYING(Float3, bitangent, 24, TARVO_NOTE_BITANGENT)                                           \
+  VARYING(Float3, tangent, 36, TARVO_NOTE_TANGENT)                                               \
+  VARYING(Float2, uv, 48, TARVO_NOTE_UV)                                                         \
+  TARVO_GLOBAL_CLIPPING_PARAMETERS(PARAM, VARYING)                                               \
+  PARAM(Float, u_reflectance, 0.1f, "reflectance of one pane surface", "[0, 1]")                 \
+  PARAM(Color, u_reflectColor, ::pvx::float3(1.0f), "reflection tint", "[0, 1]")                 \
+  PARAM(Color, u_refractColor, ::pvx::float3(1.0f),                                              \
+        "transmission tint (when the transmittance map is off)", "[0, 1]")                       \
+  PARAM(Float, u_rough, 0.0001f, "microfacet roughness of the highlights from lights", "(0, 1]") \
+  PARAM(Float, u_level, 1.0f, "number of layers the light crosses", "[1, inf)")                  \
+  PARAM(Bool, u_transmittanceMapEnable, false,                                                   \
+        "take the transmission colour from u_transmittanceMap")                                  \
+  PARAM(Texture2D, u_transmittanceMap, {}, "transmission colour map")                            \
+  PARAM(Mat3, u_transmittanceTransform, ::pvx::identity3, "UV transform of u_transmittanceMap")  \
+  PARAM(Float, u_transmittanceAmount, 1.0f, "scale of the transmittance texel")                  \
+  PARAM(Bool, u_commonTintEnable, false, TARVO_NOTE_COMMON_TINT_ENABLE)                          \
+  PARAM(ColorAlpha, u_commonTintColor, ::pvx::float4(1.0f), TARVO_NOTE_COMMON_TINT_COLOR)
 TARVO_PARAMETER_BLOCK(GlazingParameters, TARVO_GLAZING_PARAMETERS);
 
 class quarra_Mtl_Glazing final

@@ -52,89 +52,125 @@
 
 namespace pvx {
 
-#define TARVO_METAL_PARAMETERS(PARAM, VARYING)                    \
-  TARVO_AO_MASKING_PARAMETERS(PARAM, VARYING)                     \
-  PARAM(Bool, CaldrinAODisable, false)                            \
-  TARVO_GLOBAL_CLIPPING_PARAMETERS(PARAM, VARYING)                \
-  PARAM(Bool, u_flecksEnable, false)                              \
-  PARAM(Color, u_flecksDiffuseColor, ::pvx::float3(1.0f))         \
-  PARAM(Color, u_flecksSpecularColor, ::pvx::float3(1.0f))        \
-  PARAM(Float, u_flecksSize, 0.5f)                                \
-  PARAM(Float, u_flecksDensity, 5.5f)                             \
-  PARAM(Bool, u_patternEnable, false)                             \
-  PARAM(Texture2D, u_patternMap, {})                              \
-  PARAM(Mat3, u_patternTransform, ::pvx::identity3)               \
-  PARAM(Float, u_patternAmount, 1.0f)                             \
-  PARAM(Bool, u_diffuseMapEnable, false)                          \
-  PARAM(Texture2D, u_diffuseMap, {})                              \
-  PARAM(Color, u_diffuseColor, ::pvx::float3(0.0f))               \
-  PARAM(Mat3, u_diffuseTransform, ::pvx::identity3)               \
-  PARAM(Float, u_diffuseWeight, 0.5f)                             \
-  PARAM(Bool, u_specularMapEnable, false)                         \
-  PARAM(Texture2D, u_specularMap, {})                             \
-  PARAM(Color, u_specularColor, ::pvx::float3(1.0f))              \
-  PARAM(Mat3, u_specularTransform, ::pvx::identity3)              \
-  PARAM(Bool, u_roughMapEnable, false)                            \
-  PARAM(Texture2D, u_roughMap, {})                                \
-  PARAM(Float, u_roughValue, 0.01f)                               \
-  PARAM(Mat3, u_roughTransform, ::pvx::identity3)                 \
-  PARAM(Float, u_glossyValueU, 0.0f)                              \
-  PARAM(Float, u_glossyValueV, 0.0f)                              \
-  PARAM(Bool, u_anisotropyMapEnable, false)                       \
-  PARAM(Texture2D, u_anisotropyMap, {})                           \
-  PARAM(Float, u_anisotropyValue, 1.0f)                           \
-  PARAM(Mat3, u_anisotropyTransform, ::pvx::identity3)            \
-  PARAM(Bool, u_anisoRotationMapEnable, false)                    \
-  PARAM(Texture2D, u_anisoRotationMap, {})                        \
-  PARAM(Float, u_anisoRotationValue, 0.0f)                        \
-  PARAM(Mat3, u_anisoRotationTransform, ::pvx::identity3)         \
-  PARAM(Float, u_brdfCurvePower, 0.0f)                            \
-  PARAM(Float, u_brdf00Reflectivity, 0.1f)                        \
-  PARAM(Float, u_brdf90Reflectivity, 1.0f)                        \
-  PARAM(Int, u_cutoutsSwitcher, 0)                                \
-  PARAM(Texture2D, u_cutoutMap, {})                               \
-  PARAM(Mat3, u_cutoutTransform, ::pvx::identity3)                \
-  PARAM(Float, u_cutoutsCenter, 0.5f)                             \
-  PARAM(Float, u_cutoutsSize, 0.5f)                               \
-  PARAM(Float, u_cutoutsSpace, 0.5f)                              \
-  PARAM(Float, u_uvScale, 1.0f)                                   \
-  PARAM(Float, u_otherScale, 1.0f)                                \
-  PARAM(Float, u_uvDefScale, 1.0f)                                \
-  PARAM(Float, u_cutoutAmount, 1.0f)                              \
-  PARAM(Bool, u_cosineUsesBump, false)                            \
-  PARAM(Int, u_bumpSwitcher, 0)                                   \
-  PARAM(Float, u_metalPatternScale, 1.0f)                         \
-  PARAM(Int, u_reflectSwitcher, 0)                                \
-  PARAM(Int, u_anisoSwitcher, 0)                                  \
-  PARAM(Int, u_anisoRotSwitcher, 0)                               \
-  PARAM(Color, u_anisoColor, ::pvx::float3(1.0f))                 \
-  PARAM(Color, u_reflectColor, ::pvx::float3(1.0f))               \
-  PARAM(Float, u_reflMapAmount, 1.0f)                             \
-  PARAM(Float, u_anisoMapAmount, 1.0f)                            \
-  PARAM(Float, u_anisorotMapAmount, 1.0f)                         \
-  PARAM(Bool, u_brushMapEnable, false)                            \
-  PARAM(Texture2D, u_brushMap, {})                                \
-  PARAM(Mat3, u_brushTransform, ::pvx::identity3)                 \
-  PARAM(Bool, u_breakMapEnable, false)                            \
-  PARAM(Texture2D, u_breakMap, {})                                \
-  PARAM(Mat3, u_breakTransform, ::pvx::identity3)                 \
-  PARAM(Bool, u_bumpMapColorEnable, false)                        \
-  PARAM(Texture2D, u_bumpMapColor, {})                            \
-  PARAM(Mat3, u_bumpMapColorTransform, ::pvx::identity3)          \
-  PARAM(Color, u_noiseanodized_tiling, ::pvx::float3(1.0f))       \
-  PARAM(Float, u_bumpMapAmount, 1.0f)                             \
-  PARAM(Bool, u_patinaEnable, false)                              \
-  PARAM(Texture2D, u_patinaMap, {})                               \
-  PARAM(Color, u_patinaColor, ::pvx::float3(0.33f, 0.55f, 0.46f)) \
-  PARAM(Float, u_patinaGlossy, 0.3f)                              \
-  PARAM(Float, u_patinaBrdf00Reflectivity, 1.0f)                  \
-  PARAM(Bool, u_reflectionHighlightOnly, false)                   \
-  PARAM(Float, n_patinaPercent, 0.0f)                             \
-  PARAM(Bool, u_commonTintEnable, false)                          \
-  PARAM(ColorAlpha, u_commonTintColor, ::pvx::float4(1.0f))       \
-  VARYING(Float3, bitangent, 24)                                  \
-  VARYING(Float3, tangent, 36)                                    \
-  VARYING(Float2, uv, 48)
+#define TARVO_METAL_PARAMETERS(PARAM, VARYING)                                                     \
+  TARVO_AO_MASKING_PARAMETERS(PARAM, VARYING)                                                      \
+  PARAM(Bool, CaldrinAODisable, false, TARVO_NOTE_CALDRIN_AO_DISABLE)                              \
+  TARVO_GLOBAL_CLIPPING_PARAMETERS(PARAM, VARYING)                                                 \
+  PARAM(Bool, u_flecksEnable, false, "sprinkle flecks over the surface")                           \
+  PARAM(Color, u_flecksDiffuseColor, ::pvx::float3(1.0f),                                          \
+        "diffuse colour added where a fleck lies", "[0, 1]")                                       \
+  PARAM(Color, u_flecksSpecularColor, ::pvx::float3(1.0f), "reflection colour where a fleck lies", \
+        "[0, 1]")                                                                                  \
+  PARAM(Float, u_flecksSize, 0.5f, "fleck cell size (the position is divided by it)", "(0, inf)",  \
+        "scene units")                                                                             \
+  PARAM(Float, u_flecksDensity, 5.5f, "exponent applied to the fleck noise", "[0, inf)")           \
+  PARAM(Bool, u_patternEnable, false, "bump the surface with the height map u_patternMap")         \
+  PARAM(Texture2D, u_patternMap, {}, "height map of the pattern bump (r + g + b)")                 \
+  PARAM(Mat3, u_patternTransform, ::pvx::identity3, "UV transform of u_patternMap")                \
+  PARAM(Float, u_patternAmount, 1.0f, "strength of the pattern bump and of the procedural bump")   \
+  PARAM(Bool, u_diffuseMapEnable, false,                                                           \
+        "kept and copied for the host; the metal does not read it")                                \
+  PARAM(Texture2D, u_diffuseMap, {}, "kept and copied for the host; the metal does not read it")   \
+  PARAM(Color, u_diffuseColor, ::pvx::float3(0.0f), "diffuse colour under the metal", "[0, 1]")    \
+  PARAM(Mat3, u_diffuseTransform, ::pvx::identity3,                                                \
+        "kept and copied for the host; the metal does not read it")                                \
+  PARAM(Float, u_diffuseWeight, 0.5f,                                                              \
+        "added to the diffuse scale when a reflect switcher is active", "[0, 1]")                  \
+  PARAM(Bool, u_specularMapEnable, false,                                                          \
+        "kept and copied for the host; the metal does not read it")                                \
+  PARAM(Texture2D, u_specularMap, {}, "kept and copied for the host; the metal does not read it")  \
+  PARAM(Color, u_specularColor, ::pvx::float3(1.0f), "reflection colour of the metal", "[0, 1]")   \
+  PARAM(Mat3, u_specularTransform, ::pvx::identity3,                                               \
+        "kept and copied for the host; the metal does not read it")                                \
+  PARAM(Bool, u_roughMapEnable, false, "take the roughness from u_roughMap")                       \
+  PARAM(Texture2D, u_roughMap, {}, "roughness map (red channel)")                                  \
+  PARAM(Float, u_roughValue, 0.01f, "roughness along the tangent while the map is off", "(0, 1]")  \
+  PARAM(Mat3, u_roughTransform, ::pvx::identity3, "UV transform of u_roughMap")                    \
+  PARAM(Float, u_glossyValueU, 0.0f,                                                               \
+        "first glossiness handed to the host reflection trace (0 sharp)")                          \
+  PARAM(Float, u_glossyValueV, 0.0f,                                                               \
+        "second glossiness handed to the host reflection trace (0 sharp)")                         \
+  PARAM(Bool, u_anisotropyMapEnable, false, "take the anisotropy from u_anisotropyMap")            \
+  PARAM(Texture2D, u_anisotropyMap, {}, "anisotropy map (red channel)")                            \
+  PARAM(Float, u_anisotropyValue, 1.0f,                                                            \
+        "ratio of the bitangent roughness to the tangent roughness", "(0, inf)")                   \
+  PARAM(Mat3, u_anisotropyTransform, ::pvx::identity3, "UV transform of u_anisotropyMap")          \
+  PARAM(Bool, u_anisoRotationMapEnable, false,                                                     \
+        "take the rotation of the anisotropy from u_anisoRotationMap")                             \
+  PARAM(Texture2D, u_anisoRotationMap, {}, "rotation map (red channel, radians)")                  \
+  PARAM(Float, u_anisoRotationValue, 0.0f, "rotation of the anisotropy about the normal", nullptr, \
+        "radians")                                                                                 \
+  PARAM(Mat3, u_anisoRotationTransform, ::pvx::identity3, "UV transform of u_anisoRotationMap")    \
+  PARAM(Float, u_brdfCurvePower, 0.0f,                                                             \
+        "exponent of the reflectivity curve from facing to grazing incidence", "[0, inf)")         \
+  PARAM(Float, u_brdf00Reflectivity, 0.1f, "reflectivity at normal incidence", "[0, 1]")           \
+  PARAM(Float, u_brdf90Reflectivity, 1.0f, "reflectivity at grazing incidence", "[0, 1]")          \
+  PARAM(Int, u_cutoutsSwitcher, 0, "cut-out pattern",                                              \
+        "0 none | 1 round holes, staggered | 2 round holes, square grid | 3 square holes, brick "  \
+        "grid | 4 soft round holes | 5 none | 6 hexagonal | 7 u_cutoutMap")                        \
+  PARAM(Texture2D, u_cutoutMap, {}, "cut-out map of pattern 7: (r + g + b) / 3, 1 solid, 0 hole")  \
+  PARAM(Mat3, u_cutoutTransform, ::pvx::identity3, "UV transform of u_cutoutMap")                  \
+  PARAM(Float, u_cutoutsCenter, 0.5f, "offset of the cut-out cell grid")                           \
+  PARAM(Float, u_cutoutsSize, 0.5f, "hole size, in grid units", "[0, inf)")                        \
+  PARAM(Float, u_cutoutsSpace, 0.5f, "gap between holes, in grid units", "[0, inf)")               \
+  PARAM(Float, u_uvScale, 1.0f, "uv scale of the patina noise and of the procedural bump")         \
+  PARAM(Float, u_otherScale, 1.0f, "uv scale of the cut-out patterns")                             \
+  PARAM(Float, u_uvDefScale, 1.0f, "extra uv scale of the cut-out patterns for shadow rays")       \
+  PARAM(Float, u_cutoutAmount, 1.0f, "kept and copied for the host; the metal does not read it")   \
+  PARAM(Bool, u_cosineUsesBump, false,                                                             \
+        "evaluate and scatter report the cosine to the bumped normal (off: to the unbumped one)")  \
+  PARAM(Int, u_bumpSwitcher, 0, "procedural bump", "0 none | 1 procedural")                        \
+  PARAM(Float, u_metalPatternScale, 1.0f,                                                          \
+        "kept and copied for the host; the metal does not read it")                                \
+  PARAM(Int, u_reflectSwitcher, 0,                                                                 \
+        "source of the reflection colour (replaces u_specularColor when above 0)",                 \
+        "0 off | 1 base colour x bump-colour map | 2 base colour x brush map | 3 the break map | " \
+        "4 anodised noise")                                                                        \
+  PARAM(Int, u_anisoSwitcher, 0,                                                                   \
+        "source of the anisotropy switcher value; computed and without effect (the anisotropy is " \
+        "u_anisotropyValue or its map)",                                                           \
+        "0 off | 1 base colour x bump-colour map | 2 base colour x brush map | 3 the break map | " \
+        "4 anodised noise")                                                                        \
+  PARAM(Int, u_anisoRotSwitcher, 0, "source of the anisotropy rotation angle",                     \
+        "0 off | 1 base colour x bump-colour map | 2 base colour x brush map | 3 the break map | " \
+        "4 anodised noise")                                                                        \
+  PARAM(Color, u_anisoColor, ::pvx::float3(1.0f),                                                  \
+        "base colour of the anisotropy switcher; without effect")                                  \
+  PARAM(Color, u_reflectColor, ::pvx::float3(1.0f), "base colour of the reflect switcher",         \
+        "[0, 1]")                                                                                  \
+  PARAM(Float, u_reflMapAmount, 1.0f, "multiplier of the reflect switcher result")                 \
+  PARAM(Float, u_anisoMapAmount, 1.0f,                                                             \
+        "multiplier of the anisotropy switcher result; without effect")                            \
+  PARAM(Float, u_anisorotMapAmount, 1.0f,                                                          \
+        "multiplier of the rotation switcher result (radians per unit)")                           \
+  PARAM(Bool, u_brushMapEnable, false, "sample u_brushMap for the switchers")                      \
+  PARAM(Texture2D, u_brushMap, {}, "brush map of the switchers (value 2)")                         \
+  PARAM(Mat3, u_brushTransform, ::pvx::identity3, "UV transform of u_brushMap")                    \
+  PARAM(Bool, u_breakMapEnable, false, "sample u_breakMap for the switchers")                      \
+  PARAM(Texture2D, u_breakMap, {}, "break map of the switchers (value 3)")                         \
+  PARAM(Mat3, u_breakTransform, ::pvx::identity3, "UV transform of u_breakMap")                    \
+  PARAM(Bool, u_bumpMapColorEnable, false,                                                         \
+        "sample u_bumpMapColor for the switchers; also forces the reflect switcher to 1")          \
+  PARAM(Texture2D, u_bumpMapColor, {}, "bump-colour map of the switchers (value 1)")               \
+  PARAM(Mat3, u_bumpMapColorTransform, ::pvx::identity3, "UV transform of u_bumpMapColor")         \
+  PARAM(Color, u_noiseanodized_tiling, ::pvx::float3(1.0f),                                        \
+        "tiling of the anodised noise per axis (switcher value 4)")                                \
+  PARAM(Float, u_bumpMapAmount, 1.0f, "kept and copied for the host; the metal does not read it")  \
+  PARAM(Bool, u_patinaEnable, false, "grow a patina over the metal")                               \
+  PARAM(Texture2D, u_patinaMap, {}, "kept and copied for the host; the metal does not read it")    \
+  PARAM(Color, u_patinaColor, ::pvx::float3(0.33f, 0.55f, 0.46f), "diffuse colour of full patina", \
+        "[0, 1]")                                                                                  \
+  PARAM(Float, u_patinaGlossy, 0.3f, "roughness of full patina", "(0, 1]")                         \
+  PARAM(Float, u_patinaBrdf00Reflectivity, 1.0f, "normal-incidence reflectivity of full patina",   \
+        "[0, 1]")                                                                                  \
+  PARAM(Bool, u_reflectionHighlightOnly, false,                                                    \
+        "no traced reflection: highlights from lights only")                                       \
+  PARAM(Float, n_patinaPercent, 0.0f, "patina coverage", "[0, 1]")                                 \
+  PARAM(Bool, u_commonTintEnable, false, TARVO_NOTE_COMMON_TINT_ENABLE)                            \
+  PARAM(ColorAlpha, u_commonTintColor, ::pvx::float4(1.0f), TARVO_NOTE_COMMON_TINT_COLOR)          \
+  VARYING(Float3, bitangent, 24, TARVO_NOTE_BITANGENT)                                             \
+  VARYING(Float3, tangent, 36, TARVO_NOTE_TANGENT)                                                 \
+  VARYING(Float2, uv, 48, TARVO_NOTE_UV)
 TARVO_PARAMETER_BLOCK(MetalParameters, TARVO_METAL_PARAMETERS);
 
 namespace metal {

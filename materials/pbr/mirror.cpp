@@ -12,14 +12,16 @@
 
 namespace pvx {
 
-#define TARVO_MIRROR_PARAMETERS(PARAM, VARYING)             \
-  TARVO_AO_MASKING_PARAMETERS(PARAM, VARYING)               \
-  PARAM(Bool, CaldrinAODisable, false)                      \
-  TARVO_GLOBAL_CLIPPING_PARAMETERS(PARAM, VARYING)          \
-  PARAM(Color, u_tintColor, ::pvx::float3(0.0f))            \
-  PARAM(Bool, u_commonTintEnable, false)                    \
-  PARAM(ColorAlpha, u_commonTintColor, ::pvx::float4(1.0f)) \
-  VARYING(Float2, uv, 24)
+#define TARVO_MIRROR_PARAMETERS(PARAM, VARYING)                                           \
+  TARVO_AO_MASKING_PARAMETERS(PARAM, VARYING)                                             \
+  PARAM(Bool, CaldrinAODisable, false,                                                    \
+        "kept and copied for the host; the mirror does not read it")                      \
+  TARVO_GLOBAL_CLIPPING_PARAMETERS(PARAM, VARYING)                                        \
+  PARAM(Color, u_tintColor, ::pvx::float3(0.0f),                                          \
+        "mirror colour; the default black reflects nothing", "[0, 1]")                    \
+  PARAM(Bool, u_commonTintEnable, false, TARVO_NOTE_COMMON_TINT_ENABLE)                   \
+  PARAM(ColorAlpha, u_commonTintColor, ::pvx::float4(1.0f), TARVO_NOTE_COMMON_TINT_COLOR) \
+  VARYING(Float2, uv, 24, TARVO_NOTE_UV)
 TARVO_PARAMETER_BLOCK(MirrorParameters, TARVO_MIRROR_PARAMETERS);
 
 namespace mirror {

@@ -11,18 +11,20 @@
 
 namespace pvx {
 
-#define TARVO_WARD_PARAMETERS(PARAM, VARYING)      \
-  TARVO_AO_MASKING_PARAMETERS(PARAM, VARYING)      \
-  VARYING(Float3, bitangent, 24)                   \
-  VARYING(Float3, tangent, 36)                     \
-  VARYING(Float2, uv, 48)                          \
-  PARAM(Bool, CaldrinAODisable, false)             \
-  TARVO_GLOBAL_CLIPPING_PARAMETERS(PARAM, VARYING) \
-  TARVO_WARD_SURFACE_PARAMETERS(PARAM, VARYING)    \
-  PARAM(Bool, u_isDecal, false)                    \
-  PARAM(Mat4, u_decalTransform, ::pvx::identity4)  \
-  PARAM(Bool, u_commonTintEnable, false)           \
-  PARAM(ColorAlpha, u_commonTintColor, ::pvx::float4(1.0f))
+#define TARVO_WARD_PARAMETERS(PARAM, VARYING)                                            \
+  TARVO_AO_MASKING_PARAMETERS(PARAM, VARYING)                                            \
+  VARYING(Float3, bitangent, 24, TARVO_NOTE_BITANGENT)                                   \
+  VARYING(Float3, tangent, 36, TARVO_NOTE_TANGENT)                                       \
+  VARYING(Float2, uv, 48, TARVO_NOTE_UV)                                                 \
+  PARAM(Bool, CaldrinAODisable, false, TARVO_NOTE_CALDRIN_AO_DISABLE)                    \
+  TARVO_GLOBAL_CLIPPING_PARAMETERS(PARAM, VARYING)                                       \
+  TARVO_WARD_SURFACE_PARAMETERS(PARAM, VARYING)                                          \
+  PARAM(Bool, u_isDecal, false,                                                          \
+        "decal: outside the unit square of u_decalTransform the surface is see-through") \
+  PARAM(Mat4, u_decalTransform, ::pvx::identity4,                                        \
+        "carries (u, v, 0, 1) into the decal square [0, 1] x [0, 1]")                    \
+  PARAM(Bool, u_commonTintEnable, false, TARVO_NOTE_COMMON_TINT_ENABLE)                  \
+  PARAM(ColorAlpha, u_commonTintColor, ::pvx::float4(1.0f), TARVO_NOTE_COMMON_TINT_COLOR)
 TARVO_PARAMETER_BLOCK(WardParameters, TARVO_WARD_PARAMETERS);
 
 class quarra_Mtl_Ward final : public ShaderClass<quarra_Mtl_Ward, MaterialShader, WardParameters> {
