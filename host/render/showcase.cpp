@@ -2,7 +2,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <iterator>
@@ -372,6 +374,48 @@ void addBackdrop(json& objects, float x, float z) {
   }
 }
 
+// The measured car paint's guises: the measured silver, a blue paint with coarse flakes, and
+// solid (flakeless) red. Its flakes face random directions around the normal: a small image of
+// hashed tangent-space normals (x, y encoded as 0.5 + 0.5 n, z in blue).
+const char* const kCarPaintPresets[] = {"silver", "blue flakes", "solid red"};
+
+json flakeNormalImage() {
+  constexpr int kSide = 32;
+  std::vector<std::vector<float>> texels;
+  uint32_t h = 0x9e3779b9u;
+  const auto next = [&h] {
+    h ^= h << 13;
+    h ^= h >> 17;
+    h ^= h << 5;
+    return static_cast<float>(h & 0xffffu) / 65535.0f;
+  };
+  for (int i = 0; i < kSide * kSide; ++i) {
+    const float z = 0.55f + 0.45f * next(), phi = 6.2831853f * next();
+    const float r = std::sqrt(std::max(0.0f, 1.0f - z * z));
+    texels.push_back({0.5f + 0.5f * r * std::cos(phi), 0.5f + 0.5f * r * std::sin(phi), z});
+  }
+  return texelImage(texels, kSide);
+}
+
+void setCarPaintPreset(const std::string& preset, const json& sky,
+                       const std::function<void(const char*, json)>& set) {
+  // Lit by cube images of the stage's sky.
+  for (const char* cube : {"diffuseCube", "specularCube", "reflectCube"})
+    set(cube, sky);
+  set("flakeNormalTexture", flakeNormalImage());
+  if (preset == "blue flakes") {
+    set("xriteDiffuse", {0.002, 0.004, 0.02});
+    set("flakeColor", {0.08, 0.12, 0.3});
+    set("flakeColor2", {0.05, 0.08, 0.2});
+    set("coarseness", 0.8);
+    set("flakeFactor", 2.0);
+  } else if (preset == "solid red") {
+    set("xriteIsSolid", true);
+    set("xriteDiffuse", {0.1, 0.005, 0.004});
+    set("coarseness", 0.0);
+  }
+}
+
 // The guises a class is shown in, one sphere each; none: one sphere as the class stands.
 std::vector<const char*> presetsOf(const std::string& className) {
   if (className == "quarra_Mtl_Ward") return {std::begin(kWardPresets), std::end(kWardPresets)};
@@ -379,6 +423,7 @@ std::vector<const char*> presetsOf(const std::string& className) {
   if (className == "quarra_Mtl_Dielectric")
     return {std::begin(kDielectricPresets), std::end(kDielectricPresets)};
   if (className == "VesmarLegacy") return {std::begin(kLegacyPresets), std::end(kLegacyPresets)};
+  if (className == "XRite") return {std::begin(kCarPaintPresets), std::end(kCarPaintPresets)};
   return {};
 }
 
@@ -413,9 +458,9 @@ json materialParameters(const host::BoundShader& shader, const std::string& pres
   if (c == "VesmarLegacy") setLegacyPreset(preset, colour, sky, set);
   if (c == "quarra_Mtl_Mirror") set("u_tintColor", {0.95, 0.95, 0.95});
   if (c == "quarra_Mtl_Metal") setMetalPreset(preset, set);
-  // The measured car paint lights its base coat and flakes from cube images: the stage's sky.
-  for (const char* cube : {"diffuseCube", "specularCube", "reflectCube"})
-    set(cube, sky);
+  if (c == "XRite") setCarPaintPreset(preset, sky, set);
+  // Background geometry shows its colour to the camera and the sky to reflections.
+  if (c == "BackgroundGeometry") set("reflectLatlong", sky);
   return p;
 }
 
