@@ -2,9 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <iterator>
@@ -374,35 +372,16 @@ void addBackdrop(json& objects, float x, float z) {
   }
 }
 
-// The measured car paint's guises: the measured silver, a blue paint with coarse flakes, and
-// solid (flakeless) red. Its flakes face random directions around the normal: a small image of
-// hashed tangent-space normals (x, y encoded as 0.5 + 0.5 n, z in blue).
-const char* const kCarPaintPresets[] = {"silver", "blue flakes", "solid red"};
-
-json flakeNormalImage() {
-  constexpr int kSide = 32;
-  std::vector<std::vector<float>> texels;
-  uint32_t h = 0x9e3779b9u;
-  const auto next = [&h] {
-    h ^= h << 13;
-    h ^= h >> 17;
-    h ^= h << 5;
-    return static_cast<float>(h & 0xffffu) / 65535.0f;
-  };
-  for (int i = 0; i < kSide * kSide; ++i) {
-    const float z = 0.55f + 0.45f * next(), phi = 6.2831853f * next();
-    const float r = std::sqrt(std::max(0.0f, 1.0f - z * z));
-    texels.push_back({0.5f + 0.5f * r * std::cos(phi), 0.5f + 0.5f * r * std::sin(phi), z});
-  }
-  return texelImage(texels, kSide);
-}
+// The measured car paint's guises: the measured grey paint (its defaults), a blue paint with coarse
+// flakes, and solid (flakeless) red. Its flakes are the host's generated flake normals.
+const char* const kCarPaintPresets[] = {"grey", "blue flakes", "solid red"};
 
 void setCarPaintPreset(const std::string& preset, const json& sky,
                        const std::function<void(const char*, json)>& set) {
   // Lit by cube images of the stage's sky.
   for (const char* cube : {"diffuseCube", "specularCube", "reflectCube"})
     set(cube, sky);
-  set("flakeNormalTexture", flakeNormalImage());
+  set("flakeNormalTexture", {{"generated", "flakes"}});
   if (preset == "blue flakes") {
     set("xriteDiffuse", {0.002, 0.004, 0.02});
     set("flakeColor", {0.08, 0.12, 0.3});
@@ -610,6 +589,7 @@ std::string showcaseSceneText(const host::PluginLibrary& library,
     std::string text = entry;
     if (text.size() > 14 && text.rfind("quarra_", 0) == 0) text.insert(11, "\n");
     if (text.rfind("VesmarLegacy (", 0) == 0) text.replace(12, 1, "\n");
+    if (text == "BackgroundGeometry") text.insert(10, "\n");
     labels.push_back({{"text", text}, {"at", {x, -radius, z - radius - 0.16f}}});
   }
 

@@ -5,7 +5,11 @@
 #include <OpenImageIO/texture.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
 
 #include "host/render/math.h"
 
@@ -74,7 +78,8 @@ void ImageTexture2D::sample(pvx::float4* result, const pvx::float2* st) {
     *result = pvx::float4(0.0f, 0.0f, 0.0f, 0.0f);
     return;
   }
-  const float t = std::clamp(st->y, 0.0f, 1.0f);
+  const float t =
+      wrapT_ == Wrap::Periodic ? st->y - std::floor(st->y) : std::clamp(st->y, 0.0f, 1.0f);
   const float x = s * static_cast<float>(image_.width) - 0.5f;
   const float y = (1.0f - t) * static_cast<float>(image_.height) - 0.5f;
   const float fx = std::floor(x), fy = std::floor(y);
@@ -84,8 +89,10 @@ void ImageTexture2D::sample(pvx::float4* result, const pvx::float2* st) {
     return wrapS_ == Wrap::Periodic ? ((i % w) + w) % w : std::clamp(i, 0, w - 1);
   };
   const int x0 = column(static_cast<int>(fx)), x1 = column(static_cast<int>(fx) + 1);
-  const int y0 = std::clamp(static_cast<int>(fy), 0, h - 1);
-  const int y1 = std::clamp(static_cast<int>(fy) + 1, 0, h - 1);
+  const auto row = [&](int i) {
+    return wrapT_ == Wrap::Periodic ? ((i % h) + h) % h : std::clamp(i, 0, h - 1);
+  };
+  const int y0 = row(static_cast<int>(fy)), y1 = row(static_cast<int>(fy) + 1);
   const pvx::float4 top = image_.at(x0, y0) * (1.0f - ax) + image_.at(x1, y0) * ax;
   const pvx::float4 bottom = image_.at(x0, y1) * (1.0f - ax) + image_.at(x1, y1) * ax;
   *result = top * (1.0f - ay) + bottom * ay;
@@ -161,6 +168,7 @@ struct TextureLibrary::System {
 };
 
 struct TextureLibrary::FileTexture final : public pvx::ITexture2D {
+  std::string path;
   OIIO::TextureSystem* system = nullptr;
   OIIO::TextureSystem::TextureHandle* handle = nullptr;
   OIIO::TextureOpt options;
@@ -190,8 +198,46 @@ struct TextureLibrary::FileTexture final : public pvx::ITexture2D {
   }
 };
 
+// A latitude-longitude image looked up by OpenImageIO's environment support along the cube
+// vector, which is already a direction of its y-up convention.
+struct TextureLibrary::EnvironmentCube final : public pvx::ITextureCube {
+  OIIO::TextureSystem* system = nullptr;
+  OIIO::TextureSystem::TextureHandle* handle = nullptr;
+  OIIO::TextureOpt options;
+  int channels = 4;
+  bool srgb = false;
+
+  void sample(pvx::float4* result, const pvx::float3* c) override {
+    if (!(std::isfinite(c->x) && std::isfinite(c->y) && std::isfinite(c->z)) ||
+        (c->x == 0.0f && c->y == 0.0f && c->z == 0.0f)) {
+      return;  // no direction: the caller's pre-fill
+    }
+    const OIIO::V3fParam R(c->x, c->y, c->z), none(0.0f, 0.0f, 0.0f);
+    float texel[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    if (!system->environment(handle, system->get_perthread_info(), options, R, none, none,
+                             std::min(channels, 4), texel)) {
+      return;
+    }
+    pvx::float4 colour = expandChannels(texel, channels);
+    if (srgb) {
+      colour.x = srgbToLinear(colour.x);
+      colour.y = srgbToLinear(colour.y);
+      colour.z = srgbToLinear(colour.z);
+    }
+    *result = colour;
+  }
+};
+
 TextureLibrary::TextureLibrary() : system_(std::make_unique<System>()) {}
-TextureLibrary::~TextureLibrary() = default;
+
+TextureLibrary::~TextureLibrary() {
+  environmentCubes_.clear();
+  system_.reset();  // closes the files before they go
+  for (const std::string& path : temporaryFiles_) {
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+  }
+}
 
 namespace {
 
@@ -258,6 +304,7 @@ pvx::ITexture2D* TextureLibrary::file2D(const std::string& path, const TextureOp
     }
   }
   auto texture = std::make_unique<FileTexture>();
+  texture->path = path;
   texture->system = system_->textures;
   texture->handle = system_->textures->get_texture_handle(OIIO::ustring(path));
   if (texture->handle == nullptr) {
@@ -284,8 +331,8 @@ pvx::ITexture2D* TextureLibrary::file2D(const std::string& path, const TextureOp
   return result;
 }
 
-pvx::ITexture2D* TextureLibrary::image2D(Image image, Wrap wrapS) {
-  images_.push_back(std::make_unique<ImageTexture2D>(std::move(image), wrapS));
+pvx::ITexture2D* TextureLibrary::image2D(Image image, Wrap wrapS, Wrap wrapT) {
+  images_.push_back(std::make_unique<ImageTexture2D>(std::move(image), wrapS, wrapT));
   return images_.back().get();
 }
 
@@ -300,8 +347,47 @@ pvx::ITexture1D* TextureLibrary::file1D(const std::string& path) {
 }
 
 pvx::ITextureCube* TextureLibrary::cubeFromLatLong(pvx::ITexture2D* latLong) {
+  for (const auto& file : files_) {
+    if (file.second.get() == latLong) {
+      return environmentCube(file.second->path, file.second->channels, file.second->srgb);
+    }
+  }
+  for (const auto& image : images_) {
+    if (image.get() != latLong) continue;
+    // OpenImageIO reads files only: the host's own image goes to a temporary file once.
+    const Image& pixels = image->image();
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    const std::string path =
+        (std::filesystem::temp_directory_path() /
+         ("tarvo-environment-" + std::to_string(reinterpret_cast<std::uintptr_t>(image.get())) +
+          "-" + std::to_string(stamp) + ".exr"))
+            .string();
+    OIIO::ImageBuf buffer(OIIO::ImageSpec(pixels.width, pixels.height, 4, OIIO::TypeDesc::FLOAT),
+                          const_cast<pvx::float4*>(pixels.pixels.data()));
+    if (!buffer.write(path)) {
+      throw TextureError("cannot write the environment image '" + path + "': " + buffer.geterror());
+    }
+    temporaryFiles_.push_back(path);
+    return environmentCube(path, 4, false);
+  }
   latLongCubes_.push_back(std::make_unique<LatLongCube>(latLong));
   return latLongCubes_.back().get();
+}
+
+pvx::ITextureCube* TextureLibrary::environmentCube(const std::string& path, int channels,
+                                                   bool srgb) {
+  auto cube = std::make_unique<EnvironmentCube>();
+  cube->system = system_->textures;
+  cube->handle = system_->textures->get_texture_handle(OIIO::ustring(path));
+  if (cube->handle == nullptr) {
+    throw TextureError("cannot read the image '" + path + "': " + system_->textures->geterror());
+  }
+  cube->channels = channels;
+  cube->srgb = srgb;
+  cube->options.interpmode = OIIO::TextureOpt::InterpBilinear;
+  cube->options.mipmode = OIIO::TextureOpt::MipModeNoMIP;
+  environmentCubes_.push_back(std::move(cube));
+  return environmentCubes_.back().get();
 }
 
 pvx::ITextureCube* TextureLibrary::cubeFromFaces(const std::array<pvx::ITexture2D*, 6>& faces) {
