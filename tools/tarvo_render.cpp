@@ -2,27 +2,71 @@
 // class) with the shader library loaded at run time, and writes a PNG or EXR.
 //
 //   tarvo-render [scene.json] -o out.png [-W 960 -H 540] [-s 16] [--mode shade|path]
-//                [-j threads] [--seed N]
+//                [-j threads] [--seed N] [--limit name=value ...]
+#include <OpenImageIO/imageio.h>
+#include <pthread.h>
 #include <unistd.h>
 #include <CLI/CLI.hpp>
 
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <memory>
+#include <new>
+#include <thread>
 
 #include "host/plugin_library.h"
+#include "host/render/limits.h"
 #include "host/render/renderer.h"
 #include "host/render/scene_file.h"
 #include "host/render/showcase.h"
 
 namespace {
 
-std::atomic<bool> interrupted{false};
+// SIGINT and SIGTERM are blocked in every thread and taken by one watcher thread, which ends
+// the run at once in any phase (loading, rendering, drawing labels, writing): a temporary file
+// being written is removed, a finished output that has taken its name is left alone.
+tarvo::render::WriteGuard writeGuard;
 
-void onSignal(int) {
-  interrupted = true;
+void endOnSignals(sigset_t signals) {
+  std::thread([signals] {
+    int number = 0;
+    while (sigwait(&signals, &number) != 0) {
+    }
+    std::lock_guard<std::mutex> hold(writeGuard.lock);
+    if (writeGuard.committed) return;  // the output is complete: the run ends normally
+    if (!writeGuard.temporary.empty()) std::remove(writeGuard.temporary.c_str());
+    const char* message = number == SIGINT
+                              ? "\ntarvo-render: interrupted (SIGINT); nothing was written\n"
+                              : "\ntarvo-render: terminated (SIGTERM); nothing was written\n";
+    (void)!::write(STDERR_FILENO, message, std::strlen(message));
+    std::_Exit(128 + number);
+  }).detach();
+}
+
+// A whole-number option read wide and range-checked, so nothing wraps.
+bool parseOption(const std::string& text, const char* option, int64_t least, int64_t most,
+                 const char* limitName, int64_t* value) {
+  int64_t v = 0;
+  bool digits = !text.empty();
+  for (char c : text) {
+    if (c < '0' || c > '9' || v > (INT64_MAX - 9) / 10) {
+      digits = false;
+      break;
+    }
+    v = v * 10 + (c - '0');
+  }
+  if (digits && v >= least && v <= most) {
+    *value = v;
+    return true;
+  }
+  std::cerr << "tarvo-render: " << option << " takes a whole number from " << least << " to "
+            << most;
+  if (limitName != nullptr) std::cerr << " (--limit " << limitName << "=N raises the ceiling)";
+  std::cerr << ", not '" << text << "'\n";
+  return false;
 }
 
 std::string shortNumber(double value) {
@@ -66,51 +110,108 @@ void drawProgress(double fraction, double seconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  endOnSignals(signals);
+
   CLI::App app{
       "Renders a scene with the tarvoShaders library; without a scene file, the "
       "showcase of every built shader class."};
   std::string scenePath, output = "out.png", library, mode;
-  int width = 0, height = 0, samples = 0, threads = -1;
-  int64_t seed = -1;
+  std::string widthText, heightText, samplesText, threadsText, seedText;
+  std::vector<std::string> limitTexts;
   bool allClasses = false, quiet = false;
-  app.add_option("scene", scenePath, "scene file (JSON); none renders the showcase")
-      ->check(CLI::ExistingFile);
+  app.add_option("scene", scenePath, "scene file (JSON); none renders the showcase");
   app.add_option("-o,--output", output, "output image, .png (sRGB) or .exr (linear)")
       ->capture_default_str();
-  app.add_option("-W,--width", width, "image width in pixels")->check(CLI::PositiveNumber);
-  app.add_option("-H,--height", height, "image height in pixels")->check(CLI::PositiveNumber);
-  app.add_option("-s,--samples", samples, "samples per pixel")->check(CLI::PositiveNumber);
+  app.add_option("-W,--width", widthText, "image width in pixels");
+  app.add_option("-H,--height", heightText, "image height in pixels");
+  app.add_option("-s,--samples", samplesText, "samples per pixel");
   app.add_option("-m,--mode", mode, "shade (shaders trace) or path (path tracer)")
       ->check(CLI::IsMember({"shade", "path"}));
-  app.add_option("-j,--threads", threads, "render threads (0: every core)")
-      ->check(CLI::NonNegativeNumber);
-  app.add_option("--seed", seed, "random seed; the image depends on it, not on the threads")
-      ->check(CLI::NonNegativeNumber);
+  app.add_option("-j,--threads", threadsText, "render threads (0: every core)");
+  app.add_option("--seed", seedText, "random seed; the image depends on it, not on the threads");
   app.add_option("--library", library, "shader library to load (default: beside this program)");
+  app.add_option("--limit", limitTexts,
+                 "raise or lower a ceiling, name=value (see the README: pixels, samples, depth, "
+                 "nesting, scene-bytes, ...)");
   std::string environment;
   app.add_option("--environment", environment,
-                 "showcase: latitude-longitude environment image (default: a generated sky)")
-      ->check(CLI::ExistingFile);
+                 "showcase: latitude-longitude environment image (default: a generated sky)");
   app.add_flag("--all-classes", allClasses,
                "showcase: also show classes whose entry points are not built yet");
-  app.add_flag("-q,--quiet", quiet, "no progress bar and no summary");
+  app.add_flag("-q,--quiet", quiet, "no progress bar and no summary (warnings still show)");
   CLI11_PARSE(app, argc, argv);
 
+  tarvo::render::Limits limits;
+  for (const std::string& text : limitTexts) {
+    try {
+      limits.set(text);
+    } catch (const std::invalid_argument& e) {
+      std::cerr << "tarvo-render: " << e.what() << "\n";
+      return 2;
+    }
+  }
+  // Counts end in ints; a raised ceiling cannot take them past that.
+  const auto asInt = [](int64_t ceiling) { return std::min<int64_t>(ceiling, INT32_MAX); };
+  int64_t width = 0, height = 0, samples = 0, threads = -1, seed = -1;
+  if ((!widthText.empty() &&
+       !parseOption(widthText, "-W", 1, asInt(limits.pixels), "pixels", &width)) ||
+      (!heightText.empty() &&
+       !parseOption(heightText, "-H", 1, asInt(limits.pixels), "pixels", &height)) ||
+      (!samplesText.empty() &&
+       !parseOption(samplesText, "-s", 1, asInt(limits.samples), "samples", &samples)) ||
+      (!threadsText.empty() &&
+       !parseOption(threadsText, "-j", 0, asInt(limits.threads), "threads", &threads)) ||
+      (!seedText.empty() && !parseOption(seedText, "--seed", 0, INT64_MAX, nullptr, &seed))) {
+    return 2;
+  }
+  if (!scenePath.empty() && (!environment.empty() || allClasses)) {
+    std::cerr << "tarvo-render: " << (allClasses ? "--all-classes" : "--environment")
+              << " shapes the showcase, and a scene file was given; a scene names its "
+                 "environment and materials itself\n";
+    return 2;
+  }
   if (!tarvo::render::isSupportedOutput(output)) {
     std::cerr << "tarvo-render: the output '" << output
               << "' must end in .png (8-bit sRGB) or .exr (linear float)\n";
     return 2;
   }
+  if (const std::string problem = tarvo::render::outputProblem(output); !problem.empty()) {
+    std::cerr << "tarvo-render: cannot write '" << output << "': " << problem << "\n";
+    return 2;
+  }
+  // The image library's own messages come back through its error calls, which this program
+  // words itself; no debug lines of its own.
+  OIIO::attribute("debug", 0);
+
+  if (scenePath.empty()) {
+    // The showcase's size is known before it is built.
+    const int64_t w = width > 0 ? width : tarvo::render::ShowcaseOptions().width;
+    const int64_t h = height > 0 ? height : tarvo::render::ShowcaseOptions().height;
+    if (w * h > limits.pixels) {
+      std::cerr << "tarvo-render: the image of " << w << " x " << h
+                << " pixels is larger than the ceiling of "
+                << tarvo::render::ceilingText(limits.pixels, "pixels") << "\n";
+      return 2;
+    }
+  }
+  const char* phase = "loading the shader library";
   try {
     auto plugin = std::make_shared<tarvo::host::PluginLibrary>(
         library.empty() ? tarvo::host::PluginLibrary::defaultPath() : library);
     std::unique_ptr<tarvo::render::Scene> scene;
     if (scenePath.empty()) {
+      phase = "building the showcase";
       tarvo::render::ShowcaseOptions options;
-      if (width > 0) options.width = width;
-      if (height > 0) options.height = height;
-      if (samples > 0) options.samples = samples;
+      if (width > 0) options.width = static_cast<int>(width);
+      if (height > 0) options.height = static_cast<int>(height);
+      if (samples > 0) options.samples = static_cast<int>(samples);
       options.includeUnimplemented = allClasses;
+      options.limits = limits;
       options.environmentImage = environment;
       std::vector<std::string> shown, left;
       scene = tarvo::render::makeShowcase(plugin, options, &shown, &left);
@@ -123,36 +224,46 @@ int main(int argc, char** argv) {
         std::cerr << "\n";
       }
     } else {
-      scene = tarvo::render::loadScene(scenePath, plugin);
-      if (!quiet) {
-        for (const std::string& warning : scene->warnings)
-          std::cerr << "warning: " << warning << "\n";
-      }
+      phase = "loading the scene";
+      scene = tarvo::render::loadScene(scenePath, plugin, limits);
     }
+    for (const std::string& warning : scene->warnings)
+      std::cerr << "warning: " << warning << "\n";
     tarvo::render::RenderSettings& settings = scene->settings;
-    if (width > 0) settings.width = width;
-    if (height > 0) settings.height = height;
-    if (samples > 0) settings.samples = samples;
+    if (width > 0) settings.width = static_cast<int>(width);
+    if (height > 0) settings.height = static_cast<int>(height);
+    if (samples > 0) settings.samples = static_cast<int>(samples);
+    if (static_cast<int64_t>(settings.width) * settings.height > limits.pixels) {
+      std::cerr << "tarvo-render: the image of " << settings.width << " x " << settings.height
+                << " pixels is larger than the ceiling of "
+                << tarvo::render::ceilingText(limits.pixels, "pixels") << "\n";
+      return 2;
+    }
     if (!mode.empty()) {
       settings.mode =
           mode == "path" ? tarvo::render::RenderMode::Path : tarvo::render::RenderMode::Shade;
     }
-    if (threads >= 0) settings.threads = threads;
+    if (threads >= 0) settings.threads = static_cast<int>(threads);
     if (seed >= 0) settings.seed = static_cast<uint64_t>(seed);
 
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
+    if (const int64_t bytes = tarvo::render::renderBytes(*scene);
+        bytes > (limits.renderMemoryMB << 20)) {
+      std::cerr << "tarvo-render: the render would take " << (bytes >> 20)
+                << " MB for the image and the light lists of its threads (" << scene->lights.size()
+                << " lights, maxDepth " << settings.maxDepth << "), more than the ceiling of "
+                << tarvo::render::ceilingText(limits.renderMemoryMB, "render-memory")
+                << " MB; use fewer threads (-j) or a smaller image\n";
+      return 2;
+    }
+    phase = "rendering";
     const bool bar = !quiet && isatty(STDERR_FILENO);
     tarvo::render::RenderStats stats;
     const tarvo::render::Film film = tarvo::render::renderScene(
-        *scene, &stats, &interrupted,
+        *scene, &stats, nullptr,
         bar ? tarvo::render::ProgressFunction(drawProgress) : tarvo::render::ProgressFunction());
     if (bar) std::fprintf(stderr, "\n");
-    if (stats.interrupted) {
-      std::cerr << "tarvo-render: interrupted; nothing was written\n";
-      return 130;
-    }
-    tarvo::render::writeImage(output, film, *scene);
+    phase = "writing the image";
+    tarvo::render::writeImage(output, film, *scene, &writeGuard);
     if (!quiet) {
       const double s = std::max(stats.seconds, 1e-9);
       std::cerr << "rendered " << settings.width << "x" << settings.height << " at "
@@ -167,6 +278,10 @@ int main(int argc, char** argv) {
                 << " shader calls)\nwrote " << output << "\n";
     }
     return 0;
+  } catch (const std::bad_alloc&) {
+    std::cerr << "tarvo-render: out of memory while " << phase
+              << "; lower the image size, the samples or a ceiling raised with --limit\n";
+    return 1;
   } catch (const std::exception& e) {
     std::cerr << "tarvo-render: " << e.what() << "\n";
     return 1;

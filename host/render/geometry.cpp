@@ -10,6 +10,8 @@
 #include <map>
 #include <tuple>
 
+#include "host/render/limits.h"
+
 namespace tarvo::render {
 
 // ---------------------------------------------------------------------------------------------
@@ -70,12 +72,24 @@ void Mesh::completeFrames() {
   }
 }
 
-Mesh loadObj(const std::string& path) {
+Mesh loadObj(const std::string& path, int64_t maxBytes) {
+  std::string text;
+  try {
+    text = readWholeFile(path, "mesh", maxBytes, "mesh-bytes");
+  } catch (const std::runtime_error& e) {
+    throw GeometryError(e.what());
+  }
+  return parseObj(text, path);
+}
+
+Mesh parseObj(const std::string& text, const std::string& path) {
   tinyobj::ObjReaderConfig config;
   config.triangulate = true;
   config.vertex_color = true;
+  // Material libraries are not read: the scene file gives the material.
+  config.mtl_search_path = "";
   tinyobj::ObjReader reader;
-  if (!reader.ParseFromFile(path, config)) {
+  if (!reader.ParseFromString(text, std::string(), config)) {
     std::string reason = reader.Error();
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r'))
       reason.pop_back();
@@ -83,6 +97,15 @@ Mesh loadObj(const std::string& path) {
                         "': " + (reason.empty() ? std::string("the file is unreadable") : reason));
   }
   const tinyobj::attrib_t& attrib = reader.GetAttrib();
+  for (const std::vector<tinyobj::real_t>* values :
+       {&attrib.vertices, &attrib.normals, &attrib.texcoords, &attrib.colors}) {
+    for (const tinyobj::real_t v : *values) {
+      if (!std::isfinite(v)) {
+        throw GeometryError("cannot read the mesh '" + path +
+                            "': it holds a number that is not finite (too large, inf or nan)");
+      }
+    }
+  }
   const size_t vertexCount = attrib.vertices.size() / 3;
   const size_t normalCount = attrib.normals.size() / 3;
   const size_t uvCount = attrib.texcoords.size() / 2;

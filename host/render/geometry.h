@@ -45,8 +45,11 @@ struct Mesh {
 };
 
 // Reads an OBJ file (triangulated; positions, normals, texture coordinates and vertex colours
-// when present). Throws GeometryError naming the file.
-Mesh loadObj(const std::string& path);
+// when present). Only a regular file of at most `maxBytes` is read. Throws GeometryError naming
+// the file.
+Mesh loadObj(const std::string& path, int64_t maxBytes = int64_t{128} << 20);
+// The same from OBJ text; `name` names it in messages.
+Mesh parseObj(const std::string& text, const std::string& name);
 
 enum class ShapeKind { Mesh, Sphere, Plane, Box };
 

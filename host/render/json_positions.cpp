@@ -1,5 +1,7 @@
 #include "host/render/json_positions.h"
 
+#include <algorithm>
+
 namespace tarvo::render {
 
 TextPosition positionOf(std::string_view text, size_t offset) {
@@ -33,25 +35,21 @@ std::string childPointer(const std::string& parent, size_t index) {
   return parent + "/" + std::to_string(index);
 }
 
-JsonPositions::JsonPositions(std::string_view text) : text_(text) {
-  skipSpace();
-  if (at_ < text_.size()) walkValue("");
-}
-
-void JsonPositions::skipSpace() {
-  while (at_ < text_.size() &&
-         (text_[at_] == ' ' || text_[at_] == '\t' || text_[at_] == '\n' || text_[at_] == '\r')) {
-    ++at_;
+size_t JsonPositions::skipSpace(size_t at) const {
+  while (at < text_.size() &&
+         (text_[at] == ' ' || text_[at] == '\t' || text_[at] == '\n' || text_[at] == '\r')) {
+    ++at;
   }
+  return at;
 }
 
-std::string JsonPositions::readString() {
+std::string JsonPositions::readString(size_t* at) const {
   std::string result;
-  ++at_;  // opening quote
-  while (at_ < text_.size() && text_[at_] != '"') {
-    if (text_[at_] == '\\' && at_ + 1 < text_.size()) {
-      const char e = text_[at_ + 1];
-      at_ += 2;
+  ++*at;  // opening quote
+  while (*at < text_.size() && text_[*at] != '"') {
+    if (text_[*at] == '\\' && *at + 1 < text_.size()) {
+      const char e = text_[*at + 1];
+      *at += 2;
       switch (e) {
         case 'n':
           result += '\n';
@@ -68,69 +66,101 @@ std::string JsonPositions::readString() {
       }
       continue;
     }
-    result += text_[at_++];
+    result += text_[(*at)++];
   }
-  ++at_;  // closing quote
+  ++*at;  // closing quote
   return result;
 }
 
-void JsonPositions::walkValue(const std::string& pointer) {
-  values_.emplace(pointer, at_);
-  if (at_ >= text_.size()) return;
-  const char c = text_[at_];
-  if (c == '{') {
-    ++at_;
-    skipSpace();
-    while (at_ < text_.size() && text_[at_] != '}') {
-      const size_t keyAt = at_;
-      const std::string key = readString();
-      const std::string child = childPointer(pointer, key);
-      keys_.emplace(child, keyAt);
-      skipSpace();
-      ++at_;  // colon
-      skipSpace();
-      walkValue(child);
-      skipSpace();
-      if (at_ < text_.size() && text_[at_] == ',') ++at_;
-      skipSpace();
+// Past the value at `at`: brackets are counted, not followed, so any nesting costs no stack.
+size_t JsonPositions::skipValue(size_t at) const {
+  size_t open = 0;
+  while (at < text_.size()) {
+    const char c = text_[at];
+    if (c == '"') {
+      readString(&at);
+      if (open == 0) return at;
+      continue;
     }
-    ++at_;
-  } else if (c == '[') {
-    ++at_;
-    skipSpace();
-    size_t index = 0;
-    while (at_ < text_.size() && text_[at_] != ']') {
-      walkValue(childPointer(pointer, index++));
-      skipSpace();
-      if (at_ < text_.size() && text_[at_] == ',') ++at_;
-      skipSpace();
+    if (c == '{' || c == '[') {
+      ++open;
+    } else if (c == '}' || c == ']') {
+      if (open == 0) return at;
+      if (--open == 0) return at + 1;
+    } else if (open == 0 && (c == ',' || c == ' ' || c == '\n' || c == '\r' || c == '\t')) {
+      return at;
     }
-    ++at_;
-  } else if (c == '"') {
-    readString();
-  } else {
-    while (at_ < text_.size() && text_[at_] != ',' && text_[at_] != '}' && text_[at_] != ']' &&
-           text_[at_] != ' ' && text_[at_] != '\n' && text_[at_] != '\r' && text_[at_] != '\t') {
-      ++at_;
+    ++at;
+  }
+  return at;
+}
+
+void JsonPositions::locate(const std::string& pointer, size_t* valueAt, size_t* keyAt) const {
+  size_t at = skipSpace(0);
+  *valueAt = at;
+  *keyAt = std::string::npos;
+  size_t from = 1;  // past the leading '/'
+  while (from <= pointer.size() && !pointer.empty()) {
+    const size_t slash = std::min(pointer.find('/', from), pointer.size());
+    std::string token;
+    for (size_t i = from; i < slash; ++i) {
+      if (pointer[i] == '~' && i + 1 < slash) {
+        token += pointer[i + 1] == '1' ? '/' : '~';
+        ++i;
+      } else {
+        token += pointer[i];
+      }
     }
+    from = slash + 1;
+    // A member that is not there leaves the enclosing value and no key.
+    *keyAt = std::string::npos;
+    bool found = false;
+    if (at < text_.size() && text_[at] == '{') {
+      at = skipSpace(at + 1);
+      while (at < text_.size() && text_[at] == '"') {
+        const size_t keyStart = at;
+        const std::string key = readString(&at);
+        at = skipSpace(skipSpace(at) + 1);  // the colon
+        if (key == token) {
+          *keyAt = keyStart;
+          found = true;
+          break;
+        }
+        at = skipSpace(skipValue(at));
+        if (at < text_.size() && text_[at] == ',') at = skipSpace(at + 1);
+      }
+    } else if (at < text_.size() && text_[at] == '[') {
+      size_t index = 0;
+      for (char c : token) {
+        if (c < '0' || c > '9') index = std::string::npos;
+        if (index == std::string::npos) break;
+        index = index * 10 + static_cast<size_t>(c - '0');
+      }
+      at = skipSpace(at + 1);
+      for (size_t i = 0; at < text_.size() && text_[at] != ']'; ++i) {
+        if (i == index) {
+          found = true;
+          break;
+        }
+        at = skipSpace(skipValue(at));
+        if (at < text_.size() && text_[at] == ',') at = skipSpace(at + 1);
+      }
+    }
+    if (!found) return;
+    *valueAt = at;
   }
 }
 
 TextPosition JsonPositions::value(const std::string& pointer) const {
-  std::string p = pointer;
-  while (true) {
-    if (auto found = values_.find(p); found != values_.end())
-      return positionOf(text_, found->second);
-    const size_t slash = p.find_last_of('/');
-    if (slash == std::string::npos) return {};
-    p = p.substr(0, slash);
-  }
+  size_t valueAt = 0, keyAt = 0;
+  locate(pointer, &valueAt, &keyAt);
+  return positionOf(text_, valueAt);
 }
 
 TextPosition JsonPositions::key(const std::string& pointer) const {
-  if (auto found = keys_.find(pointer); found != keys_.end())
-    return positionOf(text_, found->second);
-  return value(pointer);
+  size_t valueAt = 0, keyAt = 0;
+  locate(pointer, &valueAt, &keyAt);
+  return positionOf(text_, keyAt != std::string::npos ? keyAt : valueAt);
 }
 
 }  // namespace tarvo::render

@@ -47,6 +47,7 @@
 #ifndef TARVO_HOST_RENDER_RENDER_HOST_H
 #define TARVO_HOST_RENDER_RENDER_HOST_H
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -69,6 +70,14 @@ struct RenderCounters {
 class RenderHost final : public pvx::IHostContext {
  public:
   explicit RenderHost(const Scene& scene);
+
+  // Bytes of one host's light lists: one ring of lists per trace level, each as long as the
+  // scene's light list.
+  static int64_t lightListBytes(int maxDepth, size_t lights) {
+    const int64_t levels = static_cast<int64_t>(std::max(1, maxDepth)) + 5;
+    return levels * kListsPerLevel * static_cast<int64_t>(lights) *
+           static_cast<int64_t>(sizeof(pvx::LightSample));
+  }
 
   // Colour and alpha of one camera sample of pixel (px, py); the sample's random numbers
   // depend only on the seed, the pixel and the sample index.

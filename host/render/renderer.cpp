@@ -2,6 +2,7 @@
 
 #include <OpenImageIO/imagebuf.h>
 #include <OpenImageIO/imagebufalgo.h>
+#include <sys/stat.h>
 #include <tbb/blocked_range.h>
 #include <tbb/enumerable_thread_specific.h>
 #include <tbb/parallel_for.h>
@@ -9,10 +10,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -129,6 +132,17 @@ Film renderScene(const Scene& scene, RenderStats* stats, const std::atomic<bool>
   return film;
 }
 
+int64_t renderBytes(const Scene& scene) {
+  const RenderSettings& settings = scene.settings;
+  const int64_t threads = settings.threads > 0
+                              ? settings.threads
+                              : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  const int64_t film = static_cast<int64_t>(settings.width) * settings.height *
+                       static_cast<int64_t>(2 * sizeof(pvx::float4));
+  const int64_t lists = RenderHost::lightListBytes(settings.maxDepth, scene.lights.size());
+  return film + threads * lists;
+}
+
 // ---------------------------------------------------------------------------------------------
 
 namespace {
@@ -201,6 +215,18 @@ bool isSupportedOutput(const std::string& path) {
   return ext == "png" || ext == "exr";
 }
 
+std::string outputProblem(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  const std::string folder =
+      slash == std::string::npos ? std::string(".") : path.substr(0, std::max<size_t>(slash, 1));
+  struct stat info;
+  if (::stat(folder.c_str(), &info) != 0) return "the folder '" + folder + "' does not exist";
+  if (!S_ISDIR(info.st_mode)) return "'" + folder + "' is not a folder";
+  if (::access(folder.c_str(), W_OK) != 0) return "the folder '" + folder + "' is not writable";
+  if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return "it is a folder";
+  return "";
+}
+
 namespace {
 
 // The film as it is written: exposure applied, alpha clamped (or 1 when opaque), labels drawn;
@@ -240,7 +266,7 @@ std::vector<float> linearPixels(const Film& film, const Scene& scene) {
   return pixels;
 }
 
-void writeImage(const std::string& path, const Film& film, const Scene& scene) {
+void writeImage(const std::string& path, const Film& film, const Scene& scene, WriteGuard* guard) {
   const std::string ext = extensionOf(path);
   if (ext != "png" && ext != "exr") {
     throw OutputError("cannot write '" + path +
@@ -255,17 +281,32 @@ void writeImage(const std::string& path, const Film& film, const Scene& scene) {
   const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
   const std::string temporary =
       folder + "." + base + ".partial-" + std::to_string(static_cast<long>(getpid())) + "." + ext;
+  if (guard != nullptr) {
+    std::lock_guard<std::mutex> hold(guard->lock);
+    guard->temporary = temporary;
+  }
   const bool written = image.write(temporary, png ? OIIO::TypeDesc::UINT8 : OIIO::TypeDesc::FLOAT);
   if (!written) {
     std::remove(temporary.c_str());
-    std::string reason = image.geterror();
-    throw OutputError("cannot write '" + path +
-                      "': " + (reason.empty() ? std::string("the image writer failed") : reason));
+    // The writer's reason names the temporary file; the user knows only the output.
+    std::string reason = outputProblem(path);
+    if (reason.empty()) {
+      reason = image.geterror();
+      reason = reason.substr(0, reason.find('\n'));
+      for (size_t at; (at = reason.find(temporary)) != std::string::npos;)
+        reason.replace(at, temporary.size(), path);
+      if (reason.empty()) reason = "the image writer failed (is the disk full?)";
+    }
+    throw OutputError("cannot write '" + path + "': " + reason);
   }
+  std::unique_lock<std::mutex> hold;
+  if (guard != nullptr) hold = std::unique_lock<std::mutex>(guard->lock);
   if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    const int error = errno;
     std::remove(temporary.c_str());
-    throw OutputError("cannot write '" + path + "': the finished file could not be moved there");
+    throw OutputError("cannot write '" + path + "': " + std::strerror(error));
   }
+  if (guard != nullptr) guard->committed = true;
 }
 
 }  // namespace tarvo::render

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -48,16 +49,35 @@ using ProgressFunction = std::function<void(double fraction, double seconds)>;
 Film renderScene(const Scene& scene, RenderStats* stats = nullptr,
                  const std::atomic<bool>* cancel = nullptr, const ProgressFunction& progress = {});
 
+// Memory a render of the scene takes beyond the scene itself, the most of it: the film and
+// the image written from it, and every render thread's light lists (one per trace level).
+int64_t renderBytes(const Scene& scene);
+
 class OutputError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
+// What a program ending on a signal needs from a write in progress: the temporary file's name
+// (set before the file is created) and a lock held while the finished file takes its name, so
+// an ending taken under the lock finds either no output or a complete one (`committed`).
+struct WriteGuard {
+  std::mutex lock;
+  std::string temporary;
+  bool committed = false;
+};
+
 // Writes the film by the file's extension: .png as 8-bit sRGB with alpha, .exr as linear float
 // RGBA; anything else is refused. The exposure of the settings is applied; with `opaque` set the
 // alpha is 1. Labels are drawn over the image. The file is written under a temporary name in
-// the same folder and renamed when complete, so a failed write leaves no partial file.
-void writeImage(const std::string& path, const Film& film, const Scene& scene);
+// the same folder and renamed when complete, so a failed write leaves no partial file; a
+// failure names the output and the reason (a missing or read-only folder, a full disk).
+void writeImage(const std::string& path, const Film& film, const Scene& scene,
+                WriteGuard* guard = nullptr);
+
+// Why `path` cannot be written, found before any work is spent on it ("" when it can be):
+// a missing or read-only folder, or a folder in the file's place.
+std::string outputProblem(const std::string& path);
 
 // The pixels writeImage puts into an EXR: linear RGBA floats, rows from the top, exposure,
 // alpha and labels applied.

@@ -3,9 +3,11 @@
 #include <nlohmann/json.hpp>
 
 #include <cctype>
+#include <cfloat>
 #include <cmath>
-#include <fstream>
-#include <sstream>
+#include <iterator>
+#include <map>
+#include <unordered_map>
 
 #include "host/nearest_names.h"
 #include "host/render/json_positions.h"
@@ -66,18 +68,157 @@ std::string expectedFor(host::ParamType type) {
   return "?";
 }
 
+// A character pointer that leaves its place where the parse checks can read it: the parser
+// copies its iterators, and this is how a SAX event learns where in the text it happened.
+class TrackedChar {
+ public:
+  using iterator_category = std::input_iterator_tag;
+  using value_type = char;
+  using difference_type = std::ptrdiff_t;
+  using pointer = const char*;
+  using reference = const char&;
+
+  TrackedChar(const char* at, const char** cursor) : at_(at), cursor_(cursor) {}
+  reference operator*() const { return *at_; }
+  TrackedChar& operator++() {
+    *cursor_ = ++at_;
+    return *this;
+  }
+  TrackedChar operator++(int) {
+    TrackedChar before = *this;
+    ++*this;
+    return before;
+  }
+  bool operator==(const TrackedChar& o) const { return at_ == o.at_; }
+  bool operator!=(const TrackedChar& o) const { return at_ != o.at_; }
+
+ private:
+  const char* at_;
+  const char** cursor_;
+};
+
+// A refusal found while parsing, at a byte offset of the text.
+struct ParseRefusal {
+  size_t offset;
+  std::string message;
+};
+
+// Builds the document through the JSON library's SAX interface, refusing while it reads: nesting
+// deeper than the ceiling (before any memory goes to it), more values than the ceiling, and a
+// key given twice in one object (at the second, naming the first).
+class CheckedBuilder {
+ public:
+  CheckedBuilder(json& root, const std::string& text, const char** cursor, const Limits& limits)
+      : dom_(root, true), text_(text), cursor_(cursor), limits_(limits) {}
+
+  bool null() { return counted() && dom_.null(); }
+  bool boolean(bool v) { return counted() && dom_.boolean(v); }
+  bool number_integer(json::number_integer_t v) { return counted() && dom_.number_integer(v); }
+  bool number_unsigned(json::number_unsigned_t v) { return counted() && dom_.number_unsigned(v); }
+  bool number_float(json::number_float_t v, const std::string& s) {
+    return counted() && dom_.number_float(v, s);
+  }
+  bool string(std::string& v) { return counted() && dom_.string(v); }
+  bool binary(json::binary_t& v) { return counted() && dom_.binary(v); }
+  bool start_object(std::size_t n) {
+    opened();
+    keys_.emplace_back();
+    return dom_.start_object(n);
+  }
+  bool key(std::string& k) {
+    const size_t at = keyStart();
+    const auto [first, inserted] = keys_.back().emplace(k, at);
+    if (!inserted) {
+      const TextPosition p = positionOf(text_, first->second);
+      throw ParseRefusal{at, "the key \"" + k + "\" appears twice in one object (first at line " +
+                                 std::to_string(p.line) + ", column " + std::to_string(p.column) +
+                                 "); give each setting once"};
+    }
+    return dom_.key(k);
+  }
+  bool end_object() {
+    keys_.pop_back();
+    --depth_;
+    return dom_.end_object();
+  }
+  bool start_array(std::size_t n) {
+    opened();
+    return dom_.start_array(n);
+  }
+  bool end_array() {
+    --depth_;
+    return dom_.end_array();
+  }
+  template <class Exception>
+  bool parse_error(std::size_t position, const std::string& token, const Exception& e) {
+    if (e.id == 406) {
+      // A number beyond the range of a double.
+      throw ParseRefusal{position > token.size() ? position - token.size() : 0,
+                         "the number " + token + " is too large for any setting"};
+    }
+    throw e;
+  }
+
+ private:
+  size_t offset() const { return static_cast<size_t>(*cursor_ - text_.data()); }
+  bool counted() {
+    if (++values_ > limits_.jsonValues) {
+      throw ParseRefusal{offset() > 0 ? offset() - 1 : 0,
+                         "the scene holds more JSON values than the ceiling of " +
+                             ceilingText(limits_.jsonValues, "json-values")};
+    }
+    return true;
+  }
+  void opened() {
+    counted();
+    if (++depth_ > limits_.nesting) {
+      throw ParseRefusal{offset() > 0 ? offset() - 1 : 0,
+                         "arrays and objects nest deeper here than the ceiling of " +
+                             ceilingText(limits_.nesting, "nesting")};
+    }
+  }
+  // The parser has just read the key's closing quote; find its opening one.
+  size_t keyStart() const {
+    size_t at = offset();
+    if (at > 0) --at;  // the closing quote
+    while (at > 0) {
+      --at;
+      if (text_[at] != '"') continue;
+      size_t slashes = 0;
+      while (at > slashes && text_[at - 1 - slashes] == '\\')
+        ++slashes;
+      if (slashes % 2 == 0) break;
+    }
+    return at;
+  }
+
+  nlohmann::detail::json_sax_dom_parser<json> dom_;
+  const std::string& text_;
+  const char** cursor_;
+  const Limits& limits_;
+  int64_t values_ = 0;
+  int64_t depth_ = 0;
+  std::vector<std::unordered_map<std::string, size_t>> keys_;
+};
+
 class Loader {
  public:
   Loader(const std::string& text, std::string name, std::string folder,
-         std::shared_ptr<const host::PluginLibrary> library)
+         std::shared_ptr<const host::PluginLibrary> library, const Limits& limits)
       : text_(text),
         name_(std::move(name)),
         folder_(std::move(folder)),
-        library_(std::move(library)) {}
+        library_(std::move(library)),
+        limits_(limits) {}
 
   std::unique_ptr<Scene> load() {
     try {
-      root_ = json::parse(text_);
+      const char* cursor = text_.data();
+      CheckedBuilder builder(root_, text_, &cursor, limits_);
+      json::sax_parse(TrackedChar(text_.data(), &cursor),
+                      TrackedChar(text_.data() + text_.size(), &cursor), &builder);
+    } catch (const ParseRefusal& refusal) {
+      throw SceneError(prefix(positionOf(text_, refusal.offset)) + refusal.message);
     } catch (const json::parse_error& e) {
       // The parser reports the byte after the token it could not take; point at the token's
       // start instead.
@@ -103,6 +244,7 @@ class Loader {
     positions_ = JsonPositions(text_);
     if (!root_.is_object()) fail("", "a scene file holds one JSON object");
     scene_ = std::make_unique<Scene>(library_);
+    scene_->textures().setLimits(limits_);
     checkKeys(root_, "", "the scene",
               {"title", "camera", "settings", "shaders", "objects", "lights", "environment",
                "clippingPlanes", "labels"});
@@ -150,13 +292,51 @@ class Loader {
   }
   float number(const json& value, const std::string& pointer, const std::string& what) const {
     if (!value.is_number()) fail(pointer, what + " must be a number, not " + describe(value));
-    return value.get<float>();
+    const double v = value.get<double>();
+    if (!(std::fabs(v) <= static_cast<double>(FLT_MAX))) {
+      fail(pointer, what + " is " + value.dump() + ", too large for a float");
+    }
+    return static_cast<float>(v);
   }
-  int integer(const json& value, const std::string& pointer, const std::string& what) const {
+  float number(const json& value, const std::string& pointer, const std::string& what, float least,
+               float most) const {
+    const float v = number(value, pointer, what);
+    if (!(v >= least && v <= most)) {
+      fail(pointer, what + " is " + value.dump() + "; it must lie between " + shortText(least) +
+                        " and " + shortText(most));
+    }
+    return v;
+  }
+  static std::string shortText(float v) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%g", static_cast<double>(v));
+    return buffer;
+  }
+  // Whole numbers are read as the JSON library holds them (64 bits, signed or not) and checked
+  // against the target's range before they are narrowed, so nothing wraps.
+  int64_t wholeNumber(const json& value, const std::string& pointer, const std::string& what,
+                      int64_t least, int64_t most, const char* limitName = nullptr) const {
     if (!value.is_number_integer()) {
       fail(pointer, what + " must be a whole number, not " + describe(value));
     }
-    return value.get<int>();
+    const bool huge =
+        value.is_number_unsigned() && value.get<uint64_t>() > static_cast<uint64_t>(INT64_MAX);
+    const int64_t v = huge ? INT64_MAX : value.get<int64_t>();
+    if (!huge && v >= least && v <= most) return v;
+    if (limitName != nullptr && (huge || v > most)) {
+      fail(pointer, what + " is " + value.dump() + ", beyond the ceiling of " +
+                        ceilingText(most, limitName));
+    }
+    fail(pointer, what + " is " + value.dump() + "; it must lie between " + std::to_string(least) +
+                      " and " + std::to_string(most));
+  }
+  // A count of a list, before its entries are read.
+  void checkCount(const json& list, const std::string& pointer, const std::string& what,
+                  int64_t most, const char* limitName) const {
+    if (list.is_array() && static_cast<int64_t>(list.size()) > most) {
+      fail(pointer, what + " holds " + std::to_string(list.size()) +
+                        " entries, more than the ceiling of " + ceilingText(most, limitName));
+    }
   }
   bool boolean(const json& value, const std::string& pointer, const std::string& what) const {
     if (!value.is_boolean()) fail(pointer, what + " must be true or false, not " + describe(value));
@@ -215,30 +395,44 @@ class Loader {
         "ambient",   "prefill",    "opaque",          "exposure"};
     checkKeys(s, p, "settings", known);
     RenderSettings& r = scene_->settings;
-    const auto positive = [&](const char* key, int* target) {
+    const auto count = [&](const char* key, int* target, int64_t least, int64_t most,
+                           const char* limitName) {
       if (!s.contains(key)) return;
-      const int v = integer(s[key], childPointer(p, key), std::string("setting '") + key + "'");
-      if (v < 1)
-        fail(childPointer(p, key), std::string("setting '") + key + "' must be at least 1");
-      *target = v;
+      *target = static_cast<int>(wholeNumber(s[key], childPointer(p, key),
+                                             std::string("setting '") + key + "'", least,
+                                             std::min<int64_t>(most, INT32_MAX), limitName));
     };
-    const auto counted = [&](const char* key, int* target) {
+    count("width", &r.width, 1, limits_.pixels, "pixels");
+    count("height", &r.height, 1, limits_.pixels, "pixels");
+    if (static_cast<int64_t>(r.width) * r.height > limits_.pixels) {
+      fail(p, "the image of " + std::to_string(r.width) + " x " + std::to_string(r.height) +
+                  " pixels is larger than the ceiling of " + ceilingText(limits_.pixels, "pixels"));
+    }
+    count("samples", &r.samples, 1, limits_.samples, "samples");
+    count("threads", &r.threads, 0, limits_.threads, "threads");
+    // A depth beyond the ceiling is what a user asking for "unbounded" bounces means: clamp.
+    const auto depth = [&](const char* key, int* target, int64_t least) {
       if (!s.contains(key)) return;
-      const int v = integer(s[key], childPointer(p, key), std::string("setting '") + key + "'");
-      if (v < 0)
-        fail(childPointer(p, key), std::string("setting '") + key + "' cannot be negative");
-      *target = v;
+      const std::string what = std::string("setting '") + key + "'";
+      const int64_t v = wholeNumber(s[key], childPointer(p, key), what, least, INT64_MAX);
+      *target = static_cast<int>(std::min({v, limits_.depth, int64_t{INT32_MAX}}));
+      if (v > limits_.depth) {
+        scene_->warnings.push_back(prefix(positions_.value(childPointer(p, key))) + what + " " +
+                                   s[key].dump() + " is clamped to the ceiling of " +
+                                   ceilingText(limits_.depth, "depth"));
+      }
     };
-    positive("width", &r.width);
-    positive("height", &r.height);
-    positive("samples", &r.samples);
-    counted("threads", &r.threads);
-    positive("maxDepth", &r.maxDepth);
-    counted("diffuseDepth", &r.diffuseDepth);
-    counted("aoSamples", &r.aoSamples);
-    counted("indirectSamples", &r.indirectSamples);
+    depth("maxDepth", &r.maxDepth, 1);
+    depth("diffuseDepth", &r.diffuseDepth, 0);
+    count("aoSamples", &r.aoSamples, 0, limits_.rays, "rays");
+    count("indirectSamples", &r.indirectSamples, 0, limits_.rays, "rays");
     if (s.contains("seed")) {
-      r.seed = static_cast<uint64_t>(integer(s["seed"], p + "/seed", "setting 'seed'"));
+      const json& v = s["seed"];
+      if (!v.is_number_integer() || (!v.is_number_unsigned() && v.get<int64_t>() < 0)) {
+        fail(p + "/seed",
+             "setting 'seed' must be a whole number from 0 to 2^64 - 1, not " + describe(v));
+      }
+      r.seed = v.get<uint64_t>();
     }
     if (s.contains("mode")) {
       const std::string mode = string(s["mode"], p + "/mode", "setting 'mode'");
@@ -252,10 +446,11 @@ class Loader {
       }
     }
     if (s.contains("aoDistance"))
-      r.aoDistance = number(s["aoDistance"], p + "/aoDistance", "setting 'aoDistance'");
+      r.aoDistance =
+          number(s["aoDistance"], p + "/aoDistance", "setting 'aoDistance'", 0.0f, FLT_MAX);
     if (s.contains("importanceCutoff"))
-      r.importanceCutoff =
-          number(s["importanceCutoff"], p + "/importanceCutoff", "setting 'importanceCutoff'");
+      r.importanceCutoff = number(s["importanceCutoff"], p + "/importanceCutoff",
+                                  "setting 'importanceCutoff'", 0.0f, 1.0f);
     if (s.contains("ambient")) r.ambient = vec3(s["ambient"], p + "/ambient", "setting 'ambient'");
     if (s.contains("prefill")) {
       const std::vector<float> v = numbers(s["prefill"], p + "/prefill", "setting 'prefill'", 4);
@@ -263,12 +458,16 @@ class Loader {
     }
     if (s.contains("opaque")) r.opaque = boolean(s["opaque"], p + "/opaque", "setting 'opaque'");
     if (s.contains("exposure"))
-      r.exposure = number(s["exposure"], p + "/exposure", "setting 'exposure'");
+      r.exposure = number(s["exposure"], p + "/exposure", "setting 'exposure'", -64.0f, 64.0f);
   }
 
   void readShaders() {
     const std::string p = "/shaders";
     const json& shaders = object(root_["shaders"], p, "shaders");
+    if (static_cast<int64_t>(shaders.size()) > limits_.items) {
+      fail(p, "shaders holds " + std::to_string(shaders.size()) +
+                  " entries, more than the ceiling of " + ceilingText(limits_.items, "items"));
+    }
     for (const auto& item : shaders.items()) {
       const std::string sp = childPointer(p, item.key());
       const std::string label = "shader '" + item.key() + "'";
@@ -323,11 +522,12 @@ class Loader {
         return;
       case host::ParamType::Int:
         if (!value.is_number_integer()) wrongType();
-        bound.set(name, value.get<int32_t>());
+        bound.set(name,
+                  static_cast<int32_t>(wholeNumber(value, pointer, what, INT32_MIN, INT32_MAX)));
         return;
       case host::ParamType::Float:
         if (!value.is_number()) wrongType();
-        bound.set(name, value.get<float>());
+        bound.set(name, number(value, pointer, what));
         return;
       case host::ParamType::Float2:
       case host::ParamType::Color:
@@ -342,7 +542,7 @@ class Loader {
             fail(childPointer(pointer, i), what + ": element " + std::to_string(i) +
                                                " must be a number, not " + describe(value[i]));
           }
-          numbers.push_back(value[i].get<double>());
+          numbers.push_back(number(value[i], childPointer(pointer, i), what + " element"));
         }
         bound.setNumbers(name, numbers);
         return;
@@ -493,6 +693,7 @@ class Loader {
     if (value.contains("texels")) {
       const json& texels = value["texels"];
       if (!texels.is_array()) wrongType();
+      checkCount(texels, pointer + "/texels", what + " texels", limits_.items, "items");
       std::vector<pvx::float4> data;
       for (size_t i = 0; i < texels.size(); ++i) {
         const std::vector<float> v =
@@ -546,6 +747,7 @@ class Loader {
     if (!value.is_array()) {
       fail(pointer, what + ": planes must be an array of [a, b, c, d], not " + describe(value));
     }
+    checkCount(value, pointer, what + " planes", limits_.items, "items");
     std::vector<pvx::float4> planes;
     for (size_t i = 0; i < value.size(); ++i) {
       const std::vector<float> v = numbers(value[i], childPointer(pointer, i), what + " plane", 4);
@@ -576,8 +778,8 @@ class Loader {
       Transform t;
       if (value.contains("scale")) {
         const json& s = value["scale"];
-        const float3 f =
-            s.is_number() ? float3(s.get<float>()) : vec3(s, pointer + "/scale", what + " scale");
+        const float3 f = s.is_number() ? float3(number(s, pointer + "/scale", what + " scale"))
+                                       : vec3(s, pointer + "/scale", what + " scale");
         t = Transform::scale(f);
       }
       if (value.contains("rotate")) {
@@ -620,6 +822,7 @@ class Loader {
       const std::string p = "/objects";
       const json& list = root_["objects"];
       if (!list.is_array()) fail(p, "objects must be an array, not " + describe(list));
+      checkCount(list, p, "objects", limits_.items, "items");
       for (size_t i = 0; i < list.size(); ++i) {
         const std::string op = childPointer(p, i);
         const json& entry = list[i];
@@ -646,6 +849,9 @@ class Loader {
           if (entry.contains("size")) {
             const std::vector<float> s = numbers(entry["size"], op + "/size", what + " size", 2);
             o.halfSize = float3(0.5f * s[0], 0.5f * s[1], 0.0f);
+            if (!(o.halfSize.x > 0.0f && o.halfSize.y > 0.0f)) {
+              fail(op + "/size", what + " size must be positive along both axes");
+            }
           }
         } else if (type == "box") {
           o.kind = ShapeKind::Box;
@@ -658,10 +864,20 @@ class Loader {
           o.kind = ShapeKind::Mesh;
           if (!entry.contains("file")) fail(op, what + " needs a \"file\" (an OBJ mesh)");
           const std::string name = string(entry["file"], op + "/file", what + " file");
+          // A file named by many objects is read once.
+          std::shared_ptr<Mesh>& mesh = meshes_[file(name)];
           try {
-            o.mesh = std::make_shared<Mesh>(loadObj(file(name)));
+            if (!mesh) mesh = std::make_shared<Mesh>(loadObj(file(name), limits_.meshBytes));
+            o.mesh = mesh;
           } catch (const GeometryError& e) {
             fail(op + "/file", what + ": " + e.what());
+          }
+          // Every object gets its own world-space copy of its mesh.
+          triangles_ += static_cast<int64_t>(o.mesh->triangleCount());
+          if (triangles_ > limits_.triangles) {
+            fail(op + "/file", what + ": the scene's meshes hold " + std::to_string(triangles_) +
+                                   " triangles in all by now, more than the ceiling of " +
+                                   ceilingText(limits_.triangles, "triangles"));
           }
         } else {
           fail(op + "/type", what + " type is sphere, plane, box or mesh, not '" + type + "'" +
@@ -693,6 +909,7 @@ class Loader {
     const std::string p = "/lights";
     const json& list = root_["lights"];
     if (!list.is_array()) fail(p, "lights must be an array, not " + describe(list));
+    checkCount(list, p, "lights", limits_.lights, "lights");
     for (size_t i = 0; i < list.size(); ++i) {
       const std::string lp = childPointer(p, i);
       const json& entry = list[i];
@@ -717,6 +934,9 @@ class Loader {
         fail(lp + "/shader", what + ": shader '" + shader + "' is a " +
                                  host::kindName(scene_->shader(light.shader).kind) +
                                  ", not a light");
+      }
+      if (entry.contains("axis") && entry.contains("lookAt")) {
+        failAtKey(lp + "/lookAt", what + " gives both \"axis\" and \"lookAt\"; give one of them");
       }
       if (entry.contains("position"))
         light.position = vec3(entry["position"], lp + "/position", what + " position");
@@ -754,16 +974,24 @@ class Loader {
     const std::string p = "/labels";
     const json& list = root_["labels"];
     if (!list.is_array()) fail(p, "labels must be an array, not " + describe(list));
+    checkCount(list, p, "labels", limits_.items, "items");
     for (size_t i = 0; i < list.size(); ++i) {
       const std::string lp = childPointer(p, i);
       object(list[i], lp, "label");
       checkKeys(list[i], lp, "label", {"text", "at", "size"});
       Label label;
-      if (list[i].contains("text"))
+      if (list[i].contains("text")) {
         label.text = string(list[i]["text"], lp + "/text", "label text");
+        if (static_cast<int64_t>(label.text.size()) > limits_.labelCharacters) {
+          fail(lp + "/text", "label text holds " + std::to_string(label.text.size()) +
+                                 " bytes, more than the ceiling of " +
+                                 ceilingText(limits_.labelCharacters, "label-characters"));
+        }
+      }
       if (list[i].contains("at")) label.anchor = vec3(list[i]["at"], lp + "/at", "label position");
       if (list[i].contains("size"))
-        label.size = number(list[i]["size"], lp + "/size", "label size");
+        label.size = number(list[i]["size"], lp + "/size", "label size (pixels)", 0.0f,
+                            static_cast<float>(limits_.labelPixels));
       scene_->labels.push_back(label);
     }
   }
@@ -772,10 +1000,13 @@ class Loader {
   std::string name_;
   std::string folder_;
   std::shared_ptr<const host::PluginLibrary> library_;
+  const Limits& limits_;
   json root_;
   JsonPositions positions_;
   std::unique_ptr<Scene> scene_;
   std::vector<pvx::float4> planes_;
+  std::map<std::string, std::shared_ptr<Mesh>> meshes_;
+  int64_t triangles_ = 0;
   pvx::ITexture1D* clippingPlanes_ = nullptr;
   pvx::ITexture2D* sky_ = nullptr;
   pvx::ITexture2D* checker_ = nullptr;
@@ -786,19 +1017,28 @@ class Loader {
 
 std::unique_ptr<Scene> loadSceneText(const std::string& text, const std::string& displayName,
                                      const std::string& folder,
-                                     std::shared_ptr<const host::PluginLibrary> library) {
-  return Loader(text, displayName, folder, std::move(library)).load();
+                                     std::shared_ptr<const host::PluginLibrary> library,
+                                     const Limits& limits) {
+  if (static_cast<int64_t>(text.size()) > limits.sceneBytes) {
+    throw SceneError(displayName + ": the scene holds " + std::to_string(text.size()) +
+                     " bytes, more than the ceiling of " +
+                     ceilingText(limits.sceneBytes, "scene-bytes"));
+  }
+  return Loader(text, displayName, folder, std::move(library), limits).load();
 }
 
 std::unique_ptr<Scene> loadScene(const std::string& path,
-                                 std::shared_ptr<const host::PluginLibrary> library) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw SceneError(path + ": cannot open the scene file");
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
+                                 std::shared_ptr<const host::PluginLibrary> library,
+                                 const Limits& limits) {
+  std::string text;
+  try {
+    text = readWholeFile(path, "scene file", limits.sceneBytes, "scene-bytes");
+  } catch (const std::runtime_error& e) {
+    throw SceneError(e.what());
+  }
   const size_t slash = path.find_last_of('/');
   const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash);
-  return loadSceneText(buffer.str(), path, folder, std::move(library));
+  return loadSceneText(text, path, folder, std::move(library), limits);
 }
 
 }  // namespace tarvo::render

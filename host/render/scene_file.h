@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "host/render/limits.h"
 #include "host/render/scene.h"
 
 namespace tarvo::render {
@@ -19,15 +20,19 @@ class SceneError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Reads a scene file; relative file names inside it are taken from the file's folder.
+// Reads a scene file; relative file names inside it are taken from the file's folder. Only a
+// regular file within the limits is read; every value beyond a ceiling is refused with its
+// location (depths beyond theirs are clamped, with a warning).
 std::unique_ptr<Scene> loadScene(const std::string& path,
-                                 std::shared_ptr<const host::PluginLibrary> library);
+                                 std::shared_ptr<const host::PluginLibrary> library,
+                                 const Limits& limits = Limits());
 
 // Reads a scene from text. `displayName` names it in messages; `folder` resolves relative
 // file names.
 std::unique_ptr<Scene> loadSceneText(const std::string& text, const std::string& displayName,
                                      const std::string& folder,
-                                     std::shared_ptr<const host::PluginLibrary> library);
+                                     std::shared_ptr<const host::PluginLibrary> library,
+                                     const Limits& limits = Limits());
 
 }  // namespace tarvo::render
 

@@ -240,6 +240,45 @@ void setMetalPreset(const std::string& preset, const std::function<void(const ch
   }
 }
 
+// The metallic paint's guises, each under its clear coat: a solid red whose coat reflects the
+// sky, a blue metallic whose flecks sparkle and whose colour flops darker towards the rim, and
+// a white pearl that turns violet towards the terminator, with a green hue shift face-on and a
+// faint orange peel.
+const char* const kPaintPresets[] = {"solid", "metallic", "pearl"};
+
+void setPaintPreset(const std::string& preset, const std::function<void(const char*, json)>& set) {
+  set("u_topcoatEnable", true);
+  set("u_baseCurvePower", 5.0);
+  set("u_base00Reflectivity", 0.05);
+  set("u_baseRoughValue", 0.3);
+  if (preset == "solid") {
+    set("u_baseColor", {0.75, 0.05, 0.04, 1.0});
+    set("u_baseHighlightSpread", 0.5);
+  } else if (preset == "metallic") {
+    set("u_baseColor", {0.1, 0.25, 0.75, 1.0});
+    set("u_base00Reflectivity", 0.25);
+    set("u_baseCurvePower", 3.0);
+    set("u_baseRoughValue", 0.06);
+    set("u_baseHighlightSpread", 0.8);
+    set("u_baseBiasFactor", 2.0);
+    set("u_flecksEnable", true);
+    set("u_flecksSize", 0.01);
+    set("u_flecksColor", {1.0, 0.95, 0.85, 1.0});
+  } else if (preset == "pearl") {
+    set("u_baseColor", {0.85, 0.85, 0.8, 1.0});
+    set("u_pearl", 1);
+    set("u_pearlColor", {0.6, 0.25, 0.95, 1.0});
+    set("u_pearlIor", 1.5);
+    set("u_pearlAmount", 1.0);
+    set("u_baseHighlightSpread", 0.9);
+    set("u_baseBiasFactor", 3.0);
+    set("u_shiftedColor", {0.2, 0.6, 0.35});
+    set("u_hueWeight", 0.25);
+    set("u_finish", 1);
+    set("u_finishPeelamount", 0.05);
+  }
+}
+
 // The Ward network variants with every network they have switched on, so that the nodes show
 // what they do: brick walls from Tile with bitmap brick and mortar colours, noise blends of two
 // colours or two bitmaps, ridges from a bitmap height field (let through where a noise says so
@@ -402,6 +441,8 @@ std::vector<const char*> presetsOf(const std::string& className) {
   if (className == "quarra_Mtl_Dielectric")
     return {std::begin(kDielectricPresets), std::end(kDielectricPresets)};
   if (className == "VesmarLegacy") return {std::begin(kLegacyPresets), std::end(kLegacyPresets)};
+  if (className == "quarra_Mtl_MetallicPaint")
+    return {std::begin(kPaintPresets), std::end(kPaintPresets)};
   if (className == "XRite") return {std::begin(kCarPaintPresets), std::end(kCarPaintPresets)};
   return {};
 }
@@ -437,6 +478,7 @@ json materialParameters(const host::BoundShader& shader, const std::string& pres
   if (c == "VesmarLegacy") setLegacyPreset(preset, colour, sky, set);
   if (c == "quarra_Mtl_Mirror") set("u_tintColor", {0.95, 0.95, 0.95});
   if (c == "quarra_Mtl_Metal") setMetalPreset(preset, set);
+  if (c == "quarra_Mtl_MetallicPaint") setPaintPreset(preset, set);
   if (c == "XRite") setCarPaintPreset(preset, sky, set);
   // Background geometry shows its colour to the camera and the sky to reflections.
   if (c == "BackgroundGeometry") set("reflectLatlong", sky);
@@ -646,7 +688,7 @@ std::unique_ptr<Scene> makeShowcase(std::shared_ptr<const host::PluginLibrary> l
     }
   }
   const std::string text = showcaseSceneText(*library, spheres, options);
-  std::unique_ptr<Scene> scene = loadSceneText(text, "showcase", "", library);
+  std::unique_ptr<Scene> scene = loadSceneText(text, "showcase", "", library, options.limits);
   std::string caption = "lights: qvPointLight, qvSpotLight   environment: quarra_Env_Default";
   if (materials.empty()) caption = "no material class is built yet;  " + caption;
   scene->labels.push_back({caption, {0.5f, 0.04f, 0.0f}, 0.0f, true});

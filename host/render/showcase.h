@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "host/render/limits.h"
 #include "host/render/scene.h"
 
 namespace tarvo::render {
@@ -20,6 +21,8 @@ struct ShowcaseOptions {
   bool includeUnimplemented = false;
   // A latitude-longitude image for the environment; empty: the host generates a sky.
   std::string environmentImage;
+  // The ceilings the showcase scene is read under.
+  Limits limits;
 };
 
 // True when the shader's shade entry answers a probe hit (writes its colour or its light, or

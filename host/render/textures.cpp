@@ -1,8 +1,11 @@
 #include "host/render/textures.h"
 
 #include <OpenImageIO/imagebuf.h>
+#include <OpenImageIO/imagecache.h>
 #include <OpenImageIO/imageio.h>
 #include <OpenImageIO/texture.h>
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -156,15 +159,22 @@ std::vector<pvx::float4> clippingPlaneTexels(const std::vector<pvx::float4>& pla
 // ---------------------------------------------------------------------------------------------
 
 struct TextureLibrary::System {
+  OIIO::ImageCache* cache = nullptr;
   OIIO::TextureSystem* textures = nullptr;
   System() {
-    // A private texture system, so that two scenes (or a test and a render) never share cached
-    // files that changed on disk in between.
-    textures = OIIO::TextureSystem::create(false);
-    textures->attribute("max_memory_MB", 512.0f);
-    textures->attribute("automip", 1);
+    // A private cache and texture system, so that two scenes (or a test and a render) never
+    // share cached files that changed on disk in between. Untiled files are read in 64 x 64
+    // tiles, so no image is ever held whole; no MIP levels are made since lookups use none.
+    cache = OIIO::ImageCache::create(false);
+    cache->attribute("max_memory_MB", static_cast<float>(Limits().textureMemoryMB));
+    cache->attribute("autotile", 64);
+    cache->attribute("automip", 0);
+    textures = OIIO::TextureSystem::create(false, cache);
   }
-  ~System() { OIIO::TextureSystem::destroy(textures); }
+  ~System() {
+    OIIO::TextureSystem::destroy(textures, false);
+    OIIO::ImageCache::destroy(cache);
+  }
 };
 
 struct TextureLibrary::FileTexture final : public pvx::ITexture2D {
@@ -239,29 +249,86 @@ TextureLibrary::~TextureLibrary() {
   }
 }
 
+void TextureLibrary::setLimits(const Limits& limits) {
+  limits_ = limits;
+  system_->cache->attribute("max_memory_MB", static_cast<float>(limits.textureMemoryMB));
+}
+
 namespace {
 
-OIIO::ImageSpec checkedSpec(const std::string& path) {
+// The image library's reason, its first line: the lines after repeat it with internal detail.
+std::string oneLine(const std::string& reason, const char* otherwise) {
+  std::string line = reason.substr(0, reason.find_first_of("\r\n"));
+  while (!line.empty() && line.back() == ' ')
+    line.pop_back();
+  return line.empty() ? std::string(otherwise) : line;
+}
+
+// Image format libraries (libpng, libtiff) print their complaints on the standard error
+// besides returning them; while a file is read, those lines are held back, since the error this
+// library throws already says what went wrong, with the file's name.
+class QuietStandardError {
+ public:
+  QuietStandardError() {
+    std::fflush(stderr);
+    held_ = std::tmpfile();
+    saved_ = held_ != nullptr ? ::dup(STDERR_FILENO) : -1;
+    if (saved_ >= 0) ::dup2(::fileno(held_), STDERR_FILENO);
+  }
+  ~QuietStandardError() {
+    if (saved_ >= 0) {
+      std::fflush(stderr);
+      ::dup2(saved_, STDERR_FILENO);
+      ::close(saved_);
+    }
+    if (held_ != nullptr) std::fclose(held_);
+  }
+  QuietStandardError(const QuietStandardError&) = delete;
+  QuietStandardError& operator=(const QuietStandardError&) = delete;
+
+ private:
+  std::FILE* held_ = nullptr;
+  int saved_ = -1;
+};
+
+// The header of a regular image file within the ceilings; only the header is read.
+OIIO::ImageSpec checkedSpec(const std::string& path, const Limits& limits) {
+  try {
+    checkReadableFile(path, "image", limits.textureBytes, "texture-bytes");
+  } catch (const std::runtime_error& e) {
+    throw TextureError(e.what());
+  }
+  QuietStandardError quiet;
   auto input = OIIO::ImageInput::open(path);
   if (!input) {
-    std::string reason = OIIO::geterror();
-    if (reason.empty()) reason = "the file cannot be opened";
-    throw TextureError("cannot read the image '" + path + "': " + reason);
+    throw TextureError("cannot read the image '" + path +
+                       "': " + oneLine(OIIO::geterror(), "the file cannot be opened"));
   }
   OIIO::ImageSpec header = input->spec();
   input->close();
+  const int64_t pixels = static_cast<int64_t>(header.width) * header.height * header.depth;
+  if (header.width < 1 || header.height < 1 || header.depth < 1 || header.nchannels < 1) {
+    throw TextureError("cannot read the image '" + path + "': it holds no pixels");
+  }
+  if (pixels > limits.texturePixels) {
+    throw TextureError("cannot read the image '" + path + "': it is " +
+                       std::to_string(header.width) + " x " + std::to_string(header.height) +
+                       " pixels, more than the ceiling of " +
+                       ceilingText(limits.texturePixels, "texture-pixels"));
+  }
   return header;
 }
 
 }  // namespace
 
-Image TextureLibrary::readImage(const std::string& path, ColorSpace colorSpace) {
-  const OIIO::ImageSpec header = checkedSpec(path);
+Image TextureLibrary::readImage(const std::string& path, ColorSpace colorSpace,
+                                const Limits& limits) {
+  const OIIO::ImageSpec header = checkedSpec(path, limits);
+  QuietStandardError quiet;
   OIIO::ImageBuf buffer(path);
   if (!buffer.read(0, 0, true, OIIO::TypeDesc::FLOAT)) {
-    std::string reason = buffer.geterror();
-    throw TextureError("cannot read the image '" + path + "': " +
-                       (reason.empty() ? std::string("its pixels are unreadable") : reason));
+    throw TextureError("cannot read the image '" + path +
+                       "': " + oneLine(buffer.geterror(), "its pixels are unreadable"));
   }
   const int channels = std::clamp(header.nchannels, 1, 4);
   const bool srgb = isSrgb(header, colorSpace);
@@ -292,15 +359,24 @@ pvx::ITexture2D* TextureLibrary::file2D(const std::string& path, const TextureOp
   auto key = std::make_pair(path, options);
   if (auto found = files_.find(key); found != files_.end()) return found->second.get();
 
-  const OIIO::ImageSpec header = checkedSpec(path);
-  // Read every pixel once now: a truncated or corrupt file fails here, with its name, instead
-  // of reading as black in the middle of a render.
+  const OIIO::ImageSpec header = checkedSpec(path, limits_);
+  // Read every pixel once now, a strip at a time through the cache: a truncated or corrupt file
+  // fails here, with its name, instead of reading as black in the middle of a render.
   {
-    OIIO::ImageBuf probe(path);
-    if (!probe.read(0, 0, true, OIIO::TypeDesc::FLOAT)) {
-      std::string reason = probe.geterror();
-      throw TextureError("cannot read the image '" + path + "': " +
-                         (reason.empty() ? std::string("its pixels are unreadable") : reason));
+    const int channels = std::min(header.nchannels, 4);
+    const int rows = std::clamp((1 << 20) / header.width, 1, 64);
+    std::vector<float> strip(static_cast<size_t>(header.width) * static_cast<size_t>(rows) *
+                             static_cast<size_t>(channels));
+    const OIIO::ustring name(path);
+    QuietStandardError quiet;
+    for (int y = header.y; y < header.y + header.height; y += rows) {
+      const int end = std::min(y + rows, header.y + header.height);
+      if (!system_->cache->get_pixels(name, 0, 0, header.x, header.x + header.width, y, end,
+                                      header.z, header.z + 1, 0, channels, OIIO::TypeDesc::FLOAT,
+                                      strip.data())) {
+        throw TextureError("cannot read the image '" + path + "': " +
+                           oneLine(system_->cache->geterror(), "its pixels are unreadable"));
+      }
     }
   }
   auto texture = std::make_unique<FileTexture>();
@@ -308,7 +384,8 @@ pvx::ITexture2D* TextureLibrary::file2D(const std::string& path, const TextureOp
   texture->system = system_->textures;
   texture->handle = system_->textures->get_texture_handle(OIIO::ustring(path));
   if (texture->handle == nullptr) {
-    throw TextureError("cannot read the image '" + path + "': " + system_->textures->geterror());
+    throw TextureError("cannot read the image '" + path +
+                       "': " + oneLine(system_->textures->geterror(), "the file cannot be opened"));
   }
   texture->channels = std::clamp(header.nchannels, 1, 4);
   texture->srgb = isSrgb(header, options.colorSpace);
@@ -342,8 +419,26 @@ pvx::ITexture1D* TextureLibrary::data1D(std::vector<pvx::float4> texels) {
 }
 
 pvx::ITexture1D* TextureLibrary::file1D(const std::string& path) {
-  const Image image = readImage(path, ColorSpace::Linear);
-  return data1D(std::vector<pvx::float4>(image.pixels.begin(), image.pixels.begin() + image.width));
+  // Only the first row is read, so a tall image costs one row.
+  const OIIO::ImageSpec header = checkedSpec(path, limits_);
+  if (header.width > limits_.items) {
+    throw TextureError("cannot read the image '" + path + "': its " + std::to_string(header.width) +
+                       " texels are more than the ceiling of " +
+                       ceilingText(limits_.items, "items"));
+  }
+  QuietStandardError quiet;
+  auto input = OIIO::ImageInput::open(path);
+  std::vector<float> row(static_cast<size_t>(header.width) * static_cast<size_t>(header.nchannels));
+  if (!input || !input->read_scanline(header.y, header.z, OIIO::TypeDesc::FLOAT, row.data())) {
+    const std::string reason = input ? input->geterror() : OIIO::geterror();
+    throw TextureError("cannot read the image '" + path +
+                       "': " + oneLine(reason, "its pixels are unreadable"));
+  }
+  std::vector<pvx::float4> texels;
+  const int channels = std::clamp(header.nchannels, 1, 4);
+  for (int x = 0; x < header.width; ++x)
+    texels.push_back(expandChannels(&row[static_cast<size_t>(x * header.nchannels)], channels));
+  return data1D(std::move(texels));
 }
 
 pvx::ITextureCube* TextureLibrary::cubeFromLatLong(pvx::ITexture2D* latLong) {

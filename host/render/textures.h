@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "host/render/limits.h"
 #include "tarvo/host_services.h"
 #include "tarvo/types.h"
 
@@ -115,13 +116,18 @@ pvx::float2 latLongCoordinates(pvx::float3 direction);
 std::vector<pvx::float4> clippingPlaneTexels(const std::vector<pvx::float4>& planes);
 
 // Owns every texture object of a scene. Files are checked when first named: a missing or
-// unreadable file throws TextureError naming it.
+// unreadable file, one that is not a regular file, or one beyond the size ceilings throws
+// TextureError naming it. Image files are read through a private image cache with a memory
+// budget and automatic tiling, so a huge image costs bounded memory instead of being read whole.
 class TextureLibrary {
  public:
   TextureLibrary();
   ~TextureLibrary();
   TextureLibrary(const TextureLibrary&) = delete;
   TextureLibrary& operator=(const TextureLibrary&) = delete;
+
+  // The ceilings on texture files and the cache's memory budget (set before the first file).
+  void setLimits(const Limits& limits);
 
   pvx::ITexture2D* file2D(const std::string& path, const TextureOptions& options);
   pvx::ITexture2D* image2D(Image image, Wrap wrapS, Wrap wrapT = Wrap::Clamp);
@@ -131,13 +137,16 @@ class TextureLibrary {
   pvx::ITextureCube* cubeFromLatLong(pvx::ITexture2D* latLong);
   pvx::ITextureCube* cubeFromFaces(const std::array<pvx::ITexture2D*, 6>& faces);
 
-  // Reads a whole image file into memory as linear RGBA (sRGB files decoded).
-  static Image readImage(const std::string& path, ColorSpace colorSpace = ColorSpace::Auto);
+  // Reads a whole image file into memory as linear RGBA (sRGB files decoded), when it has no
+  // more than limits.texturePixels pixels.
+  static Image readImage(const std::string& path, ColorSpace colorSpace = ColorSpace::Auto,
+                         const Limits& limits = Limits());
 
  private:
   struct FileTexture;
   struct System;
   std::unique_ptr<System> system_;
+  Limits limits_;
   std::map<std::pair<std::string, TextureOptions>, std::unique_ptr<FileTexture>> files_;
   std::vector<std::unique_ptr<ImageTexture2D>> images_;
   std::vector<std::unique_ptr<DataTexture1D>> data_;

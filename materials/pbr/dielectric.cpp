@@ -26,8 +26,8 @@
 #include "shadinglib/mapped_inputs.h"
 #include "shadinglib/material_prologue.h"
 #include "shadinglib/microfacet.h"
-#include "shadinglib/noise.h"
 #include "shadinglib/ray_directions.h"
+#include "shadinglib/ripple_normal.h"
 #include "shadinglib/scatter_choice.h"
 #include "shadinglib/shading_frame.h"
 
@@ -225,22 +225,13 @@ class quarra_Mtl_Dielectric final
       const TextureMap map = TARVO_TEXTURE_MAP(*this, normal0);
       applyNormalTexel(f, sampleMap(map, uv, u_normal0UVScale), u_normal0Amount);
     } else if (u_procedureMapEnable == 1 && u_procedureMapAmount != 0.0f) {
-      offsetNormal(f, localToFrame(f, proceduralNormalOffset(host, s.Po) * u_procedureMapAmount));
+      const float3 ripple = rippleNormalOffset(host, s.Po * u_procedureMapTiling);
+      offsetNormal(f, localToFrame(f, ripple * u_procedureMapAmount));
     }
     if (u_normal1MapEnable) {
       applyNormalTexel(f, sampleMap(TARVO_TEXTURE_MAP(*this, normal1), uv), u_normal1Amount);
     }
     return f;
-  }
-
-  // A small ripple for frosted or hammered glass: a local offset (x, y, 0) from two fractal noise
-  // sums at the tiled object-space position, each within about [-1, 1].
-  float3 proceduralNormalOffset(IHostContext* host, const float3& Po) const {
-    constexpr float kOctaves = 2.6f, kFrequency = 2.0f, kGain = 0.5f;
-    const float3 q = Po * u_procedureMapTiling * kFrequency;
-    const float3 shifted = q + float3(-0.6f, -0.6f, 0.0f);
-    return float3(kGain * noiseOctaveSum(host, q, 0.0f, kOctaves, false),
-                  kGain * noiseOctaveSum(host, shifted, 0.0f, kOctaves, false), 0.0f);
   }
 
   static float microfacetValue(const Interface& in, const float3& o) {

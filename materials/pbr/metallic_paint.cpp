@@ -1,18 +1,376 @@
-// quarra_Mtl_MetallicPaint: Layered car paint with base, flecks, pearl and topcoat.
-// Parameter block and shading entries are not built yet: the class declares only its capability
-// mask and keeps the default entry points.
+// quarra_Mtl_MetallicPaint: layered car paint. A coloured metallic base with its own reflectivity
+// curve and Ward highlight, optional metallic flecks that sparkle in a second, wider lobe, a hue
+// shift and a pearlescent sheen, under an optional clear topcoat of fixed Schlick reflectance
+// (0.3 head-on) whose reflection is traced through the host and which may carry an orange-peel
+// bump. The topcoat takes `u_baseHighlightSpread` of its reflectance away from the base.
+//
+// Parameter groups: ambient occlusion and masking; the clipping planes; topcoat switch; pearl;
+// finish (orange peel); highlight spread; flecks; base colour (a mapped input); hue shift; base
+// ramp bias, roughness and reflectivity curve; topcoat glossiness; fleck size; common tint;
+// normal orientation (`reverseNormal` in every entry, `faceForward` in `shade` only).
+//
+// This library's own choices, where the surface's definition leaves them open:
+// - `u_flecksSize` starts at 0.02 (flecks a fiftieth of a unit across); the other members the
+//   host always binds start at identity transforms.
+// - The fleck highlight is a Ward lobe of unit specular colour and no diffuse part, in the base
+//   frame tilted by the fleck noise's normal offset, so each fleck catches the light at its own
+//   angle; it is tinted by `u_flecksColor` and scaled by the fleck weight (not by the topcoat's
+//   share). A fleck weight or offset that is not finite (a fleck size of 0 or not a number) is
+//   no fleck.
+// - The hue shift's cosine is between the reversed incoming ray and the topcoat normal (peel
+//   included); the pearl's cosine is between the reversed incoming ray and the light direction,
+//   limited to [0, 1].
+// - Lights whose ramped weight is below 0 or not a number are skipped, as in the metal.
+// - The orange peel renormalises the topcoat normal; a peel amount of 0 asks the host nothing.
+// - The base layer's draws report the cosine in the base frame, as `evaluate` does; its
+//   mixture density is the metal's (half diffuse, half Ward unless one part is black), times
+//   the 1 - pc share the topcoat bounce leaves it.
+#include <cmath>
+#include <cstdint>
+
 #include "frame/shader_class.h"
+#include "shadinglib/fleck_noise.h"
+#include "shadinglib/light_samples.h"
+#include "shadinglib/lobe_scatter.h"
+#include "shadinglib/mapped_inputs.h"
+#include "shadinglib/material_prologue.h"
+#include "shadinglib/metal_lobe.h"
+#include "shadinglib/microfacet.h"
+#include "shadinglib/ray_directions.h"
+#include "shadinglib/ripple_normal.h"
+#include "shadinglib/shading_frame.h"
+#include "shadinglib/ward_lobe.h"
 
 namespace pvx {
 
-#define TARVO_METALLIC_PAINT_PARAMETERS(PARAM, VARYING)
+#define TARVO_METALLIC_PAINT_PARAMETERS(PARAM, VARYING)                   \
+  TARVO_AO_MASKING_PARAMETERS(PARAM, VARYING)                             \
+  PARAM(Bool, CaldrinAODisable, false)                                    \
+  VARYING(Float3, bitangent, 24)                                          \
+  VARYING(Float3, tangent, 36)                                            \
+  VARYING(Float2, uv, 48)                                                 \
+  TARVO_GLOBAL_CLIPPING_PARAMETERS(PARAM, VARYING)                        \
+  PARAM(Bool, u_topcoatEnable, false)                                     \
+  PARAM(Int, u_pearl, 0)                                                  \
+  PARAM(ColorAlpha, u_pearlColor, ::pvx::float4(0.8f, 0.12f, 0.0f, 0.0f)) \
+  PARAM(Float, u_pearlIor, 0.2f)                                          \
+  PARAM(Float, u_pearlAmount, 0.5f)                                       \
+  PARAM(Int, u_finish, 0)                                                 \
+  PARAM(Float, u_finishPeelamount, 0.5f)                                  \
+  PARAM(Float, u_baseHighlightSpread, 0.6f)                               \
+  PARAM(Bool, u_flecksEnable, false)                                      \
+  PARAM(ColorAlpha, u_flecksColor, ::pvx::float4(1.0f))                   \
+  PARAM(Bool, u_baseMapEnable, false)                                     \
+  PARAM(Texture2D, u_baseMap, {})                                         \
+  PARAM(ColorAlpha, u_baseColor, ::pvx::float4(1.0f))                     \
+  PARAM(Mat3, u_baseTransform, ::pvx::identity3)                          \
+  PARAM(Color, u_shiftedColor, ::pvx::float3(0.0f))                       \
+  PARAM(Float, u_hueWeight, 0.0f)                                         \
+  PARAM(Float, u_baseBiasFactor, 0.0f)                                    \
+  PARAM(Float, u_baseRoughValue, 0.01f)                                   \
+  PARAM(Float, u_topcoatRoughValue, 0.01f)                                \
+  PARAM(Float, u_baseCurvePower, 0.0f)                                    \
+  PARAM(Float, u_base00Reflectivity, 0.1f)                                \
+  PARAM(Float, u_base90Reflectivity, 1.0f)                                \
+  PARAM(Float, u_flecksSize, 0.02f)                                       \
+  PARAM(Bool, u_commonTintEnable, false)                                  \
+  PARAM(ColorAlpha, u_commonTintColor, ::pvx::float4(1.0f))               \
+  PARAM(Bool, reverseNormal, false)                                       \
+  PARAM(Bool, faceForward, false)
 TARVO_PARAMETER_BLOCK(MetallicPaintParameters, TARVO_METALLIC_PAINT_PARAMETERS);
+
+namespace paint {
+
+constexpr int32_t kTangent = varyingOffset<MetallicPaintParameters>("tangent");
+constexpr int32_t kUV = varyingOffset<MetallicPaintParameters>("uv");
+
+// A clear coat reflects like a dielectric of index about 3.4 head-on: Schlick from 0.3.
+constexpr float kTopcoatReflectance = 0.3f;
+// The orange peel's ripple is read at the hit position times this.
+constexpr float kPeelScale = 0.9f;
+// `u_finish` value of the orange-peel topcoat.
+constexpr int32_t kOrangePeelFinish = 1;
+// Specular colours at or below this add no highlight and trace no reflection.
+constexpr float kMinSpecular = 0.00001f;
+// The fleck noise: weight |noise|^2.5, normal offset 0.05 times the gradient.
+constexpr float kFleckDensity = 2.5f;
+constexpr float kFleckOffsetScale = 0.05f;
+// Flecks reflect in a lobe this many times wider than the base's, at most 1.
+constexpr float kFleckRoughnessScale = 4.0f;
+// Spreads above this light the base colour through the biased ramp.
+constexpr float kPlainRampSpread = 0.6f;
+
+// The base frame around the (oriented) shading normal and the topcoat frame, its copy bent by
+// the orange peel.
+struct PaintFrames {
+  TangentFrame base;
+  TangentFrame topcoat;
+};
+
+inline PaintFrames paintFrames(const MetallicPaintParameters& p, IHostContext* host,
+                               const ShadingState& s) {
+  PaintFrames f;
+  f.base = tangentFrame(s, kTangent);
+  f.topcoat = f.base;
+  if (p.u_finish == kOrangePeelFinish && p.u_finishPeelamount != 0.0f) {
+    const float3 peel = rippleNormalOffset(host, s.P * kPeelScale) * p.u_finishPeelamount;
+    offsetNormal(f.topcoat, localToFrame(f.topcoat, peel));
+  }
+  return f;
+}
+
+// Ft at the cosine between the reversed incoming ray and the topcoat normal.
+inline float topcoatReflectance(float mu) {
+  return schlickReflectance(kTopcoatReflectance, mu);
+}
+
+// The base's diffuse and specular colours, after the topcoat (when on) has taken its share.
+struct BaseSplit {
+  float3 diffuse;
+  float3 specular;
+};
+
+inline BaseSplit baseSplit(const MetallicPaintParameters& p, const float2& uv, float muTopcoat,
+                           float muBase) {
+  const float t =
+      p.u_topcoatEnable ? 1.0f - topcoatReflectance(muTopcoat) * p.u_baseHighlightSpread : 1.0f;
+  const float Fb =
+      metalReflectivity(muBase, p.u_base00Reflectivity, p.u_base90Reflectivity, p.u_baseCurvePower);
+  const TextureMap map{p.u_baseMapEnable, p.u_baseMap, p.u_baseTransform, 1.0f};
+  const float3 D = mappedColor(map, rgb(p.u_baseColor), uv);
+  return {D * ((1.0f - Fb) * t), float3(Fb * t)};
+}
+
+inline WardRoughness baseRoughness(const MetallicPaintParameters& p) {
+  return {p.u_baseRoughValue, p.u_baseRoughValue};
+}
+
+inline float3 brighterPerChannel(const float3& a, const float3& b) {
+  return float3(max(a.x, b.x), max(a.y, b.y), max(a.z, b.z));
+}
+
+inline bool allFinite(const float3& v) {
+  return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
+// A fleck's own frame and lobe: the base frame tilted by the fleck's normal offset.
+struct FleckHighlight {
+  bool on;
+  TangentFrame frame;
+  float3 i;       // the incoming ray in that frame
+  float3 colour;  // `u_flecksColor` times the fleck weight
+  WardRoughness roughness;
+};
+
+inline FleckHighlight fleckHighlight(const MetallicPaintParameters& p, IHostContext* host,
+                                     const ShadingState& s, const TangentFrame& base) {
+  FleckHighlight h{false, base, float3(0.0f), float3(0.0f), {0.0f, 0.0f}};
+  if (!p.u_flecksEnable) return h;
+  const Fleck fleck =
+      fleckAt(host, s.P * (1.0f / p.u_flecksSize), kFleckDensity, kFleckOffsetScale);
+  if (!(fleck.weight > 0.0f && std::isfinite(fleck.weight) && allFinite(fleck.normalOffset)))
+    return h;
+  offsetNormal(h.frame, fleck.normalOffset);
+  h.on = true;
+  h.i = unitLocalDirection(h.frame, s.I);
+  h.colour = rgb(p.u_flecksColor) * fleck.weight;
+  const float a = min(kFleckRoughnessScale * p.u_baseRoughValue, 1.0f);
+  h.roughness = {a, a};
+  return h;
+}
+
+// The six composed terms; the paint fills the first four.
+enum Term { kDiffuse, kHighlight, kAmbient, kReflection };
+
+}  // namespace paint
 
 class quarra_Mtl_MetallicPaint final
     : public ShaderClass<quarra_Mtl_MetallicPaint, MaterialShader, MetallicPaintParameters> {
  public:
   static constexpr const char* kClassName = "quarra_Mtl_MetallicPaint";
-  void shade(IHostContext*, ShadingState*) const override {}
+
+  // Each entry works on the host's state, or on a copy with the normals oriented when a switch
+  // asks for it; outputs go to the host's state either way.
+  void shade(IHostContext* host, ShadingState* state) const override {
+    if (reverseNormal || faceForward) {
+      shadeOriented(host, orientedCopy(*state, faceForward), state);
+    } else {
+      shadeOriented(host, *state, state);
+    }
+  }
+
+  void evaluate(IHostContext* host, ShadingState* state) const override {
+    if (reverseNormal) {
+      evaluateOriented(host, orientedCopy(*state, false), state);
+    } else {
+      evaluateOriented(host, *state, state);
+    }
+  }
+
+  void scatter(IHostContext* host, ShadingState* state) const override {
+    if (reverseNormal) {
+      scatterOriented(host, orientedCopy(*state, false), state);
+    } else {
+      scatterOriented(host, *state, state);
+    }
+  }
+
+ private:
+  // The state with `N`, `Ng` and `No` reversed by `reverseNormal`, then, when `facing`, each of
+  // them that points along the incoming ray turned towards it.
+  ShadingState orientedCopy(const ShadingState& s, bool facing) const {
+    ShadingState o = s;
+    if (reverseNormal) {
+      o.N = -o.N;
+      o.Ng = -o.Ng;
+      o.No = -o.No;
+    }
+    if (facing) {
+      for (float3* n : {&o.Ng, &o.N, &o.No}) {
+        if (dot(*n, o.I) > 0.0f) *n = -*n;
+      }
+    }
+    return o;
+  }
+
+  void shadeOriented(IHostContext* host, const ShadingState& s, ShadingState* out) const {
+    const float3 mask = maskingValue(*this, s);
+    if (discardsHit(mask)) {
+      out->ignoreHit = 1;
+      return;
+    }
+    float4 terms[6];
+    for (float4& t : terms)
+      t = float4(0.0f, 0.0f, 0.0f, 1.0f);
+    shadePaint(host, s, mask, terms);
+    writeMaskedColor(host, out, composeTerms(terms, u_commonTintEnable, u_commonTintColor), mask);
+  }
+
+  // The base layer's value only: the topcoat's mirror bounce has no extent to evaluate.
+  void evaluateOriented(IHostContext* host, const ShadingState& s, ShadingState* out) const {
+    using namespace paint;
+    if (clippedByGlobalPlanes(*this, s)) {
+      out->ignoreHit = 1;
+      return;
+    }
+    const PaintFrames f = paintFrames(*this, host, s);
+    const float3 i = unitLocalDirection(f.base, s.I);
+    const float3 o = unitLocalDirection(f.base, s.scatterDir);
+    out->scatterCos = 0.0f;
+    out->scatterWeight = float3(0.0f);
+    if (!(o.z > 0.0f && i.z < 0.0f)) return;
+    const float2 uv = readVarying<float2>(s, kUV);
+    const BaseSplit split = baseSplit(*this, uv, -unitLocalDirection(f.topcoat, s.I).z, -i.z);
+    out->scatterCos = o.z;
+    out->scatterWeight = wardLobe(i, o, baseRoughness(*this), split.diffuse, split.specular);
+  }
+
+  // The topcoat's mirror bounce with probability pc = Ft (always, pc = 1, when the host asks for
+  // neither a diffuse nor a glossy bounce), else the base's diffuse/glossy mixture as the metal
+  // draws it, its density scaled by the 1 - pc share.
+  void scatterOriented(IHostContext* host, const ShadingState& s, ShadingState* out) const {
+    using namespace paint;
+    if (clippedByGlobalPlanes(*this, s)) {
+      out->ignoreHit = 1;
+      return;
+    }
+    const PaintFrames f = paintFrames(*this, host, s);
+    const float3 it = unitLocalDirection(f.topcoat, s.I);
+    if (!(it.z < 0.0f)) {
+      out->scatterKind = kRayNone;
+      return;
+    }
+    const float Ft = topcoatReflectance(-it.z);
+    const bool mixture = mixtureAllowed(s);
+    const float pc = mixture ? Ft : 1.0f;
+    if (host->random1() <= pc) {
+      out->scatterDir = localToFrame(f.topcoat, float3(it.x, it.y, -it.z));
+      out->scatterCos = 1.0f;
+      out->scatterWeight = float3(Ft);
+      out->scatterKind = kRayGlossy;
+      out->scatterInvPdf = 1.0f / pc;
+      return;
+    }
+    // Without a diffuse or glossy bounce pc is 1: only a random number outside [0, 1) gets here,
+    // and the base has no share left to be drawn with.
+    const float3 i = unitLocalDirection(f.base, s.I);
+    if (!mixture || !(i.z < 0.0f)) {
+      out->scatterKind = kRayNone;
+      return;
+    }
+    const BaseSplit split = baseSplit(*this, readVarying<float2>(s, kUV), -it.z, -i.z);
+    const float r = host->random1();
+    float2 u;
+    host->random2(&u);
+    const LobeSample sample =
+        sampleWardMixture(i, baseRoughness(*this), split.diffuse, split.specular, r, u);
+    writeMixtureDraw(out, f.base, sample, true, 1.0f - pc);
+  }
+
+  // Everything between the mask and the composition.
+  void shadePaint(IHostContext* host, const ShadingState& s, const float3& mask,
+                  float4 (&terms)[6]) const {
+    using namespace paint;
+
+    // 1. Frames, the incoming ray in each, the base split and the flecks.
+    const PaintFrames f = paintFrames(*this, host, s);
+    const float3& N = f.base.N;
+    const float3 V = -s.I;
+    const float3 it = unitLocalDirection(f.topcoat, s.I);
+    const float3 i = unitLocalDirection(f.base, s.I);
+    const BaseSplit split = baseSplit(*this, readVarying<float2>(s, kUV), -it.z, -i.z);
+    const float3& D = split.diffuse;
+    const float3& S = split.specular;
+    const bool specular = maxComponent(S) > kMinSpecular;
+    const WardRoughness roughness = baseRoughness(*this);
+    const FleckHighlight fleck = fleckHighlight(*this, host, s, f.base);
+
+    // 2. Direct light: the base colour (with its hue shift and pearl sheen) and the highlight.
+    const bool biased = u_baseHighlightSpread > kPlainRampSpread;
+    const float bias = u_baseBiasFactor * u_baseHighlightSpread;
+    const float facing = abs(dot(V, f.topcoat.N));
+    const float3 pearl = rgb(u_pearlColor) * u_pearlAmount;
+    float3 diffuse(0.0f), highlight(0.0f);
+    forEachLightSample(host->lightSamples(0, &s.P, &N), [&](const LightSample& light) {
+      const float w = horizonRamp(dot(N, light.L)) * light.weight;
+      if (!(w >= 0.0f)) return;
+      const float wd = pow(w, bias);
+      float3 dc = biased ? D * wd : D;
+      if (u_hueWeight > 0.0f) dc += u_shiftedColor * (u_hueWeight * facing * wd);
+      if (light.tag != kLightTagDiffuseOnly && i.z < 0.0f && specular) {
+        float3 h = wardLobe(i, unitLocalDirection(f.base, light.L), roughness, float3(0.0f), S);
+        if (fleck.on) {
+          const float3 o = unitLocalDirection(fleck.frame, light.L);
+          const float3 sparkle = wardLobe(fleck.i, o, fleck.roughness, float3(0.0f), float3(1.0f));
+          h = brighterPerChannel(h, sparkle * fleck.colour);
+        }
+        highlight += h * w * light.color;
+      }
+      if (u_pearl > 0) {
+        const float c = clamp(dot(V, light.L), 0.0f, 1.0f);
+        const float sheen = (1.0f - pow(c, 2.0f * u_pearlIor)) * (1.0f - wd * wd * wd);
+        dc = clamp01(dc + pearl * (sheen * light.weight * light.weight));
+      }
+      diffuse += dc * w * light.color;
+    });
+    terms[kDiffuse] = float4(diffuse, 1.0f);
+    terms[kHighlight] = float4(highlight, 1.0f);
+
+    // 3. The clear coat's reflection, traced along the horizon-clamped mirror direction.
+    if (specular) {
+      const float3 R = horizonClampedReflection(s.I, f.topcoat.N, s.Ng);
+      float3 seen;
+      host->traceReflection(&seen, &s.P, &R, u_topcoatRoughValue, maxComponent(S));
+      terms[kReflection] = float4(seen * S, 1.0f);
+    }
+
+    // 4. Ambient and indirect diffuse light; occlusion only darkens what there is.
+    const float3 ambient = diffuseLightingWithOcclusion(*this, host, D, s.P, N);
+    if (!isBlack(ambient)) {
+      const float3 ao = ambientOcclusionTerm(*this, host, s, float3(0.0f), maskedWeight(mask));
+      terms[kAmbient] = float4(ambient * ao, 1.0f);
+    }
+  }
 };
 
 TARVO_SHADER_FACTORY(quarra_Mtl_MetallicPaint)

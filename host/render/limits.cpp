@@ -1,0 +1,148 @@
+#include "host/render/limits.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace tarvo::render {
+
+const std::vector<Limits::Entry>& Limits::entries() {
+  static const std::vector<Entry> rows = {
+      {"scene-bytes", &Limits::sceneBytes, "bytes of a scene file"},
+      {"nesting", &Limits::nesting, "nesting depth of JSON arrays and objects"},
+      {"json-values", &Limits::jsonValues, "JSON values in a scene file"},
+      {"pixels", &Limits::pixels, "image pixels (width x height)"},
+      {"samples", &Limits::samples, "samples per pixel"},
+      {"depth", &Limits::depth, "maxDepth and diffuseDepth (deeper is clamped with a warning)"},
+      {"rays", &Limits::rays, "aoSamples and indirectSamples"},
+      {"threads", &Limits::threads, "render threads"},
+      {"items", &Limits::items, "shaders, objects, labels, clipping planes, texels of a list"},
+      {"lights", &Limits::lights, "lights"},
+      {"triangles", &Limits::triangles, "mesh triangles of a scene, each object counted"},
+      {"mesh-bytes", &Limits::meshBytes, "bytes of one OBJ mesh file"},
+      {"texture-pixels", &Limits::texturePixels, "pixels of one texture image"},
+      {"texture-bytes", &Limits::textureBytes, "bytes of one texture file"},
+      {"texture-memory", &Limits::textureMemoryMB, "MB the texture cache may hold"},
+      {"render-memory", &Limits::renderMemoryMB,
+       "MB a render takes beyond the scene: the image, each thread's light lists"},
+      {"label-pixels", &Limits::labelPixels, "label text height in pixels"},
+      {"label-characters", &Limits::labelCharacters, "characters of one label"},
+  };
+  return rows;
+}
+
+void Limits::set(const std::string& assignment) {
+  const size_t equals = assignment.find('=');
+  const std::string name = assignment.substr(0, equals);
+  std::string names;
+  for (const Entry& e : entries())
+    names += std::string(names.empty() ? "" : ", ") + e.name;
+  const Entry* entry = nullptr;
+  for (const Entry& e : entries())
+    if (name == e.name) entry = &e;
+  if (entry == nullptr || equals == std::string::npos) {
+    throw std::invalid_argument("--limit takes name=value with a name among " + names + ", not '" +
+                                assignment + "'");
+  }
+  const std::string text = assignment.substr(equals + 1);
+  int64_t value = 0;
+  size_t i = 0;
+  constexpr int64_t kMost = int64_t{1} << 50;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10 + (text[i] - '0');
+    if (value > kMost) break;
+  }
+  int64_t scale = 1;
+  if (i + 1 == text.size() && (text[i] == 'k' || text[i] == 'M' || text[i] == 'G')) {
+    scale = text[i] == 'k' ? 1000 : text[i] == 'M' ? 1000000 : 1000000000;
+    ++i;
+  }
+  if (i == 0 || i != text.size() || value > kMost / scale || value * scale < 1) {
+    throw std::invalid_argument("--limit " + name +
+                                " takes a whole number from 1 to 2^50 (k, M or G may follow), "
+                                "not '" +
+                                text + "'");
+  }
+  this->*(entry->value) = value * scale;
+}
+
+std::string ceilingText(int64_t ceiling, const char* limitName) {
+  return std::to_string(ceiling) + " (--limit " + limitName + "=N raises it)";
+}
+
+namespace {
+
+std::string kindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISFIFO(mode)) return "a FIFO (named pipe)";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "not a regular file";
+}
+
+void checkStat(const struct stat& info, const std::string& path, const char* what, int64_t maxBytes,
+               const char* limitName) {
+  if (!S_ISREG(info.st_mode)) {
+    throw std::runtime_error("cannot read the " + std::string(what) + " '" + path + "': it is " +
+                             kindOf(info.st_mode) + ", not a regular file");
+  }
+  if (static_cast<int64_t>(info.st_size) > maxBytes) {
+    throw std::runtime_error("cannot read the " + std::string(what) + " '" + path + "': it holds " +
+                             std::to_string(static_cast<int64_t>(info.st_size)) +
+                             " bytes, more than the ceiling of " +
+                             ceilingText(maxBytes, limitName));
+  }
+}
+
+}  // namespace
+
+void checkReadableFile(const std::string& path, const char* what, int64_t maxBytes,
+                       const char* limitName) {
+  struct stat info;
+  if (::stat(path.c_str(), &info) != 0) {
+    throw std::runtime_error("cannot read the " + std::string(what) + " '" + path +
+                             "': " + std::strerror(errno));
+  }
+  checkStat(info, path, what, maxBytes, limitName);
+}
+
+std::string readWholeFile(const std::string& path, const char* what, int64_t maxBytes,
+                          const char* limitName) {
+  // Opened without blocking, then checked by its descriptor: a FIFO put in place of the file
+  // after a name check still cannot stall the read.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    throw std::runtime_error("cannot read the " + std::string(what) + " '" + path +
+                             "': " + std::strerror(errno));
+  }
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat info;
+  if (::fstat(fd, &info) != 0) {
+    throw std::runtime_error("cannot read the " + std::string(what) + " '" + path +
+                             "': " + std::strerror(errno));
+  }
+  checkStat(info, path, what, maxBytes, limitName);
+  std::string text(static_cast<size_t>(info.st_size), '\0');
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::read(fd, &text[done], text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      throw std::runtime_error("cannot read the " + std::string(what) + " '" + path +
+                               "': " + std::strerror(errno));
+    }
+    if (n == 0) break;  // shrank while being read
+    done += static_cast<size_t>(n);
+  }
+  text.resize(done);
+  return text;
+}
+
+}  // namespace tarvo::render
