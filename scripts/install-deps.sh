@@ -8,7 +8,7 @@ core="cmake ninja-build g++ make pkg-config ccache libgtest-dev googletest libbe
 cross="g++-multilib qemu-user-static g++-mingw-w64-i686 g++-mingw-w64-x86-64
        binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine64"
 renderer="libembree-dev libopenimageio-dev openimageio-tools libtbb-dev libtinyobjloader-dev
-          nlohmann-json3-dev libcli11-dev fonts-dejavu-core"
+          libtinygltf-dev nlohmann-json3-dev libcli11-dev fonts-dejavu-core"
 fuzz="clang libclang-rt-14-dev"
 python="python3-dev pybind11-dev python3-numpy python3-matplotlib python3-pytest"
 

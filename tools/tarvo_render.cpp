@@ -1,7 +1,7 @@
-// tarvo-render: renders a scene file (or, without one, the embedded showcase of every built
-// class) with the shader library loaded at run time, and writes a PNG or EXR.
+// tarvo-render: renders a scene file or a glTF model (or, without one, the embedded showcase of
+// every built class) with the shader library loaded at run time, and writes a PNG or EXR.
 //
-//   tarvo-render [scene.json] -o out.png [-W 960 -H 540] [-s 16] [--mode shade|path]
+//   tarvo-render [scene.json | model.gltf] -o out.png [-W 960 -H 540] [-s 16] [--mode shade|path]
 //                [-j threads] [--seed N] [--limit name=value ...]
 #include <OpenImageIO/imageio.h>
 #include <pthread.h>
@@ -124,7 +124,8 @@ int main(int argc, char** argv) {
   std::string widthText, heightText, samplesText, threadsText, seedText;
   std::vector<std::string> limitTexts;
   bool allClasses = false, quiet = false;
-  app.add_option("scene", scenePath, "scene file (JSON); none renders the showcase");
+  app.add_option("scene", scenePath,
+                 "scene file (JSON) or glTF model (.gltf, .glb); none renders the showcase");
   app.add_option("-o,--output", output, "output image, .png (sRGB) or .exr (linear)")
       ->capture_default_str();
   app.add_option("-W,--width", widthText, "image width in pixels");

@@ -24,7 +24,7 @@ struct Limits {
   int64_t items = 100000;                    // shaders, objects, labels, planes, texels
   int64_t lights = 1024;                     // lights (each costs a list entry per trace level)
   int64_t triangles = 10000000;              // mesh triangles of a scene, every object counted
-  int64_t meshBytes = int64_t{128} << 20;    // size of one OBJ file
+  int64_t meshBytes = int64_t{128} << 20;    // size of one OBJ or glTF file (and its buffers)
   int64_t texturePixels = int64_t{1} << 28;  // pixels of one texture image (16k x 16k)
   int64_t textureBytes = int64_t{1} << 30;   // size of one texture file
   int64_t textureMemoryMB = 256;             // texture cache budget of a scene

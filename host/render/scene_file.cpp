@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "host/nearest_names.h"
+#include "host/render/gltf_scene.h"
 #include "host/render/json_positions.h"
 #include "host/render/sky.h"
 
@@ -834,10 +835,17 @@ class Loader {
         object(entry, op, what);
         checkKeys(entry, op, what,
                   {"name", "type", "radius", "size", "file", "material", "transform",
-                   "castsShadows", "uvScale"});
+                   "castsShadows", "uvScale", "materials"});
         if (!entry.contains("type"))
-          fail(op, what + " needs a \"type\" (sphere, plane, box or mesh)");
+          fail(op, what + " needs a \"type\" (sphere, plane, box, mesh or gltf)");
         const std::string type = string(entry["type"], op + "/type", what + " type");
+        if (type == "gltf") {
+          readGltfObject(entry, op, what, o.name, objects);
+          continue;
+        }
+        if (entry.contains("materials")) {
+          failAtKey(op + "/materials", what + ": only a gltf object has \"materials\"");
+        }
         if (type == "sphere") {
           o.kind = ShapeKind::Sphere;
           if (entry.contains("radius"))
@@ -880,8 +888,9 @@ class Loader {
                                    ceilingText(limits_.triangles, "triangles"));
           }
         } else {
-          fail(op + "/type", what + " type is sphere, plane, box or mesh, not '" + type + "'" +
-                                 suggestion(type, {"sphere", "plane", "box", "mesh"}));
+          fail(op + "/type", what + " type is sphere, plane, box, mesh or gltf, not '" + type +
+                                 "'" +
+                                 suggestion(type, {"sphere", "plane", "box", "mesh", "gltf"}));
         }
         if (entry.contains("uvScale")) {
           const std::vector<float> s =
@@ -903,6 +912,87 @@ class Loader {
     } catch (const GeometryError& e) {
       fail("/objects", e.what());
     }
+  }
+
+  // A glTF model placed as one object: its meshes become objects named "<name>/<node>", its
+  // materials and lights shaders named "<name>/<glTF name>". `material` replaces every material
+  // of the model; `materials` replaces one by name with a scene shader (a string) or changes its
+  // class and parameters ({"class", "parameters"}).
+  void readGltfObject(const json& entry, const std::string& op, const std::string& what,
+                      const std::string& name, std::vector<Object>& objects) {
+    if (!entry.contains("file")) fail(op, what + " needs a \"file\" (a glTF model, .gltf or .glb)");
+    const std::string fileName = string(entry["file"], op + "/file", what + " file");
+    GltfPlacement placement;
+    placement.prefix = name;
+    if (entry.contains("transform"))
+      placement.transform = readTransform(entry["transform"], op + "/transform", what);
+    if (entry.contains("castsShadows"))
+      placement.castsShadows =
+          boolean(entry["castsShadows"], op + "/castsShadows", what + " castsShadows");
+    const int everyMaterial =
+        entry.contains("material") ? materialIndex(entry["material"], op + "/material", what) : -1;
+    const std::string mp = op + "/materials";
+    const json empty = json::object();
+    const json& overrides =
+        entry.contains("materials") ? object(entry["materials"], mp, what + " materials") : empty;
+    for (const auto& item : overrides.items()) {
+      const std::string ip = childPointer(mp, item.key());
+      const std::string label = what + " material '" + item.key() + "'";
+      if (item.value().is_string()) {
+        materialIndex(item.value(), ip, label);
+        continue;
+      }
+      if (!item.value().is_object()) {
+        fail(ip, label + " is a scene material's name or {\"class\", \"parameters\"}, not " +
+                     describe(item.value()));
+      }
+      checkKeys(item.value(), ip, label, {"class", "parameters"});
+      if (item.value().contains("class")) {
+        const std::string className =
+            string(item.value()["class"], ip + "/class", label + " class");
+        if (pvx::findCatalogueIndex(className) < 0) {
+          fail(ip + "/class", label + ": there is no shader class '" + className + "'" +
+                                  suggestion(className, host::catalogueClassNames()));
+        }
+      }
+      if (item.value().contains("parameters"))
+        object(item.value()["parameters"], ip + "/parameters", label + " parameters");
+    }
+    placement.replacement = [&](const std::string& material) {
+      if (overrides.contains(material) && overrides[material].is_string()) {
+        return materialIndex(overrides[material], childPointer(mp, material), what);
+      }
+      return everyMaterial;
+    };
+    placement.classOverride = [&](const std::string& material) {
+      if (!overrides.contains(material) || !overrides[material].contains("class"))
+        return std::string();
+      return overrides[material]["class"].get<std::string>();
+    };
+    placement.adjust = [&](const std::string& material, ShaderInstance& instance) {
+      if (!overrides.contains(material) || !overrides[material].contains("parameters")) return;
+      const std::string pp = childPointer(mp, material) + "/parameters";
+      for (const auto& parameter : overrides[material]["parameters"].items())
+        setParameter(instance, parameter.key(), parameter.value(),
+                     childPointer(pp, parameter.key()));
+    };
+    GltfContents contents;
+    try {
+      contents = addGltfModel(*scene_, file(fileName), placement, limits_, triangles_);
+    } catch (const GltfError& e) {
+      fail(op + "/file", what + ": " + e.what());
+    }
+    for (const auto& item : overrides.items()) {
+      const auto& names = contents.materialNames;
+      if (std::find(names.begin(), names.end(), item.key()) == names.end()) {
+        failAtKey(childPointer(mp, item.key()), what + ": the model has no material '" +
+                                                    item.key() + "'" +
+                                                    suggestion(item.key(), names));
+      }
+    }
+    triangles_ = contents.triangles;
+    for (Object& o : contents.objects)
+      objects.push_back(std::move(o));
   }
 
   void readLights() {
@@ -1030,6 +1120,13 @@ std::unique_ptr<Scene> loadSceneText(const std::string& text, const std::string&
 std::unique_ptr<Scene> loadScene(const std::string& path,
                                  std::shared_ptr<const host::PluginLibrary> library,
                                  const Limits& limits) {
+  if (isGltfFile(path)) {
+    try {
+      return loadGltfScene(path, std::move(library), limits);
+    } catch (const GltfError& e) {
+      throw SceneError(e.what());
+    }
+  }
   std::string text;
   try {
     text = readWholeFile(path, "scene file", limits.sceneBytes, "scene-bytes");

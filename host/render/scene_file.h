@@ -22,7 +22,8 @@ class SceneError : public std::runtime_error {
 
 // Reads a scene file; relative file names inside it are taken from the file's folder. Only a
 // regular file within the limits is read; every value beyond a ceiling is refused with its
-// location (depths beyond theirs are clamped, with a warning).
+// location (depths beyond theirs are clamped, with a warning). A name ending in .gltf or .glb is
+// a glTF model rendered on its own (loadGltfScene).
 std::unique_ptr<Scene> loadScene(const std::string& path,
                                  std::shared_ptr<const host::PluginLibrary> library,
                                  const Limits& limits = Limits());

@@ -77,12 +77,11 @@ void ImageTexture2D::sample(pvx::float4* result, const pvx::float2* st) {
   if (image_.width <= 0 || image_.height <= 0) return;
   bool outside = false;
   const float s = wrapCoordinate(st->x, wrapS_, &outside);
+  const float t = wrapCoordinate(st->y, wrapT_, &outside);
   if (outside) {
     *result = pvx::float4(0.0f, 0.0f, 0.0f, 0.0f);
     return;
   }
-  const float t =
-      wrapT_ == Wrap::Periodic ? st->y - std::floor(st->y) : std::clamp(st->y, 0.0f, 1.0f);
   const float x = s * static_cast<float>(image_.width) - 0.5f;
   const float y = (1.0f - t) * static_cast<float>(image_.height) - 0.5f;
   const float fx = std::floor(x), fy = std::floor(y);

@@ -65,8 +65,7 @@ struct Image {
   }
 };
 
-// Bilinear lookups in an in-memory image; s wraps by the chosen rule, t is clamped unless it
-// repeats too (Wrap::Periodic for t).
+// Bilinear lookups in an in-memory image; s and t wrap by their rules (t clamped unless said).
 class ImageTexture2D final : public pvx::ITexture2D {
  public:
   ImageTexture2D(Image image, Wrap wrapS, Wrap wrapT = Wrap::Clamp)

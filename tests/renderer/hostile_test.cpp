@@ -109,9 +109,11 @@ struct Case {
 class Hostile : public ::testing::Test {
  protected:
   void SetUp() override {
-    // One folder per test: ctest runs the tests of this file side by side.
+    // One folder per test: ctest runs the tests of this file side by side, and the process id keeps
+    // runs from other checkouts apart.
     folder_ = ::testing::TempDir() + "/tarvo_render_hostile_" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name();
+              ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
+              std::to_string(getpid());
     std::filesystem::remove_all(folder_);
     std::filesystem::create_directories(folder_ + "/folder.json");
     std::filesystem::create_directories(folder_ + "/folder.png");

@@ -78,7 +78,8 @@ TEST(SceneFile, ErrorsPointAtTheTextAndSuggestNames) {
        " \"objects\": [{\"name\": \"ball\", \"type\": \"sphere\", \"material\": \"glod\"}]}",
        "object 'ball': there is no shader 'glod'; did you mean 'gold'"},
       {"unknown shape", "{\"objects\": [{\"type\": \"sphre\"}]}",
-       "scene.json:1:23: object '#0' type is sphere, plane, box or mesh, not 'sphre'; did you "
+       "scene.json:1:23: object '#0' type is sphere, plane, box, mesh or gltf, not 'sphre'; did "
+       "you "
        "mean 'sphere'"},
       {"missing mesh file",
        "{\"objects\": [{\"name\": \"bunny\", \"type\": \"mesh\", \"file\": \"nowhere.obj\"}]}",
