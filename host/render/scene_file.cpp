@@ -609,9 +609,16 @@ class Loader {
       }
       return checker_;
     }
+    if (kind == "flakes") {
+      if (flakes_ == nullptr) {
+        flakes_ =
+            scene_->textures().image2D(generateFlakeNormals(), Wrap::Periodic, Wrap::Periodic);
+      }
+      return flakes_;
+    }
     if (kind != "sky") {
-      fail(pointer,
-           what + ": the host generates only \"sky\" and \"checker\", not " + describe(value));
+      fail(pointer, what + ": the host generates only \"sky\", \"checker\" and \"flakes\", not " +
+                        describe(value));
     }
     if (sky_ == nullptr) sky_ = scene_->textures().image2D(generateSky(), Wrap::Periodic);
     return sky_;
@@ -1094,6 +1101,7 @@ class Loader {
   pvx::ITexture1D* clippingPlanes_ = nullptr;
   pvx::ITexture2D* sky_ = nullptr;
   pvx::ITexture2D* checker_ = nullptr;
+  pvx::ITexture2D* flakes_ = nullptr;
 };
 
 }  // namespace

@@ -411,6 +411,29 @@ void addBackdrop(json& objects, float x, float z) {
   }
 }
 
+// The measured car paint's guises: the measured grey paint (its defaults), a blue paint with coarse
+// flakes, and solid (flakeless) red. Its flakes are the host's generated flake normals.
+const char* const kCarPaintPresets[] = {"grey", "blue flakes", "solid red"};
+
+void setCarPaintPreset(const std::string& preset, const json& sky,
+                       const std::function<void(const char*, json)>& set) {
+  // Lit by cube images of the stage's sky.
+  for (const char* cube : {"diffuseCube", "specularCube", "reflectCube"})
+    set(cube, sky);
+  set("flakeNormalTexture", {{"generated", "flakes"}});
+  if (preset == "blue flakes") {
+    set("xriteDiffuse", {0.002, 0.004, 0.02});
+    set("flakeColor", {0.08, 0.12, 0.3});
+    set("flakeColor2", {0.05, 0.08, 0.2});
+    set("coarseness", 0.8);
+    set("flakeFactor", 2.0);
+  } else if (preset == "solid red") {
+    set("xriteIsSolid", true);
+    set("xriteDiffuse", {0.1, 0.005, 0.004});
+    set("coarseness", 0.0);
+  }
+}
+
 // The guises a class is shown in, one sphere each; none: one sphere as the class stands.
 std::vector<const char*> presetsOf(const std::string& className) {
   if (className == "quarra_Mtl_Ward") return {std::begin(kWardPresets), std::end(kWardPresets)};
@@ -420,6 +443,7 @@ std::vector<const char*> presetsOf(const std::string& className) {
   if (className == "VesmarLegacy") return {std::begin(kLegacyPresets), std::end(kLegacyPresets)};
   if (className == "quarra_Mtl_MetallicPaint")
     return {std::begin(kPaintPresets), std::end(kPaintPresets)};
+  if (className == "XRite") return {std::begin(kCarPaintPresets), std::end(kCarPaintPresets)};
   return {};
 }
 
@@ -455,9 +479,9 @@ json materialParameters(const host::BoundShader& shader, const std::string& pres
   if (c == "quarra_Mtl_Mirror") set("u_tintColor", {0.95, 0.95, 0.95});
   if (c == "quarra_Mtl_Metal") setMetalPreset(preset, set);
   if (c == "quarra_Mtl_MetallicPaint") setPaintPreset(preset, set);
-  // The measured car paint lights its base coat and flakes from cube images: the stage's sky.
-  for (const char* cube : {"diffuseCube", "specularCube", "reflectCube"})
-    set(cube, sky);
+  if (c == "XRite") setCarPaintPreset(preset, sky, set);
+  // Background geometry shows its colour to the camera and the sky to reflections.
+  if (c == "BackgroundGeometry") set("reflectLatlong", sky);
   return p;
 }
 
@@ -607,6 +631,7 @@ std::string showcaseSceneText(const host::PluginLibrary& library,
     std::string text = entry;
     if (text.size() > 14 && text.rfind("quarra_", 0) == 0) text.insert(11, "\n");
     if (text.rfind("VesmarLegacy (", 0) == 0) text.replace(12, 1, "\n");
+    if (text == "BackgroundGeometry") text.insert(10, "\n");
     labels.push_back({{"text", text}, {"at", {x, -radius, z - radius - 0.16f}}});
   }
 

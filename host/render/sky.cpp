@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "host/render/math.h"
 #include "host/render/noise.h"
@@ -62,6 +63,26 @@ Image generateChecker(int size, int squares) {
       if (cx == 0 && cy == 0) c = float4(0.8f, 0.1f, 0.08f, 1.0f);
       image.pixels[static_cast<size_t>(y) * static_cast<size_t>(size) + static_cast<size_t>(x)] = c;
     }
+  }
+  return image;
+}
+
+Image generateFlakeNormals(int size) {
+  Image image;
+  image.width = image.height = size;
+  image.pixels.reserve(static_cast<size_t>(size) * static_cast<size_t>(size));
+  uint32_t h = 0x9e3779b9u;
+  const auto next = [&h] {
+    h ^= h << 13;
+    h ^= h >> 17;
+    h ^= h << 5;
+    return static_cast<float>(h & 0xffffu) / 65535.0f;
+  };
+  for (int i = 0; i < size * size; ++i) {
+    const float z = 0.55f + 0.45f * next(), phi = 6.2831853f * next();
+    const float r = std::sqrt(std::max(0.0f, 1.0f - z * z));
+    image.pixels.emplace_back(0.5f + 0.5f * r * std::cos(phi), 0.5f + 0.5f * r * std::sin(phi), z,
+                              1.0f);
   }
   return image;
 }

@@ -15,6 +15,11 @@ Image generateSky(int width = 512, int height = 256);
 // orientation and repeats.
 Image generateChecker(int size = 256, int squares = 8);
 
+// Flake normals for a car paint's sparkle layer: every texel one flake, tilted from the surface
+// normal by a hashed amount (z in [0.55, 1]) towards a hashed direction, encoded as
+// (0.5 + 0.5 x, 0.5 + 0.5 y, z); the image repeats in both directions.
+Image generateFlakeNormals(int size = 512);
+
 }  // namespace tarvo::render
 
 #endif  // TARVO_HOST_RENDER_SKY_H

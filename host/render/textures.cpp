@@ -8,8 +8,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
 
 #include "host/render/math.h"
 
@@ -174,6 +177,7 @@ struct TextureLibrary::System {
 };
 
 struct TextureLibrary::FileTexture final : public pvx::ITexture2D {
+  std::string path;
   OIIO::TextureSystem* system = nullptr;
   OIIO::TextureSystem::TextureHandle* handle = nullptr;
   OIIO::TextureOpt options;
@@ -203,8 +207,46 @@ struct TextureLibrary::FileTexture final : public pvx::ITexture2D {
   }
 };
 
+// A latitude-longitude image looked up by OpenImageIO's environment support along the cube
+// vector, which is already a direction of its y-up convention.
+struct TextureLibrary::EnvironmentCube final : public pvx::ITextureCube {
+  OIIO::TextureSystem* system = nullptr;
+  OIIO::TextureSystem::TextureHandle* handle = nullptr;
+  OIIO::TextureOpt options;
+  int channels = 4;
+  bool srgb = false;
+
+  void sample(pvx::float4* result, const pvx::float3* c) override {
+    if (!(std::isfinite(c->x) && std::isfinite(c->y) && std::isfinite(c->z)) ||
+        (c->x == 0.0f && c->y == 0.0f && c->z == 0.0f)) {
+      return;  // no direction: the caller's pre-fill
+    }
+    const OIIO::V3fParam R(c->x, c->y, c->z), none(0.0f, 0.0f, 0.0f);
+    float texel[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    if (!system->environment(handle, system->get_perthread_info(), options, R, none, none,
+                             std::min(channels, 4), texel)) {
+      return;
+    }
+    pvx::float4 colour = expandChannels(texel, channels);
+    if (srgb) {
+      colour.x = srgbToLinear(colour.x);
+      colour.y = srgbToLinear(colour.y);
+      colour.z = srgbToLinear(colour.z);
+    }
+    *result = colour;
+  }
+};
+
 TextureLibrary::TextureLibrary() : system_(std::make_unique<System>()) {}
-TextureLibrary::~TextureLibrary() = default;
+
+TextureLibrary::~TextureLibrary() {
+  environmentCubes_.clear();
+  system_.reset();  // closes the files before they go
+  for (const std::string& path : temporaryFiles_) {
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+  }
+}
 
 void TextureLibrary::setLimits(const Limits& limits) {
   limits_ = limits;
@@ -337,6 +379,7 @@ pvx::ITexture2D* TextureLibrary::file2D(const std::string& path, const TextureOp
     }
   }
   auto texture = std::make_unique<FileTexture>();
+  texture->path = path;
   texture->system = system_->textures;
   texture->handle = system_->textures->get_texture_handle(OIIO::ustring(path));
   if (texture->handle == nullptr) {
@@ -398,8 +441,47 @@ pvx::ITexture1D* TextureLibrary::file1D(const std::string& path) {
 }
 
 pvx::ITextureCube* TextureLibrary::cubeFromLatLong(pvx::ITexture2D* latLong) {
+  for (const auto& file : files_) {
+    if (file.second.get() == latLong) {
+      return environmentCube(file.second->path, file.second->channels, file.second->srgb);
+    }
+  }
+  for (const auto& image : images_) {
+    if (image.get() != latLong) continue;
+    // OpenImageIO reads files only: the host's own image goes to a temporary file once.
+    const Image& pixels = image->image();
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    const std::string path =
+        (std::filesystem::temp_directory_path() /
+         ("tarvo-environment-" + std::to_string(reinterpret_cast<std::uintptr_t>(image.get())) +
+          "-" + std::to_string(stamp) + ".exr"))
+            .string();
+    OIIO::ImageBuf buffer(OIIO::ImageSpec(pixels.width, pixels.height, 4, OIIO::TypeDesc::FLOAT),
+                          const_cast<pvx::float4*>(pixels.pixels.data()));
+    if (!buffer.write(path)) {
+      throw TextureError("cannot write the environment image '" + path + "': " + buffer.geterror());
+    }
+    temporaryFiles_.push_back(path);
+    return environmentCube(path, 4, false);
+  }
   latLongCubes_.push_back(std::make_unique<LatLongCube>(latLong));
   return latLongCubes_.back().get();
+}
+
+pvx::ITextureCube* TextureLibrary::environmentCube(const std::string& path, int channels,
+                                                   bool srgb) {
+  auto cube = std::make_unique<EnvironmentCube>();
+  cube->system = system_->textures;
+  cube->handle = system_->textures->get_texture_handle(OIIO::ustring(path));
+  if (cube->handle == nullptr) {
+    throw TextureError("cannot read the image '" + path + "': " + system_->textures->geterror());
+  }
+  cube->channels = channels;
+  cube->srgb = srgb;
+  cube->options.interpmode = OIIO::TextureOpt::InterpBilinear;
+  cube->options.mipmode = OIIO::TextureOpt::MipModeNoMIP;
+  environmentCubes_.push_back(std::move(cube));
+  return environmentCubes_.back().get();
 }
 
 pvx::ITextureCube* TextureLibrary::cubeFromFaces(const std::array<pvx::ITexture2D*, 6>& faces) {

@@ -9,10 +9,13 @@
 // and HDR images are linear.
 //
 // Cube textures are addressed with the vector the shaders pass, (d.x, d.z, -d.y) for a world
-// direction d: a y-up cube frame. A cube built from a latitude-longitude image turns the vector
-// back into the world direction and looks it up with the environments' mapping, so a cube and a
-// lat-long environment made from one image agree. A cube built from six face images uses the
-// usual face order +x, -x, +y, -y, +z, -z of that y-up frame.
+// direction d: a y-up cube frame. A cube built from a latitude-longitude image is served by
+// OpenImageIO's environment lookups, whose y-up latitude-longitude convention puts the cube
+// vector of d where the environments' z-up mapping puts d, so a cube and a lat-long environment
+// made from one image agree; an image the host made itself (the generated sky) is written once
+// to a temporary linear OpenEXR file for it, removed with the library. (LatLongCube does the same
+// lookup through any 2-D texture object.) A cube built from six face images uses the usual face
+// order +x, -x, +y, -y, +z, -z of that y-up frame.
 //
 // One-dimensional data textures answer the texel floor(s n) of their n texels (nearest, clamped):
 // the clipping-plane list is n + 1 texels, the first holding the plane count in red and texel i
@@ -148,6 +151,10 @@ class TextureLibrary {
   std::vector<std::unique_ptr<DataTexture1D>> data_;
   std::vector<std::unique_ptr<LatLongCube>> latLongCubes_;
   std::vector<std::unique_ptr<FaceCube>> faceCubes_;
+  struct EnvironmentCube;
+  std::vector<std::unique_ptr<EnvironmentCube>> environmentCubes_;
+  std::vector<std::string> temporaryFiles_;
+  pvx::ITextureCube* environmentCube(const std::string& path, int channels, bool srgb);
 };
 
 }  // namespace tarvo::render

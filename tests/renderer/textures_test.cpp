@@ -90,6 +90,42 @@ TEST(Textures, LatLongCubeAgreesWithTheLatLongLookup) {
   }
 }
 
+// A cube made from a lat-long file, or from an image the host made, is served by OpenImageIO's
+// environment lookups and answers what the lat-long lookup of d answers in that image.
+TEST(Textures, EnvironmentCubesAgreeWithTheLatLongLookup) {
+  Image gradient;  // red grows to the right, green downward: every texel differs
+  gradient.width = 64;
+  gradient.height = 32;
+  for (int y = 0; y < gradient.height; ++y) {
+    for (int x = 0; x < gradient.width; ++x)
+      gradient.pixels.emplace_back((x + 0.5f) / 64.0f, (y + 0.5f) / 32.0f, 0.5f, 1.0f);
+  }
+  const std::string path = ::testing::TempDir() + "/gradient_latlong.exr";
+  OIIO::ImageBuf file(OIIO::ImageSpec(64, 32, 4, OIIO::TypeDesc::FLOAT), gradient.pixels.data());
+  ASSERT_TRUE(file.write(path)) << file.geterror();
+
+  TextureLibrary library;
+  pvx::ITexture2D* const images[] = {library.file2D(path, TextureOptions{}),
+                                     library.image2D(gradient, Wrap::Periodic)};
+  for (pvx::ITexture2D* image : images) {
+    pvx::ITextureCube* cube = library.cubeFromLatLong(image);
+    // Away from the image's seam (u = 0 at +y), where wrapping blends both edges.
+    for (const pvx::float3 d :
+         {pvx::float3(1, 0, 0), pvx::float3(0.6f, -0.8f, 0), pvx::float3(0.36f, -0.48f, 0.8f),
+          pvx::float3(-0.48f, -0.6f, -0.64f)}) {
+      SCOPED_TRACE(std::to_string(d.x) + " " + std::to_string(d.y) + " " + std::to_string(d.z));
+      const pvx::float3 vector(d.x, d.z, -d.y);
+      pvx::float4 texel(0.0f), expected(0.0f);
+      cube->sample(&texel, &vector);
+      const pvx::float2 st = latLongCoordinates(d);
+      image->sample(&expected, &st);
+      EXPECT_NEAR(texel.x, expected.x, 0.02f);
+      EXPECT_NEAR(texel.y, expected.y, 0.02f);
+      EXPECT_NEAR(texel.z, 0.5f, 1e-4f);
+    }
+  }
+}
+
 // Face choice and face coordinates of a six-image cube (y-up frame, faces +x, -x, +y, -y, +z,
 // -z): a vector along an axis looks up the centre of its face.
 TEST(Textures, FaceCubePicksTheFaceOfTheMajorAxis) {
