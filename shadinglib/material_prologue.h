@@ -24,6 +24,7 @@
 //   bool   clippedByGlobalPlanes(params, state)        false whenever the test is disabled
 //   float4 composeTerms(terms, tintEnable, tintColor)  sum in order, tint, alpha 1
 //   void   writeMaskedColor(host, state, composed, mask)
+//   void   shadeWithinPrologue(params, host, in, out, body)   the frame of a material's shade
 // Every function reads only its parameters and the state's inputs; only writeMaskedColor
 // writes (`Ci`). Host services are called with the addresses of the state's own fields where
 // the call passes a state field.
@@ -301,6 +302,45 @@ inline void writeMaskedColor(IHostContext* host, ShadingState* state, const floa
   float4 behind;
   host->traceContinue(&behind, &state->P, &state->I, 1.0f);
   state->Ci = float4(mix(rgb(composed), rgb(behind), mask), behind.w);
+}
+
+// ---- the frame of a material's shade -----------------------------------------------------------
+
+namespace prologue_detail {
+template <class P, class = void>
+struct HasCommonTint : std::false_type {};
+template <class P>
+struct HasCommonTint<P, std::void_t<decltype(&P::u_commonTintEnable)>> : std::true_type {};
+}  // namespace prologue_detail
+
+// The six terms composed in order, with the common tint when the class declares one.
+template <class Params>
+TARVO_ALWAYS_INLINE float4 composeWithCommonTint(const Params& p, const float4 (&terms)[6]) {
+  if constexpr (prologue_detail::HasCommonTint<prologue_detail::BlockOfT<Params>>::value) {
+    return composeTerms(terms, p.u_commonTintEnable, p.u_commonTintColor);
+  } else {
+    return composeTerms(terms, false, float4(1.0f));
+  }
+}
+
+// A material's shade around its own body: the masking value of the hit `in` (a surface seen
+// fully through lets the ray go on as if it were absent), the six terms of the composition, each
+// (0, 0, 0, 1) until `body(mask, terms)` fills it, and their composition written to `out`'s `Ci`
+// with the masked pass-through. `in` is `*out` or a class's reoriented copy of it.
+template <class Params, class Body>
+TARVO_ALWAYS_INLINE void shadeWithinPrologue(const Params& p, IHostContext* host,
+                                             const ShadingState& in, ShadingState* out,
+                                             Body&& body) {
+  const float3 mask = maskingValue(p, in);
+  if (discardsHit(mask)) {
+    out->ignoreHit = 1;
+    return;
+  }
+  float4 terms[6];
+  for (float4& t : terms)
+    t = float4(0.0f, 0.0f, 0.0f, 1.0f);
+  body(mask, terms);
+  writeMaskedColor(host, out, composeWithCommonTint(p, terms), mask);
 }
 
 }  // namespace pvx

@@ -34,11 +34,6 @@ struct HasDecal : std::false_type {};
 template <class P>
 struct HasDecal<P, std::void_t<decltype(&P::u_isDecal)>> : std::true_type {};
 
-template <class P, class = void>
-struct HasCommonTint : std::false_type {};
-template <class P>
-struct HasCommonTint<P, std::void_t<decltype(&P::u_commonTintEnable)>> : std::true_type {};
-
 }  // namespace ward_detail
 
 template <class P, class S = WardMappedInputs>
@@ -66,14 +61,6 @@ struct WardMaterial {
     }
   }
 
-  static float4 compose(const P& p, const float4 (&terms)[6]) {
-    if constexpr (ward_detail::HasCommonTint<P>::value) {
-      return composeTerms(terms, p.u_commonTintEnable, p.u_commonTintColor);
-    } else {
-      return composeTerms(terms, false, float4(1.0f));
-    }
-  }
-
   static float4 traceStraightThrough(IHostContext* host, const ShadingState& state, float weight) {
     float4 behind;
     host->traceContinue(&behind, &state.P, &state.I, weight);
@@ -85,16 +72,9 @@ struct WardMaterial {
 
   static void shade(const P& p, IHostContext* host, ShadingState* state) {
     const ShadingState& s = *state;
-    const float3 mask = maskingValue(p, s);
-    if (discardsHit(mask)) {
-      state->ignoreHit = 1;
-      return;
-    }
-    float4 terms[6];
-    for (float4& t : terms)
-      t = float4(0.0f, 0.0f, 0.0f, 1.0f);
-    shadeSurface(p, host, s, mask, terms);
-    writeMaskedColor(host, state, compose(p, terms), mask);
+    shadeWithinPrologue(p, host, s, state, [&](const float3& mask, float4(&terms)[6]) {
+      shadeSurface(p, host, s, mask, terms);
+    });
   }
 
   // Everything between the mask and the composition.

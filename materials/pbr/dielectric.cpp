@@ -91,28 +91,21 @@ class quarra_Mtl_Dielectric final
       state->ignoreHit = 1;
       return;
     }
-    const float3 mask = maskingValue(*this, s);
-    if (discardsHit(mask)) {
-      state->ignoreHit = 1;
-      return;
-    }
-    float4 terms[6];
-    for (float4& t : terms)
-      t = float4(0.0f, 0.0f, 0.0f, 1.0f);
-    const Interface in = interfaceAt(host, s);
-    terms[kDirect] = float4(directLight(host, s, in), 1.0f);
-    // Seen from inside, the surface reflects nothing of its own: everything goes to refraction.
-    const float F = s.frontFacing != 0 ? in.F : 0.0f;
-    const float3 K = u_reflectColor * F;
-    if (s.frontFacing != 0 && !isBlack(K)) {
-      const float3 R = horizonClampedReflection(s.I, in.frame.N, in.Ng);
-      float3 seen;
-      host->traceReflection(&seen, &s.P, &R, u_glossyValue, maxComponent(K));
-      terms[kReflection] = float4(seen * K, 1.0f);
-    }
-    const float3 Kt = u_refractColor * (1.0f - F);
-    if (!isBlack(Kt)) terms[kRefraction] = float4(tracedRefraction(host, s, in, Kt), 1.0f);
-    writeMaskedColor(host, state, composeTerms(terms, u_commonTintEnable, u_commonTintColor), mask);
+    shadeWithinPrologue(*this, host, s, state, [&](const float3&, float4(&terms)[6]) {
+      const Interface in = interfaceAt(host, s);
+      terms[kDirect] = float4(directLight(host, s, in), 1.0f);
+      // Seen from inside, the surface reflects nothing of its own: everything goes to refraction.
+      const float F = s.frontFacing != 0 ? in.F : 0.0f;
+      const float3 K = u_reflectColor * F;
+      if (s.frontFacing != 0 && !isBlack(K)) {
+        const float3 R = horizonClampedReflection(s.I, in.frame.N, in.Ng);
+        float3 seen;
+        host->traceReflection(&seen, &s.P, &R, u_glossyValue, maxComponent(K));
+        terms[kReflection] = float4(seen * K, 1.0f);
+      }
+      const float3 Kt = u_refractColor * (1.0f - F);
+      if (!isBlack(Kt)) terms[kRefraction] = float4(tracedRefraction(host, s, in, Kt), 1.0f);
+    });
   }
 
   void shadow(IHostContext*, ShadingState* state) const override {

@@ -59,32 +59,25 @@ class quarra_Mtl_Glazing final
       state->ignoreHit = 1;
       return;
     }
-    const float3 mask = maskingValue(*this, s);
-    if (discardsHit(mask)) {
-      state->ignoreHit = 1;
-      return;
-    }
-    float4 terms[6];
-    for (float4& t : terms)
-      t = float4(0.0f, 0.0f, 0.0f, 1.0f);
-    const TangentFrame frame = facingFrame(s);
-    const float R = reflectance();
-    terms[kDirect] = float4(directLight(host, s, frame, R), 1.0f);
-    const float3 K = u_reflectColor * R;
-    if (!isBlack(K)) {
-      const float3 Ng = dot(s.I, s.Ng) > 0.0f ? -s.Ng : s.Ng;
-      const float3 dir = horizonClampedReflection(s.I, frame.N, Ng);
-      float3 seen;
-      host->traceSpecular(&seen, &s.P, &dir, maxComponent(K));
-      terms[kReflection] = float4(seen * K, 1.0f);
-    }
-    const float3 Kt = transmissionColor(s) * (1.0f - R);
-    if (!isBlack(Kt)) {
-      float4 behind;
-      host->traceContinue(&behind, &s.P, &s.I, maxComponent(Kt));
-      terms[kTransmission] = float4(rgb(behind) * Kt, 1.0f);
-    }
-    writeMaskedColor(host, state, composeTerms(terms, u_commonTintEnable, u_commonTintColor), mask);
+    shadeWithinPrologue(*this, host, s, state, [&](const float3&, float4(&terms)[6]) {
+      const TangentFrame frame = facingFrame(s);
+      const float R = reflectance();
+      terms[kDirect] = float4(directLight(host, s, frame, R), 1.0f);
+      const float3 K = u_reflectColor * R;
+      if (!isBlack(K)) {
+        const float3 Ng = dot(s.I, s.Ng) > 0.0f ? -s.Ng : s.Ng;
+        const float3 dir = horizonClampedReflection(s.I, frame.N, Ng);
+        float3 seen;
+        host->traceSpecular(&seen, &s.P, &dir, maxComponent(K));
+        terms[kReflection] = float4(seen * K, 1.0f);
+      }
+      const float3 Kt = transmissionColor(s) * (1.0f - R);
+      if (!isBlack(Kt)) {
+        float4 behind;
+        host->traceContinue(&behind, &s.P, &s.I, maxComponent(Kt));
+        terms[kTransmission] = float4(rgb(behind) * Kt, 1.0f);
+      }
+    });
   }
 
   // The tint alone, never the transmittance map.

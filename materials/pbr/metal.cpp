@@ -578,16 +578,9 @@ class quarra_Mtl_Metal final
 
   void shade(IHostContext* host, ShadingState* state) const override {
     const ShadingState& s = *state;
-    const float3 mask = maskingValue(*this, s);
-    if (discardsHit(mask)) {
-      state->ignoreHit = 1;
-      return;
-    }
-    float4 terms[6];
-    for (float4& t : terms)
-      t = float4(0.0f, 0.0f, 0.0f, 1.0f);
-    shadeSheet(host, s, mask, terms);
-    writeMaskedColor(host, state, composeTerms(terms, u_commonTintEnable, u_commonTintColor), mask);
+    shadeWithinPrologue(*this, host, s, state, [&](const float3& mask, float4(&terms)[6]) {
+      shadeSheet(host, s, mask, terms);
+    });
   }
 
   // Light passes through the holes only.

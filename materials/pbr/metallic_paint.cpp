@@ -234,16 +234,9 @@ class quarra_Mtl_MetallicPaint final
   }
 
   void shadeOriented(IHostContext* host, const ShadingState& s, ShadingState* out) const {
-    const float3 mask = maskingValue(*this, s);
-    if (discardsHit(mask)) {
-      out->ignoreHit = 1;
-      return;
-    }
-    float4 terms[6];
-    for (float4& t : terms)
-      t = float4(0.0f, 0.0f, 0.0f, 1.0f);
-    shadePaint(host, s, mask, terms);
-    writeMaskedColor(host, out, composeTerms(terms, u_commonTintEnable, u_commonTintColor), mask);
+    shadeWithinPrologue(*this, host, s, out, [&](const float3& mask, float4(&terms)[6]) {
+      shadePaint(host, s, mask, terms);
+    });
   }
 
   // The base layer's value only: the topcoat's mirror bounce has no extent to evaluate.

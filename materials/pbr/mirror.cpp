@@ -50,22 +50,13 @@ class quarra_Mtl_Mirror final
 
   void shade(IHostContext* host, ShadingState* state) const override {
     const ShadingState& s = *state;
-    const float3 mask = maskingValue(*this, s);
-    if (discardsHit(mask)) {
-      state->ignoreHit = 1;
-      return;
-    }
-    float4 terms[6];
-    for (float4& t : terms)
-      t = float4(0.0f, 0.0f, 0.0f, 1.0f);
-
-    const float3 K = u_tintColor * mirror::reflectance(-dot(s.N, s.I));
-    const float3 R = horizonClampedReflection(s.I, s.N, s.Ng);
-    float3 seen;
-    host->traceSpecular(&seen, &s.P, &R, maxComponent(K));
-    terms[mirror::kReflection] = float4(seen * K, 1.0f);
-
-    writeMaskedColor(host, state, composeTerms(terms, u_commonTintEnable, u_commonTintColor), mask);
+    shadeWithinPrologue(*this, host, s, state, [&](const float3&, float4(&terms)[6]) {
+      const float3 K = u_tintColor * mirror::reflectance(-dot(s.N, s.I));
+      const float3 R = horizonClampedReflection(s.I, s.N, s.Ng);
+      float3 seen;
+      host->traceSpecular(&seen, &s.P, &R, maxComponent(K));
+      terms[mirror::kReflection] = float4(seen * K, 1.0f);
+    });
   }
 
   // A perfect mirror has no value for a direction the host chose; only clipping applies.
