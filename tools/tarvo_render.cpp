@@ -1,7 +1,7 @@
 // tarvo-render: renders a scene file or a glTF model (or, without one, the embedded showcase of
 // every built class) with the shader library loaded at run time, and writes a PNG or EXR.
 //
-//   tarvo-render [scene.json | model.gltf] -o out.png [-W 960 -H 540] [-s 16] [--mode shade|path]
+//   tarvo-render [scene.json | model.gltf] -o out.png [-W 1280 -H 720] [-s 16] [--mode shade|path]
 //                [-j threads] [--seed N] [--limit name=value ...]
 //   tarvo-render --validate scene.json       reads the scene as a render would, renders nothing
 #include <OpenImageIO/imageio.h>

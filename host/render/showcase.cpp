@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -399,13 +400,13 @@ void setDielectricPreset(const std::string& preset,
 void addBackdrop(json& objects, float x, float z) {
   objects.push_back({{"name", "backdrop panel"},
                      {"type", "plane"},
-                     {"size", {1.5, 1.3}},
+                     {"size", {1.3, 1.0}},
                      {"material", "backdrop"},
                      {"transform", {{"rotate", {90.0, 0.0, 0.0}}, {"translate", {x, 0.9f, z}}}}});
   for (float dx : {-0.22f, 0.22f}) {
     objects.push_back({{"name", "backdrop bar"},
                        {"type", "box"},
-                       {"size", {0.1, 0.04, 1.2}},
+                       {"size", {0.1, 0.04, 0.92}},
                        {"material", "bars"},
                        {"transform", {{"translate", {x + dx, 0.85f, z}}}}});
   }
@@ -533,7 +534,7 @@ std::string showcaseSceneText(const host::PluginLibrary& library,
       std::max(1, static_cast<int>(std::ceil(std::sqrt(static_cast<double>(n) * 1.8))));
   const int rows =
       static_cast<int>((n + static_cast<size_t>(columns) - 1) / static_cast<size_t>(columns));
-  const float spacingX = 1.65f, spacingZ = 1.4f, radius = 0.45f, lift = 0.35f;
+  const float spacingX = 1.65f, spacingZ = 1.6f, radius = 0.45f, lift = 0.35f;
   const float width = spacingX * static_cast<float>(columns - 1) + 2.0f * radius;
   const float height = spacingZ * static_cast<float>(std::max(1, rows)) + lift;
   const float aspect = static_cast<float>(options.width) / static_cast<float>(options.height);
@@ -588,6 +589,10 @@ std::string showcaseSceneText(const host::PluginLibrary& library,
   const json sky = options.environmentImage.empty()
                        ? json{{"generated", "sky"}}
                        : json{{"file", options.environmentImage}, {"wrap", "periodic"}};
+  // Labels fit their column: about thirteen characters of the longest line at the wall's depth.
+  const float columnPixels = static_cast<float>(options.width) / static_cast<float>(columns + 1);
+  const int labelSize = static_cast<int>(
+      std::clamp(columnPixels / 9.5f, 9.0f, static_cast<float>(options.height) / 40.0f));
   json labels = json::array();
   for (size_t i = 0; i < n; ++i) {
     const std::string& entry = materials[i];
@@ -627,12 +632,13 @@ std::string showcaseSceneText(const host::PluginLibrary& library,
                          // A shadow catcher shows the shadows of others; it casts none itself.
                          {"castsShadows", className != "quarra_Mtl_ShadowPlane"}});
     }
-    // Long class names go on two lines, the family prefix first.
-    std::string text = entry;
+    // Long class names go on two lines, the family prefix first; a preset on a line of its own.
+    std::string text = className;
     if (text.size() > 14 && text.rfind("quarra_", 0) == 0) text.insert(11, "\n");
-    if (text.rfind("VesmarLegacy (", 0) == 0) text.replace(12, 1, "\n");
     if (text == "BackgroundGeometry") text.insert(10, "\n");
-    labels.push_back({{"text", text}, {"at", {x, -radius, z - radius - 0.16f}}});
+    if (entry.size() > className.size()) text += "\n" + entry.substr(className.size() + 1);
+    labels.push_back(
+        {{"text", text}, {"at", {x, -radius, z - radius - 0.16f}}, {"size", labelSize}});
   }
 
   const float lightHeight = extent * 1.6f;

@@ -14,8 +14,8 @@
 namespace tarvo::render {
 
 struct ShowcaseOptions {
-  int width = 960;
-  int height = 540;
+  int width = 1280;
+  int height = 720;
   int samples = 16;
   // Also show classes whose entry points write nothing yet (they show the host's pre-fill).
   bool includeUnimplemented = false;
