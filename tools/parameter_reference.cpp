@@ -152,7 +152,7 @@ json commonDefinitions() {
   const json wrap = {{"enum", {"periodic", "clamp", "black"}}};
   const json string = {{"type", "string"}};
   const json null = {{"type", "null"}};
-  const json generated = {{"enum", {"sky", "checker"}}};
+  const json generated = {{"enum", {"sky", "checker", "flakes"}}};
   json image = objectOf({{"file", string},
                          {"colorspace", colorspace},
                          {"wrap", wrap},
@@ -164,8 +164,8 @@ json commonDefinitions() {
       {{{"required", {"file"}}}, {{"required", {"generated"}}}, {{"required", {"texels"}}}});
   defs["texture2d"] = {{"description",
                         "a file name, {\"file\": ...} with colorspace and wrap, {\"generated\": "
-                        "\"sky\" | \"checker\"}, {\"texels\": [[r, g, b, a], ...], \"width\": "
-                        "n} or null (unbound)"},
+                        "\"sky\" | \"checker\" | \"flakes\"}, {\"texels\": [[r, g, b, a], "
+                        "...], \"width\": n} or null (unbound)"},
                        {"anyOf", json::array({string, null, image})}};
   const json vectors = {{"type", "array"}, {"items", {{"$ref", "#/$defs/vec4"}}}};
   json data = objectOf({{"planes", vectors}, {"texels", vectors}, {"file", string}});
@@ -175,14 +175,22 @@ json commonDefinitions() {
                         "(unbound)"},
                        {"anyOf", json::array({{{"const", "clippingPlanes"}}, null, data})}};
   json faces = {{"type", "array"}, {"items", string}, {"minItems", 6}, {"maxItems", 6}};
+  // Six face files, or any 2-D image form read as a latitude-longitude picture.
   json cube = objectOf({{"file", string},
                         {"colorspace", colorspace},
                         {"wrap", wrap},
                         {"generated", generated},
-                        {"faces", faces}});
+                        {"faces", faces},
+                        {"texels", texels},
+                        {"width", {{"type", "integer"}, {"minimum", 1}}}});
+  cube["anyOf"] = json::array({{{"required", {"file"}}},
+                               {{"required", {"generated"}}},
+                               {{"required", {"texels"}}},
+                               {{"required", {"faces"}}}});
   defs["texturecube"] = {{"description",
-                          "a latitude-longitude file (name or {\"file\": ...}), {\"generated\": "
-                          "\"sky\"}, {\"faces\": [+x, -x, +y, -y, +z, -z]} or null (unbound)"},
+                          "a latitude-longitude picture in any 2-D form (a file name, "
+                          "{\"file\": ...}, {\"generated\": ...}, {\"texels\": ...}), "
+                          "{\"faces\": [+x, -x, +y, -y, +z, -z]} or null (unbound)"},
                          {"anyOf", json::array({string, null, cube})}};
   defs["transform"] = objectOf({{"matrix", vec(16)},
                                 {"scale", {{"anyOf", {{{"type", "number"}}, vec(3)}}}},
@@ -211,16 +219,35 @@ json commonDefinitions() {
                              {"lookAt", {{"$ref", "#/$defs/vec3"}}},
                              {"up", {{"$ref", "#/$defs/vec3"}}},
                              {"fov", {{"type", "number"}, {"description", "vertical [degrees]"}}}});
-  json object = objectOf({{"name", {{"type", "string"}}},
-                          {"type", {{"enum", {"sphere", "plane", "box", "mesh"}}}},
-                          {"radius", {{"type", "number"}, {"exclusiveMinimum", 0}}},
-                          {"size", {{"anyOf", {vec(2), vec(3)}}}},
-                          {"file", {{"type", "string"}, {"description", "an OBJ mesh"}}},
-                          {"material", {{"type", "string"}}},
-                          {"transform", {{"$ref", "#/$defs/transform"}}},
-                          {"castsShadows", {{"type", "boolean"}}},
-                          {"uvScale", {{"$ref", "#/$defs/vec2"}}}});
+  json object =
+      objectOf({{"name", {{"type", "string"}}},
+                {"type", {{"enum", {"sphere", "plane", "box", "mesh", "gltf"}}}},
+                {"radius", {{"type", "number"}, {"exclusiveMinimum", 0}}},
+                {"size", {{"anyOf", {vec(2), vec(3)}}}},
+                {"file",
+                 {{"type", "string"},
+                  {"description",
+                   "an OBJ mesh (type mesh) or a glTF model, .gltf or .glb (type "
+                   "gltf)"}}},
+                {"material",
+                 {{"type", "string"},
+                  {"description", "a scene material; on a gltf object it replaces every one"}}},
+                {"materials",
+                 {{"type", "object"},
+                  {"description", "gltf objects: glTF material name -> replacement"},
+                  {"additionalProperties", {{"$ref", "#/$defs/gltfMaterial"}}}}},
+                {"transform", {{"$ref", "#/$defs/transform"}}},
+                {"castsShadows", {{"type", "boolean"}}},
+                {"uvScale", {{"$ref", "#/$defs/vec2"}}}});
   object["required"] = {"type"};
+  const auto ofType = [](const char* type) {
+    return json{{"properties", {{"type", {{"const", type}}}}}, {"required", {"type"}}};
+  };
+  // A mesh and a model need their file; only a model maps its materials.
+  object["allOf"] = json::array(
+      {{{"if", ofType("mesh")}, {"then", {{"required", {"file"}}}}},
+       {{"if", ofType("gltf")}, {"then", {{"required", {"file"}}}}},
+       {{"if", {{"not", ofType("gltf")}}}, {"then", {{"properties", {{"materials", false}}}}}}});
   defs["object"] = object;
   json light = objectOf({{"name", {{"type", "string"}}},
                          {"shader", {{"type", "string"}, {"description", "a light shader"}}},
@@ -373,8 +400,18 @@ json sceneSchema(const host::PluginLibrary& library) {
   }
   json shader = objectOf({{"class", {{"enum", classNames}}}, {"parameters", {{"type", "object"}}}});
   shader["required"] = {"class"};
-  shader["allOf"] = byClass;
+  // Each class's own parameters, once for the scene's shaders and the glTF replacements.
+  defs["parametersOfClass"] = {{"allOf", byClass}};
+  shader["$ref"] = "#/$defs/parametersOfClass";
   defs["shader"] = shader;
+  // A glTF material replaced by a scene material's name, or given another class and
+  // parameters set over the mapped ones (of the mapped class when no class is named).
+  json changed =
+      objectOf({{"class", {{"enum", classNames}}}, {"parameters", {{"type", "object"}}}});
+  changed["$ref"] = "#/$defs/parametersOfClass";
+  defs["gltfMaterial"] = {
+      {"description", "a scene material's name or {\"class\": ..., \"parameters\": {...}}"},
+      {"anyOf", json::array({{{"type", "string"}}, changed})}};
 
   json root = {{"$schema", "https://json-schema.org/draft/2020-12/schema"},
                {"title", "tarvoShaders scene file"},

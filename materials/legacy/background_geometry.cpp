@@ -27,60 +27,104 @@
 
 namespace pvx {
 
-#define TARVO_BACKGROUND_GEOMETRY_PARAMETERS(PARAM, VARYING)    \
-  PARAM(Color, diffuseColor, ::pvx::float3(1.0f))               \
-  PARAM(Texture2D, diffuseTexture, {})                          \
-  PARAM(Int, diffuseMode, 0)                                    \
-  PARAM(Mat4, diffuseTextureMatrix, ::pvx::identity4)           \
-  PARAM(Float, diffuseAngularRepeat, 1.0f)                      \
-  PARAM(Mat3, diffuseUVMatrix, ::pvx::identity3)                \
-  PARAM(Color, diffuseIBLGainColor, ::pvx::float3(1.0f))        \
-  PARAM(Color, diffuseIBLContrastPivot, ::pvx::float3(1.0f))    \
-  PARAM(Float, diffuseIBLContrastValue, 1.0f)                   \
-  PARAM(Int, diffuseIBLGainSource, 0)                           \
-  PARAM(Color, specularColor, ::pvx::float3(0.0f))              \
-  PARAM(Texture2D, specularTexture, {})                         \
-  PARAM(Int, specularMode, 0)                                   \
-  PARAM(Mat4, specularTextureMatrix, ::pvx::identity4)          \
-  PARAM(Float, specularAngularRepeat, 1.0f)                     \
-  PARAM(Mat3, specularUVMatrix, ::pvx::identity3)               \
-  PARAM(Color, specularIBLGainColor, ::pvx::float3(1.0f))       \
-  PARAM(Color, specularIBLContrastPivot, ::pvx::float3(1.0f))   \
-  PARAM(Float, specularIBLContrastValue, 1.0f)                  \
-  PARAM(Int, specularIBLGainSource, 0)                          \
-  PARAM(Int, bumpMode, -1)                                      \
-  PARAM(Texture2D, bumpTexture, {})                             \
-  PARAM(Mat4, bumpTextureMatrix, ::pvx::identity4)              \
-  PARAM(Mat4, bumpTextureMatrixInverse, ::pvx::identity4)       \
-  PARAM(Float, bumpAngularRepeat, 1.0f)                         \
-  PARAM(Float, bumpScale, 1.0f)                                 \
-  PARAM(Mat3, bumpUVMatrix, ::pvx::identity3)                   \
-  PARAM(Color, shadowColor, ::pvx::float3(0.0f))                \
-  PARAM(Float, shadowIntensity, 1.0f)                           \
-  PARAM(Float, receiveShadow, 1.0f)                             \
-  PARAM(Bool, draw_mere_shadow, false)                          \
-  PARAM(Bool, useOverriddenReflection, true)                    \
-  PARAM(Texture2D, reflectLatlong, {})                          \
-  PARAM(Color, diffuseTextureGainColor, ::pvx::float3(1.0f))    \
-  PARAM(Int, diffuseTextureGainSource, 0)                       \
-  PARAM(Float, diffuseTextureGainValue, 1.0f)                   \
-  PARAM(Float, diffuseTextureSatValue, 1.0f)                    \
-  PARAM(Color, globalIBLContrastPivot, ::pvx::float3(1.0f))     \
-  PARAM(Float, globalIBLContrastValue, 1.0f)                    \
-  PARAM(Color, globalIBLGainColor, ::pvx::float3(1.0f))         \
-  PARAM(Float, globalIBLSatValue, 1.0f)                         \
-  PARAM(Int, globalIBLGainSource, 0)                            \
-  PARAM(Float, globalIBLGainValue, 1.0f)                        \
-  PARAM(Mat3, globalIBLMatrix, ::pvx::identity3)                \
-  PARAM(Color, reflectIBLChannelGainColor, ::pvx::float3(1.0f)) \
-  PARAM(Int, reflectIBLChannelGainSource, 0)                    \
-  PARAM(Float, reflectIBLChannelGainValue, 1.0f)                \
-  PARAM(Float, reflectIBLChannelSatValue, 1.0f)                 \
-  PARAM(Float, diffuseIBLGainValue, 1.0f)                       \
-  PARAM(Float, specularIBLGainValue, 1.0f)                      \
-  VARYING(Float2, uv, 0)                                        \
-  VARYING(Float3, tangent, 8)                                   \
-  VARYING(Float3, bitangent, 20)
+#define TARVO_BACKGROUND_GEOMETRY_PARAMETERS(PARAM, VARYING)                                       \
+  PARAM(Color, diffuseColor, ::pvx::float3(1.0f), TARVO_CHANNEL_COLOR_NOTE("diffuse"), "[0, 1]")   \
+  PARAM(Texture2D, diffuseTexture, {},                                                             \
+        "diffuse channel: the background picture of modes 1 to 5 (its alpha cuts out below 0.05 "  \
+        "and blends with what lies behind below 1)")                                               \
+  PARAM(Int, diffuseMode, 0, "diffuse channel: where its value comes from",                        \
+        TARVO_CHANNEL_MODES_WITH_SPHERE_NOTE)                                                      \
+  PARAM(Mat4, diffuseTextureMatrix, ::pvx::identity4,                                              \
+        "diffuse channel: object-space projection of modes 2 to 5")                                \
+  PARAM(Float, diffuseAngularRepeat, 1.0f, TARVO_CHANNEL_ANGULAR_REPEAT_NOTE("diffuse"))           \
+  PARAM(Mat3, diffuseUVMatrix, ::pvx::identity3, TARVO_CHANNEL_UV_MATRIX_NOTE("diffuse"))          \
+  PARAM(Color, diffuseIBLGainColor, ::pvx::float3(1.0f),                                           \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Color, diffuseIBLContrastPivot, ::pvx::float3(1.0f),                                       \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Float, diffuseIBLContrastValue, 1.0f,                                                      \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Int, diffuseIBLGainSource, 0,                                                              \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Color, specularColor, ::pvx::float3(0.0f),                                                 \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Texture2D, specularTexture, {},                                                            \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Int, specularMode, 0, "kept and copied for the host; the shading does not read it")        \
+  PARAM(Mat4, specularTextureMatrix, ::pvx::identity4,                                             \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Float, specularAngularRepeat, 1.0f,                                                        \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Mat3, specularUVMatrix, ::pvx::identity3,                                                  \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Color, specularIBLGainColor, ::pvx::float3(1.0f),                                          \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Color, specularIBLContrastPivot, ::pvx::float3(1.0f),                                      \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Float, specularIBLContrastValue, 1.0f,                                                     \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Int, specularIBLGainSource, 0,                                                             \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Int, bumpMode, -1, "kept and copied for the host; the shading does not read it")           \
+  PARAM(Texture2D, bumpTexture, {}, "kept and copied for the host; the shading does not read it")  \
+  PARAM(Mat4, bumpTextureMatrix, ::pvx::identity4,                                                 \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Mat4, bumpTextureMatrixInverse, ::pvx::identity4,                                          \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Float, bumpAngularRepeat, 1.0f,                                                            \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Float, bumpScale, 1.0f, "kept and copied for the host; the shading does not read it")      \
+  PARAM(Mat3, bumpUVMatrix, ::pvx::identity3,                                                      \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Color, shadowColor, ::pvx::float3(0.0f),                                                   \
+        "colour of received shadows and of full occlusion", "[0, 1]")                              \
+  PARAM(Float, shadowIntensity, 1.0f, "strength of the received shadows", "[0, 1]")                \
+  PARAM(Float, receiveShadow, 1.0f,                                                                \
+        "0: no received shadows or occlusion; otherwise up-facing parts (normal z above 0.9) "     \
+        "receive them")                                                                            \
+  PARAM(Bool, draw_mere_shadow, false,                                                             \
+        "shadow catcher: alpha 1 only where the received shadow is strong (every channel below "   \
+        "0.7), else 0")                                                                            \
+  PARAM(Bool, useOverriddenReflection, true,                                                       \
+        "reflected and transmitted rays see reflectLatlong instead of the picture")                \
+  PARAM(Texture2D, reflectLatlong, {},                                                             \
+        "latitude-longitude environment image those rays see (black when unbound)")                \
+  PARAM(Color, diffuseTextureGainColor, ::pvx::float3(1.0f),                                       \
+        "gain colour of the picture (source 1): the picture turns to its luminance times it",      \
+        "[0, inf)")                                                                                \
+  PARAM(Int, diffuseTextureGainSource, 0, "what grades the picture's gain",                        \
+        "0 diffuseTextureGainValue | 1 diffuseTextureGainColor")                                   \
+  PARAM(Float, diffuseTextureGainValue, 1.0f, "gain factor of the picture (source 0)", "[0, inf)") \
+  PARAM(Float, diffuseTextureSatValue, 1.0f,                                                       \
+        "saturation of the picture, times globalIBLSatValue: 1 unchanged, 0 grey", "[0, inf)")     \
+  PARAM(Color, globalIBLContrastPivot, ::pvx::float3(1.0f), "pivot of the picture's contrast")     \
+  PARAM(Float, globalIBLContrastValue, 1.0f,                                                       \
+        "contrast of the picture about the pivot: 1 unchanged, 0 the pivot", "[0, inf)")           \
+  PARAM(Color, globalIBLGainColor, ::pvx::float3(1.0f),                                            \
+        "global gain colour (source 1): the picture turns to its luminance times it", "[0, inf)")  \
+  PARAM(Float, globalIBLSatValue, 1.0f,                                                            \
+        "global saturation, times diffuseTextureSatValue: 1 unchanged, 0 grey", "[0, inf)")        \
+  PARAM(Int, globalIBLGainSource, 0, "what grades the global gain",                                \
+        "0 globalIBLGainValue | 1 globalIBLGainColor")                                             \
+  PARAM(Float, globalIBLGainValue, 1.0f,                                                           \
+        "global gain factor (source 0); always multiplies the reflectLatlong image", "[0, inf)")   \
+  PARAM(Mat3, globalIBLMatrix, ::pvx::identity3,                                                   \
+        "rotation of the ray direction before the reflectLatlong lookup")                          \
+  PARAM(Color, reflectIBLChannelGainColor, ::pvx::float3(1.0f),                                    \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Int, reflectIBLChannelGainSource, 0,                                                       \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Float, reflectIBLChannelGainValue, 1.0f,                                                   \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Float, reflectIBLChannelSatValue, 1.0f,                                                    \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Float, diffuseIBLGainValue, 1.0f,                                                          \
+        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Float, specularIBLGainValue, 1.0f,                                                         \
+        "kept and copied for the host; the shading does not read it")                              \
+  VARYING(Float2, uv, 0, "texture coordinates of the diffuse channel's mode 1")                    \
+  VARYING(Float3, tangent, 8, "kept for the host; the shading does not read it")                   \
+  VARYING(Float3, bitangent, 20, "kept for the host; the shading does not read it")
 TARVO_PARAMETER_BLOCK(BackgroundGeometryParameters, TARVO_BACKGROUND_GEOMETRY_PARAMETERS);
 
 class BackgroundGeometry final

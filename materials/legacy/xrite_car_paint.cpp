@@ -32,27 +32,40 @@
 
 namespace pvx {
 
-#define TARVO_X_RITE_PARAMETERS(PARAM, VARYING)                        \
-  TARVO_AO_MASKING_PARAMETERS(PARAM, VARYING)                          \
-  PARAM(Bool, reverseNormal, false)                                    \
-  PARAM(Bool, faceForward, false)                                      \
-  PARAM(Color, xriteDiffuse, ::pvx::float3(0.0049f, 0.0049f, 0.0045f)) \
-  PARAM(Color, flakeColor, ::pvx::float3(0.104f, 0.106f, 0.108f))      \
-  PARAM(Color, flakeColor2, ::pvx::float3(0.0953f, 0.0958f, 0.0976f))  \
-  PARAM(ColorAlpha, fresnel, ::pvx::float4(0.04f, 0.9f, 2.5f, 1.0f))   \
-  PARAM(Bool, xriteIsSolid, false)                                     \
-  PARAM(Float, coarseness, 0.656f)                                     \
-  PARAM(Float, specIntensity, 1.0f)                                    \
-  PARAM(Float, diffIntensity, 1.0f)                                    \
-  PARAM(Float, contributionFactor, 0.75f)                              \
-  PARAM(Float, maxFlakes, 7.0f)                                        \
-  PARAM(Float, flakeFactor, 4.0f)                                      \
-  PARAM(Float, flakeSize, 0.001953125f)                                \
-  PARAM(Texture2D, flakeNormalTexture, {})                             \
-  PARAM(TextureCube, diffuseCube, {})                                  \
-  PARAM(TextureCube, specularCube, {})                                 \
-  PARAM(TextureCube, reflectCube, {})                                  \
-  VARYING(Float2, uv, 24)
+#define TARVO_X_RITE_PARAMETERS(PARAM, VARYING)                                                    \
+  TARVO_AO_MASKING_PARAMETERS(PARAM, VARYING)                                                      \
+  PARAM(Bool, reverseNormal, false, "negate the normal")                                           \
+  PARAM(Bool, faceForward, false, "negate the normal when the viewer is behind the geometric one") \
+  PARAM(Color, xriteDiffuse, ::pvx::float3(0.0049f, 0.0049f, 0.0045f),                             \
+        "measured base-coat colour, lit by diffuseCube", "[0, 1]")                                 \
+  PARAM(Color, flakeColor, ::pvx::float3(0.104f, 0.106f, 0.108f),                                  \
+        "measured colour of the flake sparkle (reflectCube)", "[0, 1]")                            \
+  PARAM(Color, flakeColor2, ::pvx::float3(0.0953f, 0.0958f, 0.0976f),                              \
+        "measured colour of the flake glow (specularCube)", "[0, 1]")                              \
+  PARAM(ColorAlpha, fresnel, ::pvx::float4(0.04f, 0.9f, 2.5f, 1.0f),                               \
+        "clear-coat Fresnel curve min((1 - cos)^z y + x, w): bias, scale, exponent, maximum")      \
+  PARAM(Bool, xriteIsSolid, false, "solid paint: no flakes")                                       \
+  PARAM(Float, coarseness, 0.656f,                                                                 \
+        "share of the flake layer in the paint (the rest is base coat)", "[0, 1]")                 \
+  PARAM(Float, specIntensity, 1.0f, "multiplies the reflectCube lookups of the sparkle",           \
+        "[0, inf)")                                                                                \
+  PARAM(Float, diffIntensity, 1.0f, "multiplies the base coat and the flake glow", "[0, inf)")     \
+  PARAM(Float, contributionFactor, 0.75f,                                                          \
+        "a flake sparkles only when its normal's tangent-space z is above this", "[0, 1]")         \
+  PARAM(Float, maxFlakes, 7.0f,                                                                    \
+        "largest flake footprint, reached far away and at grazing views (with flakeFactor, at "    \
+        "most 32 x 32 cells are read)",                                                            \
+        "[0, inf)")                                                                                \
+  PARAM(Float, flakeFactor, 4.0f,                                                                  \
+        "flake density: scales the position-to-image mapping and the sample grid", "[0, inf)")     \
+  PARAM(Float, flakeSize, 0.001953125f, "flake cell size (1/512 by default)", "(0, inf)",          \
+        "flake-image coordinates")                                                                 \
+  PARAM(Texture2D, flakeNormalTexture, {},                                                         \
+        "tangent-space flake normals: x, y as 0.5 + 0.5 n in red and green, z in blue")            \
+  PARAM(TextureCube, diffuseCube, {}, "irradiance cube that lights the base coat")                 \
+  PARAM(TextureCube, specularCube, {}, "cube whose brightness makes the flake glow")               \
+  PARAM(TextureCube, reflectCube, {}, "radiance cube seen in the flake sparkles")                  \
+  VARYING(Float2, uv, 24, "texture coordinates of the masking channel")
 TARVO_PARAMETER_BLOCK(XRiteParameters, TARVO_X_RITE_PARAMETERS);
 
 class XRite final : public ShaderClass<XRite, MaterialShader, XRiteParameters> {

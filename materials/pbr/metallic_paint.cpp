@@ -43,40 +43,55 @@
 
 namespace pvx {
 
-#define TARVO_METALLIC_PAINT_PARAMETERS(PARAM, VARYING)                   \
-  TARVO_AO_MASKING_PARAMETERS(PARAM, VARYING)                             \
-  PARAM(Bool, CaldrinAODisable, false)                                    \
-  VARYING(Float3, bitangent, 24)                                          \
-  VARYING(Float3, tangent, 36)                                            \
-  VARYING(Float2, uv, 48)                                                 \
-  TARVO_GLOBAL_CLIPPING_PARAMETERS(PARAM, VARYING)                        \
-  PARAM(Bool, u_topcoatEnable, false)                                     \
-  PARAM(Int, u_pearl, 0)                                                  \
-  PARAM(ColorAlpha, u_pearlColor, ::pvx::float4(0.8f, 0.12f, 0.0f, 0.0f)) \
-  PARAM(Float, u_pearlIor, 0.2f)                                          \
-  PARAM(Float, u_pearlAmount, 0.5f)                                       \
-  PARAM(Int, u_finish, 0)                                                 \
-  PARAM(Float, u_finishPeelamount, 0.5f)                                  \
-  PARAM(Float, u_baseHighlightSpread, 0.6f)                               \
-  PARAM(Bool, u_flecksEnable, false)                                      \
-  PARAM(ColorAlpha, u_flecksColor, ::pvx::float4(1.0f))                   \
-  PARAM(Bool, u_baseMapEnable, false)                                     \
-  PARAM(Texture2D, u_baseMap, {})                                         \
-  PARAM(ColorAlpha, u_baseColor, ::pvx::float4(1.0f))                     \
-  PARAM(Mat3, u_baseTransform, ::pvx::identity3)                          \
-  PARAM(Color, u_shiftedColor, ::pvx::float3(0.0f))                       \
-  PARAM(Float, u_hueWeight, 0.0f)                                         \
-  PARAM(Float, u_baseBiasFactor, 0.0f)                                    \
-  PARAM(Float, u_baseRoughValue, 0.01f)                                   \
-  PARAM(Float, u_topcoatRoughValue, 0.01f)                                \
-  PARAM(Float, u_baseCurvePower, 0.0f)                                    \
-  PARAM(Float, u_base00Reflectivity, 0.1f)                                \
-  PARAM(Float, u_base90Reflectivity, 1.0f)                                \
-  PARAM(Float, u_flecksSize, 0.02f)                                       \
-  PARAM(Bool, u_commonTintEnable, false)                                  \
-  PARAM(ColorAlpha, u_commonTintColor, ::pvx::float4(1.0f))               \
-  PARAM(Bool, reverseNormal, false)                                       \
-  PARAM(Bool, faceForward, false)
+#define TARVO_METALLIC_PAINT_PARAMETERS(PARAM, VARYING)                                            \
+  TARVO_AO_MASKING_PARAMETERS(PARAM, VARYING)                                                      \
+  PARAM(Bool, CaldrinAODisable, false, TARVO_NOTE_CALDRIN_AO_DISABLE)                              \
+  VARYING(Float3, bitangent, 24, TARVO_NOTE_BITANGENT)                                             \
+  VARYING(Float3, tangent, 36, TARVO_NOTE_TANGENT)                                                 \
+  VARYING(Float2, uv, 48, TARVO_NOTE_UV)                                                           \
+  TARVO_GLOBAL_CLIPPING_PARAMETERS(PARAM, VARYING)                                                 \
+  PARAM(Bool, u_topcoatEnable, false, "lay the clear topcoat over the base (it dims the base)")    \
+  PARAM(Int, u_pearl, 0, "pearlescent sheen (any value above 0 switches it on)", "0 off | 1 on")   \
+  PARAM(ColorAlpha, u_pearlColor, ::pvx::float4(0.8f, 0.12f, 0.0f, 0.0f),                          \
+        "colour of the pearl sheen (alpha not read)", "[0, 1]")                                    \
+  PARAM(Float, u_pearlIor, 0.2f, "pearl falloff: half the exponent of the view-to-light cosine",   \
+        "[0, inf)")                                                                                \
+  PARAM(Float, u_pearlAmount, 0.5f, "strength of the pearl sheen", "[0, 1]")                       \
+  PARAM(Int, u_finish, 0, "topcoat finish (other values: smooth)", "0 smooth | 1 orange peel")     \
+  PARAM(Float, u_finishPeelamount, 0.5f, "strength of the orange-peel bump on the topcoat",        \
+        "[0, inf)")                                                                                \
+  PARAM(Float, u_baseHighlightSpread, 0.6f,                                                        \
+        "share of the topcoat reflectance taken from the base; above 0.6 it also lights the "      \
+        "base colour through the biased ramp",                                                     \
+        "[0, 1]")                                                                                  \
+  PARAM(Bool, u_flecksEnable, false, "sprinkle metallic flecks that sparkle in a wider lobe")      \
+  PARAM(ColorAlpha, u_flecksColor, ::pvx::float4(1.0f), "colour of the fleck highlight", "[0, 1]") \
+  PARAM(Bool, u_baseMapEnable, false, "take the base colour from u_baseMap")                       \
+  PARAM(Texture2D, u_baseMap, {}, "base colour map")                                               \
+  PARAM(ColorAlpha, u_baseColor, ::pvx::float4(1.0f),                                              \
+        "base colour while the map is off (alpha not read)", "[0, 1]")                             \
+  PARAM(Mat3, u_baseTransform, ::pvx::identity3, "UV transform of u_baseMap")                      \
+  PARAM(Color, u_shiftedColor, ::pvx::float3(0.0f), "colour the hue shift adds, facing the view",  \
+        "[0, 1]")                                                                                  \
+  PARAM(Float, u_hueWeight, 0.0f, "strength of the hue shift (0 off)", "[0, inf)")                 \
+  PARAM(Float, u_baseBiasFactor, 0.0f, "exponent factor of the biased diffuse light ramp",         \
+        "[0, inf)")                                                                                \
+  PARAM(Float, u_baseRoughValue, 0.01f, "Ward roughness of the base highlight", "(0, 1]")          \
+  PARAM(Float, u_topcoatRoughValue, 0.01f,                                                         \
+        "glossiness handed to the traced topcoat reflection (0 sharp)", "[0, inf)")                \
+  PARAM(Float, u_baseCurvePower, 0.0f,                                                             \
+        "exponent of the base reflectivity curve from facing to grazing (0: the grazing value "    \
+        "everywhere)",                                                                             \
+        "[0, inf)")                                                                                \
+  PARAM(Float, u_base00Reflectivity, 0.1f, "base reflectivity at normal incidence", "[0, 1]")      \
+  PARAM(Float, u_base90Reflectivity, 1.0f, "base reflectivity at grazing incidence", "[0, 1]")     \
+  PARAM(Float, u_flecksSize, 0.02f, "fleck cell size (the position is divided by it)", "(0, inf)", \
+        "scene units")                                                                             \
+  PARAM(Bool, u_commonTintEnable, false, TARVO_NOTE_COMMON_TINT_ENABLE)                            \
+  PARAM(ColorAlpha, u_commonTintColor, ::pvx::float4(1.0f), TARVO_NOTE_COMMON_TINT_COLOR)          \
+  PARAM(Bool, reverseNormal, false, "negate the normals before shading, in every entry")           \
+  PARAM(Bool, faceForward, false,                                                                  \
+        "shade only: turn each normal that faces away from the viewer towards it")
 TARVO_PARAMETER_BLOCK(MetallicPaintParameters, TARVO_METALLIC_PAINT_PARAMETERS);
 
 namespace paint {

@@ -87,6 +87,16 @@ BROKEN = [
     ("misspelt camera key", '"lookAt": [0, 0, 1]', '"lookat": [0, 0, 1]', "lookat"),
     ("misspelt top-level key", '"environment": "sky"', '"environment": "sky", "lights2": []',
      "lights2"),
+    ("material map on a sphere", '"radius": 1,', '"radius": 1, "materials": {},', "materials"),
+]
+
+# (what it shows, the line as it stands in BASE, the line that replaces it): accepted by both.
+VALID = [
+    ("generated flake normals, cubes from texels and from the generated sky",
+     '"key": {"class": "qvPointLight", "parameters": {"attenuationFactors": [60, 2, 0]}},',
+     '"key": {"class": "qvPointLight", "parameters": {"attenuationFactors": [60, 2, 0]}}, '
+     '"paint": {"class": "XRite", "parameters": {"flakeNormalTexture": {"generated": "flakes"}, '
+     '"diffuseCube": {"texels": [[1, 1, 1, 1]]}, "reflectCube": {"generated": "sky"}}},'),
 ]
 
 
@@ -138,6 +148,19 @@ class SceneSchemaTest(unittest.TestCase):
                 f.write(BASE)
             code, output, _ = validate_with_loader(path)
             self.assertEqual(code, 0, output)
+
+    def test_scene_variants_pass_the_schema_and_the_loader(self):
+        with tempfile.TemporaryDirectory() as folder:
+            for what, line, changed in VALID:
+                with self.subTest(what):
+                    self.assertEqual(BASE.count(line), 1, "the case's line must be unique")
+                    text = BASE.replace(line, changed)
+                    self.assertEqual(list(self.validator.iter_errors(json.loads(text))), [])
+                    path = os.path.join(folder, "variant.json")
+                    with open(path, "w") as f:
+                        f.write(text)
+                    code, output, _ = validate_with_loader(path)
+                    self.assertEqual(code, 0, output)
 
     def test_broken_scenes_fail_the_schema_and_the_loader_at_the_same_setting(self):
         with tempfile.TemporaryDirectory() as folder:
