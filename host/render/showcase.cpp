@@ -422,12 +422,14 @@ void setCarPaintPreset(const std::string& preset, const json& sky,
   for (const char* cube : {"diffuseCube", "specularCube", "reflectCube"})
     set(cube, sky);
   set("flakeNormalTexture", {{"generated", "flakes"}});
+  // A coarser flake grid than the default: at the wall's distance the default's 28 x 28 cells
+  // per hit cost most of the showcase's time and look the same.
+  set("flakeFactor", 1.5);
   if (preset == "blue flakes") {
     set("xriteDiffuse", {0.002, 0.004, 0.02});
     set("flakeColor", {0.08, 0.12, 0.3});
     set("flakeColor2", {0.05, 0.08, 0.2});
     set("coarseness", 0.8);
-    set("flakeFactor", 2.0);
   } else if (preset == "solid red") {
     set("xriteIsSolid", true);
     set("xriteDiffuse", {0.1, 0.005, 0.004});
