@@ -13,25 +13,7 @@ namespace {
 using host::ParamType;
 
 std::vector<ClassDeclarations> expectedClasses() {
-  const std::vector<Declaration> aoMasking = {
-      {"ambientOcclusionTexture", ParamType::Texture2D, {}},
-      {"ambientOcclusionMode", ParamType::Int, {0}},
-      {"ambientOcclusionFactor", ParamType::Float, {1}},
-      {"ambientOcclusionColor", ParamType::Color, {0, 0, 0}},
-      {"usePrecalcAO", ParamType::Bool, {1}},
-      {"showAmbientOnly", ParamType::Bool, {0}},
-      {"usingRaytracedAO", ParamType::Bool, {0}},
-      {"uv1", ParamType::Bool, {0}, pvx::kVaryingFloat2},
-      {"vtxcolor", ParamType::Bool, {8}, pvx::kVaryingColor4},
-      {"maskingColor", ParamType::Color, {0, 0, 0}},
-      {"maskingMode", ParamType::Int, {0}},
-      {"maskingTexture", ParamType::Texture2D, {}},
-      {"maskingTextureMatrix", ParamType::Mat4, kIdentity4},
-      {"maskingInvertTexture", ParamType::Bool, {0}},
-      {"maskingAngularRepeat", ParamType::Float, {1}},
-      {"maskingUVMatrix", ParamType::Mat3, kIdentity3},
-      {"maskingFromAlpha", ParamType::Bool, {0}},
-  };
+  const std::vector<Declaration> aoMasking = aoMaskingDeclarations();
   return {
       {"quarra_Mtl_Unlit", 3, {{"diffuseColor", ParamType::Color, {1, 1, 0}}}},
       {"quarra_Mtl_Solid",

@@ -54,24 +54,7 @@ bool finite(const float3& v) {
 }
 
 TEST(DielectricDeclaration, ParametersAndVaryingsInOrderWithDefaults) {
-  std::vector<Declaration> d = {
-      {"ambientOcclusionTexture", ParamType::Texture2D, {}},
-      {"ambientOcclusionMode", ParamType::Int, {0}},
-      {"ambientOcclusionFactor", ParamType::Float, {1}},
-      {"ambientOcclusionColor", ParamType::Color, {0, 0, 0}},
-      {"usePrecalcAO", ParamType::Bool, {1}},
-      {"showAmbientOnly", ParamType::Bool, {0}},
-      {"usingRaytracedAO", ParamType::Bool, {0}},
-      {"uv1", ParamType::Bool, {0}, pvx::kVaryingFloat2},
-      {"vtxcolor", ParamType::Bool, {8}, pvx::kVaryingColor4},
-      {"maskingColor", ParamType::Color, {0, 0, 0}},
-      {"maskingMode", ParamType::Int, {0}},
-      {"maskingTexture", ParamType::Texture2D, {}},
-      {"maskingTextureMatrix", ParamType::Mat4, kIdentity4},
-      {"maskingInvertTexture", ParamType::Bool, {0}},
-      {"maskingAngularRepeat", ParamType::Float, {1}},
-      {"maskingUVMatrix", ParamType::Mat3, kIdentity3},
-      {"maskingFromAlpha", ParamType::Bool, {0}},
+  std::vector<Declaration> d = withAoMasking({
       {"CaldrinAODisable", ParamType::Bool, {0}},
       {"bitangent", ParamType::Bool, {24}, pvx::kVaryingFloat3},
       {"tangent", ParamType::Bool, {36}, pvx::kVaryingFloat3},
@@ -108,7 +91,7 @@ TEST(DielectricDeclaration, ParametersAndVaryingsInOrderWithDefaults) {
       {"u_reflectColor", ParamType::Color, {1, 1, 1}},
       {"u_commonTintEnable", ParamType::Bool, {0}},
       {"u_commonTintColor", ParamType::ColorAlpha, {1, 1, 1, 1}},
-  };
+  });
   expectDeclarations({"quarra_Mtl_Dielectric", 15, d});
 }
 

@@ -11,26 +11,8 @@ namespace {
 using host::ParamType;
 
 TEST(XRiteDeclaration, ParametersAndVaryingsInterleavedInOrderWithDefaults) {
-  expectDeclarations({"XRite",
-                      pvx::kCapShade | pvx::kCapShadow,
-                      {
-                          {"ambientOcclusionTexture", ParamType::Texture2D, {}},
-                          {"ambientOcclusionMode", ParamType::Int, {0}},
-                          {"ambientOcclusionFactor", ParamType::Float, {1}},
-                          {"ambientOcclusionColor", ParamType::Color, {0, 0, 0}},
-                          {"usePrecalcAO", ParamType::Bool, {1}},
-                          {"showAmbientOnly", ParamType::Bool, {0}},
-                          {"usingRaytracedAO", ParamType::Bool, {0}},
-                          {"uv1", ParamType::Bool, {0}, 1},
-                          {"vtxcolor", ParamType::Bool, {8}, 3},
-                          {"maskingColor", ParamType::Color, {0, 0, 0}},
-                          {"maskingMode", ParamType::Int, {0}},
-                          {"maskingTexture", ParamType::Texture2D, {}},
-                          {"maskingTextureMatrix", ParamType::Mat4, kIdentity4},
-                          {"maskingInvertTexture", ParamType::Bool, {0}},
-                          {"maskingAngularRepeat", ParamType::Float, {1}},
-                          {"maskingUVMatrix", ParamType::Mat3, kIdentity3},
-                          {"maskingFromAlpha", ParamType::Bool, {0}},
+  expectDeclarations({"XRite", pvx::kCapShade | pvx::kCapShadow,
+                      withAoMasking({
                           {"reverseNormal", ParamType::Bool, {0}},
                           {"faceForward", ParamType::Bool, {0}},
                           {"xriteDiffuse", ParamType::Color, {0.0049f, 0.0049f, 0.0045f}},
@@ -50,7 +32,7 @@ TEST(XRiteDeclaration, ParametersAndVaryingsInterleavedInOrderWithDefaults) {
                           {"specularCube", ParamType::TextureCube, {}},
                           {"reflectCube", ParamType::TextureCube, {}},
                           {"uv", ParamType::Bool, {24}, 1},
-                      }});
+                      })});
 }
 
 TEST(BackgroundGeometryDeclaration, ParametersThenVaryingsInOrderWithDefaults) {

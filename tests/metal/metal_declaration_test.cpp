@@ -12,24 +12,7 @@ using host::ParamType;
 TEST(MetalDeclaration, ParametersAndVaryingsInOrderWithDefaults) {
   expectDeclarations({"quarra_Mtl_Metal",
                       pvx::kCapShade | pvx::kCapShadow | pvx::kCapEvaluate | pvx::kCapScatter,
-                      {
-                          {"ambientOcclusionTexture", ParamType::Texture2D, {}},
-                          {"ambientOcclusionMode", ParamType::Int, {0}},
-                          {"ambientOcclusionFactor", ParamType::Float, {1}},
-                          {"ambientOcclusionColor", ParamType::Color, {0, 0, 0}},
-                          {"usePrecalcAO", ParamType::Bool, {1}},
-                          {"showAmbientOnly", ParamType::Bool, {0}},
-                          {"usingRaytracedAO", ParamType::Bool, {0}},
-                          {"uv1", ParamType::Float2, {0}, pvx::kVaryingFloat2},
-                          {"vtxcolor", ParamType::Float2, {8}, pvx::kVaryingColor4},
-                          {"maskingColor", ParamType::Color, {0, 0, 0}},
-                          {"maskingMode", ParamType::Int, {0}},
-                          {"maskingTexture", ParamType::Texture2D, {}},
-                          {"maskingTextureMatrix", ParamType::Mat4, kIdentity4},
-                          {"maskingInvertTexture", ParamType::Bool, {0}},
-                          {"maskingAngularRepeat", ParamType::Float, {1}},
-                          {"maskingUVMatrix", ParamType::Mat3, kIdentity3},
-                          {"maskingFromAlpha", ParamType::Bool, {0}},
+                      withAoMasking({
                           {"CaldrinAODisable", ParamType::Bool, {0}},
                           {"u_globalClippingMap", ParamType::Texture1D, {}},
                           {"u_globalClippingMapEnable", ParamType::Bool, {0}},
@@ -112,7 +95,7 @@ TEST(MetalDeclaration, ParametersAndVaryingsInOrderWithDefaults) {
                           {"bitangent", ParamType::Float2, {24}, pvx::kVaryingFloat3},
                           {"tangent", ParamType::Float2, {36}, pvx::kVaryingFloat3},
                           {"uv", ParamType::Float2, {48}, pvx::kVaryingFloat2},
-                      }});
+                      })});
 }
 
 }  // namespace

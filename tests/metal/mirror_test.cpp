@@ -20,32 +20,14 @@ using pvx::float4;
 namespace slot = pvx::host_slot;
 
 TEST(MirrorDeclaration, ParametersAndVaryingsInOrderWithDefaults) {
-  expectDeclarations({"quarra_Mtl_Mirror",
-                      pvx::kCapShade | pvx::kCapEvaluate | pvx::kCapScatter,
-                      {{"ambientOcclusionTexture", ParamType::Texture2D, {}},
-                       {"ambientOcclusionMode", ParamType::Int, {0}},
-                       {"ambientOcclusionFactor", ParamType::Float, {1}},
-                       {"ambientOcclusionColor", ParamType::Color, {0, 0, 0}},
-                       {"usePrecalcAO", ParamType::Bool, {1}},
-                       {"showAmbientOnly", ParamType::Bool, {0}},
-                       {"usingRaytracedAO", ParamType::Bool, {0}},
-                       {"uv1", ParamType::Float2, {0}, pvx::kVaryingFloat2},
-                       {"vtxcolor", ParamType::Float2, {8}, pvx::kVaryingColor4},
-                       {"maskingColor", ParamType::Color, {0, 0, 0}},
-                       {"maskingMode", ParamType::Int, {0}},
-                       {"maskingTexture", ParamType::Texture2D, {}},
-                       {"maskingTextureMatrix", ParamType::Mat4, kIdentity4},
-                       {"maskingInvertTexture", ParamType::Bool, {0}},
-                       {"maskingAngularRepeat", ParamType::Float, {1}},
-                       {"maskingUVMatrix", ParamType::Mat3, kIdentity3},
-                       {"maskingFromAlpha", ParamType::Bool, {0}},
-                       {"CaldrinAODisable", ParamType::Bool, {0}},
-                       {"u_globalClippingMap", ParamType::Texture1D, {}},
-                       {"u_globalClippingMapEnable", ParamType::Bool, {0}},
-                       {"u_tintColor", ParamType::Color, {0, 0, 0}},
-                       {"u_commonTintEnable", ParamType::Bool, {0}},
-                       {"u_commonTintColor", ParamType::ColorAlpha, {1, 1, 1, 1}},
-                       {"uv", ParamType::Float2, {24}, pvx::kVaryingFloat2}}});
+  expectDeclarations({"quarra_Mtl_Mirror", pvx::kCapShade | pvx::kCapEvaluate | pvx::kCapScatter,
+                      withAoMasking({{"CaldrinAODisable", ParamType::Bool, {0}},
+                                     {"u_globalClippingMap", ParamType::Texture1D, {}},
+                                     {"u_globalClippingMapEnable", ParamType::Bool, {0}},
+                                     {"u_tintColor", ParamType::Color, {0, 0, 0}},
+                                     {"u_commonTintEnable", ParamType::Bool, {0}},
+                                     {"u_commonTintColor", ParamType::ColorAlpha, {1, 1, 1, 1}},
+                                     {"uv", ParamType::Float2, {24}, pvx::kVaryingFloat2}})});
 }
 
 // An incoming ray at `degrees` from the normal (0, 0, 1), in the x-z plane.

@@ -12,24 +12,7 @@ using host::ParamType;
 TEST(PaintDeclaration, ParametersAndVaryingsInOrderWithDefaults) {
   expectDeclarations({"quarra_Mtl_MetallicPaint",
                       pvx::kCapShade | pvx::kCapEvaluate | pvx::kCapScatter,
-                      {
-                          {"ambientOcclusionTexture", ParamType::Texture2D, {}},
-                          {"ambientOcclusionMode", ParamType::Int, {0}},
-                          {"ambientOcclusionFactor", ParamType::Float, {1}},
-                          {"ambientOcclusionColor", ParamType::Color, {0, 0, 0}},
-                          {"usePrecalcAO", ParamType::Bool, {1}},
-                          {"showAmbientOnly", ParamType::Bool, {0}},
-                          {"usingRaytracedAO", ParamType::Bool, {0}},
-                          {"uv1", ParamType::Float2, {0}, pvx::kVaryingFloat2},
-                          {"vtxcolor", ParamType::Float2, {8}, pvx::kVaryingColor4},
-                          {"maskingColor", ParamType::Color, {0, 0, 0}},
-                          {"maskingMode", ParamType::Int, {0}},
-                          {"maskingTexture", ParamType::Texture2D, {}},
-                          {"maskingTextureMatrix", ParamType::Mat4, kIdentity4},
-                          {"maskingInvertTexture", ParamType::Bool, {0}},
-                          {"maskingAngularRepeat", ParamType::Float, {1}},
-                          {"maskingUVMatrix", ParamType::Mat3, kIdentity3},
-                          {"maskingFromAlpha", ParamType::Bool, {0}},
+                      withAoMasking({
                           {"CaldrinAODisable", ParamType::Bool, {0}},
                           {"bitangent", ParamType::Float2, {24}, pvx::kVaryingFloat3},
                           {"tangent", ParamType::Float2, {36}, pvx::kVaryingFloat3},
@@ -63,7 +46,7 @@ TEST(PaintDeclaration, ParametersAndVaryingsInOrderWithDefaults) {
                           {"u_commonTintColor", ParamType::ColorAlpha, {1, 1, 1, 1}},
                           {"reverseNormal", ParamType::Bool, {0}},
                           {"faceForward", ParamType::Bool, {0}},
-                      }});
+                      })});
 }
 
 }  // namespace

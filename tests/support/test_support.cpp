@@ -40,6 +40,36 @@ std::vector<double> storedValue(const host::BoundShader& shader, const host::Par
   }
 }
 
+std::vector<Declaration> aoMaskingDeclarations(int uv1Offset, int vtxcolorOffset) {
+  using host::ParamType;
+  return {
+      {"ambientOcclusionTexture", ParamType::Texture2D, {}},
+      {"ambientOcclusionMode", ParamType::Int, {0}},
+      {"ambientOcclusionFactor", ParamType::Float, {1}},
+      {"ambientOcclusionColor", ParamType::Color, {0, 0, 0}},
+      {"usePrecalcAO", ParamType::Bool, {1}},
+      {"showAmbientOnly", ParamType::Bool, {0}},
+      {"usingRaytracedAO", ParamType::Bool, {0}},
+      {"uv1", ParamType::Float2, {static_cast<double>(uv1Offset)}, pvx::kVaryingFloat2},
+      {"vtxcolor", ParamType::Color, {static_cast<double>(vtxcolorOffset)}, pvx::kVaryingColor4},
+      {"maskingColor", ParamType::Color, {0, 0, 0}},
+      {"maskingMode", ParamType::Int, {0}},
+      {"maskingTexture", ParamType::Texture2D, {}},
+      {"maskingTextureMatrix", ParamType::Mat4, kIdentity4},
+      {"maskingInvertTexture", ParamType::Bool, {0}},
+      {"maskingAngularRepeat", ParamType::Float, {1}},
+      {"maskingUVMatrix", ParamType::Mat3, kIdentity3},
+      {"maskingFromAlpha", ParamType::Bool, {0}},
+  };
+}
+
+std::vector<Declaration> withAoMasking(int uv1Offset, int vtxcolorOffset,
+                                       std::vector<Declaration> own) {
+  std::vector<Declaration> all = aoMaskingDeclarations(uv1Offset, vtxcolorOffset);
+  all.insert(all.end(), own.begin(), own.end());
+  return all;
+}
+
 void expectDeclarations(const ClassDeclarations& expected) {
   host::BoundShader shader = makeShader(expected.className);
   const host::ParameterTable& table = shader.table();

@@ -66,6 +66,16 @@ struct ClassDeclarations {
 inline const std::vector<double> kIdentity3 = {1, 0, 0, 0, 1, 0, 0, 0, 1};
 inline const std::vector<double> kIdentity4 = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
+// The ambient-occlusion and masking group as the materials declare it, written out once here
+// for the declaration tables (`uv1` and `vtxcolor` at the class's varying offsets), and a class's
+// own declarations after it.
+std::vector<Declaration> aoMaskingDeclarations(int uv1Offset = 0, int vtxcolorOffset = 8);
+std::vector<Declaration> withAoMasking(int uv1Offset, int vtxcolorOffset,
+                                       std::vector<Declaration> own);
+inline std::vector<Declaration> withAoMasking(std::vector<Declaration> own) {
+  return withAoMasking(0, 8, std::move(own));
+}
+
 // Checks a new instance's capability mask and its binder calls against the expected sequence:
 // names, types, stored defaults, varying codes and offsets.
 void expectDeclarations(const ClassDeclarations& expected);
