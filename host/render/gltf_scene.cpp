@@ -877,24 +877,24 @@ class GltfReader {
                                          image.image.size());
     auto input = OIIO::ImageInput::open(name, nullptr, &reader);
     if (!input) fail(label + " cannot be decoded: " + OIIO::geterror());
-    const OIIO::ImageSpec spec = input->spec();
-    if (spec.width <= 0 || spec.height <= 0 ||
-        static_cast<int64_t>(spec.width) * spec.height > limits_.texturePixels) {
-      fail(label + " of " + std::to_string(spec.width) + " x " + std::to_string(spec.height) +
+    const OIIO::ImageSpec header = input->spec();
+    if (header.width <= 0 || header.height <= 0 ||
+        static_cast<int64_t>(header.width) * header.height > limits_.texturePixels) {
+      fail(label + " of " + std::to_string(header.width) + " x " + std::to_string(header.height) +
            " pixels is empty or larger than the ceiling of " +
            ceilingText(limits_.texturePixels, "texture-pixels"));
     }
-    const int channels = spec.nchannels;
-    std::vector<float> pixels(static_cast<size_t>(spec.width) * static_cast<size_t>(spec.height) *
-                              static_cast<size_t>(channels));
+    const int channels = header.nchannels;
+    std::vector<float> pixels(static_cast<size_t>(header.width) *
+                              static_cast<size_t>(header.height) * static_cast<size_t>(channels));
     if (!input->read_image(0, 0, 0, channels, OIIO::TypeDesc::FLOAT, pixels.data())) {
       fail(label + " cannot be decoded: " + input->geterror());
     }
     const bool srgb = colorSpace == ColorSpace::SRGB;
     Image out;
-    out.width = spec.width;
-    out.height = spec.height;
-    out.pixels.resize(static_cast<size_t>(spec.width) * static_cast<size_t>(spec.height));
+    out.width = header.width;
+    out.height = header.height;
+    out.pixels.resize(static_cast<size_t>(header.width) * static_cast<size_t>(header.height));
     for (size_t i = 0; i < out.pixels.size(); ++i) {
       const float* p = &pixels[i * static_cast<size_t>(channels)];
       float c[4] = {p[0], p[0], p[0], 1.0f};

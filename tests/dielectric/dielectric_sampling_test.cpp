@@ -8,10 +8,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <random>
 #include <vector>
 
 #include "shadinglib/vector_math.h"
+#include "tests/support/scatter_statistics.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -19,28 +19,14 @@ namespace {
 using pvx::float2;
 using pvx::float3;
 using tarvo::host::BoundShader;
-using tarvo::host::ScriptedHost;
 using tarvo::test::cameraHit;
+using tarvo::test::chiSquareCritical;
 using tarvo::test::makeShader;
+using tarvo::test::SeededHost;
 using tarvo::test::writeVarying;
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kTangentOffset = 36;
-
-class SeededHost final : public ScriptedHost {
- public:
-  explicit SeededHost(uint32_t seed) : engine_(seed) { logging = false; }
-  float random1() override { return next(); }
-  float2* random2(float2* result) override {
-    result->x = next();
-    result->y = next();
-    return result;
-  }
-
- private:
-  float next() { return float(engine_() >> 8) * (1.0f / 16777216.0f); }  // [0, 1)
-  std::mt19937 engine_;
-};
 
 struct Vec {
   double x, y, z;
@@ -79,11 +65,6 @@ double scatterDensity(const Vec& i, const Vec& o, double a2, double eta, double 
 
 double schlick(double r0, double mu) {
   return r0 + (1.0 - r0) * std::pow(1.0 - mu, 5.0);
-}
-
-double chiSquareCritical(int dof) {  // Wilson-Hilferty, significance 1e-4
-  const double z = 3.719, k = 2.0 / (9.0 * dof);
-  return dof * std::pow(1.0 - k + z * std::sqrt(k), 3.0);
 }
 
 struct Surface {

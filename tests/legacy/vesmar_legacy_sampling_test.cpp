@@ -9,10 +9,10 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
-#include <random>
 #include <vector>
 
 #include "shadinglib/vector_math.h"
+#include "tests/support/scatter_statistics.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -22,36 +22,17 @@ using pvx::float3;
 using tarvo::host::BoundShader;
 using tarvo::host::ScriptedHost;
 using tarvo::test::cameraHit;
+using tarvo::test::chiSquareCritical;
 using tarvo::test::makeShader;
+using tarvo::test::SeededHost;
 
 constexpr double kPi = 3.14159265358979323846;
-
-class SeededHost final : public ScriptedHost {
- public:
-  explicit SeededHost(uint32_t seed) : engine_(seed) { logging = false; }
-  float random1() override { return next(); }
-  float2* random2(float2* result) override {
-    result->x = next();
-    result->y = next();
-    return result;
-  }
-
- private:
-  float next() { return float(engine_() >> 8) * (1.0f / 16777216.0f); }
-  std::mt19937 engine_;
-};
 
 pvx::ShadingState hitAt(float degrees) {
   pvx::ShadingState s = cameraHit();
   const double a = degrees * kPi / 180.0;
   s.I = float3(float(std::sin(a)), 0.0f, float(-std::cos(a)));
   return s;
-}
-
-double chiSquareCritical(int dof) {  // significance 1e-4, Wilson-Hilferty
-  const double z = 3.719;
-  const double k = 2.0 / (9.0 * dof);
-  return dof * std::pow(1.0 - k + z * std::sqrt(k), 3.0);
 }
 
 struct EventCase {

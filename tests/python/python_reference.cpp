@@ -60,9 +60,9 @@ int pixels(const char* path) {
     std::cerr << "cannot read '" << path << "'\n";
     return 1;
   }
-  const OIIO::ImageSpec& spec = input->spec();
-  std::vector<float> data(static_cast<size_t>(spec.width) * spec.height * 4);
-  if (spec.nchannels != 4 || !input->read_image(0, 0, 0, 4, OIIO::TypeDesc::FLOAT, data.data())) {
+  const OIIO::ImageSpec& header = input->spec();
+  std::vector<float> data(static_cast<size_t>(header.width) * header.height * 4);
+  if (header.nchannels != 4 || !input->read_image(0, 0, 0, 4, OIIO::TypeDesc::FLOAT, data.data())) {
     std::cerr << "cannot read RGBA floats from '" << path << "'\n";
     return 1;
   }

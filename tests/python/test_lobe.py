@@ -21,8 +21,8 @@ def run_lobe(*args):
 def load_lobe():
     """The command as a module, so that the per-class runs share one interpreter."""
     loader = importlib.machinery.SourceFileLoader("tarvo_lobe", LOBE)
-    spec = importlib.util.spec_from_loader("tarvo_lobe", loader)
-    module = importlib.util.module_from_spec(spec)
+    found = importlib.util.spec_from_loader("tarvo_lobe", loader)
+    module = importlib.util.module_from_spec(found)
     loader.exec_module(module)
     return module
 
