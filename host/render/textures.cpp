@@ -14,6 +14,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 #include "host/render/math.h"
 
@@ -160,28 +164,49 @@ std::vector<pvx::float4> clippingPlaneTexels(const std::vector<pvx::float4>& pla
 
 namespace {
 
-// A texture system's state for the calling thread. OpenImageIO finds it through a thread-specific
-// pointer on every lookup; this keeps the last one found per thread, keyed by a number no other
-// system ever had (an address could be reused by the next scene's system).
-class ThreadInfo {
+// Each thread's lookup state (its tile cache) for one texture system. OpenImageIO would find it
+// through a thread-specific pointer on every lookup and free it when the thread ends, which for a
+// long-lived thread (a TBB worker, the main thread at exit) comes after this scene's cache is
+// gone and writes into freed memory. Here the states are made on a thread's first lookup, found
+// again through a thread-local pointer keyed by a number no other system ever had (an address
+// could be reused by the next scene's system), and all destroyed with the system.
+class ThreadStates {
  public:
-  ThreadInfo() : serial_(nextSerial()) {}
-  OIIO::TextureSystem::Perthread* get(OIIO::TextureSystem* system) const {
+  explicit ThreadStates(OIIO::TextureSystem* system) : system_(system), serial_(nextSerial()) {}
+  ~ThreadStates() {
+    for (const auto& entry : states_)
+      system_->destroy_thread_info(entry.second);
+  }
+  ThreadStates(const ThreadStates&) = delete;
+  ThreadStates& operator=(const ThreadStates&) = delete;
+
+  OIIO::TextureSystem::Perthread* get() {
     thread_local uint64_t serial = 0;
-    thread_local OIIO::TextureSystem::Perthread* info = nullptr;
+    thread_local OIIO::TextureSystem::Perthread* state = nullptr;
     if (serial != serial_) {
-      info = system->get_perthread_info();
+      state = find();
       serial = serial_;
     }
-    return info;
+    return state;
   }
 
  private:
+  // The calling thread's state, made on its first lookup (a thread that went back and forth
+  // between two systems finds its own again).
+  OIIO::TextureSystem::Perthread* find() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    OIIO::TextureSystem::Perthread*& state = states_[std::this_thread::get_id()];
+    if (state == nullptr) state = system_->create_thread_info();
+    return state;
+  }
   static uint64_t nextSerial() {
     static std::atomic<uint64_t> last{0};
     return ++last;
   }
+  OIIO::TextureSystem* system_;
   uint64_t serial_;
+  std::mutex mutex_;
+  std::map<std::thread::id, OIIO::TextureSystem::Perthread*> states_;
 };
 
 }  // namespace
@@ -189,7 +214,7 @@ class ThreadInfo {
 struct TextureLibrary::System {
   OIIO::ImageCache* cache = nullptr;
   OIIO::TextureSystem* textures = nullptr;
-  ThreadInfo threadInfo;
+  std::unique_ptr<ThreadStates> threads;
   System() {
     // A private cache and texture system, so that two scenes (or a test and a render) never
     // share cached files that changed on disk in between. Untiled files are read in 512 x 512
@@ -203,8 +228,10 @@ struct TextureLibrary::System {
     cache->attribute("autotile", 512);
     cache->attribute("automip", 0);
     textures = OIIO::TextureSystem::create(false, cache);
+    threads = std::make_unique<ThreadStates>(textures);
   }
   ~System() {
+    threads.reset();  // the threads' tile caches go before the cache they hold tiles of
     OIIO::TextureSystem::destroy(textures, false);
     OIIO::ImageCache::destroy(cache);
   }
@@ -213,7 +240,7 @@ struct TextureLibrary::System {
 struct TextureLibrary::FileTexture final : public pvx::ITexture2D {
   std::string path;
   OIIO::TextureSystem* system = nullptr;
-  const ThreadInfo* threadInfo = nullptr;
+  ThreadStates* threads = nullptr;
   OIIO::TextureSystem::TextureHandle* handle = nullptr;
   OIIO::TextureOpt options;
   int channels = 4;
@@ -227,7 +254,7 @@ struct TextureLibrary::FileTexture final : public pvx::ITexture2D {
       return;
     }
     float texel[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-    if (!system->texture(handle, threadInfo->get(system), options, s, t, 0.0f, 0.0f, 0.0f, 0.0f,
+    if (!system->texture(handle, threads->get(), options, s, t, 0.0f, 0.0f, 0.0f, 0.0f,
                          std::min(channels, 4), texel)) {
       return;  // an error inside the texture system reads as the caller's pre-fill
     }
@@ -245,7 +272,7 @@ struct TextureLibrary::FileTexture final : public pvx::ITexture2D {
 // vector, which is already a direction of its y-up convention.
 struct TextureLibrary::EnvironmentCube final : public pvx::ITextureCube {
   OIIO::TextureSystem* system = nullptr;
-  const ThreadInfo* threadInfo = nullptr;
+  ThreadStates* threads = nullptr;
   OIIO::TextureSystem::TextureHandle* handle = nullptr;
   OIIO::TextureOpt options;
   int channels = 4;
@@ -258,8 +285,8 @@ struct TextureLibrary::EnvironmentCube final : public pvx::ITextureCube {
     }
     const OIIO::V3fParam R(c->x, c->y, c->z), none(0.0f, 0.0f, 0.0f);
     float texel[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-    if (!system->environment(handle, threadInfo->get(system), options, R, none, none,
-                             std::min(channels, 4), texel)) {
+    if (!system->environment(handle, threads->get(), options, R, none, none, std::min(channels, 4),
+                             texel)) {
       return;
     }
     pvx::float4 colour = expandChannels(texel, channels);
@@ -416,7 +443,7 @@ pvx::ITexture2D* TextureLibrary::file2D(const std::string& path, const TextureOp
   auto texture = std::make_unique<FileTexture>();
   texture->path = path;
   texture->system = system_->textures;
-  texture->threadInfo = &system_->threadInfo;
+  texture->threads = system_->threads.get();
   texture->handle = system_->textures->get_texture_handle(OIIO::ustring(path));
   if (texture->handle == nullptr) {
     throw TextureError("cannot read the image '" + path +
@@ -508,7 +535,7 @@ pvx::ITextureCube* TextureLibrary::environmentCube(const std::string& path, int 
                                                    bool srgb) {
   auto cube = std::make_unique<EnvironmentCube>();
   cube->system = system_->textures;
-  cube->threadInfo = &system_->threadInfo;
+  cube->threads = system_->threads.get();
   cube->handle = system_->textures->get_texture_handle(OIIO::ustring(path));
   if (cube->handle == nullptr) {
     throw TextureError("cannot read the image '" + path + "': " + system_->textures->geterror());
