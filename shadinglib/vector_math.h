@@ -10,14 +10,19 @@
 
 // The hot path of the entry points: TARVO_ALWAYS_INLINE on the small helpers every Ward-family
 // evaluation goes through (frames, inputs, the lobe), so their results stay in registers and the
-// parts an entry point does not read are not computed; TARVO_FLATTEN on an entry point inlines
+// parts an entry point does not read are not computed; TARVO_OUT_OF_LINE on the branches default
+// parameters never take (maps, bumps, transparency), so they cost a call where they are used and
+// neither code size nor registers where they are not, and on the body behind an entry point's
+// early exits, so those exits save no registers; TARVO_FLATTEN on an entry point inlines
 // everything it calls (code size for speed, used where a class is worth it). Other compilers
 // make ordinary calls.
 #if defined(__GNUC__)
 #define TARVO_ALWAYS_INLINE inline __attribute__((always_inline))
+#define TARVO_OUT_OF_LINE __attribute__((noinline))
 #define TARVO_FLATTEN __attribute__((flatten))
 #else
 #define TARVO_ALWAYS_INLINE inline
+#define TARVO_OUT_OF_LINE
 #define TARVO_FLATTEN
 #endif
 

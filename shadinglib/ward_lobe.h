@@ -30,19 +30,24 @@ constexpr float kDiskRadiusMargin = 0.000001f;
 // r0 head-on, rising to r90 at grazing along (1 - c)^power, limited to [0, 1]. A power of 0
 // gives r90 at every angle (x^0 is 1 for every x, NaN included, so the power function is not
 // called for it).
-inline float reflectivityCurve(float cosine, float r0, float r90, float power) {
+TARVO_ALWAYS_INLINE float reflectivityCurve(float cosine, float r0, float r90, float power) {
   const float c = max(cosine, 0.0f);
   const float rise = power == 0.0f ? 1.0f : pow(1.0f - clamp(c, 0.0f, 1.0f), power);
   return clamp(r0 + (r90 - r0) * rise, 0.0f, 1.0f);
 }
 
-// Where the lobe is defined: a half vector h = o - i that is not flat, neither direction at the
-// horizon, o above the surface and i arriving from above it.
+// Where the lobe is defined, from the cosines of i and o with the normal and h.z = o.z - i.z:
+// neither direction nor h at the horizon, o above the surface and i arriving from above it.
+inline bool wardCosinesDefined(float iz, float oz, float hz) {
+  if (abs(hz) < kWardMinCosine || abs(iz) < kWardMinCosine) return false;
+  if (oz <= 0.0f) return false;
+  return iz * oz < 0.0f;
+}
+
+// Where the lobe is defined: a half vector h = o - i that is not flat and the cosines above.
 inline bool wardDefined(const float3& i, const float3& o, const float3& h) {
   if (dot(h, h) == 0.0f) return false;
-  if (abs(h.z) < kWardMinCosine || abs(i.z) < kWardMinCosine) return false;
-  if (o.z <= 0.0f) return false;
-  return i.z * o.z < 0.0f;
+  return wardCosinesDefined(i.z, o.z, h.z);
 }
 
 // A lobe needs a positive width along both axes; zero (or NaN) roughness reflects no glossy
@@ -51,23 +56,52 @@ inline bool wardHasWidth(const WardRoughness& a) {
   return a.ax * a.ay > 0.0f;
 }
 
-// exp(-((h.x / ax)^2 + (h.y / ay)^2) / h.z^2): the same for h = o - i and for its unit vector.
-inline float wardExponential(const float3& h, const WardRoughness& a) {
+// (h.x / ax)^2 + (h.y / ay)^2: how far h leans from the normal, in units of the roughness.
+inline float wardSpread(const float3& h, const WardRoughness& a) {
   const float x = h.x / a.ax;
   const float y = h.y / a.ay;
-  return exp(-(x * x + y * y) / (h.z * h.z));
+  return x * x + y * y;
+}
+
+// exp(-spread / h.z^2): the same for h = o - i and for its unit vector.
+inline float wardExponential(const float3& h, const WardRoughness& a) {
+  return exp(-wardSpread(h, a) / (h.z * h.z));
+}
+
+// The lobe from the cosines iz and oz of i and o, hz = oz - iz, and `spread()` (wardSpread of
+// h), asked for only where the lobe is defined and has width. A defined lobe's h is never flat
+// (|hz| is at least kWardMinCosine).
+template <class Spread>
+TARVO_ALWAYS_INLINE float3 wardLobeAt(float iz, float oz, float hz, const WardRoughness& a,
+                                      const float3& dc, const float3& gc, Spread&& spread) {
+  if (!wardCosinesDefined(iz, oz, hz)) return float3(0.0f);
+  const float3 diffuse = dc * kInvPi;
+  if (!wardHasWidth(a)) return diffuse;
+  const float e = exp(-spread() / (hz * hz));
+  if (e <= kWardMinExponential) return diffuse;
+  return diffuse + gc * e / (kWardFourPi * a.ax * a.ay * sqrt(-iz * oz));
 }
 
 // BRDF value of diffuse colour dc under glossy colour gc; zero where the lobe is undefined.
 TARVO_ALWAYS_INLINE float3 wardLobe(const float3& i, const float3& o, const WardRoughness& a,
                                     const float3& dc, const float3& gc) {
   const float3 h = o - i;
-  if (!wardDefined(i, o, h)) return float3(0.0f);
-  const float3 diffuse = dc * kInvPi;
-  if (!wardHasWidth(a)) return diffuse;
-  const float e = wardExponential(h, a);
-  if (e <= kWardMinExponential) return diffuse;
-  return diffuse + gc * e / (kWardFourPi * a.ax * a.ay * sqrt(-i.z * o.z));
+  if (dot(h, h) == 0.0f) return float3(0.0f);
+  return wardLobeAt(i.z, o.z, h.z, a, dc, gc, [&] { return wardSpread(h, a); });
+}
+
+// wardLobe of a roughness the same along T and B (a.ax == a.ay) from world-space I and o and
+// their cosines iz and oz with the unit normal N, without a tangent frame: the spread needs only
+// h's part across N, h - h.z N, in any frame around N. That difference is taken as it stands,
+// not as |h|^2 - h.z^2, which cancels near the lobe's peak. Equal to wardLobe up to rounding.
+TARVO_ALWAYS_INLINE float3 isotropicWardLobe(const float3& I, const float3& o, const float3& N,
+                                             float iz, float oz, const WardRoughness& a,
+                                             const float3& dc, const float3& gc) {
+  const float hz = oz - iz;
+  return wardLobeAt(iz, oz, hz, a, dc, gc, [&] {
+    const float3 across = (o - I) - hz * N;
+    return dot(across, across) / (a.ax * a.ax);
+  });
 }
 
 // A direction drawn from a lobe: its value there and the density it was drawn with; a density
@@ -151,8 +185,9 @@ inline float wardDiffuseProbability(const float3& dc, const float3& gc) {
 // The mixture of diffuse and glossy sampling: r (uniform) picks the part, (u, v) draws within
 // it. The value is the whole lobe; the density is the mixture's, p z / pi + (1 - p) glossy, so
 // a direction either part could have drawn is weighted correctly.
-inline LobeSample sampleWardMixture(const float3& i, const WardRoughness& a, const float3& dc,
-                                    const float3& gc, float r, const float2& uv) {
+TARVO_ALWAYS_INLINE LobeSample sampleWardMixture(const float3& i, const WardRoughness& a,
+                                                 const float3& dc, const float3& gc, float r,
+                                                 const float2& uv) {
   const float p = wardDiffuseProbability(dc, gc);
   LobeSample s;
   float glossyDensity;
