@@ -46,7 +46,7 @@ TEST(WardLobe, IsotropicLobeNeedsNoTangentFrame) {
       // Head-on, o 0.005 off the mirror direction: o = (0.005, 0, z), z = sqrt(1 - 0.005^2) =
       // 0.9999875; spread (0.005 / 0.01)^2 = 0.25 over h.z^2 = (1 + z)^2 = 3.99995;
       // exp(-0.0625016) / (4 pi 0.0001 sqrt(z)) = 747.5653. Taking the spread as
-      // |h|^2 - h.z^2 would lose about 0.1 % of it to cancellation here.
+      // |h|^2 - h.z^2 would lose about 0.07 % of it to cancellation here.
       {"near the peak", float3(0.0f, 0.8f, -0.6f), float3(0.005f, -0.79999f, 0.5999925f), 0.01f,
        747.5653f, 0.01f},
       {"below the surface", float3(0.0f, 0.8f, -0.6f), float3(0.0f, 0.8f, -0.6f), 0.3f, 0.0f, 0.0f},
