@@ -404,7 +404,7 @@ inline float3 transformPoint(const mat4& m, const float3& p) {
                 m.m[2] * p.x + m.m[6] * p.y + m.m[10] * p.z + m.m[14]);
 }
 
-inline float3 transformDirection(const mat4& m, const float3& d) {
+TARVO_ALWAYS_INLINE float3 transformDirection(const mat4& m, const float3& d) {
   return float3(m.m[0] * d.x + m.m[4] * d.y + m.m[8] * d.z,
                 m.m[1] * d.x + m.m[5] * d.y + m.m[9] * d.z,
                 m.m[2] * d.x + m.m[6] * d.y + m.m[10] * d.z);

@@ -68,16 +68,13 @@ inline float wardExponential(const float3& h, const WardRoughness& a) {
   return exp(-wardSpread(h, a) / (h.z * h.z));
 }
 
-// The lobe from the cosines iz and oz of i and o, hz = oz - iz, and `spread()` (wardSpread of
-// h), asked for only where the lobe is defined and has width. A defined lobe's h is never flat
-// (|hz| is at least kWardMinCosine).
-template <class Spread>
-TARVO_ALWAYS_INLINE float3 wardLobeAt(float iz, float oz, float hz, const WardRoughness& a,
-                                      const float3& dc, const float3& gc, Spread&& spread) {
-  if (!wardCosinesDefined(iz, oz, hz)) return float3(0.0f);
+// The lobe where it is defined, from the cosines iz and oz of i and o, hz = oz - iz, and h's
+// spread (wardSpread), which only a lobe with width reads.
+TARVO_ALWAYS_INLINE float3 definedWardLobe(float iz, float oz, float hz, const WardRoughness& a,
+                                           const float3& dc, const float3& gc, float spread) {
   const float3 diffuse = dc * kInvPi;
   if (!wardHasWidth(a)) return diffuse;
-  const float e = exp(-spread() / (hz * hz));
+  const float e = exp(-spread / (hz * hz));
   if (e <= kWardMinExponential) return diffuse;
   return diffuse + gc * e / (kWardFourPi * a.ax * a.ay * sqrt(-iz * oz));
 }
@@ -86,8 +83,8 @@ TARVO_ALWAYS_INLINE float3 wardLobeAt(float iz, float oz, float hz, const WardRo
 TARVO_ALWAYS_INLINE float3 wardLobe(const float3& i, const float3& o, const WardRoughness& a,
                                     const float3& dc, const float3& gc) {
   const float3 h = o - i;
-  if (dot(h, h) == 0.0f) return float3(0.0f);
-  return wardLobeAt(i.z, o.z, h.z, a, dc, gc, [&] { return wardSpread(h, a); });
+  if (!wardDefined(i, o, h)) return float3(0.0f);
+  return definedWardLobe(i.z, o.z, h.z, a, dc, gc, wardHasWidth(a) ? wardSpread(h, a) : 0.0f);
 }
 
 // wardLobe of a roughness the same along T and B (a.ax == a.ay) from world-space I and o and
@@ -98,10 +95,11 @@ TARVO_ALWAYS_INLINE float3 isotropicWardLobe(const float3& I, const float3& o, c
                                              float iz, float oz, const WardRoughness& a,
                                              const float3& dc, const float3& gc) {
   const float hz = oz - iz;
-  return wardLobeAt(iz, oz, hz, a, dc, gc, [&] {
-    const float3 across = (o - I) - hz * N;
-    return dot(across, across) / (a.ax * a.ax);
-  });
+  // A defined lobe's h is never flat: |hz| is at least kWardMinCosine.
+  if (!wardCosinesDefined(iz, oz, hz)) return float3(0.0f);
+  if (!wardHasWidth(a)) return definedWardLobe(iz, oz, hz, a, dc, gc, 0.0f);
+  const float3 across = (o - I) - hz * N;
+  return definedWardLobe(iz, oz, hz, a, dc, gc, dot(across, across) / (a.ax * a.ax));
 }
 
 // A direction drawn from a lobe: its value there and the density it was drawn with; a density
@@ -112,23 +110,41 @@ struct LobeSample {
   float density;
 };
 
-// Ward's half-vector sampling for uniform u1, u2: the azimuth of h follows the ellipse of the two
-// roughnesses, tan^2 of its polar angle -ln(1 - u2) over that ellipse; o mirrors i about h.
-inline LobeSample sampleWard(const float3& i, const WardRoughness& a, const float3& dc,
-                             const float3& gc, float u1, float u2) {
-  LobeSample s{float3(0.0f), float3(0.0f), -1.0f};
-  if (!wardHasWidth(a)) return s;
+// The azimuth of Ward's half vector for a uniform u1: its cosine and sine, and the ellipse of the
+// two roughnesses along it, cos^2 / ax^2 + sin^2 / ay^2. On a circle (ax == ay) the azimuth is
+// the uniform angle itself and the ellipse 1 / ax^2. The ellipse's formulas give the same up to
+// their rounding, which sqrt(1 - cos^2) amplifies where the azimuth's sine is small: over 10^6
+// draws at each roughness 0.01, 0.2 and 0.7 the drawn directions differ by at most 3e-4 per
+// component, their densities by at most 5e-4 relative.
+struct WardAzimuth {
+  float cosPhi;
+  float sinPhi;
+  float ellipse;
+};
 
+TARVO_ALWAYS_INLINE WardAzimuth wardAzimuth(const WardRoughness& a, float u1) {
   const float q = kTwoPi * u1;
   const float sinQ = sin(q);
   const float cosQ = cos(q);
+  if (a.ax == a.ay) return WardAzimuth{cosQ, sinQ, 1.0f / (a.ax * a.ax)};
   const float tanPhi = (sinQ * a.ay) / (cosQ * a.ax);
   const float cos2Phi = min(1.0f / (tanPhi * tanPhi + 1.0f), 1.0f);
   const float sin2Phi = 1.0f - cos2Phi;
-  const float cosPhi = std::copysign(sqrt(cos2Phi), cosQ);
-  const float sinPhi = std::copysign(sqrt(sin2Phi), sinQ);
+  return WardAzimuth{std::copysign(sqrt(cos2Phi), cosQ), std::copysign(sqrt(sin2Phi), sinQ),
+                     cos2Phi / (a.ax * a.ax) + sin2Phi / (a.ay * a.ay)};
+}
 
-  const float tan2Theta = -log(1.0f - u2) / (cos2Phi / (a.ax * a.ax) + sin2Phi / (a.ay * a.ay));
+// Ward's half-vector sampling for uniform u1, u2: the azimuth of h follows the ellipse of the two
+// roughnesses, tan^2 of its polar angle -ln(1 - u2) over that ellipse; o mirrors i about h.
+TARVO_ALWAYS_INLINE LobeSample sampleWard(const float3& i, const WardRoughness& a, const float3& dc,
+                                          const float3& gc, float u1, float u2) {
+  LobeSample s{float3(0.0f), float3(0.0f), -1.0f};
+  if (!wardHasWidth(a)) return s;
+
+  const WardAzimuth azimuth = wardAzimuth(a, u1);
+  const float cosPhi = azimuth.cosPhi;
+  const float sinPhi = azimuth.sinPhi;
+  const float tan2Theta = -log(1.0f - u2) / azimuth.ellipse;
   const float cos2Theta = min(1.0f / (tan2Theta + 1.0f), 1.0f);
   const float cosTheta = sqrt(cos2Theta);
   const float sinTheta = sqrt(1.0f - cos2Theta);
@@ -184,14 +200,15 @@ inline float wardDiffuseProbability(const float3& dc, const float3& gc) {
 
 // The mixture of diffuse and glossy sampling: r (uniform) picks the part, (u, v) draws within
 // it. The value is the whole lobe; the density is the mixture's, p z / pi + (1 - p) glossy, so
-// a direction either part could have drawn is weighted correctly.
-TARVO_ALWAYS_INLINE LobeSample sampleWardMixture(const float3& i, const WardRoughness& a,
-                                                 const float3& dc, const float3& gc, float r,
-                                                 const float2& uv) {
-  const float p = wardDiffuseProbability(dc, gc);
+// a direction either part could have drawn is weighted correctly. Without `mixture` the draw is
+// sampleWard's alone (r unused), so a caller offering both has one glossy draw in its code.
+TARVO_ALWAYS_INLINE LobeSample sampleWardDraw(const float3& i, const WardRoughness& a,
+                                              const float3& dc, const float3& gc, bool mixture,
+                                              float r, const float2& uv) {
+  const float p = mixture ? wardDiffuseProbability(dc, gc) : 0.0f;
   LobeSample s;
   float glossyDensity;
-  if (r <= p) {
+  if (mixture && r <= p) {
     s.o = cosineHemisphere(uv.x, uv.y);
     s.value = wardLobe(i, s.o, a, dc, gc);
     glossyDensity = wardDensity(i, s.o, a);
@@ -199,8 +216,14 @@ TARVO_ALWAYS_INLINE LobeSample sampleWardMixture(const float3& i, const WardRoug
     s = sampleWard(i, a, dc, gc, uv.x, uv.y);
     glossyDensity = s.density;
   }
-  s.density = p * s.o.z * kInvPi + (1.0f - p) * glossyDensity;
+  if (mixture) s.density = p * s.o.z * kInvPi + (1.0f - p) * glossyDensity;
   return s;
+}
+
+TARVO_ALWAYS_INLINE LobeSample sampleWardMixture(const float3& i, const WardRoughness& a,
+                                                 const float3& dc, const float3& gc, float r,
+                                                 const float2& uv) {
+  return sampleWardDraw(i, a, dc, gc, true, r, uv);
 }
 
 }  // namespace pvx

@@ -268,14 +268,20 @@ struct WardMaterial {
 
   TARVO_ALWAYS_INLINE static void scatter(const P& p, IHostContext* host, ShadingState* state) {
     if (rejects(p, state)) return;
-    const ShadingState& s = *state;
-    const uint8_t* allow = s.allowScatter;
-    const bool reflects = allow[kAllowDiffuseReflection] || allow[kAllowGlossyReflection] ||
-                          allow[kAllowSpecularReflection];
-    if (!reflects && !(p.u_transparency && allow[kAllowSpecularTransmission])) {
+    const bool reflects = reflectionAllowed(*state);
+    if (!reflects && !(p.u_transparency && state->allowScatter[kAllowSpecularTransmission])) {
       state->scatterKind = kRayNone;
       return;
     }
+    scatterSurface(p, host, state, reflects);
+  }
+
+  // A transmission, or a draw from the lobe: the mixture of its diffuse and glossy parts, or the
+  // glossy lobe alone when neither of those parts is asked for.
+  TARVO_OUT_OF_LINE static void scatterSurface(const P& p, IHostContext* host, ShadingState* state,
+                                               bool reflects) {
+    const ShadingState& s = *state;
+    const uint8_t* allow = s.allowScatter;
     const float2 texcoord = uv(s);
     const WardFrames frames = buildWardFramesForArrival<S>(p, host, s, texcoord);
     const float3 i = frameToLocal(frames.main, s.I);
@@ -294,7 +300,7 @@ struct WardMaterial {
         transmits = in.reflectivity < host->random1();
       }
       if (transmits) {
-        transmit(p, state, lightingNormal(p, frames), weight, in);
+        transmit(p, state, lightingNormal(p, frames), weight, in.transparency, in.translucency);
         return;
       }
     }
@@ -302,17 +308,22 @@ struct WardMaterial {
       state->scatterKind = kRayNone;
       return;
     }
-    if (!allow[kAllowDiffuseReflection] && !allow[kAllowGlossyReflection]) {
-      scatterGlossyOnly(p, host, state, frames.main, i, roughness, in);
+    const bool mixture = mixtureAllowed(s);
+    const float r = mixture ? host->random1() : 0.0f;
+    float2 u;
+    host->random2(&u);
+    const LobeSample sample = sampleWardDraw(i, roughness, in.diffuse, in.glossy, mixture, r, u);
+    if (mixture) {
+      writeMixtureDraw(state, frames.main, sample, p.u_cosineUsesBump);
     } else {
-      scatterMixture(p, host, state, frames.main, i, roughness, in);
+      writeGlossyDraw(state, frames.main, sample, in.diffuse, p.u_cosineUsesBump);
     }
   }
 
   // Straight refraction into (or out of) the object; total internal reflection turns it into
   // the mirror bounce. The weight keeps the share that is neither reflected nor translucent.
   TARVO_OUT_OF_LINE static void transmit(const P& p, ShadingState* state, const float3& N,
-                                         float weight, const WardInputs& in) {
+                                         float weight, float transparency, float translucency) {
     const IndexRatio ratio = indexRatio(*state, p.u_ior);
     const float3 T = refractedDirection(state->I, N, ratio.eta);
     if (!isBlack(T)) {
@@ -325,29 +336,8 @@ struct WardMaterial {
       state->scatterCos = dot(state->scatterDir, N);
       state->scatterKind = kRayGlossy;
     }
-    state->scatterWeight = float3(weight * in.transparency * (1.0f - in.translucency));
+    state->scatterWeight = float3(weight * transparency * (1.0f - translucency));
     state->scatterInvPdf = 1.0f;
-  }
-
-  TARVO_ALWAYS_INLINE static void scatterGlossyOnly(const P& p, IHostContext* host,
-                                                    ShadingState* state, const TangentFrame& frame,
-                                                    const float3& i, const WardRoughness& roughness,
-                                                    const WardInputs& in) {
-    float2 u;
-    host->random2(&u);
-    const LobeSample sample = sampleWard(i, roughness, in.diffuse, in.glossy, u.x, u.y);
-    writeGlossyDraw(state, frame, sample, in.diffuse, p.u_cosineUsesBump);
-  }
-
-  TARVO_ALWAYS_INLINE static void scatterMixture(const P& p, IHostContext* host,
-                                                 ShadingState* state, const TangentFrame& frame,
-                                                 const float3& i, const WardRoughness& roughness,
-                                                 const WardInputs& in) {
-    const float r = host->random1();
-    float2 u;
-    host->random2(&u);
-    const LobeSample sample = sampleWardMixture(i, roughness, in.diffuse, in.glossy, r, u);
-    writeMixtureDraw(state, frame, sample, p.u_cosineUsesBump);
   }
 };
 
