@@ -3,6 +3,9 @@
 // mixture of the two that the path-tracing entry points draw from. Directions are local to a
 // tangent frame (x along T, y along B, z along N); i is the incoming ray (pointing at the
 // surface), o the outgoing direction. ax and ay are the roughness along T and B.
+// An isotropic lobe (ax == ay) takes shortcuts that change results by rounding only: its
+// azimuth is drawn as the uniform angle itself (wardAzimuth), and isotropicWardLobe evaluates it
+// without a tangent frame.
 #ifndef TARVO_SHADINGLIB_WARD_LOBE_H
 #define TARVO_SHADINGLIB_WARD_LOBE_H
 
