@@ -153,14 +153,21 @@ class Random {
   uint64_t increment_ = 0xda3e39cb94b95bdbULL;
 };
 
-// A cosine-weighted direction about the unit normal n from two uniform numbers.
-inline float3 cosineDirection(float3 n, float u1, float u2) {
+// A unit normal with the tangents orthonormalBasis gives it: worked out once for many directions.
+struct NormalBasis {
+  float3 t, b, n;
+  explicit NormalBasis(float3 unitNormal) : n(unitNormal) { orthonormalBasis(n, &t, &b); }
+};
+
+// A cosine-weighted direction about the basis's normal from two uniform numbers.
+inline float3 cosineDirection(const NormalBasis& basis, float u1, float u2) {
   const float r = std::sqrt(u1);
   const float phi = 2.0f * kPi * u2;
-  float3 t, b;
-  orthonormalBasis(n, &t, &b);
   const float z = std::sqrt(std::max(0.0f, 1.0f - u1));
-  return normalize(t * (r * std::cos(phi)) + b * (r * std::sin(phi)) + n * z);
+  return normalize(basis.t * (r * std::cos(phi)) + basis.b * (r * std::sin(phi)) + basis.n * z);
+}
+inline float3 cosineDirection(float3 n, float u1, float u2) {
+  return cosineDirection(NormalBasis(n), u1, u2);
 }
 
 // A direction uniformly distributed in the cone of half-angle acos(cosMax) about the unit axis.

@@ -1,6 +1,7 @@
-// The host's noise and cell-random services: gradient (Perlin) noise of 2, 3 and 4 coordinates
-// mapped to [0, 1], random values per cell identifier, lattice values and cell vectors. Pure
-// functions of their arguments (and a fixed table), so every thread and every run agree.
+// The host's noise and cell-random services: gradient (Perlin) noise of 2, 3 and 4 coordinates over
+// a fixed gradient set mapped to [0, 1], random values per cell identifier, lattice values and cell
+// vectors. Pure functions of their arguments (and a fixed table), so every thread and every run
+// agree.
 #ifndef TARVO_HOST_RENDER_NOISE_H
 #define TARVO_HOST_RENDER_NOISE_H
 
@@ -22,8 +23,8 @@ float latticeValue(const pvx::float3& p);
 // A vector with components in [-1, 1] for the integer lattice cell floor(p).
 pvx::float3 cellVector(const pvx::float3& p);
 
-// A 32-bit integer finaliser with good avalanche (Chris Wellons' lowbias32). Inline: noise of
-// four coordinates hashes some ninety times per call.
+// A 32-bit integer finaliser with good avalanche (Chris Wellons' lowbias32). Inline: the noise
+// hashes once per lattice corner, lattice values once per coordinate.
 inline uint32_t hash32(uint32_t x) {
   x ^= x >> 16;
   x *= 0x7feb352dU;

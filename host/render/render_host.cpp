@@ -563,9 +563,10 @@ pvx::float3* RenderHost::occlusion(pvx::float3* result, const pvx::float3* P, co
     return result;
   }
   int open = 0;
+  const NormalBasis basis(n);
   for (int i = 0; i < settings_.aoSamples; ++i) {
     const float u1 = random_.uniform(), u2 = random_.uniform();
-    Ray ray = offsetRay(*P, cosineDirection(n, u1, u2), n);
+    Ray ray = offsetRay(*P, cosineDirection(basis, u1, u2), n);
     ray.tfar = aoDistance_;
     ++counters_.rays;
     if (!scene_.geometry().occluded(ray)) ++open;
@@ -587,9 +588,10 @@ pvx::float3* RenderHost::indirectDiffuse(pvx::float3* result, const pvx::float3*
   }
   const int diffuseDepth = current.diffuseDepth + 1;
   float3 sum(0.0f);
+  const NormalBasis basis(n);
   for (int i = 0; i < settings_.indirectSamples; ++i) {
     const float u1 = random_.uniform(), u2 = random_.uniform();
-    const Ray ray = offsetRay(*P, cosineDirection(n, u1, u2), n);
+    const Ray ray = offsetRay(*P, cosineDirection(basis, u1, u2), n);
     // Cosine-weighted directions: the plain mean of what they see is the irradiance over pi.
     const float3 c = rgb(traceShade(ray, pvx::kRayReflection, false, importance, diffuseDepth));
     if (finite(c)) sum += c;

@@ -258,6 +258,17 @@ TEST(Noise, RangesLatticeValuesAndSmoothness) {
   EXPECT_EQ(noise3(1.0f, 2.0f, 3.0f), 0.5f);
   EXPECT_EQ(noise4(0.0f, 0.0f, 0.0f, 9.0f), 0.5f);
 
+  // The corners beyond the last axis's lattice plane are left out only on that plane: a phase
+  // just off it blends them in by a weight of about 1e-17 (the quintic fade of 1e-6).
+  for (float x : {0.3f, -7.61f, 123.456f}) {
+    EXPECT_NEAR(noise4(x, 0.5f * x, -x, 1e-6f), noise4(x, 0.5f * x, -x, 0.0f), 1e-6f) << x;
+  }
+  // Far-away and non-finite points stay defined (no overflowing casts): in range or NaN.
+  for (float far : {3.0e9f, -1.0e20f, INFINITY, NAN}) {
+    const float v = noise3(far, 1.5f, -far);
+    EXPECT_TRUE(std::isnan(v) || (v >= 0.0f && v <= 1.0f)) << far;
+  }
+
   EXPECT_EQ(cellRandom(42.0f), cellRandom(42.0f));
   EXPECT_NE(cellRandom(42.0f), cellRandom(43.0f));
   EXPECT_EQ(latticeValue({2.2f, 3.9f, -1.5f}), latticeValue({2.7f, 3.1f, -1.01f}));
