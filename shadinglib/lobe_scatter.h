@@ -31,9 +31,9 @@ inline bool mixtureAllowed(const ShadingState& s) {
 
 // A glossy-only draw: the weight leaves out the diffuse share dc / pi, which the host gathers by
 // other means. `densityScale` multiplies the density (a layer chosen with some probability).
-inline void writeGlossyDraw(ShadingState* state, const TangentFrame& frame,
-                            const LobeSample& sample, const float3& diffuse, bool cosineUsesBump,
-                            float densityScale = 1.0f) {
+TARVO_ALWAYS_INLINE void writeGlossyDraw(ShadingState* state, const TangentFrame& frame,
+                                         const LobeSample& sample, const float3& diffuse,
+                                         bool cosineUsesBump, float densityScale = 1.0f) {
   const float density = sample.density * densityScale;
   if (!(density > 0.0f)) {
     state->scatterKind = kRayNone;
@@ -49,9 +49,9 @@ inline void writeGlossyDraw(ShadingState* state, const TangentFrame& frame,
 
 // A mixture draw: the whole lobe's value, the mixture's density; a direction below the
 // reported horizon ends the path.
-inline void writeMixtureDraw(ShadingState* state, const TangentFrame& frame,
-                             const LobeSample& sample, bool cosineUsesBump,
-                             float densityScale = 1.0f) {
+TARVO_ALWAYS_INLINE void writeMixtureDraw(ShadingState* state, const TangentFrame& frame,
+                                          const LobeSample& sample, bool cosineUsesBump,
+                                          float densityScale = 1.0f) {
   const float density = sample.density * densityScale;
   const float3 dir = localToFrame(frame, sample.o);
   const float cosine = reportedCosine(cosineUsesBump, *state, sample.o, dir);

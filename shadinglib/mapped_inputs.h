@@ -67,11 +67,9 @@ enum class ColorRule {
   ConstantTimesClamped,  // constant x clamp(amount x texel, 0, 1) per channel
 };
 
-// The constant with the switch off; the rule applied to the texel's colour (alpha dropped) with
-// it on.
-inline float3 mappedColor(const TextureMap& m, const float3& constant, const float2& uv,
-                          ColorRule rule = ColorRule::Scaled) {
-  if (!m.enabled) return constant;
+// The rule applied to the texel's colour (alpha dropped).
+inline float3 mappedTexelColor(const TextureMap& m, const float3& constant, const float2& uv,
+                               ColorRule rule) {
   const float3 texel = rgb(sampleMap(m, uv));
   switch (rule) {
     case ColorRule::ClampedAfterScaling:
@@ -84,6 +82,14 @@ inline float3 mappedColor(const TextureMap& m, const float3& constant, const flo
       break;
   }
   return texel * m.amount;
+}
+
+// The constant with the switch off, the texel's colour by the rule with it on (the switch is
+// tested where the colour is needed, the texel read behind a call).
+TARVO_ALWAYS_INLINE float3 mappedColor(const TextureMap& m, const float3& constant,
+                                       const float2& uv, ColorRule rule = ColorRule::Scaled) {
+  if (!m.enabled) return constant;
+  return mappedTexelColor(m, constant, uv, rule);
 }
 
 // amount x the texel's first channel (never its luminance) with the switch on.

@@ -41,7 +41,7 @@ inline float3 frameToLocal(const TangentFrame& f, const float3& v) {
 
 // Turns T towards B by `angle` radians about N; an angle of exactly 0 leaves the frame as it is
 // (not even rounding), and nothing is renormalised.
-inline void rotateFrame(TangentFrame& f, float angle) {
+TARVO_ALWAYS_INLINE void rotateFrame(TangentFrame& f, float angle) {
   if (angle == 0.0f) return;
   const float c = cos(angle);
   const float s = sin(angle);

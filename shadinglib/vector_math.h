@@ -10,14 +10,19 @@
 
 // The hot path of the entry points: TARVO_ALWAYS_INLINE on the small helpers every Ward-family
 // evaluation goes through (frames, inputs, the lobe), so their results stay in registers and the
-// parts an entry point does not read are not computed; TARVO_FLATTEN on an entry point inlines
+// parts an entry point does not read are not computed; TARVO_OUT_OF_LINE on the branches default
+// parameters never take (maps, bumps, transparency), so they cost a call where they are used and
+// neither code size nor registers where they are not, and on the body behind an entry point's
+// early exits, so those exits save no registers; TARVO_FLATTEN on an entry point inlines
 // everything it calls (code size for speed, used where a class is worth it). Other compilers
 // make ordinary calls.
 #if defined(__GNUC__)
 #define TARVO_ALWAYS_INLINE inline __attribute__((always_inline))
+#define TARVO_OUT_OF_LINE __attribute__((noinline))
 #define TARVO_FLATTEN __attribute__((flatten))
 #else
 #define TARVO_ALWAYS_INLINE inline
+#define TARVO_OUT_OF_LINE
 #define TARVO_FLATTEN
 #endif
 
@@ -399,7 +404,7 @@ inline float3 transformPoint(const mat4& m, const float3& p) {
                 m.m[2] * p.x + m.m[6] * p.y + m.m[10] * p.z + m.m[14]);
 }
 
-inline float3 transformDirection(const mat4& m, const float3& d) {
+TARVO_ALWAYS_INLINE float3 transformDirection(const mat4& m, const float3& d) {
   return float3(m.m[0] * d.x + m.m[4] * d.y + m.m[8] * d.z,
                 m.m[1] * d.x + m.m[5] * d.y + m.m[9] * d.z,
                 m.m[2] * d.x + m.m[6] * d.y + m.m[10] * d.z);

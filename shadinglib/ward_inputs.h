@@ -12,9 +12,9 @@
 //
 //   TARVO_WARD_SURFACE_PARAMETERS    `u_procedureMapEnable` .. `u_reflectionHighlightOnly`
 //   buildWardFrames, lightingNormal  main frame and rotated copy (normal maps, bump, rotation)
-//   buildWardMainFrame               the main frame alone
 //   buildWardFramesForArrival        the frames, or the normal alone for a ray from below
-//   wardMayReflect                   whether directions can meet the lobe, before any frame
+//   wardCosines, wardPair            I and an outgoing direction in the main frame: their
+//                                    cosines with the normal first, T and B only if needed
 //   wardRoughness                    roughness along T and B
 //   evaluateWardInputs               the surface inputs for one side and cosine
 #ifndef TARVO_SHADINGLIB_WARD_INPUTS_H
@@ -228,19 +228,26 @@ bool mainNormalIsShadingNormal(const P& p) {
   return !p.u_normal0MapEnable && !p.u_normal1MapEnable && !proceduralBumpActive(p);
 }
 
-// False when the incoming ray I and an outgoing direction o cannot meet the lobe (I must arrive
-// from above the main frame's normal, o leave above it) and that is known without the frame;
-// true whenever only the built frame can tell. The test is the frame's own (dot with N).
 template <class P>
-bool wardMayReflect(const P& p, const ShadingState& state, const float3& o) {
-  if (!mainNormalIsShadingNormal(p)) return true;
-  return dot(o, state.N) > 0.0f && dot(state.I, state.N) < 0.0f;
+TARVO_ALWAYS_INLINE float wardRotationAngle(const P& p, const float2& uv) {
+  return mappedScalar(TARVO_TEXTURE_MAP(p, anisoRotation), p.u_anisoRotationValue, uv);
+}
+
+// The main frame of a surface without normal maps and bump: the tangent frame turned by the
+// anisotropy rotation about the state's `N`.
+template <class P>
+TARVO_ALWAYS_INLINE TangentFrame wardUnbentFrame(const P& p, const ShadingState& state,
+                                                 const float2& uv) {
+  constexpr int32_t kTangent = ward_detail::varying<P>("tangent");
+  TangentFrame frame = tangentFrame(state, kTangent);
+  rotateFrame(frame, wardRotationAngle(p, uv));
+  return frame;
 }
 
 // The tangent frame with the first normal map: what both frames start from.
 template <class S, class P>
-TARVO_ALWAYS_INLINE TangentFrame wardBaseFrame(const P& p, IHostContext* host,
-                                               const ShadingState& state, const float2& uv) {
+TangentFrame wardBaseFrame(const P& p, IHostContext* host, const ShadingState& state,
+                           const float2& uv) {
   constexpr int32_t kTangent = ward_detail::varying<P>("tangent");
   TangentFrame frame = tangentFrame(state, kTangent);
   if (p.u_normal0MapEnable) {
@@ -252,11 +259,6 @@ TARVO_ALWAYS_INLINE TangentFrame wardBaseFrame(const P& p, IHostContext* host,
     S::applyFirstNormalMap(p, host, state, uv, strength, frame);
   }
   return frame;
-}
-
-template <class P>
-float wardRotationAngle(const P& p, const float2& uv) {
-  return mappedScalar(TARVO_TEXTURE_MAP(p, anisoRotation), p.u_anisoRotationValue, uv);
 }
 
 // Turns the base frame into the main frame: the second normal map, or the bump and the rotation.
@@ -272,22 +274,69 @@ void finishWardMainFrame(const P& p, IHostContext* host, const ShadingState& sta
   }
 }
 
+// The frames of a surface bent by normal maps or the bump.
 template <class S, class P>
-WardFrames buildWardFrames(const P& p, IHostContext* host, const ShadingState& state,
-                           const float2& uv) {
+TARVO_OUT_OF_LINE WardFrames buildBentWardFrames(const P& p, IHostContext* host,
+                                                 const ShadingState& state, const float2& uv) {
   const TangentFrame base = wardBaseFrame<S>(p, host, state, uv);
   WardFrames frames{base, base.N};
   finishWardMainFrame(p, host, state, uv, wardRotationAngle(p, uv), frames.main);
   return frames;
 }
 
-// The main frame alone, for an entry point that never uses the rotated copy.
 template <class S, class P>
-TARVO_ALWAYS_INLINE TangentFrame buildWardMainFrame(const P& p, IHostContext* host,
-                                                    const ShadingState& state, const float2& uv) {
-  TangentFrame frame = wardBaseFrame<S>(p, host, state, uv);
-  finishWardMainFrame(p, host, state, uv, wardRotationAngle(p, uv), frame);
-  return frame;
+TARVO_ALWAYS_INLINE WardFrames buildWardFrames(const P& p, IHostContext* host,
+                                               const ShadingState& state, const float2& uv) {
+  if (mainNormalIsShadingNormal(p)) return WardFrames{wardUnbentFrame(p, state, uv), state.N};
+  return buildBentWardFrames<S>(p, host, state, uv);
+}
+
+// The cosines of I and an outgoing direction o with the main frame's normal, taken before any
+// frame is built when that normal is the state's `N` (`known`; see mainNormalIsShadingNormal).
+// The pair can meet the lobe only when I arrives from above and o leaves above.
+struct WardCosines {
+  float i;
+  float o;
+  bool known;
+  bool facing() const { return o > 0.0f && i < 0.0f; }
+};
+
+template <class P>
+TARVO_ALWAYS_INLINE WardCosines wardCosines(const P& p, const ShadingState& state,
+                                            const float3& o) {
+  if (!mainNormalIsShadingNormal(p)) return WardCosines{0.0f, 0.0f, false};
+  return WardCosines{dot(state.I, state.N), dot(o, state.N), true};
+}
+
+// I and an outgoing direction o in the main frame, and whether they can meet the lobe.
+struct WardPair {
+  float3 i;
+  float3 o;
+  bool facing;
+};
+
+// The pair as far as the cosines tell: the z of both directions, nothing along T and B.
+inline WardPair cosinesOnly(const WardCosines& c) {
+  return WardPair{float3(0.0f, 0.0f, c.i), float3(0.0f, 0.0f, c.o), c.facing()};
+}
+
+template <class S, class P>
+WardPair wardPairInBentFrame(const P& p, IHostContext* host, const ShadingState& state,
+                             const float2& uv, const float3& o) {
+  const TangentFrame frame = buildBentWardFrames<S>(p, host, state, uv).main;
+  const float3 i = frameToLocal(frame, state.I);
+  const float3 local = frameToLocal(frame, o);
+  return WardPair{i, local, local.z > 0.0f && i.z < 0.0f};
+}
+
+// With known cosines they are the z of both directions and only T and B are built.
+template <class S, class P>
+TARVO_ALWAYS_INLINE WardPair wardPair(const P& p, IHostContext* host, const ShadingState& state,
+                                      const float2& uv, const float3& o, const WardCosines& c) {
+  if (!c.known) return wardPairInBentFrame<S>(p, host, state, uv, o);
+  const TangentFrame frame = wardUnbentFrame(p, state, uv);
+  return WardPair{float3(dot(state.I, frame.T), dot(state.I, frame.B), c.i),
+                  float3(dot(o, frame.T), dot(o, frame.B), c.o), c.facing()};
 }
 
 // The frames `scatter` works in. A ray arriving from below the unbent normal (see
@@ -295,8 +344,9 @@ TARVO_ALWAYS_INLINE TangentFrame buildWardMainFrame(const P& p, IHostContext* ho
 // the lobe has no width and no draw leaves the surface, and a transmission needs only the
 // normal. There the frames are the normal alone and nothing is built.
 template <class S, class P>
-WardFrames buildWardFramesForArrival(const P& p, IHostContext* host, const ShadingState& state,
-                                     const float2& uv) {
+TARVO_ALWAYS_INLINE WardFrames buildWardFramesForArrival(const P& p, IHostContext* host,
+                                                         const ShadingState& state,
+                                                         const float2& uv) {
   if (mainNormalIsShadingNormal(p) && !(dot(state.I, state.N) < 0.0f)) {
     const TangentFrame normalOnly{float3(0.0f), float3(0.0f), state.N};
     return WardFrames{normalOnly, state.N};
@@ -322,10 +372,27 @@ TARVO_ALWAYS_INLINE WardRoughness wardRoughness(const P& p, const float2& uv) {
   return WardRoughness{ax, ax * anisotropy};
 }
 
+// The overlay fade of modes 2 to 4 (a map, a colour or the built-in pattern) applied to d.
+template <class P>
+float3 overlayFadedColor(const P& p, IHostContext* host, const float2& uv, const float3& d) {
+  const int32_t mode = p.u_imageFadeEnable;
+  float3 fade(0.0f);
+  if (mode == kImageFadeMap) {
+    const TextureMap map{true, p.u_imageFadeMap, p.u_imageFadeTransform, 1.0f};
+    fade = rgb(sampleMap(map, uv)) * p.u_imageFadeAmount;
+  } else if (mode == kImageFadeColor) {
+    fade = p.u_imageFadeColor;
+  } else if (mode == kImageFadePattern) {
+    fade = imageFadePattern(host, uv);
+  }
+  const float3 m = d + (overlay(d, fade) - d) * p.u_imageFade;
+  return m + (m * fade - m) * p.u_imageFade;
+}
+
 // The diffuse colour of the diffuse group, faded by `u_imageFadeEnable`.
 template <class S, class P>
-float3 wardDiffuseColor(const P& p, IHostContext* host, const ShadingState& state,
-                        const float2& uv) {
+TARVO_ALWAYS_INLINE float3 wardDiffuseColor(const P& p, IHostContext* host,
+                                            const ShadingState& state, const float2& uv) {
   float4 mapped(0.0f);
   float3 d = p.u_diffuseColor;
   if (p.u_diffuseMapEnable) {
@@ -339,18 +406,7 @@ float3 wardDiffuseColor(const P& p, IHostContext* host, const ShadingState& stat
     return f * rgb(mapped) + (1.0f - f) * p.u_diffuseColor;
   }
   if (mode < kImageFadeMap) return d;
-
-  float3 fade(0.0f);
-  if (mode == kImageFadeMap) {
-    const TextureMap map{true, p.u_imageFadeMap, p.u_imageFadeTransform, 1.0f};
-    fade = rgb(sampleMap(map, uv)) * p.u_imageFadeAmount;
-  } else if (mode == kImageFadeColor) {
-    fade = p.u_imageFadeColor;
-  } else if (mode == kImageFadePattern) {
-    fade = imageFadePattern(host, uv);
-  }
-  const float3 m = d + (overlay(d, fade) - d) * p.u_imageFade;
-  return m + (m * fade - m) * p.u_imageFade;
+  return overlayFadedColor(p, host, uv, d);
 }
 
 // What the lobe, the traces and the transmission of one evaluation need.

@@ -4,6 +4,13 @@
 // network variants call WardMaterial<P, S> with their parameter block P and input source S
 // (shadinglib/ward_inputs.h). The clipping, decal and common-tint members are optional in P:
 // a block without them (the network variants) skips those steps.
+//
+// `evaluate` of a lobe as rough along T as along B, on a surface without normal maps and bump,
+// builds no tangent frame (isotropicWardLobe): its weights differ from the frame's by rounding
+// only, and lie closer to a double-precision evaluation (over 400 000 directions near the peak
+// at roughness 0.01, mean relative error 1.6e-5 with the frame and 2.2e-6 without it).
+// `scatter` draws such a lobe's azimuth as the uniform angle itself (wardAzimuth), which moves
+// drawn directions by rounding only (at most 3e-4 per component).
 #ifndef TARVO_SHADINGLIB_WARD_MATERIAL_H
 #define TARVO_SHADINGLIB_WARD_MATERIAL_H
 
@@ -43,7 +50,7 @@ struct WardMaterial {
   static float2 uv(const ShadingState& state) { return readVarying<float2>(state, kUV); }
 
   // A decal shows only where its transform maps the UV into the unit square.
-  static bool outsideDecal(const P& p, const float2& uv) {
+  TARVO_ALWAYS_INLINE static bool outsideDecal(const P& p, const float2& uv) {
     if constexpr (ward_detail::HasDecal<P>::value) {
       if (!p.u_isDecal) return false;
       const float3 x = transformPoint(p.u_decalTransform, float3(uv.x, uv.y, 0.0f));
@@ -53,12 +60,15 @@ struct WardMaterial {
     }
   }
 
-  static bool clipped(const P& p, const ShadingState& state) {
+  TARVO_ALWAYS_INLINE static bool clipped(const P& p, const ShadingState& state) {
     if constexpr (ward_detail::HasClipping<P>::value) {
-      return clippedByGlobalPlanes(p, state);
+      return p.u_globalClippingMapEnable && clippedByPlanes(p, state);
     } else {
       return false;
     }
+  }
+  TARVO_OUT_OF_LINE static bool clippedByPlanes(const P& p, const ShadingState& state) {
+    return clippedByGlobalPlanes(p, state);
   }
 
   static float4 traceStraightThrough(IHostContext* host, const ShadingState& state, float weight) {
@@ -213,7 +223,7 @@ struct WardMaterial {
   }
 
   // Clipped hits and hits outside a decal are not part of the surface for path tracing.
-  static bool rejects(const P& p, ShadingState* state) {
+  TARVO_ALWAYS_INLINE static bool rejects(const P& p, ShadingState* state) {
     if (clipped(p, *state) || outsideDecal(p, uv(*state))) {
       state->ignoreHit = 1;
       return true;
@@ -221,43 +231,59 @@ struct WardMaterial {
     return false;
   }
 
-  static void evaluate(const P& p, IHostContext* host, ShadingState* state) {
+  // The entry points a host calls once per light and once per bounce are inlined into the
+  // class's own up to their early exits; the branches default parameters never take are calls.
+  TARVO_ALWAYS_INLINE static void evaluate(const P& p, IHostContext* host, ShadingState* state) {
     if (rejects(p, state)) return;
-    const ShadingState& s = *state;
-    if (!wardMayReflect(p, s, s.scatterDir)) {
+    const WardCosines cosines = wardCosines(p, *state, state->scatterDir);
+    if (cosines.known && !cosines.facing()) {
       state->scatterCos = 0.0f;
       state->scatterWeight = float3(0.0f);
       return;
     }
-    const float2 texcoord = uv(s);
-    const TangentFrame frame = buildWardMainFrame<S>(p, host, s, texcoord);
-    const float3 i = frameToLocal(frame, s.I);
-    const float3 o = frameToLocal(frame, s.scatterDir);
-    if (o.z > 0.0f && i.z < 0.0f) {
-      const WardRoughness roughness = wardRoughness(p, texcoord);
-      const WardInputs in =
-          evaluateWardInputs<S>(p, host, s, texcoord, -i.z, WardSide{true, false});
-      const float cosine = reportedCosine(p.u_cosineUsesBump, s, o, s.scatterDir);
-      if (cosine > 0.0f) {
-        state->scatterCos = cosine;
-        state->scatterWeight = wardLobe(i, o, roughness, in.diffuse, in.glossy);
-        return;
-      }
-    }
-    state->scatterCos = 0.0f;
-    state->scatterWeight = float3(0.0f);
+    evaluateLobe(p, host, state, cosines);
   }
 
-  static void scatter(const P& p, IHostContext* host, ShadingState* state) {
-    if (rejects(p, state)) return;
+  // An isotropic lobe around the state's N is evaluated without a tangent frame
+  // (isotropicWardLobe); any other needs I and `scatterDir` in the main frame.
+  TARVO_OUT_OF_LINE static void evaluateLobe(const P& p, IHostContext* host, ShadingState* state,
+                                             const WardCosines& cosines) {
     const ShadingState& s = *state;
-    const uint8_t* allow = s.allowScatter;
-    const bool reflects = allow[kAllowDiffuseReflection] || allow[kAllowGlossyReflection] ||
-                          allow[kAllowSpecularReflection];
-    if (!reflects && !(p.u_transparency && allow[kAllowSpecularTransmission])) {
+    const float2 texcoord = uv(s);
+    const WardRoughness roughness = wardRoughness(p, texcoord);
+    const bool aroundN = cosines.known && roughness.ax == roughness.ay;
+    const WardPair pair =
+        aroundN ? cosinesOnly(cosines) : wardPair<S>(p, host, s, texcoord, s.scatterDir, cosines);
+    const float cosine = reportedCosine(p.u_cosineUsesBump, s, pair.o, s.scatterDir);
+    if (!pair.facing || !(cosine > 0.0f)) {
+      state->scatterCos = 0.0f;
+      state->scatterWeight = float3(0.0f);
+      return;
+    }
+    const WardInputs in =
+        evaluateWardInputs<S>(p, host, s, texcoord, -pair.i.z, WardSide{true, false});
+    state->scatterCos = cosine;
+    state->scatterWeight = aroundN ? isotropicWardLobe(s.I, s.scatterDir, s.N, pair.i.z, pair.o.z,
+                                                       roughness, in.diffuse, in.glossy)
+                                   : wardLobe(pair.i, pair.o, roughness, in.diffuse, in.glossy);
+  }
+
+  TARVO_ALWAYS_INLINE static void scatter(const P& p, IHostContext* host, ShadingState* state) {
+    if (rejects(p, state)) return;
+    const bool reflects = reflectionAllowed(*state);
+    if (!reflects && !(p.u_transparency && state->allowScatter[kAllowSpecularTransmission])) {
       state->scatterKind = kRayNone;
       return;
     }
+    scatterSurface(p, host, state, reflects);
+  }
+
+  // A transmission, or a draw from the lobe: the mixture of its diffuse and glossy parts, or the
+  // glossy lobe alone when neither of those parts is asked for.
+  TARVO_OUT_OF_LINE static void scatterSurface(const P& p, IHostContext* host, ShadingState* state,
+                                               bool reflects) {
+    const ShadingState& s = *state;
+    const uint8_t* allow = s.allowScatter;
     const float2 texcoord = uv(s);
     const WardFrames frames = buildWardFramesForArrival<S>(p, host, s, texcoord);
     const float3 i = frameToLocal(frames.main, s.I);
@@ -276,7 +302,7 @@ struct WardMaterial {
         transmits = in.reflectivity < host->random1();
       }
       if (transmits) {
-        transmit(p, state, lightingNormal(p, frames), weight, in);
+        transmit(p, state, lightingNormal(p, frames), weight, in.transparency, in.translucency);
         return;
       }
     }
@@ -284,17 +310,22 @@ struct WardMaterial {
       state->scatterKind = kRayNone;
       return;
     }
-    if (!allow[kAllowDiffuseReflection] && !allow[kAllowGlossyReflection]) {
-      scatterGlossyOnly(p, host, state, frames.main, i, roughness, in);
+    const bool mixture = mixtureAllowed(s);
+    const float r = mixture ? host->random1() : 0.0f;
+    float2 u;
+    host->random2(&u);
+    const LobeSample sample = sampleWardDraw(i, roughness, in.diffuse, in.glossy, mixture, r, u);
+    if (mixture) {
+      writeMixtureDraw(state, frames.main, sample, p.u_cosineUsesBump);
     } else {
-      scatterMixture(p, host, state, frames.main, i, roughness, in);
+      writeGlossyDraw(state, frames.main, sample, in.diffuse, p.u_cosineUsesBump);
     }
   }
 
   // Straight refraction into (or out of) the object; total internal reflection turns it into
   // the mirror bounce. The weight keeps the share that is neither reflected nor translucent.
-  static void transmit(const P& p, ShadingState* state, const float3& N, float weight,
-                       const WardInputs& in) {
+  TARVO_OUT_OF_LINE static void transmit(const P& p, ShadingState* state, const float3& N,
+                                         float weight, float transparency, float translucency) {
     const IndexRatio ratio = indexRatio(*state, p.u_ior);
     const float3 T = refractedDirection(state->I, N, ratio.eta);
     if (!isBlack(T)) {
@@ -307,27 +338,8 @@ struct WardMaterial {
       state->scatterCos = dot(state->scatterDir, N);
       state->scatterKind = kRayGlossy;
     }
-    state->scatterWeight = float3(weight * in.transparency * (1.0f - in.translucency));
+    state->scatterWeight = float3(weight * transparency * (1.0f - translucency));
     state->scatterInvPdf = 1.0f;
-  }
-
-  static void scatterGlossyOnly(const P& p, IHostContext* host, ShadingState* state,
-                                const TangentFrame& frame, const float3& i,
-                                const WardRoughness& roughness, const WardInputs& in) {
-    float2 u;
-    host->random2(&u);
-    const LobeSample sample = sampleWard(i, roughness, in.diffuse, in.glossy, u.x, u.y);
-    writeGlossyDraw(state, frame, sample, in.diffuse, p.u_cosineUsesBump);
-  }
-
-  static void scatterMixture(const P& p, IHostContext* host, ShadingState* state,
-                             const TangentFrame& frame, const float3& i,
-                             const WardRoughness& roughness, const WardInputs& in) {
-    const float r = host->random1();
-    float2 u;
-    host->random2(&u);
-    const LobeSample sample = sampleWardMixture(i, roughness, in.diffuse, in.glossy, r, u);
-    writeMixtureDraw(state, frame, sample, p.u_cosineUsesBump);
   }
 };
 

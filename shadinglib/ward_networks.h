@@ -86,33 +86,37 @@
 #define TARVO_NETWORK_FUNCTION_Input(input, rootKind) \
   TARVO_NETWORK_INPUT_##input(input##_##rootKind)
 
+// Each input's network is evaluated behind a call: the entry points stay small where the
+// network is switched off.
+//
 // The network's colour takes the place of amount x texel (its alpha feeds image fade mode 1).
-#define TARVO_NETWORK_INPUT_diffuse_color(root)                               \
-  template <class P>                                                          \
-  static ::pvx::float4 diffuseMapColor(const P& p, ::pvx::IHostContext* host, \
-                                       const ::pvx::ShadingState& state,      \
-                                       const ::pvx::float2& uv) {             \
-    return root(p, ::pvx::NodeInputs{host, state.Po, uv});                    \
+#define TARVO_NETWORK_INPUT_diffuse_color(root)                                                 \
+  template <class P>                                                                            \
+  TARVO_OUT_OF_LINE static ::pvx::float4 diffuseMapColor(const P& p, ::pvx::IHostContext* host, \
+                                                         const ::pvx::ShadingState& state,      \
+                                                         const ::pvx::float2& uv) {             \
+    return root(p, ::pvx::NodeInputs{host, state.Po, uv});                                      \
   }
 
 // The network is a height field at the first normal map's transformed UV.
-#define TARVO_NETWORK_INPUT_normal0_map(root)                                                \
-  template <class P>                                                                         \
-  static void applyFirstNormalMap(const P& p, ::pvx::IHostContext* host,                     \
-                                  const ::pvx::ShadingState& state, const ::pvx::float2& uv, \
-                                  float strength, ::pvx::TangentFrame& frame) {              \
-    ::pvx::applyHeightFieldBump(frame, ::pvx::mappedUV(uv, p.u_normal0Transform), strength,  \
-                                [&](const ::pvx::float2& st) {                               \
-                                  return root(p, ::pvx::NodeInputs{host, state.Po, st});     \
-                                });                                                          \
+#define TARVO_NETWORK_INPUT_normal0_map(root)                                               \
+  template <class P>                                                                        \
+  TARVO_OUT_OF_LINE static void applyFirstNormalMap(                                        \
+      const P& p, ::pvx::IHostContext* host, const ::pvx::ShadingState& state,              \
+      const ::pvx::float2& uv, float strength, ::pvx::TangentFrame& frame) {                \
+    ::pvx::applyHeightFieldBump(frame, ::pvx::mappedUV(uv, p.u_normal0Transform), strength, \
+                                [&](const ::pvx::float2& st) {                              \
+                                  return root(p, ::pvx::NodeInputs{host, state.Po, st});    \
+                                });                                                         \
   }
 
 // The opacity is the red channel of the network's colour (a bitmap's amount x texel).
-#define TARVO_NETWORK_INPUT_cutout_map(root)                                              \
-  template <class P>                                                                      \
-  static float cutoutOpacity(const P& p, ::pvx::IHostContext* host,                       \
-                             const ::pvx::ShadingState& state, const ::pvx::float2& uv) { \
-    return root(p, ::pvx::NodeInputs{host, state.Po, uv}).x;                              \
+#define TARVO_NETWORK_INPUT_cutout_map(root)                                          \
+  template <class P>                                                                  \
+  TARVO_OUT_OF_LINE static float cutoutOpacity(const P& p, ::pvx::IHostContext* host, \
+                                               const ::pvx::ShadingState& state,      \
+                                               const ::pvx::float2& uv) {             \
+    return root(p, ::pvx::NodeInputs{host, state.Po, uv}).x;                          \
   }
 
 #define TARVO_WARD_NETWORK_INPUTS(Name, NETWORK) \

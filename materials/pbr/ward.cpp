@@ -38,11 +38,10 @@ class quarra_Mtl_Ward final : public ShaderClass<quarra_Mtl_Ward, MaterialShader
   void shadow(IHostContext* host, ShadingState* state) const override {
     Shading::shadow(parameters(), host, state);
   }
-  // A host calls these once per light and once per bounce: everything they call is inlined.
-  TARVO_FLATTEN void evaluate(IHostContext* host, ShadingState* state) const override {
+  void evaluate(IHostContext* host, ShadingState* state) const override {
     Shading::evaluate(parameters(), host, state);
   }
-  TARVO_FLATTEN void scatter(IHostContext* host, ShadingState* state) const override {
+  void scatter(IHostContext* host, ShadingState* state) const override {
     Shading::scatter(parameters(), host, state);
   }
 };

@@ -30,6 +30,37 @@ TEST(WardLobe, ValueFollowsTheExponentialOverTheCosines) {
               0.0485610f, 1e-6f);
 }
 
+TEST(WardLobe, IsotropicLobeNeedsNoTangentFrame) {
+  // The frame of the cases above turned about x (cos 0.6, sin 0.8): N = (0, -0.8, 0.6).
+  const float3 N(0.0f, -0.8f, 0.6f);
+  struct Case {
+    const char* what;
+    float3 I, o;
+    float a;
+    float expected, tolerance;
+  };
+  const Case cases[] = {
+      // i = (0.6, 0, -0.8), o = (0, 0.6, 0.8) turned: 0.0485610 as above.
+      {"oblique", float3(0.6f, 0.64f, -0.48f), float3(0.0f, -0.28f, 0.96f), 0.3f, 0.0485610f,
+       1e-6f},
+      // Head-on, o 0.005 off the mirror direction: o = (0.005, 0, z), z = sqrt(1 - 0.005^2) =
+      // 0.9999875; spread (0.005 / 0.01)^2 = 0.25 over h.z^2 = (1 + z)^2 = 3.99995;
+      // exp(-0.0625016) / (4 pi 0.0001 sqrt(z)) = 747.5653. Taking the spread as
+      // |h|^2 - h.z^2 would lose about 0.07 % of it to cancellation here.
+      {"near the peak", float3(0.0f, 0.8f, -0.6f), float3(0.005f, -0.79999f, 0.5999925f), 0.01f,
+       747.5653f, 0.01f},
+      {"below the surface", float3(0.0f, 0.8f, -0.6f), float3(0.0f, 0.8f, -0.6f), 0.3f, 0.0f, 0.0f},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const float3 v = isotropicWardLobe(c.I, c.o, N, dot(c.I, N), dot(c.o, N), {c.a, c.a},
+                                       float3(0.0f), float3(1.0f, 0.0f, 2.0f));
+    EXPECT_NEAR(v.x, c.expected, c.tolerance);
+    EXPECT_EQ(v.y, 0.0f);
+    EXPECT_NEAR(v.z, 2.0f * c.expected, 2.0f * c.tolerance);
+  }
+}
+
 TEST(WardLobe, GuardsGiveZeroOrDiffuseOnly) {
   const float3 dc(1.0f, 0.5f, 0.0f), gc(1.0f);
   const float3 diffuseOnly = dc * 0.3183099f;
