@@ -221,8 +221,7 @@ struct TextureLibrary::System {
     // tiles, so a large image is never held whole, while a typical environment (the generated
     // sky is 512 x 256) is one tile: scattered lookups then stay in each thread's own tile
     // cache instead of locking the shared one (64 x 64 tiles cost the showcase 3 % more
-    // instructions and its second thread a sixth of its speed). No MIP levels are made since
-    // lookups use none.
+    // instructions). No MIP levels are made since lookups use none.
     cache = OIIO::ImageCache::create(false);
     cache->attribute("max_memory_MB", static_cast<float>(Limits().textureMemoryMB));
     cache->attribute("autotile", 512);
@@ -237,6 +236,10 @@ struct TextureLibrary::System {
   }
 };
 
+// An image file looked up through the texture system. Its options are copied for each lookup:
+// OpenImageIO fills in fields of the options it is given, and one object written by every
+// render thread would be a data race and a cache line the threads pull back and forth (it cost
+// the second render thread a tenth of its speed, there and in whatever memory lay beside it).
 struct TextureLibrary::FileTexture final : public pvx::ITexture2D {
   std::string path;
   OIIO::TextureSystem* system = nullptr;
@@ -254,7 +257,8 @@ struct TextureLibrary::FileTexture final : public pvx::ITexture2D {
       return;
     }
     float texel[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-    if (!system->texture(handle, threads->get(), options, s, t, 0.0f, 0.0f, 0.0f, 0.0f,
+    OIIO::TextureOpt lookup = options;  // the lookup writes into its options: a copy per call
+    if (!system->texture(handle, threads->get(), lookup, s, t, 0.0f, 0.0f, 0.0f, 0.0f,
                          std::min(channels, 4), texel)) {
       return;  // an error inside the texture system reads as the caller's pre-fill
     }
@@ -285,7 +289,8 @@ struct TextureLibrary::EnvironmentCube final : public pvx::ITextureCube {
     }
     const OIIO::V3fParam R(c->x, c->y, c->z), none(0.0f, 0.0f, 0.0f);
     float texel[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-    if (!system->environment(handle, threads->get(), options, R, none, none, std::min(channels, 4),
+    OIIO::TextureOpt lookup = options;  // see FileTexture::sample
+    if (!system->environment(handle, threads->get(), lookup, R, none, none, std::min(channels, 4),
                              texel)) {
       return;
     }
