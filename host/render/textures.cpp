@@ -164,12 +164,13 @@ std::vector<pvx::float4> clippingPlaneTexels(const std::vector<pvx::float4>& pla
 
 namespace {
 
-// Each thread's lookup state (its tile cache) for one texture system. OpenImageIO would find it
-// through a thread-specific pointer on every lookup and free it when the thread ends, which for a
-// long-lived thread (a TBB worker, the main thread at exit) comes after this scene's cache is
-// gone and writes into freed memory. Here the states are made on a thread's first lookup, found
-// again through a thread-local pointer keyed by a number no other system ever had (an address
-// could be reused by the next scene's system), and all destroyed with the system.
+// Each thread's lookup state (its tile cache) for one texture system. Left to OpenImageIO, it is
+// found through a thread-specific pointer on every lookup and lives until the thread ends, which
+// for a long-lived thread (a TBB worker, the main thread) is after this scene's cache is gone,
+// still holding tiles of it. Here the states are made with the texture system's own calls on a
+// thread's first lookup, found again through a thread-local pointer keyed by a number no other
+// system ever had (an address could be reused by the next scene's system), and all destroyed
+// with the system, before its cache.
 class ThreadStates {
  public:
   explicit ThreadStates(OIIO::TextureSystem* system) : system_(system), serial_(nextSerial()) {}
