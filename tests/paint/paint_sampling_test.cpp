@@ -124,7 +124,6 @@ TEST(PaintScatter, BaseDrawsFollowTheMixtureDensityTimesTheBaseShare) {
                {"rough 0.3, 45 degrees", 0.3f, 45.0f, false},
                {"rough 0.15, 70 degrees, topcoat", 0.15f, 70.0f, true}};
   constexpr int kSamples = 100000;
-  constexpr int kChecked = 300;  // draws also compared with evaluate
   uint32_t seed = 40;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -135,24 +134,8 @@ TEST(PaintScatter, BaseDrawsFollowTheMixtureDensityTimesTheBaseShare) {
     };
     BaseDrawsOnly base(s.shader.material());
     SeededHost host(seed++);
-    int densityMismatches = 0, checked = 0;
-    const ChiSquareResult result = scatterChiSquare(
-        &base, s.state, &host, density, kSamples, [&](const pvx::ShadingState& st) {
-          ASSERT_EQ(st.scatterKind, pvx::kRayReflection);
-          const double expected =
-              density(Direction{st.scatterDir.x, st.scatterDir.y, st.scatterDir.z});
-          if (std::fabs(1.0 / st.scatterInvPdf - expected) > 2e-3 * expected) ++densityMismatches;
-          if (checked++ >= kChecked) return;
-          pvx::ShadingState ev = s.state;
-          ev.scatterDir = st.scatterDir;
-          s.shader.material()->evaluate(&host, &ev);
-          EXPECT_NEAR(st.scatterWeight.x, ev.scatterWeight.x, 2e-4f * ev.scatterWeight.x + 1e-6f);
-          EXPECT_NEAR(st.scatterCos, ev.scatterCos, 1e-6f);
-        });
-    EXPECT_EQ(densityMismatches, 0) << "scatterInvPdf differs from the density of the draw";
-    std::printf("  chi-square %-36s %8.1f on %4d bins (critical %.1f), %d of %d drawn\n", c.name,
-                result.chi2, result.bins, result.critical, result.drawn, kSamples);
-    EXPECT_LT(result.chi2, result.critical);
+    expectDrawsFollowDensity(c.name, &base, s.shader.material(), s.state, &host, density, kSamples,
+                             DrawAgreement{pvx::kRayReflection});
   }
 }
 
@@ -182,9 +165,7 @@ TEST(PaintScatter, DirectionalAlbedoOfBothLayersStaysAtOrBelowOne) {
       s.shader.set("u_base90Reflectivity", surface.f90);
       s.shader.set("u_baseCurvePower", surface.power);
       SeededHost host(seed++);
-      const Albedo albedo = directionalAlbedo(s.shader.material(), s.state, &host, kSamples);
-      std::printf(" %2.0f: %.3f+-%.3f", angle, albedo.mean, albedo.error);
-      EXPECT_LE(albedo.mean, 1.0 + 4.0 * albedo.error + 1e-5) << surface.name << " at " << angle;
+      expectAlbedoAtMostOne(s.shader.material(), s.state, &host, kSamples, surface.name, angle);
     }
     std::printf("\n");
   }

@@ -5,9 +5,12 @@
 #ifndef TARVO_TESTS_SCATTER_STATISTICS_H
 #define TARVO_TESTS_SCATTER_STATISTICS_H
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <random>
 #include <vector>
@@ -117,6 +120,49 @@ inline ChiSquareResult scatterChiSquare(
   return {chi2, chiSquareCritical(bins - 1), bins, drawn};
 }
 
+// What each draw of `scatter` must agree on with the material's own answers.
+struct DrawAgreement {
+  int32_t kind;                    // every draw's scatterKind
+  float diffuseLeftOut = 0.0f;     // d / pi that a glossy-only draw leaves out of its weight
+  double densityTolerance = 2e-3;  // relative: 1 / scatterInvPdf against `density`
+  float weightTolerance = 2e-4f;   // relative: the weight against evaluate's
+  int compared = 300;              // the first draws also compared with `evaluate`
+};
+
+// The chi-square test of `scatter`'s directions against `density`, with every draw's kind and
+// reported density checked, and the first draws' weight and cosine compared with what
+// `evaluated->evaluate` gives at their direction (`scattering` may wrap the evaluated material).
+// `eachDraw`, when given, checks every draw further.
+inline void expectDrawsFollowDensity(
+    const char* name, pvx::MaterialShader* scattering, pvx::MaterialShader* evaluated,
+    const pvx::ShadingState& state, pvx::IHostContext* host,
+    const std::function<double(const Direction&)>& density, int samples, const DrawAgreement& agree,
+    const std::function<void(const pvx::ShadingState&)>& eachDraw = nullptr) {
+  int densityMismatches = 0, compared = 0;
+  const ChiSquareResult result =
+      scatterChiSquare(scattering, state, host, density, samples, [&](const pvx::ShadingState& st) {
+        ASSERT_EQ(st.scatterKind, agree.kind);
+        const double expected =
+            density(Direction{st.scatterDir.x, st.scatterDir.y, st.scatterDir.z});
+        if (std::fabs(1.0 / st.scatterInvPdf - expected) > agree.densityTolerance * expected) {
+          ++densityMismatches;
+        }
+        if (eachDraw) eachDraw(st);
+        if (compared++ >= agree.compared) return;
+        pvx::ShadingState ev = state;
+        ev.scatterDir = st.scatterDir;
+        evaluated->evaluate(host, &ev);
+        const float expectedWeight = ev.scatterWeight.x - agree.diffuseLeftOut;
+        EXPECT_NEAR(st.scatterWeight.x, expectedWeight,
+                    agree.weightTolerance * ev.scatterWeight.x + 1e-6f);
+        EXPECT_NEAR(ev.scatterCos, st.scatterCos, 1e-6f);
+      });
+  EXPECT_EQ(densityMismatches, 0) << "scatterInvPdf differs from the density of the draw";
+  std::printf("  chi-square %-52s %8.1f on %4d bins (critical %.1f), %d of %d drawn\n", name,
+              result.chi2, result.bins, result.critical, result.drawn, samples);
+  EXPECT_LT(result.chi2, result.critical);
+}
+
 struct Albedo {
   double mean;
   double error;  // standard error of the mean
@@ -137,6 +183,16 @@ inline Albedo directionalAlbedo(pvx::MaterialShader* material, const pvx::Shadin
   }
   const double mean = sum / samples;
   return {mean, std::sqrt(std::max(sumSquares / samples - mean * mean, 0.0) / samples)};
+}
+
+// The directional albedo printed (a table row's cell) and held at or below 1, within four
+// standard errors and float rounding.
+inline void expectAlbedoAtMostOne(pvx::MaterialShader* material, const pvx::ShadingState& state,
+                                  pvx::IHostContext* host, int samples, const char* name,
+                                  float angle) {
+  const Albedo albedo = directionalAlbedo(material, state, host, samples);
+  std::printf(" %2.0f: %.3f+-%.3f", angle, albedo.mean, albedo.error);
+  EXPECT_LE(albedo.mean, 1.0 + 4.0 * albedo.error + 1e-5) << name << " at " << angle;
 }
 
 }  // namespace tarvo::test

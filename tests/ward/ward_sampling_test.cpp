@@ -18,13 +18,12 @@ using pvx::float2;
 using pvx::float3;
 using tarvo::host::BoundShader;
 using tarvo::host::ScriptedHost;
-using tarvo::test::Albedo;
 using tarvo::test::cameraHit;
-using tarvo::test::ChiSquareResult;
 using tarvo::test::Direction;
-using tarvo::test::directionalAlbedo;
+using tarvo::test::DrawAgreement;
+using tarvo::test::expectAlbedoAtMostOne;
+using tarvo::test::expectDrawsFollowDensity;
 using tarvo::test::makeShader;
-using tarvo::test::scatterChiSquare;
 using tarvo::test::SeededHost;
 using tarvo::test::writeVarying;
 
@@ -97,7 +96,6 @@ TEST(WardScatter, DrawsFollowTheReportedDensity) {
       {"mixture, rough, 80 degrees", false, 0.5f, 0.5f, 80.0f, 200.0f, 0.4f},
   };
   constexpr int kSamples = 100000;
-  constexpr int kChecked = 300;  // draws also compared with evaluate
 
   uint32_t seed = 1;
   for (const SamplingCase& c : cases) {
@@ -110,28 +108,14 @@ TEST(WardScatter, DrawsFollowTheReportedDensity) {
     };
 
     SeededHost host(seed++);
-    int densityMismatches = 0, checked = 0;
-    const ChiSquareResult result = scatterChiSquare(
-        s.shader.material(), s.state, &host, density, kSamples, [&](const pvx::ShadingState& st) {
-          ASSERT_EQ(st.scatterKind, c.glossyOnly ? pvx::kRayGlossy : pvx::kRayReflection);
-          const double expected =
-              density(Direction{st.scatterDir.x, st.scatterDir.y, st.scatterDir.z});
-          if (std::fabs(1.0 / st.scatterInvPdf - expected) > 1e-3 * expected) ++densityMismatches;
-          EXPECT_NEAR(st.scatterCos, st.scatterDir.z, 1e-6f);
-          if (checked++ >= kChecked) return;
-          pvx::ShadingState ev = s.state;
-          ev.scatterDir = st.scatterDir;
-          s.shader.material()->evaluate(&host, &ev);
-          // Glossy-only draws leave the diffuse share d / pi to the host's other estimators.
-          const float expectedWeight =
-              ev.scatterWeight.x - (c.glossyOnly ? s.diffuse.x * 0.3183099f : 0.0f);
-          EXPECT_NEAR(st.scatterWeight.x, expectedWeight, 1e-4f * ev.scatterWeight.x + 1e-6f);
-          EXPECT_NEAR(ev.scatterCos, st.scatterCos, 1e-6f);
-        });
-    EXPECT_EQ(densityMismatches, 0) << "scatterInvPdf differs from the density of the draw";
-    std::printf("  chi-square %-48s %8.1f on %4d bins (critical %.1f), %d of %d drawn\n", c.name,
-                result.chi2, result.bins, result.critical, result.drawn, kSamples);
-    EXPECT_LT(result.chi2, result.critical);
+    DrawAgreement agree{c.glossyOnly ? pvx::kRayGlossy : pvx::kRayReflection};
+    // Glossy-only draws leave the diffuse share d / pi to the host's other estimators.
+    agree.diffuseLeftOut = c.glossyOnly ? s.diffuse.x * 0.3183099f : 0.0f;
+    agree.densityTolerance = 1e-3;
+    agree.weightTolerance = 1e-4f;
+    expectDrawsFollowDensity(
+        c.name, s.shader.material(), s.shader.material(), s.state, &host, density, kSamples, agree,
+        [](const pvx::ShadingState& st) { EXPECT_NEAR(st.scatterCos, st.scatterDir.z, 1e-6f); });
   }
 }
 
@@ -162,10 +146,7 @@ TEST(WardScatter, DirectionalAlbedoStaysAtOrBelowOne) {
         s.shader.set("u_brdf00Reflectivity", 0.04f);
       }
       SeededHost host(seed++);
-      const Albedo albedo = directionalAlbedo(s.shader.material(), s.state, &host, kSamples);
-      const double mean = albedo.mean, error = albedo.error;
-      std::printf(" %2.0f: %.3f+-%.3f", angle, mean, error);
-      EXPECT_LE(mean, 1.0 + 4.0 * error) << surface.name << " at " << angle << " degrees";
+      expectAlbedoAtMostOne(s.shader.material(), s.state, &host, kSamples, surface.name, angle);
     }
     std::printf("\n");
   }
