@@ -21,11 +21,12 @@ using pvx::float3;
 using tarvo::host::BoundShader;
 using tarvo::test::cameraHit;
 using tarvo::test::chiSquareCritical;
+using tarvo::test::incomingAt;
 using tarvo::test::makeShader;
 using tarvo::test::SeededHost;
 using tarvo::test::writeVarying;
 
-constexpr double kPi = 3.14159265358979323846;
+constexpr double kPi = tarvo::test::kStatisticsPi;
 constexpr int kTangentOffset = 36;
 
 struct Vec {
@@ -77,9 +78,7 @@ Surface glass(float roughness, double thetaDegrees, double phiDegrees) {
   s.shader.set("u_roughValue", roughness);
   s.shader.set("u_ior", 1.5f);
   writeVarying(&s.state, kTangentOffset, float3(1.0f, 0.0f, 0.0f));
-  const double t = thetaDegrees * kPi / 180.0, p = phiDegrees * kPi / 180.0;
-  s.state.I = float3(float(-std::sin(t) * std::cos(p)), float(-std::sin(t) * std::sin(p)),
-                     float(-std::cos(t)));
+  s.state.I = incomingAt(thetaDegrees, phiDegrees);
   return s;
 }
 

@@ -34,10 +34,8 @@ BoundShader dielectric() {
 // A camera ray onto the plane z = 0 with the frame along the world's axes; I at `degrees` from
 // the normal in the x-z plane.
 pvx::ShadingState hit(float degrees = 0.0f) {
-  pvx::ShadingState s = cameraHit();
+  pvx::ShadingState s = cameraHitAt(degrees);
   writeVarying(&s, kTangentOffset, float3(1.0f, 0.0f, 0.0f));
-  const float t = degrees * 3.14159265f / 180.0f;
-  s.I = float3(std::sin(t), 0.0f, -std::cos(t));
   return s;
 }
 

@@ -27,10 +27,8 @@ BoundShader glazing() {
 }
 
 pvx::ShadingState hit(float degrees = 0.0f) {
-  pvx::ShadingState s = cameraHit();
+  pvx::ShadingState s = cameraHitAt(degrees);
   writeVarying(&s, kTangentOffset, float3(1.0f, 0.0f, 0.0f));
-  const float t = degrees * 3.14159265f / 180.0f;
-  s.I = float3(std::sin(t), 0.0f, -std::cos(t));
   return s;
 }
 

@@ -16,6 +16,7 @@ using tarvo::host::BoundShader;
 using tarvo::host::makeLight;
 using tarvo::host::ScriptedHost;
 using tarvo::test::cameraHit;
+using tarvo::test::cameraHitAt;
 using tarvo::test::nearFloat3;
 using tarvo::test::nearFloat4;
 namespace slot = pvx::host_slot;
@@ -26,9 +27,7 @@ BoundShader legacy() {
 
 // A camera ray arriving at `degrees` from the normal (0, 0, 1), in the x-z plane.
 pvx::ShadingState hitAt(float degrees) {
-  pvx::ShadingState s = cameraHit();
-  const float a = degrees * 3.14159265f / 180.0f;
-  s.I = float3(std::sin(a), 0.0f, -std::cos(a));
+  pvx::ShadingState s = cameraHitAt(degrees);
   s.Ci = float4(0.25f, 0.25f, 0.25f, 0.125f);
   return s;
 }

@@ -18,18 +18,6 @@ using pvx::float3;
 constexpr double kPi = kStatisticsPi;
 constexpr int kTangentOffset = 36;
 
-// The density of Ward's half-vector sampling per solid angle of o, in local coordinates:
-// e / (pi ax ay cos^3 theta_h) times the mirror map's Jacobian 1 / (4 o.h).
-double wardDensity(const Direction& i, const Direction& o, double ax, double ay) {
-  if (!(o.z > 0.0) || !(i.z < -1e-4)) return 0.0;
-  Direction h{o.x - i.x, o.y - i.y, o.z - i.z};
-  const double l = std::sqrt(h.x * h.x + h.y * h.y + h.z * h.z);
-  h = {h.x / l, h.y / l, h.z / l};
-  const double oh = o.x * h.x + o.y * h.y + o.z * h.z;
-  const double e = std::exp(-((h.x / ax) * (h.x / ax) + (h.y / ay) * (h.y / ay)) / (h.z * h.z));
-  return e / (4.0 * kPi * ax * ay * oh * h.z * h.z * h.z);
-}
-
 struct SamplingCase {
   const char* name;
   bool glossyOnly;
@@ -59,9 +47,7 @@ MetalSurface makeSurface(const SamplingCase& c) {
     s.diffuseProbability = c.glossyOnly ? 0.0 : 0.5;
   }
   writeVarying(&s.state, kTangentOffset, float3(1.0f, 0.0f, 0.0f));
-  const double t = c.thetaDegrees * kPi / 180.0, p = c.phiDegrees * kPi / 180.0;
-  s.state.I = float3(float(-std::sin(t) * std::cos(p)), float(-std::sin(t) * std::sin(p)),
-                     float(-std::cos(t)));
+  s.state.I = incomingAt(c.thetaDegrees, c.phiDegrees);
   if (c.glossyOnly) {
     for (uint8_t& a : s.state.allowScatter)
       a = 0;
@@ -98,7 +84,8 @@ TEST(MetalScatter, DrawsFollowTheWardDensityInTheRotatedFrame) {
     const double ax = c.roughness, ay = double(c.roughness) * c.anisotropy;
     auto density = [&](const Direction& o) {
       return s.diffuseProbability * o.z / kPi +
-             (1.0 - s.diffuseProbability) * wardDensity(i, rotatedLocal(o, c.rotation), ax, ay);
+             (1.0 - s.diffuseProbability) *
+                 wardReferenceDensity(i, rotatedLocal(o, c.rotation), ax, ay);
     };
 
     SeededHost host(seed++);

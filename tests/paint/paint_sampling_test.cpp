@@ -25,18 +25,6 @@ double topcoatReflectance(double mu) {
   return 0.3 + 0.7 * std::pow(1.0 - mu, 5.0);
 }
 
-// Ward's half-vector sampling density per solid angle of o, isotropic roughness a:
-// e / (pi a^2 cos^3 theta_h) over the mirror map's Jacobian 4 (o.h).
-double wardDensity(const Direction& i, const Direction& o, double a) {
-  if (!(o.z > 0.0) || !(i.z < -1e-4)) return 0.0;
-  Direction h{o.x - i.x, o.y - i.y, o.z - i.z};
-  const double l = std::sqrt(h.x * h.x + h.y * h.y + h.z * h.z);
-  h = {h.x / l, h.y / l, h.z / l};
-  const double oh = o.x * h.x + o.y * h.y + o.z * h.z;
-  const double e = std::exp(-((h.x / a) * (h.x / a) + (h.y / a) * (h.y / a)) / (h.z * h.z));
-  return e / (4.0 * kPi * a * a * oh * h.z * h.z * h.z);
-}
-
 struct Surface {
   host::BoundShader shader;
   pvx::ShadingState state;
@@ -130,7 +118,8 @@ TEST(PaintScatter, BaseDrawsFollowTheMixtureDensityTimesTheBaseShare) {
     Surface s = makeSurface(c.roughness, c.thetaDegrees, c.topcoat);
     const Direction i{s.state.I.x, s.state.I.y, s.state.I.z};
     auto density = [&](const Direction& o) {
-      return (1.0 - s.Ft) * (0.5 * o.z / kPi + 0.5 * wardDensity(i, o, c.roughness));
+      return (1.0 - s.Ft) *
+             (0.5 * o.z / kPi + 0.5 * wardReferenceDensity(i, o, c.roughness, c.roughness));
     };
     BaseDrawsOnly base(s.shader.material());
     SeededHost host(seed++);

@@ -42,6 +42,19 @@ struct Direction {
   double x, y, z;
 };
 
+// The density of Ward's half-vector sampling per solid angle of o (directions local to the
+// frame, i arriving), written out independently of the library: e / (pi ax ay cos^3 theta_h)
+// times the mirror map's Jacobian 1 / (4 o.h).
+inline double wardReferenceDensity(const Direction& i, const Direction& o, double ax, double ay) {
+  if (!(o.z > 0.0) || !(i.z < -1e-4)) return 0.0;
+  Direction h{o.x - i.x, o.y - i.y, o.z - i.z};
+  const double l = std::sqrt(h.x * h.x + h.y * h.y + h.z * h.z);
+  h = {h.x / l, h.y / l, h.z / l};
+  const double oh = o.x * h.x + o.y * h.y + o.z * h.z;
+  const double e = std::exp(-((h.x / ax) * (h.x / ax) + (h.y / ay) * (h.y / ay)) / (h.z * h.z));
+  return e / (4.0 * kStatisticsPi * ax * ay * oh * h.z * h.z * h.z);
+}
+
 // Chi-square quantile by the Wilson-Hilferty approximation, for a significance of 1e-4.
 inline double chiSquareCritical(int dof) {
   const double z = 3.719;

@@ -1,5 +1,7 @@
 #include "tests/support/shading_states.h"
 
+#include <cmath>
+
 namespace tarvo::test {
 
 pvx::ShadingState cameraHit() {
@@ -22,6 +24,20 @@ pvx::ShadingState cameraHit() {
   for (uint8_t& allowed : s.allowScatter)
     allowed = 1;
   return s;
+}
+
+pvx::ShadingState cameraHitAt(float degrees) {
+  pvx::ShadingState s = cameraHit();
+  const float t = degrees * 3.14159265f / 180.0f;
+  s.I = pvx::float3(std::sin(t), 0.0f, -std::cos(t));
+  return s;
+}
+
+pvx::float3 incomingAt(double thetaDegrees, double phiDegrees) {
+  const double radians = 3.14159265358979323846 / 180.0;
+  const double t = thetaDegrees * radians, p = phiDegrees * radians;
+  return pvx::float3(float(-std::sin(t) * std::cos(p)), float(-std::sin(t) * std::sin(p)),
+                     float(-std::cos(t)));
 }
 
 void fillPattern(pvx::ShadingState* state, unsigned seed) {

@@ -13,6 +13,14 @@ namespace tarvo::test {
 // entering (frontFacing set), indices 1 and 1, identity matrices, every scatter allowed.
 pvx::ShadingState cameraHit();
 
+// cameraHit with the ray arriving at `degrees` from the normal, in the x-z plane from -x:
+// I = (sin, 0, -cos), in single precision.
+pvx::ShadingState cameraHitAt(float degrees);
+
+// The incoming ray at polar angle theta from the normal and azimuth phi (degrees), worked out
+// in double precision: I = (-sin theta cos phi, -sin theta sin phi, -cos theta).
+pvx::float3 incomingAt(double thetaDegrees, double phiDegrees);
+
 // Fills every byte of a state with a pattern that no shader writes by accident.
 void fillPattern(pvx::ShadingState* state, unsigned seed);
 

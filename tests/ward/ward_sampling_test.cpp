@@ -23,28 +23,14 @@ using tarvo::test::Direction;
 using tarvo::test::DrawAgreement;
 using tarvo::test::expectAlbedoAtMostOne;
 using tarvo::test::expectDrawsFollowDensity;
+using tarvo::test::incomingAt;
 using tarvo::test::makeShader;
 using tarvo::test::SeededHost;
+using tarvo::test::wardReferenceDensity;
 using tarvo::test::writeVarying;
 
-constexpr double kPi = 3.14159265358979323846;
+constexpr double kPi = tarvo::test::kStatisticsPi;
 constexpr int kTangentOffset = 36;
-
-struct Vec {
-  double x, y, z;
-};
-
-// The density of Ward's half-vector sampling per solid angle of o, written out independently:
-// p(h) = e / (pi ax ay cos^3 theta_h), times the Jacobian 1 / (4 o.h) of the mirror map.
-double wardDensity(const Vec& i, const Vec& o, double ax, double ay) {
-  if (!(o.z > 0.0) || !(i.z < -1e-4)) return 0.0;
-  Vec h{o.x - i.x, o.y - i.y, o.z - i.z};
-  const double l = std::sqrt(h.x * h.x + h.y * h.y + h.z * h.z);
-  h = {h.x / l, h.y / l, h.z / l};
-  const double oh = o.x * h.x + o.y * h.y + o.z * h.z;
-  const double e = std::exp(-((h.x / ax) * (h.x / ax) + (h.y / ay) * (h.y / ay)) / (h.z * h.z));
-  return e / (4.0 * kPi * ax * ay * oh * h.z * h.z * h.z);
-}
 
 struct SamplingCase {
   const char* name;
@@ -74,9 +60,7 @@ SampledSurface makeSetup(const SamplingCase& c) {
     s.diffuseProbability = c.glossyOnly ? 0.0 : 0.5;
   }
   writeVarying(&s.state, kTangentOffset, float3(1.0f, 0.0f, 0.0f));
-  const double t = c.thetaDegrees * kPi / 180.0, p = c.phiDegrees * kPi / 180.0;
-  s.state.I = float3(float(-std::sin(t) * std::cos(p)), float(-std::sin(t) * std::sin(p)),
-                     float(-std::cos(t)));
+  s.state.I = incomingAt(c.thetaDegrees, c.phiDegrees);
   if (c.glossyOnly) {
     for (uint8_t& a : s.state.allowScatter)
       a = 0;
@@ -101,10 +85,10 @@ TEST(WardScatter, DrawsFollowTheReportedDensity) {
   for (const SamplingCase& c : cases) {
     SCOPED_TRACE(c.name);
     SampledSurface s = makeSetup(c);
-    const Vec i{s.state.I.x, s.state.I.y, s.state.I.z};
+    const Direction i{s.state.I.x, s.state.I.y, s.state.I.z};
     auto density = [&](const Direction& o) {
       return s.diffuseProbability * o.z / kPi +
-             (1.0 - s.diffuseProbability) * wardDensity(i, Vec{o.x, o.y, o.z}, s.ax, s.ay);
+             (1.0 - s.diffuseProbability) * wardReferenceDensity(i, o, s.ax, s.ay);
     };
 
     SeededHost host(seed++);
