@@ -51,8 +51,8 @@ host::BoundShader makeShader(std::string_view className) {
   return host::BoundShader(library().create(className), std::string(className));
 }
 
-BenchTextures& textures() {
-  static BenchTextures shared;
+host::ConstantTextures& textures() {
+  static host::ConstantTextures shared;
   return shared;
 }
 
@@ -105,14 +105,14 @@ void registerEntryPoints(const std::string& className, const std::string& setupN
                             : slot == pvx::shader_slot::kEvaluate ? budgetsNs.evaluate
                             : slot == pvx::shader_slot::kScatter  ? budgetsNs.scatter
                                                                   : budgetsNs.shade;
-    benchmark::RegisterBenchmark(name.c_str(),
-                                 [className, setup, slot, budgetNs](benchmark::State& timer) {
-                                   host::BoundShader shader = makeShader(className);
-                                   if (setup) setup(shader);
-                                   host::ConstantHost host;
-                                   runEntryPoint(timer, shader.get(), slot, &host);
-                                   timer.counters["budget_ns"] = budgetNs;
-                                 });
+    benchmark::RegisterBenchmark(
+        name.c_str(), [className, setup, slot, budgetNs](benchmark::State& timer) {
+          host::BoundShader shader = makeShader(className);
+          if (setup) setup(shader);
+          host::RecordingHost host(host::HostPolicy::Constant, host::HostAnswers::varied());
+          runEntryPoint(timer, shader.get(), slot, &host);
+          timer.counters["budget_ns"] = budgetNs;
+        });
   }
 }
 

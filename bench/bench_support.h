@@ -1,7 +1,7 @@
 // What every entry-point benchmark stands on: the library, instances set up by name, a host
-// whose services answer constants (host/constant_host.h: four light records, no logging), the
-// fixed set of varied shading states, and the timed loop. A benchmark file registers its
-// classes at start-up:
+// whose services answer constants (host/recording_host.h, the Constant policy: four light
+// records, no logging), the fixed set of varied shading states, and the timed loop. A benchmark
+// file registers its classes at start-up:
 //
 //   static const bool registered = [] {
 //     tarvo::bench::registerEntryPoints("quarra_Mtl_Ward", "default", {}, 200.0);
@@ -23,9 +23,9 @@
 #include <string_view>
 #include <vector>
 
-#include "host/constant_host.h"
 #include "host/parameter_table.h"
 #include "host/plugin_library.h"
+#include "host/recording_host.h"
 
 namespace tarvo::bench {
 
@@ -35,12 +35,7 @@ const host::PluginLibrary& library();
 host::BoundShader makeShader(std::string_view className);
 
 // Texture objects that live for the whole run, for binding in a setup.
-struct BenchTextures {
-  host::ConstantTexture1D texture1D;
-  host::ConstantTexture2D texture2D;
-  host::ConstantTextureCube textureCube;
-};
-BenchTextures& textures();
+host::ConstantTextures& textures();
 
 // Sets parameters of a fresh instance before timing.
 using Setup = std::function<void(host::BoundShader&)>;

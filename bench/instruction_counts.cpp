@@ -294,7 +294,7 @@ void forEachMeasurement(const std::function<void(const Measurement&, const Pass&
         break;
       }
       if (setup.setup) setup.setup(shader);
-      host::ConstantHost host;
+      host::RecordingHost host(host::HostPolicy::Constant, host::HostAnswers::varied());
       for (const EntryPoint& point : kMaterialEntryPoints) {
         const bool implemented = entry.kind == pvx::kKindMaterial
                                      ? (entry.capabilityMask & point.capability) != 0
@@ -458,10 +458,11 @@ std::string recordText(const std::vector<Measurement>& measured,
      << "Counted by valgrind's callgrind (instructions executed, so the machine's load does not "
         "move them),\naveraged over "
      << kStateCount
-     << " varied shading states: the benchmarks' eight hits (`host/constant_host.h`), each\n"
+     << " varied shading states: the benchmarks' eight hits (`host/recording_host.h`), each\n"
         "with 32 `scatterDir` directions over the sphere. Setups are the benchmarks' "
-        "(`bench/*_bench.cpp`),\n`default` for classes that register none. `ConstantHost` "
-        "answers the host services; its\ninstructions are counted too. The figures move with "
+        "(`bench/*_bench.cpp`),\n`default` for classes that register none. A `RecordingHost` with "
+        "constant answers serves the host services; its\ninstructions are counted too. The figures "
+        "move with "
         "the compiler, its flags and the C library's\nmaths (`exp`, `pow`, `sin`): recorded "
         "with the dev preset (RelWithDebInfo), "
 #if defined(__clang__)

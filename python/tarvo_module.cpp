@@ -21,15 +21,14 @@
 #include <exception>
 #include <future>
 #include <memory>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "host/class_listing.h"
-#include "host/constant_host.h"
 #include "host/parameter_table.h"
 #include "host/plugin_library.h"
+#include "host/recording_host.h"
 #include "notes/parameter_notes.h"
 #if defined(TARVO_PYTHON_RENDER)
 #include "host/render/renderer.h"
@@ -220,82 +219,6 @@ void writeValue(BoundShader& shader, const std::string& name, py::handle value) 
 // ---------------------------------------------------------------------------------------------
 // Shading in the local frame.
 
-// ConstantHost's fixed answers, with random numbers from a seeded generator so that `scatter`
-// draws follow the density it reports.
-class SamplingHost final : public pvx::IHostContext {
- public:
-  explicit SamplingHost(uint64_t seed) {
-    std::seed_seq words{static_cast<uint32_t>(seed), static_cast<uint32_t>(seed >> 32)};
-    engine_.seed(words);
-  }
-
-  const pvx::LightSample* lightSamples(int32_t f, const pvx::float3* p,
-                                       const pvx::float3* n) override {
-    return answers_.lightSamples(f, p, n);
-  }
-  pvx::float3* ambientLight(pvx::float3* r, const pvx::float3* p, const pvx::float3* n) override {
-    return answers_.ambientLight(r, p, n);
-  }
-  pvx::float3* shadowTransmission(pvx::float3* r, const pvx::float3* p,
-                                  const pvx::float3* l) override {
-    return answers_.shadowTransmission(r, p, l);
-  }
-  pvx::float3* traceRay(pvx::float3* r, int32_t k, const pvx::float3* o, const pvx::float3* d,
-                        float w) override {
-    return answers_.traceRay(r, k, o, d, w);
-  }
-  pvx::float3* traceSpecular(pvx::float3* r, const pvx::float3* o, const pvx::float3* d,
-                             float w) override {
-    return answers_.traceSpecular(r, o, d, w);
-  }
-  pvx::float4* traceContinue(pvx::float4* r, const pvx::float3* p, const pvx::float3* i,
-                             float w) override {
-    return answers_.traceContinue(r, p, i, w);
-  }
-  pvx::float3* traceAnisotropic(pvx::float3* r, const pvx::float3* p, const pvx::float3* d,
-                                const pvx::float3* u, const pvx::float3* v, float gu, float gv,
-                                float w) override {
-    return answers_.traceAnisotropic(r, p, d, u, v, gu, gv, w);
-  }
-  pvx::float3* traceReflection(pvx::float3* r, const pvx::float3* p, const pvx::float3* d, float g,
-                               float w) override {
-    return answers_.traceReflection(r, p, d, g, w);
-  }
-  pvx::float4* traceRefraction(pvx::float4* r, const pvx::float3* p, const pvx::float3* d, float g,
-                               float w) override {
-    return answers_.traceRefraction(r, p, d, g, w);
-  }
-  pvx::float3* occlusion(pvx::float3* r, const pvx::float3* p, const pvx::float3* n,
-                         float w) override {
-    return answers_.occlusion(r, p, n, w);
-  }
-  pvx::float3* indirectDiffuse(pvx::float3* r, const pvx::float3* p, const pvx::float3* n,
-                               float w) override {
-    return answers_.indirectDiffuse(r, p, n, w);
-  }
-  float random1() override { return next(); }
-  pvx::float2* random2(pvx::float2* result) override {
-    result->x = next();
-    result->y = next();
-    return result;
-  }
-  float noise4(const pvx::float4* p) override { return answers_.noise4(p); }
-  float noise3(const pvx::float3* p) override { return answers_.noise3(p); }
-  float noise2(const pvx::float2* p) override { return answers_.noise2(p); }
-  float cellRandom(float id) override { return answers_.cellRandom(id); }
-  float lookup49(const pvx::float3* p) override { return answers_.lookup49(p); }
-  pvx::float3* cellVector(pvx::float3* r, const pvx::float3* p) override {
-    return answers_.cellVector(r, p);
-  }
-
- private:
-  // 24 random bits: uniform in [0, 1), never 1 after rounding to float.
-  float next() { return static_cast<float>(engine_() >> 8) * (1.0f / 16777216.0f); }
-
-  tarvo::host::ConstantHost answers_;
-  std::mt19937 engine_;
-};
-
 const pvx::MaterialShader& pathTracingMaterial(const Shader& shader, int32_t capability,
                                                const char* entry) {
   const BoundShader& bound = *shader.bound;
@@ -400,7 +323,9 @@ py::object evaluate(const Shader& shader, py::handle incident, py::handle direct
     bool* g = ignored.mutable_data();
     pvx::ShadingState state = localState(*shader.bound, i, rayKind);
     py::gil_scoped_release release;
-    SamplingHost host(0);
+    // The benchmarks' constant answers; random numbers from a seeded generator.
+    tarvo::host::RecordingHost host(tarvo::host::HostPolicy::Seeded,
+                                    tarvo::host::HostAnswers::varied(), 0);
     // evaluate reads the inputs and writes only the outputs reset here.
     for (py::ssize_t k = 0; k < n; ++k) {
       state.scatterDir = pvx::float3(in[3 * k], in[3 * k + 1], in[3 * k + 2]);
@@ -439,7 +364,9 @@ py::object scatter(const Shader& shader, py::handle incident, py::ssize_t n, uin
     bool* g = ignored.mutable_data();
     const pvx::ShadingState start = localState(*shader.bound, i, rayKind);
     py::gil_scoped_release release;
-    SamplingHost host(seed);
+    // Seeded, so that `scatter` draws follow the density it reports, repeatably.
+    tarvo::host::RecordingHost host(tarvo::host::HostPolicy::Seeded,
+                                    tarvo::host::HostAnswers::varied(), seed);
     for (py::ssize_t j = 0; j < n; ++j) {
       pvx::ShadingState state = start;
       material.scatter(&host, &state);

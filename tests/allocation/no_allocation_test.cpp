@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "host/constant_host.h"
+#include "host/recording_host.h"
 #include "tests/support/allocation_counter.h"
 #include "tests/support/test_support.h"
 
@@ -15,14 +15,8 @@ namespace {
 
 namespace slot = pvx::shader_slot;
 
-struct Textures {
-  host::ConstantTexture1D texture1D;
-  host::ConstantTexture2D texture2D;
-  host::ConstantTextureCube textureCube;
-};
-
 // Every bool set, every texture bound, and (when `mode` is not 0) every int set to `mode`.
-void switchEverythingOn(host::BoundShader& shader, Textures& textures, int32_t mode) {
+void switchEverythingOn(host::BoundShader& shader, host::ConstantTextures& textures, int32_t mode) {
   for (const host::ParameterRecord& p : shader.table().parameters()) {
     switch (p.type) {
       case host::ParamType::Bool:
@@ -73,13 +67,13 @@ TEST(NoAllocation, NoEntryPointOfAnyClassAllocates) {
       {"switched on, ints 4", true, 4},
       {"switched on, ints -1", true, -1},
   };
-  Textures textures;
+  host::ConstantTextures textures;
   for (const pvx::CatalogueEntry& entry : pvx::kCatalogue) {
     for (const Configuration& configuration : configurations) {
       SCOPED_TRACE(std::string(entry.className) + ", " + configuration.name);
       host::BoundShader shader = makeShader(entry.className);
       if (configuration.switchedOn) switchEverythingOn(shader, textures, configuration.mode);
-      host::ConstantHost host;
+      host::RecordingHost host(host::HostPolicy::Constant, host::HostAnswers::varied());
       for (int entrySlot : implementedEntryPoints(entry)) {
         for (pvx::ShadingState state : host::variedShadingStates()) {
           size_t allocations = 0;

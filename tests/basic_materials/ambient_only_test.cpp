@@ -42,7 +42,7 @@ TEST(AmbientOnly, ShowsTheDarkestOcclusionChannelOnlyWhenASourceIsChosen) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     host::BoundShader shader = makeShader("quarra_Mtl_AmbientOnly");
-    host::ScriptedTexture2D texture;
+    host::RecordingTexture2D texture;
     texture.value = float4(0.6f, 0.0f, 0.0f, 1.0f);
     shader.set("ambientOcclusionTexture", static_cast<pvx::ITexture2D*>(&texture));
     shader.set("showAmbientOnly", c.show);
@@ -51,7 +51,7 @@ TEST(AmbientOnly, ShowsTheDarkestOcclusionChannelOnlyWhenASourceIsChosen) {
     shader.set("ambientOcclusionMode", c.mode);
     shader.set("ambientOcclusionFactor", c.factor);
     shader.set("ambientOcclusionColor", c.occludedColor);
-    host::ScriptedHost host;
+    host::RecordingHost host;
     host.occlusionAnswer = float3(0.5f, 0.3f, 0.9f);
     pvx::ShadingState state = cameraHit();
     state.P = float3(1.0f, 2.0f, 3.0f);
@@ -78,11 +78,11 @@ TEST(AmbientOnly, ShowsTheDarkestOcclusionChannelOnlyWhenASourceIsChosen) {
 
 TEST(AmbientOnly, MaskingParametersAreStoredButNeverCutTheSurface) {
   host::BoundShader shader = makeShader("quarra_Mtl_AmbientOnly");
-  host::ScriptedTexture2D mask;
+  host::RecordingTexture2D mask;
   mask.value = float4(1.0f);
   shader.set("maskingColor", float3(1.0f));  // would discard every hit in a masked material
   shader.set("maskingTexture", static_cast<pvx::ITexture2D*>(&mask));
-  host::ScriptedHost host;
+  host::RecordingHost host;
   for (int32_t mode = -1; mode <= 4; ++mode) {
     shader.set("maskingMode", mode);
     pvx::ShadingState state = cameraHit();

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "host/constant_host.h"
+#include "host/recording_host.h"
 #include "tests/support/test_support.h"
 
 namespace tarvo::test {
@@ -57,15 +57,9 @@ bool isOutputByte(size_t i) {
          in(offsetof(ShadingState, ignoreHit), 1);
 }
 
-struct Textures {
-  host::ConstantTexture1D texture1D;
-  host::ConstantTexture2D texture2D;
-  host::ConstantTextureCube textureCube;
-};
-
 // Writes value index k of a parameter's sweep; returns whether the value is moderate.
 bool setSweepValue(host::BoundShader& shader, const host::ParameterRecord& p, size_t k,
-                   Textures& textures) {
+                   host::ConstantTextures& textures) {
   const float f = kFloats[k % std::size(kFloats)];
   switch (p.type) {
     case ParamType::Bool:
@@ -189,28 +183,33 @@ void runAll(const ClassUnderTest& c, const host::BoundShader& shader, pvx::IHost
 struct HostVariant {
   const char* name;
   bool moderate;
-  void (*prepare)(host::ConstantHost&);
+  void (*prepare)(host::RecordingHost&);
 };
+void allTraces(host::RecordingHost& h, const float3& c) {
+  h.occlusionAnswer = h.traceRayAnswer = h.traceSpecularAnswer = h.traceAnisotropicAnswer =
+      h.traceReflectionAnswer = c;
+}
 const HostVariant kHosts[] = {
-    {"constant answers", true, [](host::ConstantHost&) {}},
-    {"no lights", true, [](host::ConstantHost& h) { h.answerLights = false; }},
+    {"constant answers", true, [](host::RecordingHost&) {}},
+    {"no lights", true, [](host::RecordingHost& h) { h.lights.clear(); }},
     {"NaN answers", false,
-     [](host::ConstantHost& h) {
-       h.accessibility = h.traced = h.ambient = h.indirect = float3(kNaN);
-       h.behind = float4(kNaN);
+     [](host::RecordingHost& h) {
+       allTraces(h, float3(kNaN));
+       h.ambientAnswer = h.indirectDiffuseAnswer = float3(kNaN);
+       h.traceContinueAnswer = float4(kNaN);
        for (pvx::LightSample& l : h.lights)
          l.unshadowedColor = l.transmission = float3(kNaN);
      }},
     {"infinite answers", false,
-     [](host::ConstantHost& h) {
-       h.accessibility = h.traced = float3(kInf);
+     [](host::RecordingHost& h) {
+       allTraces(h, float3(kInf));
        for (pvx::LightSample& l : h.lights)
          l.unshadowedColor = float3(-kInf);
      }},
 };
 
 TEST(BadInput, EachParameterSweptAloneThroughEveryEntryPoint) {
-  Textures textures;
+  host::ConstantTextures textures;
   for (const ClassUnderTest& c : kClasses) {
     SCOPED_TRACE(c.name);
     const host::BoundShader probe = makeShader(c.name);
@@ -221,7 +220,7 @@ TEST(BadInput, EachParameterSweptAloneThroughEveryEntryPoint) {
         const bool moderateValue = setSweepValue(shader, p, k, textures);
         for (const HostVariant& variant : kHosts) {
           SCOPED_TRACE(variant.name);
-          host::ConstantHost host;
+          host::RecordingHost host(host::HostPolicy::Constant, host::HostAnswers::varied());
           variant.prepare(host);
           runAll(c, shader, &host, moderateValue && variant.moderate);
         }
@@ -232,7 +231,7 @@ TEST(BadInput, EachParameterSweptAloneThroughEveryEntryPoint) {
 
 TEST(BadInput, EveryParameterBadAtOnce) {
   // Each round gives every parameter its own pick from the sweep.
-  Textures textures;
+  host::ConstantTextures textures;
   for (const ClassUnderTest& c : kClasses) {
     SCOPED_TRACE(c.name);
     for (size_t round = 0; round < 64; ++round) {
@@ -244,7 +243,7 @@ TEST(BadInput, EveryParameterBadAtOnce) {
         const size_t k = (round * 7 + i++ * 5) % std::size(kFloats);
         moderateValues &= setSweepValue(shader, p, k, textures);
       }
-      host::ConstantHost host;
+      host::RecordingHost host(host::HostPolicy::Constant, host::HostAnswers::varied());
       runAll(c, shader, &host, moderateValues);
     }
   }

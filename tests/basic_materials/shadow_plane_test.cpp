@@ -44,7 +44,7 @@ Result shadePlane(const Scene& scene, float receiveShadow = 1.0f, int32_t rayKin
   shader.set("shadowIntensity", scene.shadowIntensity);
   shader.set("receiveShadow", receiveShadow);
   shader.set("draw_mere_shadow", scene.drawMereShadow);
-  host::ScriptedHost host;
+  host::RecordingHost host;
   host.lights = scene.lights;
   host.occlusionAnswer = scene.accessibility;
   host.traceRayAnswer = float3(0.5f, 0.6f, 1.0f);
@@ -195,7 +195,7 @@ TEST(ShadowPlane, TracesBehindAsTheSameRayKindCameraRaysAsKindFour) {
 
 TEST(ShadowPlane, BlocksOnlySpecularShadowRaysAndScattersStraightThrough) {
   host::BoundShader shader = makeShader("quarra_Mtl_ShadowPlane");
-  host::ScriptedHost host;
+  host::RecordingHost host;
   for (int32_t kind : {0, 1, 2, 4, 16, 32}) {
     SCOPED_TRACE(kind);
     pvx::ShadingState state = cameraHit();

@@ -56,7 +56,7 @@ constexpr size_t kShadowT = offsetof(ShadingState, shadowT);
 TEST(Unlit, CameraRaysSeeTheColourAndEveryOtherRayPassesThrough) {
   host::BoundShader shader = makeShader("quarra_Mtl_Unlit");
   shader.set("diffuseColor", float3(0.2f, 0.4f, 0.6f));
-  host::ScriptedHost host;
+  host::RecordingHost host;
   const int32_t kinds[] = {1, 0, 2, 4, 16, 32, -1};
   for (int32_t kind : kinds) {
     SCOPED_TRACE(kind);
@@ -79,7 +79,7 @@ TEST(Unlit, CameraRaysSeeTheColourAndEveryOtherRayPassesThrough) {
 
 TEST(Unlit, DefaultColourIsYellowAndItNeverShadows) {
   host::BoundShader shader = makeShader("quarra_Mtl_Unlit");
-  host::ScriptedHost host;
+  host::RecordingHost host;
   ShadingState state = patternedHit(1, float3(0.0f, 0.0f, -1.0f), float3(0.0f, 0.0f, 1.0f));
   shader.material()->shade(&host, &state);
   EXPECT_EQ(state.Ci, float4(1.0f, 1.0f, 0.0f, 0.37f));
@@ -120,7 +120,7 @@ TEST(Solid, PatchStatePicksTheTintScaledByTheViewCosine) {
       {0, float3(kNaN, 0.0f, -1.0f), float3(0.0f)},  // NaN cosine: each channel 0
   };
   host::BoundShader shader = makeShader("quarra_Mtl_Solid");
-  host::ScriptedHost host;
+  host::RecordingHost host;
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "patchState " << c.patchState << ", I " << c.I.x << " "
                                       << c.I.y << " " << c.I.z);
@@ -137,7 +137,7 @@ TEST(Solid, PatchStatePicksTheTintScaledByTheViewCosine) {
 TEST(Solid, NormalSwitchesNeverChangeTheColour) {
   // |dot(I, n)| is the same for n and -n: (0.69, 0.58, 0.69) 0.8 from either side.
   host::BoundShader shader = makeShader("quarra_Mtl_Solid");
-  host::ScriptedHost host;
+  host::RecordingHost host;
   const float3 expected(0.69f * 0.8f, 0.58f * 0.8f, 0.69f * 0.8f);
   for (const float3& I : {float3(0.6f, 0.0f, -0.8f), float3(0.6f, 0.0f, 0.8f)}) {
     for (int flags = 0; flags < 4; ++flags) {
@@ -173,7 +173,7 @@ TEST(NormalsOnly, SideColourFirstMatchWinsScaledByTheCosine) {
       {"inside", false, false, false, 0, yellow},
   };
   host::BoundShader shader = makeShader("quarra_Mtl_NormalsOnly");
-  host::ScriptedHost host;
+  host::RecordingHost host;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     shader.set("faceForward", c.faceForward);
@@ -193,7 +193,7 @@ TEST(NormalsOnly, SideColourFirstMatchWinsScaledByTheCosine) {
 
 TEST(NormalsOnly, GrazingAndNaNCosinesGiveOpaqueBlack) {
   host::BoundShader shader = makeShader("quarra_Mtl_NormalsOnly");
-  host::ScriptedHost host;
+  host::RecordingHost host;
   for (const float3& I : {float3(1.0f, 0.0f, 0.0f), float3(0.0f, 0.0f, kNaN)}) {
     ShadingState state = patternedHit(9, I, float3(0.0f, 0.0f, 1.0f));
     shader.material()->shade(&host, &state);

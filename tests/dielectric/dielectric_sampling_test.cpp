@@ -23,7 +23,6 @@ using tarvo::test::cameraHit;
 using tarvo::test::chiSquareCritical;
 using tarvo::test::incomingAt;
 using tarvo::test::makeShader;
-using tarvo::test::SeededHost;
 using tarvo::test::writeVarying;
 
 constexpr double kPi = tarvo::test::kStatisticsPi;
@@ -100,7 +99,7 @@ TEST(DielectricScatter, RoughDrawsFollowTheMicrofacetDensityOverBothHemispheres)
     const double F = schlick(0.1, -i.z);
 
     std::vector<double> observed(kZBins * kPhiBins, 0.0);
-    SeededHost host(seed++);
+    tarvo::host::RecordingHost host(tarvo::host::HostPolicy::Seeded, {}, seed++);
     int drawn = 0;
     for (int n = 0; n < kSamples; ++n) {
       pvx::ShadingState st = s.state;
@@ -165,7 +164,7 @@ TEST(DielectricScatter, ReflectedPlusTransmittedAlbedoIsAtMostOne) {
     std::printf("  roughness %.2f:", roughness);
     for (double angle : {0.0, 30.0, 60.0, 80.0, 89.0}) {
       Surface s = glass(roughness, angle, 0.0);
-      SeededHost host(seed++);
+      tarvo::host::RecordingHost host(tarvo::host::HostPolicy::Seeded, {}, seed++);
       double sum = 0.0, sumSquares = 0.0;
       for (int n = 0; n < kSamples; ++n) {
         pvx::ShadingState st = s.state;
@@ -192,7 +191,7 @@ TEST(DielectricScatter, SmoothInterfaceConservesEnergyExactly) {
       SCOPED_TRACE(testing::Message() << (inside ? "inside" : "outside") << " at " << angle);
       Surface s = glass(0.0f, angle, 0.0);
       if (inside) s.state.frontFacing = 0;
-      SeededHost host(7);
+      tarvo::host::RecordingHost host(tarvo::host::HostPolicy::Seeded, {}, 7);
       for (int n = 0; n < 50; ++n) {
         pvx::ShadingState st = s.state;
         s.shader.material()->scatter(&host, &st);

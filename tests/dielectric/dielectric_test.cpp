@@ -17,7 +17,7 @@ using host::BoundShader;
 using host::HostCall;
 using host::makeLight;
 using host::ParamType;
-using host::ScriptedHost;
+using host::RecordingHost;
 using pvx::float2;
 using pvx::float3;
 using pvx::float4;
@@ -100,7 +100,7 @@ TEST(DielectricShade, TracesReflectionAndRefractionWeightedBySchlick) {
   m.set("u_glossyValue", 0.25f);
   m.set("u_refractColor", float3(1.0f, 0.5f, 1.0f));
   pvx::ShadingState s = hit();
-  ScriptedHost host;
+  RecordingHost host;
   host.traceReflectionAnswer = float3(1.0f, 0.0f, 0.0f);
   host.traceRefractionAnswer = float4(0.0f, 1.0f, 0.0f, 1.0f);
   m.material()->shade(&host, &s);
@@ -137,7 +137,7 @@ TEST(DielectricShade, LeavingTheBodyRefractsOrReflectsTotallyWithAbsorption) {
     m.set("u_absorptionCoef", float3(1.0f, 0.0f, 0.0f));
     m.set("u_falloffEnable", c.falloff);
     pvx::ShadingState s = insideHit(c.degrees);
-    ScriptedHost host;
+    RecordingHost host;
     host.traceRefractionAnswer = float4(1.0f, 1.0f, 1.0f, 1.0f);
     m.material()->shade(&host, &s);
     EXPECT_EQ(host.count(slot::kTraceReflection), 0);
@@ -155,7 +155,7 @@ TEST(DielectricShadow, TransmitsOneMinusFAndAbsorbsInsideWhateverTheFalloff) {
   BoundShader m = dielectric();
   m.set("u_absorptionCoef", float3(1.0f, 0.0f, 0.0f));
   m.set("u_refractColor", float3(1.0f, 1.0f, 0.5f));
-  ScriptedHost host;
+  RecordingHost host;
   pvx::ShadingState s = hit(60.0f);
   m.material()->shadow(&host, &s);
   EXPECT_TRUE(nearFloat3(s.shadowT, float3(0.871875f, 0.871875f, 0.4359375f)));
@@ -169,7 +169,7 @@ TEST(DielectricEvaluate, MicrofacetReflectionAndTransmissionHeadOn) {
   // Straight through with eta = 1 / 1.52: Tm = (4 / pi) (1.52 / 0.52)^2 = 10.87899, v = 0.9 Tm.
   BoundShader m = dielectric();
   m.set("u_roughValue", 0.5f);
-  ScriptedHost host;
+  RecordingHost host;
   const struct {
     float3 o;
     float value;
@@ -223,7 +223,7 @@ TEST(DielectricScatter, ChoosesByFresnelAndReportsKindAndMedium) {
     pvx::ShadingState s = c.inside ? insideHit(c.degrees) : hit(c.degrees);
     for (int k = 0; k < 6; ++k)
       s.allowScatter[k] = uint8_t(((k < 3 ? 1 : 2) & c.allowed) != 0);
-    ScriptedHost host;
+    RecordingHost host;
     host.randomSequence = c.roughness > 0.0f && !c.inside ? std::vector<float>{0.5f, 0.5f, c.random}
                                                           : std::vector<float>{c.random};
     m.material()->scatter(&host, &s);
@@ -243,7 +243,7 @@ TEST(DielectricEdges, UnusableIndicesRoughnessAndDistancesGiveDocumentedFiniteRe
     SCOPED_TRACE(ior);
     BoundShader m = dielectric();
     m.set("u_ior", ior);
-    ScriptedHost host;
+    RecordingHost host;
     host.randomSequence = {0.9f};
     pvx::ShadingState s = hit(30.0f);
     const float3 I = s.I;
@@ -258,7 +258,7 @@ TEST(DielectricEdges, UnusableIndicesRoughnessAndDistancesGiveDocumentedFiniteRe
   for (float roughness : {0.0f, kNaN}) {
     BoundShader m = dielectric();
     m.set("u_roughValue", roughness);
-    ScriptedHost host;
+    RecordingHost host;
     pvx::ShadingState s = hit(20.0f);
     m.material()->scatter(&host, &s);
     EXPECT_EQ(s.scatterKind, pvx::kRayTransmission);
@@ -271,7 +271,7 @@ TEST(DielectricEdges, UnusableIndicesRoughnessAndDistancesGiveDocumentedFiniteRe
   // takes everything a positive coefficient touches.
   BoundShader m = dielectric();
   m.set("u_absorptionCoef", float3(kInf, 1.0f, 0.0f));
-  ScriptedHost host;
+  RecordingHost host;
   pvx::ShadingState s = insideHit(0.0f);
   s.rayOrigin = s.P;
   m.material()->shadow(&host, &s);
@@ -291,35 +291,30 @@ TEST(DielectricNormals, ProceduralPatternAsksNothingAtAmountZero) {
     m.set("u_procedureMapAmount", amount);
     pvx::ShadingState s = hit();
     s.Po = float3(0.3f, 0.7f, 0.1f);
-    int lookups = 0;
-    struct NoisyHost final : ScriptedHost {
-      int* lookups;
-      float noise4(const pvx::float4* p) override {
-        ++*lookups;
-        return 0.5f + 0.4f * std::sin(7.0f * p->x + 3.0f * p->y);
-      }
-    } noisy;
-    noisy.lookups = &lookups;
-    m.material()->shade(&noisy, &s);
-    const HostCall* r = noisy.first(slot::kTraceReflection);
+    RecordingHost host;
+    host.scalarFunction = [](const HostCall& c) {
+      return 0.5f + 0.4f * std::sin(7.0f * c.vectors[0].x + 3.0f * c.vectors[0].y);
+    };
+    m.material()->shade(&host, &s);
+    const HostCall* r = host.first(slot::kTraceReflection);
     ASSERT_NE(r, nullptr);
     if (amount == 0.0f) {
-      EXPECT_EQ(lookups, 0);
+      EXPECT_EQ(host.count(slot::kNoise4), 0);
       EXPECT_TRUE(nearFloat3(r->vector(1), float3(0, 0, 1)));
     } else {
-      EXPECT_GT(lookups, 0);
+      EXPECT_GT(host.count(slot::kNoise4), 0);
       EXPECT_LT(r->vector(1).z, 0.9999f);
     }
   }
 }
 
 TEST(DielectricClipping, ClippedHitsAreDiscardedByShadeEvaluateAndScatter) {
-  host::ScriptedTexture1D planes;
+  host::RecordingTexture1D planes;
   planes.texels = host::clippingPlaneTexels({float4(0.0f, 0.0f, 1.0f, 0.0f)});  // z > 0 survives
   BoundShader m = dielectric();
   m.set("u_globalClippingMapEnable", true);
   m.set("u_globalClippingMap", &planes);
-  ScriptedHost host;
+  RecordingHost host;
   for (int entry = 0; entry < 3; ++entry) {
     pvx::ShadingState s = hit();
     pvx::MaterialShader* material = m.material();

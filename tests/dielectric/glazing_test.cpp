@@ -15,7 +15,7 @@ namespace {
 using host::BoundShader;
 using host::HostCall;
 using host::ParamType;
-using host::ScriptedHost;
+using host::RecordingHost;
 using pvx::float3;
 using pvx::float4;
 namespace slot = pvx::host_slot;
@@ -59,7 +59,7 @@ TEST(GlazingShade, SplitsByTheLayeredReflectanceAndContinuesUnbent) {
   // r 0.1, L 1: R = 0.01. L 2: R = 0.005, and the map's (0.25, 1, 0.64) is taken to the power
   // 1/2: (0.5, 1, 0.8). The reflection is the mirror of the 30-degree ray; the transmission
   // continues along I itself.
-  host::ScriptedTexture2D map;
+  host::RecordingTexture2D map;
   map.value = float4(0.25f, 1.0f, 0.64f, 1.0f);
   struct Case {
     float level;
@@ -77,7 +77,7 @@ TEST(GlazingShade, SplitsByTheLayeredReflectanceAndContinuesUnbent) {
     m.set("u_transmittanceMapEnable", c.mapped);
     m.set("u_transmittanceMap", &map);
     pvx::ShadingState s = hit(30.0f);
-    ScriptedHost host;
+    RecordingHost host;
     host.traceSpecularAnswer = float3(1.0f, 0.0f, 0.0f);
     host.traceContinueAnswer = float4(0.0f, 1.0f, 1.0f, 1.0f);
     m.material()->shade(&host, &s);
@@ -95,13 +95,13 @@ TEST(GlazingShade, SplitsByTheLayeredReflectanceAndContinuesUnbent) {
 }
 
 TEST(GlazingShadow, UsesTheTintNeverTheMap) {
-  host::ScriptedTexture2D map;
+  host::RecordingTexture2D map;
   map.value = float4(0.0f, 0.0f, 0.0f, 1.0f);
   BoundShader m = glazing();
   m.set("u_refractColor", float3(1.0f, 0.5f, 0.25f));
   m.set("u_transmittanceMapEnable", true);
   m.set("u_transmittanceMap", &map);
-  ScriptedHost host;
+  RecordingHost host;
   pvx::ShadingState s = hit();
   m.material()->shadow(&host, &s);
   EXPECT_TRUE(nearFloat3(s.shadowT, float3(0.99f, 0.495f, 0.2475f)));
@@ -113,7 +113,7 @@ TEST(GlazingEvaluate, HighlightAndLightSentThroughThePane) {
   // straight on; weighted R = 0.01 and 1 - R.
   BoundShader m = glazing();
   m.set("u_rough", 0.5f);
-  ScriptedHost host;
+  RecordingHost host;
   const float invPi = 0.3183099f;
   const struct {
     float3 o;
@@ -148,7 +148,7 @@ TEST(GlazingScatter, StraightThroughOrMirrorByRandomChoiceWithoutRescaling) {
     pvx::ShadingState s = hit(60.0f);
     for (int k = 0; k < 6; ++k)
       s.allowScatter[k] = uint8_t(((k < 3 ? 1 : 2) & c.allowed) != 0);
-    ScriptedHost host;
+    RecordingHost host;
     host.randomSequence = {c.random};
     m.material()->scatter(&host, &s);
     ASSERT_EQ(s.scatterKind, c.kind);
@@ -166,7 +166,7 @@ TEST(GlazingScatter, StraightThroughOrMirrorByRandomChoiceWithoutRescaling) {
   BoundShader m = glazing();
   pvx::ShadingState s = hit(90.0f);
   s.I = float3(1.0f, 0.0f, 0.0f);
-  ScriptedHost host;
+  RecordingHost host;
   m.material()->scatter(&host, &s);
   EXPECT_EQ(s.scatterKind, pvx::kRayNone);
 }

@@ -29,8 +29,8 @@ const float kGains = 8.0f;  // globalIBLGainValue 2 times backplateGainValue 4
 // gains 2 and 4 (powers of two, so products are exact).
 struct Backplate {
   host::BoundShader env = makeShader("quarra_Env_Backplate");
-  host::ScriptedTexture2D environmentImage, plate;
-  host::ScriptedTextureCube cube;
+  host::RecordingTexture2D environmentImage, plate;
+  host::RecordingTextureCube cube;
 
   Backplate() {
     environmentImage.value = float4(kEnvironmentTexel, 1.0f);
@@ -54,7 +54,7 @@ struct Backplate {
     s.I = I;
     s.rasterInfo = {pixel.x, pixel.y, width, height};
     s.Ci = float4(-7.0f);
-    host::ScriptedHost host;
+    host::RecordingHost host;
     env.environment()->shade(&host, &s);
     EXPECT_TRUE(host.calls().empty()) << "the environment asks the host for nothing";
     return s.Ci;

@@ -32,7 +32,7 @@ pvx::ShadingState escapedRay(int32_t kind, const float3& I, uint8_t viewThrough 
 }
 
 float4 shade(const host::BoundShader& env, pvx::ShadingState s) {
-  host::ScriptedHost host;
+  host::RecordingHost host;
   env.environment()->shade(&host, &s);
   EXPECT_TRUE(host.calls().empty()) << "the environment asks the host for nothing";
   return s.Ci;
@@ -56,7 +56,7 @@ TEST(DefaultEnvironment, RayKindViewThroughAndBackgroundGeometryChooseTheAnswer)
   const float4 expected[] = {float4(kBackground, 0.0f), float4(0.2f, 0.4f, 0.6f, 1.0f),
                              float4(0.0f, 0.0f, 0.0f, 1.0f)};
   host::BoundShader env = makeShader("quarra_Env_Default");
-  host::ScriptedTexture2D image;
+  host::RecordingTexture2D image;
   image.value = kTexel;
   env.set("reflectionLatlong", static_cast<pvx::ITexture2D*>(&image));
   for (const Case& c : cases) {
@@ -101,7 +101,7 @@ TEST(DefaultEnvironment, LooksUpTheRotatedDirectionInLatitudeLongitude) {
       {"turned about x: +z to -y", turnX, {0.0f, 0.0f, 1.0f}, {0.5f, 0.5f}},
   };
   host::BoundShader env = makeShader("quarra_Env_Default");
-  host::ScriptedTexture2D image;
+  host::RecordingTexture2D image;
   env.set("reflectionLatlong", static_cast<pvx::ITexture2D*>(&image));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -189,7 +189,7 @@ TEST(DefaultEnvironment, GradesContrastGainModeGainAndSaturationInOrder) {
        {0.391668f, 0.269748f, 0.269748f}},
   };
   host::BoundShader env = makeShader("quarra_Env_Default");
-  host::ScriptedTexture2D image;
+  host::RecordingTexture2D image;
   env.set("reflectionLatlong", static_cast<pvx::ITexture2D*>(&image));
   for (const Case& k : cases) {
     SCOPED_TRACE(k.what);
@@ -216,7 +216,7 @@ TEST(DefaultEnvironment, WithoutAnImageGradesBlack) {
 
 TEST(DefaultEnvironment, DegenerateDirectionsStayFiniteWithAConstantImage) {
   host::BoundShader env = makeShader("quarra_Env_Default");
-  host::ScriptedTexture2D image;
+  host::RecordingTexture2D image;
   image.value = kTexel;
   env.set("reflectionLatlong", static_cast<pvx::ITexture2D*>(&image));
   env.set("reflectIBLSaturation", 0.5f);

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "host/cycling_host.h"
 #include "host/parameter_table.h"
+#include "host/recording_host.h"
 #include "tarvo/tarvo.h"
 #include "tests/support/hostile_inputs.h"
 #include "tests/support/shading_contract.h"
@@ -58,10 +58,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   table.record(shader.get());
 
   const pvx::ShadingState state = test::hostileState(in, table);
-  host::AnswerScript answers;
+  host::HostAnswers answers;
   test::hostileAnswers(in, &answers, &textures);
   test::writeHostileParameters(in, shader.get(), table, &textures);
-  host::CyclingHost host(&answers);
+  host::RecordingHost host(host::HostPolicy::Cycling, answers);
 
   std::vector<std::string> violations;
   test::checkShadingContract({className, shader.get(), &table, &host, answers.lights.size()}, state,

@@ -38,7 +38,7 @@ TEST(BackgroundGeometry, FloorsReceiveTheLightsMeanTransmissionAndOcclusion) {
   host::BoundShader shader = makeShader("BackgroundGeometry");
   shader.set("shadowColor", float3(0.2f, 0.1f, 0.0f));
   shader.set("shadowIntensity", 0.5f);
-  host::ScriptedHost host;
+  host::RecordingHost host;
   host.lights = {light(float3(1.0f, 0.5f, 0.5f), float3(1.0f)),
                  light(float3(0.0f, 2.0f, 0.0f), float3(0.5f, 0.25f, 0.0f))};
   host.occlusionAnswer = float3(0.5f, 1.0f, 0.8f);
@@ -73,7 +73,7 @@ TEST(BackgroundGeometry, OnlyUpFacingPartsReceiveShadowsAndOnlyWhenSwitchedOn) {
     SCOPED_TRACE(c.name);
     host::BoundShader shader = makeShader("BackgroundGeometry");
     shader.set("receiveShadow", c.receiveShadow);
-    host::ScriptedHost host;
+    host::RecordingHost host;
     host.lights = {light(float3(1.0f), float3(0.0f))};
     host.occlusionAnswer = float3(0.0f);
     pvx::ShadingState s = hit(c.N);
@@ -86,10 +86,10 @@ TEST(BackgroundGeometry, OnlyUpFacingPartsReceiveShadowsAndOnlyWhenSwitchedOn) {
 
 TEST(BackgroundGeometry, AlphaCutsOutBelowFiveHundredthsAndBlendsAbove) {
   host::BoundShader shader = makeShader("BackgroundGeometry");
-  host::ScriptedTexture2D picture;
+  host::RecordingTexture2D picture;
   shader.set("diffuseMode", int32_t{1});
   shader.set("diffuseTexture", static_cast<pvx::ITexture2D*>(&picture));
-  host::ScriptedHost host;
+  host::RecordingHost host;
   host.traceContinueAnswer = float4(0.1f, 0.2f, 0.3f, 0.5f);
 
   picture.value = float4(0.8f, 0.6f, 0.4f, 0.04f);
@@ -123,7 +123,7 @@ TEST(BackgroundGeometry, ModeOffIsOpaqueBlackThatStillReceivesShadows) {
   host::BoundShader shader = makeShader("BackgroundGeometry");
   shader.set("diffuseMode", int32_t{-1});
   shader.set("draw_mere_shadow", true);
-  host::ScriptedHost host;
+  host::RecordingHost host;
   host.occlusionAnswer = float3(0.5f);
   pvx::ShadingState s = hit(kFloor);
   shader.material()->shade(&host, &s);
@@ -140,7 +140,7 @@ TEST(BackgroundGeometry, MereShadowAlphaMarksOnlyStrongShadows) {
   for (const auto& c : cases) {
     host::BoundShader shader = makeShader("BackgroundGeometry");
     shader.set("draw_mere_shadow", true);
-    host::ScriptedHost host;
+    host::RecordingHost host;
     host.occlusionAnswer = c.L;
     pvx::ShadingState s = hit(kFloor);
     shader.material()->shade(&host, &s);
@@ -165,12 +165,12 @@ TEST(BackgroundGeometry, ReflectedRaysSeeTheOverrideImageCameraRaysTheBackdrop) 
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.rayKind) + " " + std::to_string(c.viewThrough));
     host::BoundShader shader = makeShader("BackgroundGeometry");
-    host::ScriptedTexture2D environment;
+    host::RecordingTexture2D environment;
     environment.value = float4(0.3f, 0.2f, 0.1f, 0.7f);
     shader.set("reflectLatlong", static_cast<pvx::ITexture2D*>(&environment));
     shader.set("useOverriddenReflection", c.useOverride);
     shader.set("globalIBLGainValue", 2.0f);
-    host::ScriptedHost host;
+    host::RecordingHost host;
     pvx::ShadingState s = hit(kWall, c.rayKind);
     s.viewThrough = c.viewThrough;
     shader.material()->shade(&host, &s);
@@ -185,7 +185,7 @@ TEST(BackgroundGeometry, ReflectedRaysSeeTheOverrideImageCameraRaysTheBackdrop) 
 
 TEST(BackgroundGeometry, FloorsBlockSpecularShadowRaysAndEveryRayPassesThrough) {
   host::BoundShader shader = makeShader("BackgroundGeometry");
-  host::ScriptedHost host;
+  host::RecordingHost host;
   const struct {
     float3 N;
     int32_t rayKind;

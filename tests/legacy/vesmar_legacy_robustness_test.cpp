@@ -12,7 +12,7 @@ namespace {
 
 using pvx::float3;
 using tarvo::host::BoundShader;
-using tarvo::host::ScriptedHost;
+using tarvo::host::RecordingHost;
 using tarvo::test::cameraHit;
 
 bool finite(const float* v, int n) {
@@ -71,7 +71,7 @@ TEST(VesmarLegacyRobustness, OutOfTableInputsGiveFiniteResults) {
       s.frontFacing = uint8_t(facing);
       s.I = float3(0.0f, 0.6f, -0.8f);
       s.scatterDir = float3(0.0f, 0.0f, 1.0f);
-      ScriptedHost host;
+      RecordingHost host;
       host.logging = false;
       host.lights = {tarvo::host::makeLight(float3(0, 0, 1), float3(1.0f))};
       auto* material = m.material();

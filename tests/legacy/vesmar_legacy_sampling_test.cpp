@@ -20,11 +20,10 @@ namespace {
 using pvx::float2;
 using pvx::float3;
 using tarvo::host::BoundShader;
-using tarvo::host::ScriptedHost;
+using tarvo::host::RecordingHost;
 using tarvo::test::cameraHit;
 using tarvo::test::chiSquareCritical;
 using tarvo::test::makeShader;
-using tarvo::test::SeededHost;
 
 constexpr double kPi = 3.14159265358979323846;
 
@@ -92,7 +91,7 @@ TEST(VesmarLegacyScatter, EventsAndBounceDirectionsFollowTheShares) {
     const pvx::ShadingState start = hitAt(c.degrees);
     const float3 mirror(start.I.x, start.I.y, -start.I.z);
 
-    SeededHost host(seed++);
+    tarvo::host::RecordingHost host(tarvo::host::HostPolicy::Seeded, {}, seed++);
     std::vector<double> directions(kRadialBins * kPhiBins, 0.0);
     double passes = 0, mirrors = 0, ends = 0;
     int checked = 0;
@@ -179,7 +178,7 @@ TEST(VesmarLegacyScatter, MeanWeightIsTheAlbedoAndAtMostOne) {
       m.set("transparencyBlocksHighlights", trial % 2 == 0);
     }
     const pvx::ShadingState start = hitAt(float(trial) * 10.0f);
-    SeededHost host(seed++);
+    tarvo::host::RecordingHost host(tarvo::host::HostPolicy::Seeded, {}, seed++);
     double sum[3] = {0, 0, 0}, squares[3] = {0, 0, 0};
     for (int n = 0; n < kSamples; ++n) {
       pvx::ShadingState s = start;
@@ -218,7 +217,7 @@ TEST(VesmarLegacyEvaluate, GlossyLobeReflectsAtMostWhatArrives) {
     m.set("specularREG", float3(1.0f, r, 1.0f));
     for (float angle : angles) {
       const pvx::ShadingState start = hitAt(angle);
-      ScriptedHost host;
+      RecordingHost host;
       host.logging = false;
       double albedo = 0.0;
       for (int i = 0; i < kTheta; ++i) {

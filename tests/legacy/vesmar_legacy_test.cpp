@@ -14,7 +14,7 @@ using pvx::float3;
 using pvx::float4;
 using tarvo::host::BoundShader;
 using tarvo::host::makeLight;
-using tarvo::host::ScriptedHost;
+using tarvo::host::RecordingHost;
 using tarvo::test::cameraHit;
 using tarvo::test::cameraHitAt;
 using tarvo::test::nearFloat3;
@@ -35,47 +35,47 @@ pvx::ShadingState hitAt(float degrees) {
 struct ShadeCase {
   const char* what;
   float degrees;
-  std::function<void(BoundShader&, pvx::ShadingState&, ScriptedHost&)> setup;
-  std::function<void(const pvx::ShadingState&, const ScriptedHost&)> check;
+  std::function<void(BoundShader&, pvx::ShadingState&, RecordingHost&)> setup;
+  std::function<void(const pvx::ShadingState&, const RecordingHost&)> check;
 };
 
 TEST(VesmarLegacyShade, RulesByHand) {
   const float3 white(1.0f);
   const ShadeCase cases[] = {
       {"mere shadow: ignored, nothing written, nothing asked", 0.0f,
-       [](BoundShader& m, pvx::ShadingState&, ScriptedHost&) { m.set("draw_mere_shadow", true); },
-       [](const pvx::ShadingState& s, const ScriptedHost& h) {
+       [](BoundShader& m, pvx::ShadingState&, RecordingHost&) { m.set("draw_mere_shadow", true); },
+       [](const pvx::ShadingState& s, const RecordingHost& h) {
          EXPECT_EQ(s.ignoreHit, 1);
          EXPECT_TRUE(nearFloat4(s.Ci, float4(0.25f, 0.25f, 0.25f, 0.125f)));
          EXPECT_TRUE(h.calls().empty());
        }},
       {"normals only, facing forward, head-on: (0.7, 0.35, 0.05), alpha kept", 0.0f,
-       [](BoundShader& m, pvx::ShadingState&, ScriptedHost&) {
+       [](BoundShader& m, pvx::ShadingState&, RecordingHost&) {
          m.set("showNormalsOnly", true);
          m.set("faceForward", true);
        },
-       [](const pvx::ShadingState& s, const ScriptedHost&) {
+       [](const pvx::ShadingState& s, const RecordingHost&) {
          EXPECT_TRUE(nearFloat4(s.Ci, float4(0.7f, 0.35f, 0.05f, 0.125f)));
        }},
       {"normals only, front face at 60 degrees: (0.05, 0.05, 0.8 cos 60)", 60.0f,
-       [](BoundShader& m, pvx::ShadingState&, ScriptedHost&) { m.set("showNormalsOnly", true); },
-       [](const pvx::ShadingState& s, const ScriptedHost&) {
+       [](BoundShader& m, pvx::ShadingState&, RecordingHost&) { m.set("showNormalsOnly", true); },
+       [](const pvx::ShadingState& s, const RecordingHost&) {
          EXPECT_TRUE(nearFloat3(pvx::rgb(s.Ci), float3(0.05f, 0.05f, 0.4f)));
        }},
       {"planar masking outside the slab: ignored", 0.0f,
-       [](BoundShader& m, pvx::ShadingState& s, ScriptedHost&) {
+       [](BoundShader& m, pvx::ShadingState& s, RecordingHost&) {
          m.set("maskingMode", int32_t(2));
          s.Po = float3(0.0f, 0.0f, 1.5f);
        },
-       [](const pvx::ShadingState& s, const ScriptedHost&) { EXPECT_EQ(s.ignoreHit, 1); }},
+       [](const pvx::ShadingState& s, const RecordingHost&) { EXPECT_EQ(s.ignoreHit, 1); }},
       // Opaque, light (1, 1, 1) along the normal: F = 0 and F2 = min(0^0 0 + 0, 0) = 0, so Ci =
       // D x occlusion (1) x l C = (0, 0, 1); no trace.
       {"opaque defaults: plain blue diffuse", 0.0f,
-       [](BoundShader& m, pvx::ShadingState&, ScriptedHost& h) {
+       [](BoundShader& m, pvx::ShadingState&, RecordingHost& h) {
          m.set("transparencyColor", float3(0.0f));
          h.lights = {makeLight(float3(0, 0, 1), float3(1.0f))};
        },
-       [](const pvx::ShadingState& s, const ScriptedHost& h) {
+       [](const pvx::ShadingState& s, const RecordingHost& h) {
          EXPECT_TRUE(nearFloat4(s.Ci, float4(0, 0, 1, 1)));
          EXPECT_EQ(h.count(slot::kTraceReflection) + h.count(slot::kTraceRefraction) +
                        h.count(slot::kTraceSpecular) + h.count(slot::kTraceContinue),
@@ -84,11 +84,11 @@ TEST(VesmarLegacyShade, RulesByHand) {
       // Transparency 0.8 (the default), index 1: refraction straight along I with weight 0.8.
       // Colour 0.2 (0, 0, 1) + 0.8 (1, 0, 0); alpha: traced 0.5, then 0.2 x 0.5 + 0.8 = 0.9.
       {"default transparency refracts straight on", 30.0f,
-       [](BoundShader&, pvx::ShadingState&, ScriptedHost& h) {
+       [](BoundShader&, pvx::ShadingState&, RecordingHost& h) {
          h.lights = {makeLight(float3(0, 0, 1), float3(1.0f))};
          h.traceRefractionAnswer = float4(1, 0, 0, 0.5f);
        },
-       [](const pvx::ShadingState& s, const ScriptedHost& h) {
+       [](const pvx::ShadingState& s, const RecordingHost& h) {
          EXPECT_TRUE(nearFloat4(s.Ci, float4(0.8f, 0.0f, 0.2f, 0.9f)));
          const auto* c = h.first(slot::kTraceRefraction);
          ASSERT_NE(c, nullptr);
@@ -98,26 +98,26 @@ TEST(VesmarLegacyShade, RulesByHand) {
       // reflectType 1 with reflectAbsorb 1: the tint is black, so a white reflection adds
       // nothing; F = 1 removes the diffuse layer.
       {"black reflection tint", 0.0f,
-       [&](BoundShader& m, pvx::ShadingState&, ScriptedHost& h) {
+       [&](BoundShader& m, pvx::ShadingState&, RecordingHost& h) {
          m.set("transparencyColor", float3(0.0f));
          m.set("reflectivityColor", white);
          m.set("reflectType", int32_t(1));
          m.set("reflectAbsorb", 1.0f);
          h.traceReflectionAnswer = white;
        },
-       [](const pvx::ShadingState& s, const ScriptedHost& h) {
+       [](const pvx::ShadingState& s, const RecordingHost& h) {
          EXPECT_TRUE(nearFloat4(s.Ci, float4(0, 0, 0, 1)));
          EXPECT_EQ(h.count(slot::kTraceReflection), 1);
        }},
       // Fresnel (0, 1, 5, 1) at 60 degrees: F = (1 - 0.5)^5 = 0.03125; the trace weight is
       // max(F x contrast 1 x f0 0.66) = 0.020625 along the mirror direction.
       {"Fresnel curve", 60.0f,
-       [](BoundShader& m, pvx::ShadingState&, ScriptedHost&) {
+       [](BoundShader& m, pvx::ShadingState&, RecordingHost&) {
          m.set("transparencyColor", float3(0.0f));
          m.set("useUniformReflectivity", false);
          m.set("fresnel", float4(0, 1, 5, 1));
        },
-       [](const pvx::ShadingState& s, const ScriptedHost& h) {
+       [](const pvx::ShadingState& s, const RecordingHost& h) {
          const auto* c = h.first(slot::kTraceReflection);
          ASSERT_NE(c, nullptr);
          EXPECT_NEAR(c->scalars[1], 0.020625f, 1e-6f);
@@ -126,23 +126,23 @@ TEST(VesmarLegacyShade, RulesByHand) {
       // Leaving a solid (frontFacing 0) after 5 units: absorbance (-1, 0, 0.1) keeps
       // (0, 1, exp(-0.5)) of a white refraction; transparency 1 shows only that.
       {"absorption on the way out", 0.0f,
-       [](BoundShader& m, pvx::ShadingState& s, ScriptedHost& h) {
+       [](BoundShader& m, pvx::ShadingState& s, RecordingHost& h) {
          m.set("faceForward", true);
          m.set("transparencyColor", float3(1.0f));
          m.set("absorbanceRGB", float3(-1.0f, 0.0f, 0.1f));
          s.frontFacing = 0;
          h.traceRefractionAnswer = float4(1, 1, 1, 1);
        },
-       [](const pvx::ShadingState& s, const ScriptedHost&) {
+       [](const pvx::ShadingState& s, const RecordingHost&) {
          EXPECT_TRUE(nearFloat4(s.Ci, float4(0.0f, 1.0f, std::exp(-0.5f), 1.0f), 1e-6f));
        }},
       // A slab of thickness 0.5 at 60 degrees: the ray starts 0.5 / cos 60 = 1 along I.
       {"slab offset", 60.0f,
-       [](BoundShader& m, pvx::ShadingState&, ScriptedHost&) {
+       [](BoundShader& m, pvx::ShadingState&, RecordingHost&) {
          m.set("simulatedThickness", 0.5f);
          m.set("refractiveIndex", 1.5f);
        },
-       [](const pvx::ShadingState& s, const ScriptedHost& h) {
+       [](const pvx::ShadingState& s, const RecordingHost& h) {
          const auto* c = h.first(slot::kTraceRefraction);
          ASSERT_NE(c, nullptr);
          EXPECT_TRUE(nearFloat3(c->vector(0), s.P + s.I));
@@ -151,8 +151,8 @@ TEST(VesmarLegacyShade, RulesByHand) {
       // Entering glass of index 1.5 at 45 degrees: eta = 1/1.5, c = cos 45, k = 1 - eta^2 / 2 =
       // 0.777778; eta I + (eta c - sqrt k) n = (0.471405, 0, -0.881917).
       {"Snell's law entering", 45.0f,
-       [](BoundShader& m, pvx::ShadingState&, ScriptedHost&) { m.set("refractiveIndex", 1.5f); },
-       [](const pvx::ShadingState&, const ScriptedHost& h) {
+       [](BoundShader& m, pvx::ShadingState&, RecordingHost&) { m.set("refractiveIndex", 1.5f); },
+       [](const pvx::ShadingState&, const RecordingHost& h) {
          const auto* c = h.first(slot::kTraceRefraction);
          ASSERT_NE(c, nullptr);
          EXPECT_TRUE(nearFloat3(c->vector(1), float3(0.471405f, 0.0f, -0.881917f), 2e-6f));
@@ -160,22 +160,22 @@ TEST(VesmarLegacyShade, RulesByHand) {
       // Leaving at 60 degrees: eta = 1.5, k = 1 + 2.25 (0.25 - 1) < 0: nothing is traced and the
       // transparency's share (all of it) is black.
       {"total internal reflection", 60.0f,
-       [](BoundShader& m, pvx::ShadingState& s, ScriptedHost& h) {
+       [](BoundShader& m, pvx::ShadingState& s, RecordingHost& h) {
          m.set("faceForward", true);
          m.set("refractiveIndex", 1.5f);
          m.set("transparencyColor", float3(1.0f));
          s.frontFacing = 0;
          h.traceContinueAnswer = float4(1.0f);
        },
-       [](const pvx::ShadingState& s, const ScriptedHost& h) {
+       [](const pvx::ShadingState& s, const RecordingHost& h) {
          EXPECT_EQ(h.count(slot::kTraceRefraction), 0);
          EXPECT_TRUE(nearFloat3(pvx::rgb(s.Ci), float3(0.0f)));
        }},
       // The override image at the mirror direction of a head-on ray (0, 0, 1): v = 1; contrast 2
       // about 0.5 and saturation 0 grade its (0.5, 0.5, 0.5) to 0.5; tint white, F = 1.
       {"reflection override, graded", 0.0f,
-       [](BoundShader& m, pvx::ShadingState&, ScriptedHost&) {
-         static tarvo::host::ScriptedTexture2D image;
+       [](BoundShader& m, pvx::ShadingState&, RecordingHost&) {
+         static tarvo::host::RecordingTexture2D image;
          image.value = float4(0.5f, 0.5f, 0.5f, 1.0f);
          image.clearLog();
          m.set("transparencyColor", float3(0.0f));
@@ -188,7 +188,7 @@ TEST(VesmarLegacyShade, RulesByHand) {
          m.set("globalIBLSatValue", 0.0f);
          m.set("specular2Color", float3(0.0f));
        },
-       [](const pvx::ShadingState& s, const ScriptedHost& h) {
+       [](const pvx::ShadingState& s, const RecordingHost& h) {
          EXPECT_TRUE(nearFloat4(s.Ci, float4(0.5f, 0.5f, 0.5f, 1.0f)));
          EXPECT_EQ(h.count(slot::kTraceReflection), 0);
        }},
@@ -197,7 +197,7 @@ TEST(VesmarLegacyShade, RulesByHand) {
     SCOPED_TRACE(c.what);
     BoundShader m = legacy();
     pvx::ShadingState s = hitAt(c.degrees);
-    ScriptedHost host;
+    RecordingHost host;
     c.setup(m, s, host);
     m.material()->shade(&host, &s);
     c.check(s, host);
@@ -215,7 +215,7 @@ TEST(VesmarLegacyShade, NormalMapFramesBendTheReflection) {
   const Case cases[] = {{"mesh tangents", 1}, {"planar rows", 2}, {"box face rows", 3}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    tarvo::host::ScriptedTexture2D normalMap;
+    tarvo::host::RecordingTexture2D normalMap;
     normalMap.value = float4(1.0f, 0.5f, 1.0f, 1.0f);
     BoundShader m = legacy();
     m.set("transparencyColor", float3(0.0f));
@@ -225,7 +225,7 @@ TEST(VesmarLegacyShade, NormalMapFramesBendTheReflection) {
     pvx::ShadingState s = hitAt(0.0f);
     tarvo::test::writeVarying(&s, 16, float3(1.0f, 0.0f, 0.0f));  // tangent
     tarvo::test::writeVarying(&s, 28, float3(0.0f, 1.0f, 0.0f));  // bitangent
-    ScriptedHost host;
+    RecordingHost host;
     m.material()->shade(&host, &s);
     const auto* trace = host.first(slot::kTraceReflection);
     ASSERT_NE(trace, nullptr);
@@ -263,7 +263,7 @@ TEST(VesmarLegacyShadow, TransmissionByHand) {
     BoundShader m = legacy();
     pvx::ShadingState s = hitAt(0.0f);
     c.setup(m, s);
-    ScriptedHost host;
+    RecordingHost host;
     m.material()->shadow(&host, &s);
     EXPECT_TRUE(nearFloat3(s.shadowT, c.expected, 1e-6f));
   }
@@ -277,7 +277,7 @@ TEST(VesmarLegacyEvaluate, HeadOnResponseByHand) {
   m.set("transparencyColor", float3(0.0f));
   pvx::ShadingState s = hitAt(0.0f);
   s.scatterDir = float3(0, 0, 1);
-  ScriptedHost host;
+  RecordingHost host;
   m.material()->evaluate(&host, &s);
   EXPECT_TRUE(nearFloat3(s.scatterWeight, float3(0.0f, 0.0f, 0.800598f), 2e-6f));
   EXPECT_FLOAT_EQ(s.scatterCos, 1.0f);

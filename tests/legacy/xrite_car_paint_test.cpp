@@ -19,9 +19,9 @@ namespace slot = pvx::host_slot;
 
 struct Paint {
   host::BoundShader shader = makeShader("XRite");
-  host::ScriptedTexture2D flakes;
-  host::ScriptedTextureCube diffuse, specular, reflect;
-  host::ScriptedHost host;
+  host::RecordingTexture2D flakes;
+  host::RecordingTextureCube diffuse, specular, reflect;
+  host::RecordingHost host;
 
   Paint() {
     flakes.value = float4(0.5f, 0.5f, 1.0f, 1.0f);  // every flake faces along the normal
@@ -134,7 +134,7 @@ TEST(XRite, ClearCoatFresnelOnTheLocalViewCosine) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     host::BoundShader shader = makeShader("XRite");
-    host::ScriptedHost host;
+    host::RecordingHost host;
     host.traceSpecularAnswer = float3(1.0f, 0.5f, 0.25f);
     pvx::ShadingState s = cameraHit();
     s.I = c.I;
@@ -146,7 +146,7 @@ TEST(XRite, ClearCoatFresnelOnTheLocalViewCosine) {
 
 TEST(XRite, MaskDiscardsBlendsAndCastsTheShadow) {
   host::BoundShader shader = makeShader("XRite");
-  host::ScriptedHost host;
+  host::RecordingHost host;
   host.traceContinueAnswer = float4(1.0f, 1.0f, 1.0f, 0.5f);
   pvx::ShadingState s = cameraHit();
   shader.material()->shadow(&host, &s);

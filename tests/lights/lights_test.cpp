@@ -31,7 +31,7 @@ pvx::ShadingState lightQuery(float dist) {
   return s;
 }
 
-void shade(const host::BoundShader& light, host::ScriptedHost& host, pvx::ShadingState& s) {
+void shade(const host::BoundShader& light, host::RecordingHost& host, pvx::ShadingState& s) {
   light.light()->shade(&host, &s);
 }
 
@@ -85,7 +85,7 @@ TEST(Lights, RangeAndDistanceAttenuation) {
       SCOPED_TRACE(std::string(className) + " at distance " + std::to_string(c.dist));
       light.set("attenuationFactors", c.factors);
       light.set("range", c.range);
-      host::ScriptedHost host;
+      host::RecordingHost host;
       pvx::ShadingState s = lightQuery(c.dist);
       shade(light, host, s);
       // The spot is aimed straight at the point: edge 1 and pow(1, 0) = 1.
@@ -102,7 +102,7 @@ TEST(Lights, ShadowTransmissionComesFromTheHostOnlyWhenCastingShadows) {
       SCOPED_TRACE(std::string(className) + (castShadows ? " casting" : " not casting"));
       host::BoundShader light = makeShader(className);
       light.set("castShadows", castShadows);
-      host::ScriptedHost host;
+      host::RecordingHost host;
       host.shadowTransmissionAnswer = float3(0.25f, 0.5f, 0.75f);
       pvx::ShadingState s = lightQuery(3.0f);
       s.P = float3(1.0f, 2.0f, 0.0f);
@@ -148,7 +148,7 @@ TEST(SpotLight, ConeEdgeAndCosinePower) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     spot.set("attenuationFactors", float3(10.0f, 1.0f, c.exponent));
-    host::ScriptedHost host;
+    host::RecordingHost host;
     host.shadowTransmissionAnswer = float3(0.5f);
     pvx::ShadingState s = lightQuery(5.0f);
     s.lightL = c.lightL;
@@ -165,7 +165,7 @@ TEST(Lights, LightFadesMonotonicallyWithDistanceAndAngleAndStaysWithinItsColour)
   host::BoundShader spot = makeShader("qvSpotLight");
   spot.set("attenuationFactors", float3(10.0f, 1.5f, 4.0f));
   const float3 color = spot.get<float3>("color", Type::Color);
-  host::ScriptedHost host;
+  host::RecordingHost host;
   float previous = std::numeric_limits<float>::infinity();
   for (int i = 0; i <= 120; ++i) {  // distance 0 to 12 on the axis
     pvx::ShadingState s = lightQuery(0.1f * static_cast<float>(i));

@@ -15,8 +15,8 @@ namespace {
 
 using host::BoundShader;
 using host::makeLight;
-using host::ScriptedHost;
-using host::ScriptedTexture2D;
+using host::RecordingHost;
+using host::RecordingTexture2D;
 using pvx::float2;
 using pvx::float3;
 using pvx::float4;
@@ -40,7 +40,7 @@ pvx::ShadingState hit(const float2& uv = float2(0.5f, 0.5f)) {
 TEST(MetalCutouts, EachPatternInsideOutsideAndAtTheSoftEdge) {
   // Size 0.5 and space 0.5 give cells 1 uv wide (k = 1), hole radius r = 0.25 and half gap
   // 0.25; centre 0.5 offsets nothing, so the cell coordinates are the uv. shadowT = 1 - c.
-  ScriptedTexture2D grey;
+  RecordingTexture2D grey;
   grey.value = float4(0.3f, 0.6f, 0.9f, 1.0f);
   struct Case {
     const char* what;
@@ -91,7 +91,7 @@ TEST(MetalCutouts, EachPatternInsideOutsideAndAtTheSoftEdge) {
     m.set("u_cutoutsSize", c.size);
     m.set("u_cutoutsSpace", c.space);
     if (c.texture) m.set("u_cutoutMap", static_cast<pvx::ITexture2D*>(&grey));
-    ScriptedHost host;
+    RecordingHost host;
     pvx::ShadingState s = hit(c.uv);
     m.material()->shadow(&host, &s);
     EXPECT_TRUE(nearFloat3(s.shadowT, float3(1.0f - c.c), 2e-3f));
@@ -104,7 +104,7 @@ TEST(MetalCutouts, ShadowAndShadeScaleTheGridDifferently) {
   BoundShader m = metal();
   m.set("u_cutoutsSwitcher", int32_t{2});
   m.set("u_uvDefScale", 2.0f);
-  ScriptedHost host;
+  RecordingHost host;
   pvx::ShadingState s = hit(float2(0.25f, 0.25f));
   m.material()->shadow(&host, &s);
   EXPECT_EQ(s.shadowT, float3(1.0f));
@@ -126,12 +126,12 @@ TEST(MetalCutouts, HolesShowTheSceneBehindInShade) {
                         {"half", 0.5f, float4(0.5f, 0.5f, 0.0f, 1.0f)}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    ScriptedTexture2D texture;
+    RecordingTexture2D texture;
     texture.value = float4(c.texel, c.texel, c.texel, 1.0f);
     BoundShader m = metal();
     m.set("u_cutoutsSwitcher", int32_t{7});
     m.set("u_cutoutMap", static_cast<pvx::ITexture2D*>(&texture));
-    ScriptedHost host;
+    RecordingHost host;
     host.traceContinueAnswer = float4(1.0f, 0.0f, 0.0f, 1.0f);
     host.traceAnisotropicAnswer = float3(0.0f, 1.0f, 0.0f);
     pvx::ShadingState s = hit();
@@ -177,7 +177,7 @@ TEST(MetalPatina, WeightAndBlendAtTheirThresholds) {
     m.set("u_brdf00Reflectivity", 0.0f);
     m.set("u_patinaBrdf00Reflectivity", 1.0f);
     m.set("u_brdfCurvePower", 1.0f);
-    ScriptedHost host;
+    RecordingHost host;
     host.noiseAnswer = c.noise;
     host.ambientAnswer = float3(1.0f);
     pvx::ShadingState s = hit();
@@ -199,7 +199,7 @@ TEST(MetalSwitchers, SelectionsZeroToFourAndUnknown) {
   // answers 1, so Ci = S. Reflect colour K = (0.5, 0.5, 1), amount 2; brush (0.2, 0.4, 0.6),
   // break (0.1, 0.3, 0.5); bump colour off gives M1 = 1. The anodised noise with every noise
   // answer 0.5 has turbulence 0, below the 0.4 threshold: colour 0.501961.
-  ScriptedTexture2D brush, breakMap;
+  RecordingTexture2D brush, breakMap;
   brush.value = float4(0.2f, 0.4f, 0.6f, 1.0f);
   breakMap.value = float4(0.1f, 0.3f, 0.5f, 1.0f);
   struct Case {
@@ -228,7 +228,7 @@ TEST(MetalSwitchers, SelectionsZeroToFourAndUnknown) {
     m.set("u_brushMap", static_cast<pvx::ITexture2D*>(&brush));
     m.set("u_breakMapEnable", true);
     m.set("u_breakMap", static_cast<pvx::ITexture2D*>(&breakMap));
-    ScriptedHost host;
+    RecordingHost host;
     host.traceAnisotropicAnswer = float3(1.0f);
     pvx::ShadingState s = hit();
     m.material()->shade(&host, &s);
@@ -240,7 +240,7 @@ TEST(MetalSwitchers, SelectionsZeroToFourAndUnknown) {
 TEST(MetalSwitchers, BrushSwitcherCopiesTheSpecularColourIntoTheDiffuse) {
   // Switcher 2: S = 1 x brush (0.2, 0.4, 0.6) x 1, and D = S before the split (the diffuse
   // colour 0 is not used). F = 0.5: the ambient term (light 1) is D (1 - F) = (0.1, 0.2, 0.3).
-  ScriptedTexture2D brush;
+  RecordingTexture2D brush;
   brush.value = float4(0.2f, 0.4f, 0.6f, 1.0f);
   BoundShader m = metal();
   m.set("u_brdf00Reflectivity", 0.5f);
@@ -248,7 +248,7 @@ TEST(MetalSwitchers, BrushSwitcherCopiesTheSpecularColourIntoTheDiffuse) {
   m.set("u_reflectSwitcher", int32_t{2});
   m.set("u_brushMapEnable", true);
   m.set("u_brushMap", static_cast<pvx::ITexture2D*>(&brush));
-  ScriptedHost host;
+  RecordingHost host;
   host.ambientAnswer = float3(1.0f);
   pvx::ShadingState s = hit();
   m.material()->shade(&host, &s);
@@ -265,7 +265,7 @@ TEST(MetalSwitchers, ActiveSwitcherTintsTheSpecularByTheDiffuseAndBrightensTheDi
   m.set("u_reflectSwitcher", int32_t{7});
   m.set("u_diffuseColor", float3(0.4f, 0.8f, 1.0f));
   m.set("u_diffuseWeight", 0.8f);
-  ScriptedHost host;
+  RecordingHost host;
   host.ambientAnswer = float3(1.0f);
   host.traceAnisotropicAnswer = float3(1.0f);
   pvx::ShadingState s = hit();
@@ -275,7 +275,7 @@ TEST(MetalSwitchers, ActiveSwitcherTintsTheSpecularByTheDiffuseAndBrightensTheDi
 
 TEST(MetalSwitchers, BumpColourAloneSelectsFromItsMap) {
   // All switchers 0, bump-colour map on: the reflection colour is K x M1 x amount.
-  ScriptedTexture2D bumpColor;
+  RecordingTexture2D bumpColor;
   bumpColor.value = float4(0.5f, 0.25f, 1.0f, 1.0f);
   BoundShader m = metal();
   m.set("u_brdf00Reflectivity", 1.0f);
@@ -283,7 +283,7 @@ TEST(MetalSwitchers, BumpColourAloneSelectsFromItsMap) {
   m.set("u_bumpMapColorEnable", true);
   m.set("u_bumpMapColor", static_cast<pvx::ITexture2D*>(&bumpColor));
   m.set("u_reflectColor", float3(0.8f));
-  ScriptedHost host;
+  RecordingHost host;
   host.traceAnisotropicAnswer = float3(1.0f);
   pvx::ShadingState s = hit();
   m.material()->shade(&host, &s);
@@ -294,7 +294,7 @@ TEST(MetalSwitchers, RotationAngleTurnsTheTracedFrame) {
   // The reflection trace receives T and B of the frame. The rotation switcher's angle (break
   // texel 0.25 x amount 2 = 0.5) wins from 0.0001 on; below, `u_anisoRotationValue` (negative
   // angles rotate too); 0 leaves the frame.
-  ScriptedTexture2D breakMap;
+  RecordingTexture2D breakMap;
   breakMap.value = float4(0.25f, 0.0f, 0.0f, 1.0f);
   struct Case {
     const char* what;
@@ -315,7 +315,7 @@ TEST(MetalSwitchers, RotationAngleTurnsTheTracedFrame) {
     m.set("u_breakMapEnable", true);
     m.set("u_breakMap", static_cast<pvx::ITexture2D*>(&breakMap));
     m.set("u_diffuseColor", float3(1.0f));
-    ScriptedHost host;
+    RecordingHost host;
     pvx::ShadingState s = hit();
     m.material()->shade(&host, &s);
     const host::HostCall* trace = host.first(slot::kTraceAnisotropic);
@@ -337,7 +337,7 @@ TEST(MetalLights, FlecksBrightenTheDiffuseColourOncePerLight) {
     m.set("u_brdf90Reflectivity", 0.0f);
     m.set("u_flecksEnable", flecks);
     m.set("u_flecksDensity", 2.0f);
-    ScriptedHost host;
+    RecordingHost host;
     host.lookup49Answer = 0.5f;
     host.lights = {makeLight(float3(0.0f, 0.0f, 1.0f), float3(1.0f)),
                    makeLight(float3(0.0f, 0.0f, 1.0f), float3(1.0f))};
@@ -358,7 +358,7 @@ TEST(MetalLights, DiffuseOnlyLightsAddNoHighlight) {
     m.set("u_roughValue", 0.2f);
     m.set("u_brdf00Reflectivity", 1.0f);
     m.set("u_reflectionHighlightOnly", true);
-    ScriptedHost host;
+    RecordingHost host;
     host.lights = {makeLight(float3(0.0f, 0.0f, 1.0f), float3(1.0f), 1.0f, tag)};
     pvx::ShadingState s = hit();
     m.material()->shade(&host, &s);
@@ -371,13 +371,13 @@ TEST(MetalLights, DiffuseOnlyLightsAddNoHighlight) {
 TEST(MetalFrame, PatternBumpTiltsTheNormalByTheHeightSlope) {
   // Height r + g + b = s: h0 - hu = -0.001, h0 - hv = 0; amount 100: N + 3.33 x 100 x (-0.001) T
   // = (-0.333, 0, 1), normalised (-0.315944, 0, 0.948779): the normal lights are asked for.
-  ScriptedTexture2D height;
+  RecordingTexture2D height;
   height.function = [](const float2& st) { return float4(st.x, 0.0f, 0.0f, 1.0f); };
   BoundShader m = metal();
   m.set("u_patternEnable", true);
   m.set("u_patternMap", static_cast<pvx::ITexture2D*>(&height));
   m.set("u_patternAmount", 100.0f);
-  ScriptedHost host;
+  RecordingHost host;
   pvx::ShadingState s = hit();
   m.material()->shade(&host, &s);
   const host::HostCall* lights = host.first(slot::kLightSamples);
@@ -391,7 +391,7 @@ TEST(MetalFrame, ProceduralBumpAddsHalfTheNetworkVectorWithoutRenormalising) {
   // Halved, times amount 1: N = (0, 0, 1) + 0.46875 (T + B), left at its length.
   BoundShader m = metal();
   m.set("u_bumpSwitcher", int32_t{1});
-  ScriptedHost host;
+  RecordingHost host;
   host.noiseAnswer = 0.75f;
   pvx::ShadingState s = hit();
   m.material()->shade(&host, &s);
@@ -403,7 +403,7 @@ TEST(MetalFrame, ProceduralBumpAddsHalfTheNetworkVectorWithoutRenormalising) {
 TEST(MetalPathTracing, EvaluateReportsTheCosineOfTheNormalAsked) {
   // The pattern bump of the test above tilts N to (-0.315944, 0, 0.948779). For the direction
   // (0, 0, 1): the unbumped cosine is 1, the bumped one 0.948779.
-  ScriptedTexture2D height;
+  RecordingTexture2D height;
   height.function = [](const float2& st) { return float4(st.x, 0.0f, 0.0f, 1.0f); };
   for (bool usesBump : {false, true}) {
     SCOPED_TRACE(usesBump);
@@ -412,7 +412,7 @@ TEST(MetalPathTracing, EvaluateReportsTheCosineOfTheNormalAsked) {
     m.set("u_patternMap", static_cast<pvx::ITexture2D*>(&height));
     m.set("u_patternAmount", 100.0f);
     m.set("u_cosineUsesBump", usesBump);
-    ScriptedHost host;
+    RecordingHost host;
     pvx::ShadingState s = hit();
     s.scatterDir = float3(0.0f, 0.0f, 1.0f);
     m.material()->evaluate(&host, &s);
@@ -423,7 +423,7 @@ TEST(MetalPathTracing, EvaluateReportsTheCosineOfTheNormalAsked) {
 TEST(MetalPathTracing, GuardsOfEvaluateAndScatter) {
   BoundShader m = metal();
   m.set("u_roughValue", 0.2f);
-  ScriptedHost host;
+  RecordingHost host;
 
   // Nothing allowed: no bounce. A ray from below the frame: no bounce either.
   pvx::ShadingState s = hit();
@@ -445,7 +445,7 @@ TEST(MetalPathTracing, GuardsOfEvaluateAndScatter) {
   EXPECT_EQ(s.scatterCos, 0.0f);
 
   // Clipped hits are ignored by both.
-  host::ScriptedTexture1D planes;
+  host::RecordingTexture1D planes;
   planes.texels = host::clippingPlaneTexels({float4(0.0f, 0.0f, 1.0f, 0.0f)});  // z > 0
   m.set("u_globalClippingMapEnable", true);
   m.set("u_globalClippingMap", static_cast<pvx::ITexture1D*>(&planes));

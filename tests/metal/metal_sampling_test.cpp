@@ -88,7 +88,7 @@ TEST(MetalScatter, DrawsFollowTheWardDensityInTheRotatedFrame) {
                  wardReferenceDensity(i, rotatedLocal(o, c.rotation), ax, ay);
     };
 
-    SeededHost host(seed++);
+    host::RecordingHost host(host::HostPolicy::Seeded, {}, seed++);
     DrawAgreement agree{c.glossyOnly ? pvx::kRayGlossy : pvx::kRayReflection};
     // Glossy-only draws leave the diffuse share D / pi out of the weight.
     agree.diffuseLeftOut = c.glossyOnly ? s.diffuse * 0.3183099f : 0.0f;
@@ -123,7 +123,7 @@ TEST(MetalScatter, DirectionalAlbedoStaysAtOrBelowOne) {
       s.shader.set("u_brdf00Reflectivity", surface.f0);
       s.shader.set("u_brdf90Reflectivity", surface.f90);
       s.shader.set("u_brdfCurvePower", surface.power);
-      SeededHost host(seed++);
+      host::RecordingHost host(host::HostPolicy::Seeded, {}, seed++);
       // A pure diffuse draw averages exactly 1, up to float rounding.
       expectAlbedoAtMostOne(s.shader.material(), s.state, &host, kSamples, surface.name, angle);
     }

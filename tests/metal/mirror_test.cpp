@@ -14,7 +14,7 @@ namespace {
 
 using host::BoundShader;
 using host::ParamType;
-using host::ScriptedHost;
+using host::RecordingHost;
 using pvx::float3;
 using pvx::float4;
 namespace slot = pvx::host_slot;
@@ -48,7 +48,7 @@ TEST(MirrorShade, ReflectsTheTracedColourTimesTintAndReflectance) {
     SCOPED_TRACE(c.degrees);
     BoundShader m = makeShader("quarra_Mtl_Mirror");
     m.set("u_tintColor", float3(1.0f, 0.5f, 0.25f));
-    ScriptedHost host;
+    RecordingHost host;
     host.traceSpecularAnswer = float3(0.5f, 1.0f, 2.0f);
     pvx::ShadingState s = hitAt(c.degrees);
     m.material()->shade(&host, &s);
@@ -64,7 +64,7 @@ TEST(MirrorShade, ReflectsTheTracedColourTimesTintAndReflectance) {
 
 TEST(MirrorShade, DefaultTintIsBlackAndTracesWithWeightZero) {
   BoundShader m = makeShader("quarra_Mtl_Mirror");
-  ScriptedHost host;
+  RecordingHost host;
   host.traceSpecularAnswer = float3(1.0f);
   pvx::ShadingState s = hitAt(30.0f);
   m.material()->shade(&host, &s);
@@ -79,7 +79,7 @@ TEST(MirrorShade, ReflectionThatWouldDipBelowTheSurfaceIsLifted) {
   // one leaves 0.05 above it.
   BoundShader m = makeShader("quarra_Mtl_Mirror");
   m.set("u_tintColor", float3(1.0f));
-  ScriptedHost host;
+  RecordingHost host;
   pvx::ShadingState s = hitAt(70.0f);
   s.N = float3(0.2588190f, 0.0f, 0.9659258f);
   m.material()->shade(&host, &s);
@@ -94,7 +94,7 @@ TEST(MirrorScatter, PathThroughputIsTheTint) {
     SCOPED_TRACE(degrees);
     BoundShader m = makeShader("quarra_Mtl_Mirror");
     m.set("u_tintColor", tint);
-    ScriptedHost host;
+    RecordingHost host;
     pvx::ShadingState s = hitAt(degrees);
     m.material()->scatter(&host, &s);
     ASSERT_EQ(s.scatterKind, pvx::kRayGlossy);
@@ -119,7 +119,7 @@ TEST(MirrorScatter, EndsThePathWhenTheBounceIsNotAllowedOrGrazing) {
     SCOPED_TRACE(c.what);
     BoundShader m = makeShader("quarra_Mtl_Mirror");
     m.set("u_tintColor", float3(1.0f));
-    ScriptedHost host;
+    RecordingHost host;
     pvx::ShadingState s = hitAt(c.degrees);
     s.I.z = c.degrees == 90.0f ? 0.0f : s.I.z;
     s.allowScatter[pvx::kAllowSpecularReflection] = c.allowSpecular ? 1 : 0;
@@ -132,11 +132,11 @@ TEST(MirrorScatter, EndsThePathWhenTheBounceIsNotAllowedOrGrazing) {
 }
 
 TEST(MirrorPathTracing, ClippedHitsAreIgnoredAndEvaluateWritesNothingElse) {
-  host::ScriptedTexture1D planes;
+  host::RecordingTexture1D planes;
   planes.texels = host::clippingPlaneTexels({float4(0.0f, 0.0f, 1.0f, 0.0f)});  // z > 0
   BoundShader m = makeShader("quarra_Mtl_Mirror");
   m.set("u_tintColor", float3(1.0f));
-  ScriptedHost host;
+  RecordingHost host;
 
   pvx::ShadingState s = cameraHit();
   pvx::ShadingState before = s;

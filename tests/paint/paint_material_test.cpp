@@ -15,7 +15,7 @@ namespace {
 
 using host::BoundShader;
 using host::makeLight;
-using host::ScriptedHost;
+using host::RecordingHost;
 using pvx::float3;
 namespace slot = pvx::host_slot;
 
@@ -53,7 +53,7 @@ TEST(PaintShade, HighlightSpreadAboveSixTenthsBiasesTheBaseRamp) {
     BoundShader p = paint();
     p.set("u_baseHighlightSpread", c.spread);
     p.set("u_baseBiasFactor", 2.0f);
-    ScriptedHost host;
+    RecordingHost host;
     host.lights = {makeLight(float3(0.9886859f, 0.0f, 0.15f), float3(1.0f))};
     pvx::ShadingState s = hit();
     p.material()->shade(&host, &s);
@@ -75,7 +75,7 @@ TEST(PaintShade, HueShiftOnlyForAPositiveWeight) {
     p.set("u_base90Reflectivity", 0.0f);
     p.set("u_shiftedColor", float3(1.0f, 0.0f, 0.0f));
     p.set("u_hueWeight", c.weight);
-    ScriptedHost host;
+    RecordingHost host;
     host.lights = {makeLight(kSideLight, float3(1.0f))};
     pvx::ShadingState s = hit();
     p.material()->shade(&host, &s);
@@ -105,7 +105,7 @@ TEST(PaintEvaluate, BaseSplitFollowsTheCurveAndTheTopcoatShare) {
     p.set("u_base90Reflectivity", 0.6f);
     p.set("u_baseCurvePower", c.power);
     p.set("u_topcoatEnable", c.topcoat);
-    ScriptedHost host;
+    RecordingHost host;
     pvx::ShadingState s = hit();
     const float t = c.thetaDegrees * 0.017453293f;
     s.I = float3(std::sin(t), 0.0f, -std::cos(t));
@@ -123,7 +123,7 @@ TEST(PaintShade, TopcoatReflectionIsTracedWithTheBaseSpecularColour) {
     BoundShader p = makeShader("quarra_Mtl_MetallicPaint");
     p.set("u_topcoatEnable", topcoat);
     p.set("u_topcoatRoughValue", 0.25f);
-    ScriptedHost host;
+    RecordingHost host;
     host.traceReflectionAnswer = float3(1.0f, 0.5f, 0.25f);
     pvx::ShadingState s = hit();
     p.material()->shade(&host, &s);
@@ -152,7 +152,7 @@ TEST(PaintOrientation, ReverseNormalInEveryEntryFaceForwardInShadeOnly) {
     BoundShader p = paint();
     p.set("reverseNormal", c.reverse);
     p.set("faceForward", c.face);
-    ScriptedHost host;
+    RecordingHost host;
     host.lights = {makeLight(kSideLight, float3(1.0f))};
     pvx::ShadingState s = hit();
     s.N = s.Ng = s.No = float3(0.0f, 0.0f, -1.0f);
@@ -176,7 +176,7 @@ TEST(PaintFlecks, HighlightIsTheBrighterOfTheBaseAndFleckLobesPerChannel) {
     p.set("u_base90Reflectivity", 0.001f);
     p.set("u_flecksEnable", flecks);
     p.set("u_flecksColor", pvx::float4(1.0f, 0.0f, 0.0f, 1.0f));
-    ScriptedHost host;
+    RecordingHost host;
     host.lights = {makeLight(float3(0.0f, 0.0f, 1.0f), float3(1.0f))};
     pvx::ShadingState s = hit();
     p.material()->shade(&host, &s);
@@ -185,14 +185,6 @@ TEST(PaintFlecks, HighlightIsTheBrighterOfTheBaseAndFleckLobesPerChannel) {
         nearFloat3(pvx::rgb(s.Ci), float3(0.999f) + float3(red, 0.795775f, 0.795775f), 2e-4f));
   }
 }
-
-// Lattice values that change from point to point, so the flecks' normal offsets are not 0.
-class VaryingLattice final : public ScriptedHost {
- public:
-  float lookup49(const float3* p) override {
-    return std::sin(p->x * 12.9898f + p->y * 78.233f + p->z * 37.719f);
-  }
-};
 
 TEST(PaintFlecks, EveryFleckSizeGivesFiniteColours) {
   // Every layer on; the host's lattice answers vary with the position so flecks tilt.
@@ -215,7 +207,12 @@ TEST(PaintFlecks, EveryFleckSizeGivesFiniteColours) {
     p.set("u_shiftedColor", float3(0.2f, 0.4f, 0.9f));
     p.set("u_baseHighlightSpread", 0.9f);
     p.set("u_baseBiasFactor", 1.5f);
-    VaryingLattice host;
+    RecordingHost host;
+    host.scalarFunction = [](const host::HostCall& c) {
+      const pvx::float4& p = c.vectors[0];
+      return c.slot == slot::kLookup49 ? std::sin(p.x * 12.9898f + p.y * 78.233f + p.z * 37.719f)
+                                       : 0.5f;
+    };
     host.lights = {makeLight(kSideLight, float3(1.0f)), makeLight(float3(0, 0, 1), float3(2.0f))};
     pvx::ShadingState s = hit();
     s.P = float3(0.3f, -1.7f, 0.2f);

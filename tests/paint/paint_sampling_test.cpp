@@ -64,7 +64,7 @@ TEST(PaintScatter, TopcoatBounceWeighsFtWithDensityPc) {
         }
         const double pc = mixture ? s.Ft : 1.0;
         const float3 mirror(s.state.I.x, s.state.I.y, -s.state.I.z);
-        SeededHost host(seed++);
+        host::RecordingHost host(host::HostPolicy::Seeded, {}, seed++);
         int bounces = 0;
         for (int n = 0; n < kSamples; ++n) {
           pvx::ShadingState st = s.state;
@@ -122,7 +122,7 @@ TEST(PaintScatter, BaseDrawsFollowTheMixtureDensityTimesTheBaseShare) {
              (0.5 * o.z / kPi + 0.5 * wardReferenceDensity(i, o, c.roughness, c.roughness));
     };
     BaseDrawsOnly base(s.shader.material());
-    SeededHost host(seed++);
+    host::RecordingHost host(host::HostPolicy::Seeded, {}, seed++);
     expectDrawsFollowDensity(c.name, &base, s.shader.material(), s.state, &host, density, kSamples,
                              DrawAgreement{pvx::kRayReflection});
   }
@@ -153,7 +153,7 @@ TEST(PaintScatter, DirectionalAlbedoOfBothLayersStaysAtOrBelowOne) {
       s.shader.set("u_base00Reflectivity", surface.f0);
       s.shader.set("u_base90Reflectivity", surface.f90);
       s.shader.set("u_baseCurvePower", surface.power);
-      SeededHost host(seed++);
+      host::RecordingHost host(host::HostPolicy::Seeded, {}, seed++);
       expectAlbedoAtMostOne(s.shader.material(), s.state, &host, kSamples, surface.name, angle);
     }
     std::printf("\n");

@@ -28,9 +28,9 @@ TARVO_PARAMETER_BLOCK(PrologueShiftedParameters, TARVO_PROLOGUE_SHIFTED_PARAMETE
 
 namespace {
 
-using tarvo::host::ScriptedHost;
-using tarvo::host::ScriptedTexture1D;
-using tarvo::host::ScriptedTexture2D;
+using tarvo::host::RecordingHost;
+using tarvo::host::RecordingTexture1D;
+using tarvo::host::RecordingTexture2D;
 using tarvo::test::cameraHit;
 using tarvo::test::nearFloat3;
 using tarvo::test::nearFloat4;
@@ -181,7 +181,7 @@ TEST(Masking, EachModeProjectsSamplesAndInvertsAsItsRuleSays) {
   };
   for (const MaskingCase& c : cases) {
     SCOPED_TRACE(c.name);
-    ScriptedTexture2D texture;
+    RecordingTexture2D texture;
     texture.value = c.texel;
     PrologueTestParameters params;
     params.maskingMode = c.mode;
@@ -209,7 +209,7 @@ TEST(Masking, EachModeProjectsSamplesAndInvertsAsItsRuleSays) {
 }
 
 TEST(Masking, ExplicitUvOffsetReadsThatVarying) {
-  ScriptedTexture2D texture;
+  RecordingTexture2D texture;
   PrologueTestParameters params;
   params.maskingMode = kMaskingUV;
   params.maskingTexture.object = &texture;
@@ -314,9 +314,9 @@ TEST(AmbientOcclusion, PrecomputedAndHostPathsFollowTheirFormulas) {
   };
   for (const OcclusionCase& c : cases) {
     SCOPED_TRACE(c.name);
-    ScriptedHost host;
+    RecordingHost host;
     host.occlusionAnswer = c.hostAnswer;
-    ScriptedTexture2D aoTexture;
+    RecordingTexture2D aoTexture;
     aoTexture.value = float4(0.4f, 0.9f, 0.9f, 1.0f);
     PrologueTestParameters params;
     params.usePrecalcAO = c.precalc;
@@ -351,7 +351,7 @@ TEST(AmbientOcclusion, PrecomputedAndHostPathsFollowTheirFormulas) {
 
 TEST(AmbientOcclusion, ReadsTheVaryingsWhereTheBlockDeclaresThem) {
   // uv1 at 32 and vtxcolor at 40; the bytes at 0 and 8 hold decoys.
-  ScriptedHost host;
+  RecordingHost host;
   PrologueShiftedParameters params;
   params.ambientOcclusionMode = kOcclusionFromVertexColor;
   ShadingState state = cameraHit();
@@ -361,7 +361,7 @@ TEST(AmbientOcclusion, ReadsTheVaryingsWhereTheBlockDeclaresThem) {
   EXPECT_TRUE(
       nearFloat3(ambientOcclusionTerm(params, &host, state, float3(0.0f), 1.0f), float3(0.75f)));
 
-  ScriptedTexture2D texture;
+  RecordingTexture2D texture;
   params.ambientOcclusionMode = kOcclusionFromTexture;
   params.ambientOcclusionTexture.object = &texture;
   writeVarying(&state, 0, float2(9.0f));
@@ -403,7 +403,7 @@ TEST(DiffuseLighting, SumsAmbientAndIndirectThenOccludesThenTints) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ScriptedHost host;
+    RecordingHost host;
     host.ambientAnswer = c.ambient;
     host.indirectDiffuseAnswer = c.indirect;
     host.occlusionAnswer = float3(0.5f, 1.0f, 0.25f);
@@ -472,7 +472,7 @@ TEST(Clipping, PlanesClipOnOrBehindAndTheCountIsBounded) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ScriptedTexture1D map;
+    RecordingTexture1D map;
     map.texels = c.texels;
     PrologueTestParameters params;
     params.u_globalClippingMapEnable = c.enabled;
@@ -486,7 +486,7 @@ TEST(Clipping, PlanesClipOnOrBehindAndTheCountIsBounded) {
 
 TEST(Clipping, PlanesAreSampledAtTexelCentresOfAFractionalCount) {
   // n = 2.5: planes i = 1 and 2 at (i + 0.5) / 3.5; texel 0 at 0.
-  ScriptedTexture1D map;
+  RecordingTexture1D map;
   map.value = float4(2.5f, 0.0f, 0.0f, 1.0f);  // also read as the planes: 2.5 x <= -1 fails
   PrologueTestParameters params;
   params.u_globalClippingMapEnable = true;
@@ -517,7 +517,7 @@ TEST(Composition, SumsInOrderTintsAndSetsAlphaToOne) {
 TEST(Composition, PartialMasksBlendWithWhatLiesBehind) {
   const float4 composed(0.8f, 0.6f, 0.4f, 1.0f);
   {
-    ScriptedHost host;
+    RecordingHost host;
     ShadingState state = cameraHit();
     writeMaskedColor(&host, &state, composed, float3(0.0f));
     EXPECT_EQ(state.Ci, composed);
@@ -525,7 +525,7 @@ TEST(Composition, PartialMasksBlendWithWhatLiesBehind) {
   }
   {
     // mask (0.5, 0, 1): red halfway, green the surface, blue what lies behind; alpha behind's.
-    ScriptedHost host;
+    RecordingHost host;
     host.traceContinueAnswer = float4(0.2f, 0.4f, 0.6f, 0.3f);
     ShadingState state = cameraHit();
     state.P = float3(1.0f, 2.0f, 3.0f);

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "host/constant_host.h"
 #include "host/parameter_table.h"
 #include "host/plugin_library.h"
+#include "host/recording_host.h"
 #include "tests/support/shading_states.h"
 
 namespace {
@@ -42,7 +42,8 @@ int evaluate(int argc, char** argv) {
     const pvx::float3 x(1.0f, 0.0f, 0.0f);
     std::memcpy(start.varying + tangent->offset, &x, sizeof x);
   }
-  tarvo::host::ConstantHost host;
+  tarvo::host::RecordingHost host(tarvo::host::HostPolicy::Constant,
+                                  tarvo::host::HostAnswers::varied());
   float x, y, z;
   while (std::cin >> x >> y >> z) {
     pvx::ShadingState state = start;

@@ -8,24 +8,14 @@
 #include <cstdio>
 #include <fstream>
 
+#include "host/recording_host.h"
 #include "host/render/noise.h"
 #include "host/render/textures.h"
 
 namespace tarvo::render {
 namespace {
 
-// Records the coordinate of each lookup and answers a fixed colour.
-class RecordingTexture final : public pvx::ITexture2D {
- public:
-  void sample(pvx::float4* result, const pvx::float2* st) override {
-    last = *st;
-    ++calls;
-    *result = answer;
-  }
-  pvx::float2 last{-1.0f, -1.0f};
-  int calls = 0;
-  pvx::float4 answer{0.25f, 0.5f, 0.75f, 1.0f};
-};
+using host::RecordingTexture2D;
 
 // The list answers its plane count at 0 and plane i at (i + 0.5) / (n + 1), the coordinates
 // the clipping test reads.
@@ -76,7 +66,8 @@ TEST(Textures, LatLongCoordinatesOfTheAxes) {
 // Shaders pass (d.x, d.z, -d.y) for a world direction d; a cube made from a lat-long image must
 // look up the same place as the lat-long lookup of d.
 TEST(Textures, LatLongCubeAgreesWithTheLatLongLookup) {
-  RecordingTexture image;
+  RecordingTexture2D image;
+  image.value = pvx::float4(0.25f, 0.5f, 0.75f, 1.0f);
   LatLongCube cube(&image);
   for (const pvx::float3 d : {pvx::float3(1, 0, 0), pvx::float3(0.6f, -0.8f, 0),
                               pvx::float3(0, 0.6f, 0.8f), pvx::float3(-0.48f, 0.6f, -0.64f)}) {
@@ -84,8 +75,8 @@ TEST(Textures, LatLongCubeAgreesWithTheLatLongLookup) {
     pvx::float4 texel(0.0f);
     cube.sample(&texel, &vector);
     const pvx::float2 expected = latLongCoordinates(d);
-    EXPECT_NEAR(image.last.x, expected.x, 1e-5f);
-    EXPECT_NEAR(image.last.y, expected.y, 1e-5f);
+    EXPECT_NEAR(image.coordinates().back().x, expected.x, 1e-5f);
+    EXPECT_NEAR(image.coordinates().back().y, expected.y, 1e-5f);
     EXPECT_EQ(texel.y, 0.5f);
   }
 }
@@ -129,7 +120,7 @@ TEST(Textures, EnvironmentCubesAgreeWithTheLatLongLookup) {
 // Face choice and face coordinates of a six-image cube (y-up frame, faces +x, -x, +y, -y, +z,
 // -z): a vector along an axis looks up the centre of its face.
 TEST(Textures, FaceCubePicksTheFaceOfTheMajorAxis) {
-  std::array<RecordingTexture, 6> faces;
+  std::array<RecordingTexture2D, 6> faces;
   std::array<pvx::ITexture2D*, 6> pointers{};
   for (size_t i = 0; i < 6; ++i)
     pointers[i] = &faces[i];
@@ -138,16 +129,16 @@ TEST(Textures, FaceCubePicksTheFaceOfTheMajorAxis) {
   for (size_t i = 0; i < 6; ++i) {
     pvx::float4 texel(0.0f);
     cube.sample(&texel, &axes[i]);
-    EXPECT_EQ(faces[i].calls, 1) << "face " << i;
-    EXPECT_NEAR(faces[i].last.x, 0.5f, 1e-6f);
-    EXPECT_NEAR(faces[i].last.y, 0.5f, 1e-6f);
+    ASSERT_EQ(faces[i].sampleCount(), 1u) << "face " << i;
+    EXPECT_NEAR(faces[i].coordinates()[0].x, 0.5f, 1e-6f);
+    EXPECT_NEAR(faces[i].coordinates()[0].y, 0.5f, 1e-6f);
   }
   // On the +z face, +x lies to the right (s grows) and +y upward (t grows).
   const pvx::float3 upRight(0.5f, 0.5f, 1.0f);
   pvx::float4 texel(0.0f);
   cube.sample(&texel, &upRight);
-  EXPECT_NEAR(faces[4].last.x, 0.75f, 1e-6f);
-  EXPECT_NEAR(faces[4].last.y, 0.75f, 1e-6f);
+  EXPECT_NEAR(faces[4].coordinates().back().x, 0.75f, 1e-6f);
+  EXPECT_NEAR(faces[4].coordinates().back().y, 0.75f, 1e-6f);
 }
 
 // t runs upward: the top row of an image is read near t = 1.

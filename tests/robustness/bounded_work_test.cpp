@@ -51,17 +51,17 @@ TEST(BoundedWork, EveryEntryPointReturnsWhenCountsAreHuge) {
   };
   for (const auto& huge : hugeValues) {
     host::TextureSet textures;
-    for (host::TexelScript& script : textures.scripts)
-      script.texels.assign(1, pvx::float4(huge.value));
-    host::AnswerScript answers;
-    answers.colours.assign(1, pvx::float4(huge.value));
-    answers.scalars.assign(1, huge.value);
+    textures.answer(0, {pvx::float4(huge.value)});
+    textures.answer(1, {pvx::float4(huge.value)});
+    host::HostAnswers answers;
+    answers.colourCycle.assign(1, pvx::float4(huge.value));
+    answers.scalarCycle.assign(1, huge.value);
     for (const pvx::CatalogueEntry& entry : pvx::kCatalogue) {
       SCOPED_TRACE(std::string(entry.className) + " with counts of " + std::to_string(huge.value));
       host::BoundShader shader = makeShader(entry.className);
       HugeCounts chooser(huge.value, huge.integer, &textures);
       writeParameters(shader.get(), shader.table(), chooser);
-      host::CyclingHost host(&answers);
+      host::RecordingHost host(host::HostPolicy::Cycling, answers);
       std::vector<std::string> violations;
       checkShadingContract({entry.className, shader.get(), &shader.table(), &host, 0}, cameraHit(),
                            std::chrono::milliseconds(1000), &violations);

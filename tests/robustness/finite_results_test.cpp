@@ -231,11 +231,11 @@ TEST(FiniteResults, SceneRangeInputsGiveFiniteColoursWeightsAndDensities) {
     for (int scene = 0; scene < kScenesPerClass; ++scene) {
       Rng rng(1000003u * uint64_t(scene + 1) + uint64_t(pvx::findCatalogueIndex(row.className)));
       host::TextureSet textures;
-      host::AnswerScript answers;
+      host::HostAnswers answers;
       sampleAnswers(rng, &answers, &textures);
       sampleParameters(rng, shader.get(), shader.table(), row.ranges, &textures);
       const pvx::ShadingState state = sampleState(rng, shader.table());
-      host::CyclingHost host(&answers);
+      host::RecordingHost host(host::HostPolicy::Cycling, answers);
       for (Entry entry : kEntries) {
         if (!hasEntry(shader.kind(), entry)) continue;
         pvx::ShadingState shaded = state;

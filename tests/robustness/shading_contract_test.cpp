@@ -68,8 +68,7 @@ std::vector<std::string> violationsOf(Fault fault) {
   FaultyMaterial material(fault);
   host::ParameterTable table;
   table.record(&material);
-  host::AnswerScript answers;
-  host::CyclingHost host(&answers);
+  host::RecordingHost host(host::HostPolicy::Cycling);
   std::vector<std::string> violations;
   checkShadingContract({"Faulty", &material, &table, &host, 0}, cameraHit(),
                        std::chrono::milliseconds(1000), &violations);
@@ -105,8 +104,7 @@ TEST(ShadingContract, ParametersWrittenWhileShadingAreRestoredForTheNextEntry) {
   FaultyMaterial material(Fault::WritesParameterInShade);
   host::ParameterTable table;
   table.record(&material);
-  host::AnswerScript answers;
-  host::CyclingHost host(&answers);
+  host::RecordingHost host(host::HostPolicy::Cycling);
   std::vector<std::string> violations;
   const std::vector<EntryOutcome> outcomes =
       checkShadingContract({"Faulty", &material, &table, &host, 0}, cameraHit(),

@@ -11,7 +11,7 @@
 namespace pvx {
 namespace {
 
-using tarvo::host::ScriptedTexture2D;
+using tarvo::host::RecordingTexture2D;
 using tarvo::test::nearFloat3;
 using tarvo::test::nearFloat4;
 
@@ -23,7 +23,7 @@ struct Channel {
   mat4 matrix = identity4;
   float repeat = 1.0f;
   mat3 uv = identity3;
-  ScriptedTexture2D image;
+  RecordingTexture2D image;
 
   Channel() {
     image.value = float4(0.5f, 0.25f, 1.0f, 0.75f);

@@ -154,14 +154,14 @@ TEST(VectorMath, MatrixProductsComposeLikeApplyingInTurn) {
 TEST(VectorMath, TextureHelpersStartFromOpaqueBlackAndSkipUnbound) {
   Texture2D unbound;
   EXPECT_EQ(sample2D(unbound, float2(0.5f, 0.5f)), float4(0.0f, 0.0f, 0.0f, 1.0f));
-  tarvo::host::ScriptedTexture2D silent;
+  tarvo::host::RecordingTexture2D silent;
   silent.writes = false;
   Texture2D bound;
   bound.object = &silent;
   EXPECT_EQ(sample2D(bound, float2(0.25f, 0.75f)), float4(0.0f, 0.0f, 0.0f, 1.0f));
   ASSERT_EQ(silent.coordinates().size(), 1u);
   EXPECT_EQ(silent.coordinates()[0], float2(0.25f, 0.75f));
-  tarvo::host::ScriptedTexture1D table;
+  tarvo::host::RecordingTexture1D table;
   table.texels = {float4(1.0f), float4(2.0f)};
   Texture1D data;
   data.object = &table;

@@ -247,16 +247,16 @@ pvx::ShadingState hostileState(ByteReader& in, const host::ParameterTable& table
   return s;
 }
 
-void hostileAnswers(ByteReader& in, host::AnswerScript* answers, host::TextureSet* textures) {
+void hostileAnswers(ByteReader& in, host::HostAnswers* answers, host::TextureSet* textures) {
   const pvx::float4 saneColour(0.25f, 0.5f, 0.75f, 1.0f);
-  answers->colours.assign(1 + in.byte() % 8, saneColour);
-  for (pvx::float4& c : answers->colours)
+  answers->colourCycle.assign(1 + in.byte() % 8, saneColour);
+  for (pvx::float4& c : answers->colourCycle)
     hostileFloats(in, &c.x, 4);
-  answers->scalars.assign(1 + in.byte() % 8, 0.5f);
-  for (float& value : answers->scalars)
+  answers->scalarCycle.assign(1 + in.byte() % 8, 0.5f);
+  for (float& value : answers->scalarCycle)
     value = hostileFloat(in, value);
-  answers->randoms.assign(1 + in.byte() % 8, 0.5f);
-  for (float& value : answers->randoms)
+  answers->randomSequence.assign(1 + in.byte() % 8, 0.5f);
+  for (float& value : answers->randomSequence)
     value = decodeRandom(in.byte());
 
   static const size_t kLightCounts[] = {0, 1, 2, 3, 5, 16, 100, 1000};
@@ -272,13 +272,12 @@ void hostileAnswers(ByteReader& in, host::AnswerScript* answers, host::TextureSe
   answers->lights.reserve(lightCount);
   for (size_t i = 0; i < lightCount; ++i)
     answers->lights.push_back(templates[i % size_t(templateCount)]);
-  answers->chainLights();
 
-  for (host::TexelScript& script : textures->scripts) {
-    script.texels.assign(1 + in.byte() % 4, pvx::float4(0.5f, 0.5f, 0.5f, 1.0f));
-    for (pvx::float4& texel : script.texels)
+  for (int i = 0; i < 2; ++i) {
+    std::vector<pvx::float4> texels(1 + in.byte() % 4, pvx::float4(0.5f, 0.5f, 0.5f, 1.0f));
+    for (pvx::float4& texel : texels)
       hostileFloats(in, &texel.x, 4);
-    script.writes = in.byte() < 240;
+    textures->answer(i, texels, in.byte() < 240);
   }
 }
 

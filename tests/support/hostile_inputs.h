@@ -14,8 +14,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "host/cycling_host.h"
 #include "host/parameter_table.h"
+#include "host/recording_host.h"
 #include "tarvo/tarvo.h"
 
 namespace tarvo::test {
@@ -49,7 +49,7 @@ pvx::ShadingState hostileState(ByteReader& in, const host::ParameterTable& table
 
 // Service answers (long light lists, NaN colours, zero-length light directions, ...; random
 // numbers stay in [0, 1) as hosts promise) and the texels of both texture scripts.
-void hostileAnswers(ByteReader& in, host::AnswerScript* answers, host::TextureSet* textures);
+void hostileAnswers(ByteReader& in, host::HostAnswers* answers, host::TextureSet* textures);
 
 }  // namespace tarvo::test
 

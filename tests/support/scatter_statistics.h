@@ -1,7 +1,6 @@
-// Physical checks of a material's path-tracing entries, through its exported class: a host whose
-// random services draw from a seeded generator, the chi-square test of the directions `scatter`
-// draws against a density over the hemisphere around z, and the directional albedo
-// (weight x cosine x inverse density, averaged over draws).
+// Physical checks of a material's path-tracing entries, through its exported class: the chi-square
+// test of the directions `scatter` draws against a density over the hemisphere around z, and the
+// directional albedo (weight x cosine x inverse density, averaged over draws).
 #ifndef TARVO_TESTS_SCATTER_STATISTICS_H
 #define TARVO_TESTS_SCATTER_STATISTICS_H
 
@@ -15,28 +14,12 @@
 #include <random>
 #include <vector>
 
-#include "host/scripted_host.h"
+#include "host/recording_host.h"
 #include "tarvo/tarvo.h"
 
 namespace tarvo::test {
 
 constexpr double kStatisticsPi = 3.14159265358979323846;
-
-// A host whose random services draw from a seeded generator: repeatable sampling.
-class SeededHost final : public host::ScriptedHost {
- public:
-  explicit SeededHost(uint32_t seed) : engine_(seed) { logging = false; }
-  float random1() override { return next(); }
-  pvx::float2* random2(pvx::float2* result) override {
-    result->x = next();
-    result->y = next();
-    return result;
-  }
-
- private:
-  float next() { return float(engine_() >> 8) * (1.0f / 16777216.0f); }  // [0, 1)
-  std::mt19937 engine_;
-};
 
 struct Direction {
   double x, y, z;

@@ -212,15 +212,15 @@ pvx::ShadingState sampleState(Rng& rng, const host::ParameterTable& table) {
   return s;
 }
 
-void sampleAnswers(Rng& rng, host::AnswerScript* answers, host::TextureSet* textures) {
-  answers->colours.resize(1 + rng.next() % 8);
-  for (pvx::float4& c : answers->colours)
+void sampleAnswers(Rng& rng, host::HostAnswers* answers, host::TextureSet* textures) {
+  answers->colourCycle.resize(1 + rng.next() % 8);
+  for (pvx::float4& c : answers->colourCycle)
     c = pvx::float4(rng.range(0, 1), rng.range(0, 1), rng.range(0, 1), rng.range(0, 1));
-  answers->scalars.resize(1 + rng.next() % 8);
-  for (float& value : answers->scalars)
+  answers->scalarCycle.resize(1 + rng.next() % 8);
+  for (float& value : answers->scalarCycle)
     value = rng.range(0, 1);
-  answers->randoms.resize(1 + rng.next() % 8);
-  for (float& value : answers->randoms)
+  answers->randomSequence.resize(1 + rng.next() % 8);
+  for (float& value : answers->randomSequence)
     value = rng.unit();
   answers->lights.resize(rng.next() % 9);
   for (pvx::LightSample& light : answers->lights) {
@@ -234,12 +234,11 @@ void sampleAnswers(Rng& rng, host::AnswerScript* answers, host::TextureSet* text
     light.distance = rng.range(0.01f, 100.0f);
     light.tag = rng.chance(4) ? pvx::kLightTagDiffuseOnly : 0;
   }
-  answers->chainLights();
-  for (host::TexelScript& script : textures->scripts) {
-    script.texels.resize(1 + rng.next() % 4);
-    for (pvx::float4& t : script.texels)
+  for (int i = 0; i < 2; ++i) {
+    std::vector<pvx::float4> texels(1 + rng.next() % 4);
+    for (pvx::float4& t : texels)
       t = pvx::float4(rng.range(0, 1), rng.range(0, 1), rng.range(0, 1), rng.range(0, 1));
-    script.writes = true;
+    textures->answer(i, texels);
   }
 }
 

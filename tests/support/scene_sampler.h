@@ -22,8 +22,8 @@
 #include <string_view>
 #include <vector>
 
-#include "host/cycling_host.h"
 #include "host/parameter_table.h"
+#include "host/recording_host.h"
 #include "tarvo/tarvo.h"
 
 namespace tarvo::test {
@@ -59,7 +59,7 @@ void sampleParameters(Rng& rng, pvx::IShaderBase* shader, const host::ParameterT
 
 pvx::ShadingState sampleState(Rng& rng, const host::ParameterTable& table);
 
-void sampleAnswers(Rng& rng, host::AnswerScript* answers, host::TextureSet* textures);
+void sampleAnswers(Rng& rng, host::HostAnswers* answers, host::TextureSet* textures);
 
 }  // namespace tarvo::test
 

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "host/cycling_host.h"
 #include "host/parameter_table.h"
+#include "host/recording_host.h"
 #include "tarvo/tarvo.h"
 
 namespace tarvo::test {
@@ -53,7 +53,7 @@ struct ShadingCase {
   const char* className;
   pvx::IShaderBase* shader;
   const host::ParameterTable* table;  // the shader's recorded declarations
-  host::CyclingHost* host;
+  host::RecordingHost* host;
   size_t lightCount;  // records the host's script lists
 };
 

@@ -12,7 +12,7 @@
 
 #include "host/parameter_table.h"
 #include "host/plugin_library.h"
-#include "host/scripted_host.h"
+#include "host/recording_host.h"
 #include "tarvo/tarvo.h"
 #include "tests/support/shading_states.h"
 
@@ -48,14 +48,18 @@ void writeVarying(pvx::ShadingState* state, int offset, const T& value) {
   std::memcpy(state->varying + offset, &value, sizeof(T));
 }
 
-// One expected declaration of a class, in order: a parameter with its type and default, or a
-// varying.
+// One expected declaration of a class, in order: a parameter with its type and default (empty:
+// not checked; a texture is checked to be unbound, handle -1), or a varying (see varying()).
 struct Declaration {
-  const char* name;
-  host::ParamType type;       // ignored for varyings
-  std::vector<double> value;  // default; empty for textures (unbound, handle -1)
-  int varyingCode = 0;        // nonzero: a varying at offset value[0]
+  std::string name;
+  host::ParamType type;
+  std::vector<double> value;
+  int varyingCode = 0;  // nonzero: a varying of this type code at offset value[0]
 };
+
+inline Declaration varying(const char* name, int typeCode, int offset) {
+  return {name, host::ParamType::Float, {double(offset)}, typeCode};
+}
 
 struct ClassDeclarations {
   const char* className;

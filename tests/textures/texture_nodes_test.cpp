@@ -14,8 +14,8 @@
 namespace pvx {
 namespace {
 
-using tarvo::host::ScriptedHost;
-using tarvo::host::ScriptedTexture2D;
+using tarvo::host::RecordingHost;
+using tarvo::host::RecordingTexture2D;
 using tarvo::test::nearFloat4;
 namespace slot = host_slot;
 
@@ -52,7 +52,7 @@ TEST(NoiseNode, NoiseValueAndThresholdGiveTheBlend) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ScriptedHost host;
+    RecordingHost host;
     host.noiseAnswer = c.answer;
     const NoiseNode node{identity4, c.type, 1.0f, c.low, c.high, c.levels, 0.0f};
     const float4 result =
@@ -66,7 +66,7 @@ TEST(NoiseNode, PlacesPoAndDividesBySizeBeforeEachOctave) {
   // Column-major: x' = 2x + 0.5y + 1, y' = 3y + 2, z' = 4z + 3; at Po = (1, 1, 1) that is
   // (3.5, 5, 7), divided by size 2: (1.75, 2.5, 3.5); octaves at twice and four times that.
   const mat4 xform = {{2, 0, 0, 9, 0.5f, 3, 0, 9, 0, 0, 4, 9, 1, 2, 3, 9}};
-  ScriptedHost host;
+  RecordingHost host;
   const NoiseNode node{xform, kNoiseFractal, 2.0f, 0.0f, 1.0f, 3.0f, 0.7f};
   evaluateNoise(node, NodeInputs{&host, float3(1.0f), float2(0.5f)}, kColor1, kColor2);
   ASSERT_EQ(host.count(slot::kNoise4), 3);
@@ -77,7 +77,7 @@ TEST(NoiseNode, PlacesPoAndDividesBySizeBeforeEachOctave) {
 }
 
 TEST(NoiseNode, NoiseTheHostCannotComputeCountsAsZero) {
-  ScriptedHost host;
+  RecordingHost host;
   host.noiseAnswer = std::numeric_limits<float>::quiet_NaN();
   const NoiseNode node{identity4, kNoiseRegular, 0.0f, 0.0f, 1.0f, 1.0f, 0.0f};
   const float4 result =
@@ -89,10 +89,10 @@ TEST(BitmapNode, ScalesTheTexelAtItsPlacedCoordinate) {
   // s' = 2s + t + 0.25 + 0.5 = 1.15 and t' = 3t + 0.125 - 1 = -0.275 at (0.1, 0.2): the third
   // column and the translation are both added.
   const mat4 xform = {{2, 0, 9, 9, 1, 3, 9, 9, 0.25f, 0.125f, 9, 9, 0.5f, -1, 9, 9}};
-  ScriptedTexture2D texture;
+  RecordingTexture2D texture;
   texture.value = float4(0.2f, 0.4f, 0.6f, 0.5f);
   const Texture2D bound{&texture, -1};
-  ScriptedHost host;
+  RecordingHost host;
   const NodeInputs in{&host, float3(0.0f), float2(0.1f, 0.2f)};
   EXPECT_TRUE(nearFloat4(evaluateBitmap(BitmapNode{xform, bound, 2.0f}, in),
                          float4(0.4f, 0.8f, 1.2f, 0.5f)));
@@ -112,7 +112,7 @@ const float4 kBrick(0.8f, 0.3f, 0.2f, 1.0f);
 const float4 kMortar(0.5f, 0.5f, 0.5f, 1.0f);
 
 TEST(TileNode, OutsideTheTileIsTransparentBlackUnlessItRepeats) {
-  ScriptedHost host;
+  RecordingHost host;
   const TileNode once{identity4, 0, 0, false, false, wall()};
   const TileNode repeating{identity4, 0, 0, true, true, wall()};
   const auto at = [&](const TileNode& n, float s, float t) {
@@ -127,7 +127,7 @@ TEST(TileNode, OutsideTheTileIsTransparentBlackUnlessItRepeats) {
 }
 
 TEST(TileNode, BricksVaryByTheHostCellRandomAndMortarFillsTheJoints) {
-  ScriptedHost host;
+  RecordingHost host;
   host.cellRandomAnswer = 0.75f;
   // Centre of the first brick of row 0 (row 0 is not shifted) and a joint between two bricks.
   const float2 centre(0.125f, 0.0625f), joint(0.25f, 0.0625f);

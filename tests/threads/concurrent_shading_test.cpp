@@ -33,7 +33,7 @@ TEST(ConcurrentShading, SixteenThreadsGiveTheSingleThreadedResultsBitForBit) {
   // Scene, answers and texels are shared by every thread and read-only while shading.
   Rng rng(20240611);
   host::TextureSet textures;
-  host::AnswerScript answers;
+  host::HostAnswers answers;
   sampleAnswers(rng, &answers, &textures);
   std::vector<std::unique_ptr<host::BoundShader>> shaders;
   for (const pvx::CatalogueEntry& entry : pvx::kCatalogue) {
@@ -42,7 +42,7 @@ TEST(ConcurrentShading, SixteenThreadsGiveTheSingleThreadedResultsBitForBit) {
   }
 
   std::vector<std::vector<Call>> calls(kThreads);
-  host::CyclingHost referenceHost(&answers);
+  host::RecordingHost referenceHost(host::HostPolicy::Cycling, answers);
   for (int t = 0; t < kThreads; ++t) {
     for (size_t s = 0; s < shaders.size(); ++s) {
       for (int k = 0; k < kStatesPerThread; ++k) {
@@ -64,7 +64,7 @@ TEST(ConcurrentShading, SixteenThreadsGiveTheSingleThreadedResultsBitForBit) {
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
-      host::CyclingHost host(&answers);
+      host::RecordingHost host(host::HostPolicy::Cycling, answers);
       // Start together, so that the threads shade the same objects at the same time.
       started.fetch_add(1);
       while (started.load() < kThreads)

@@ -12,7 +12,7 @@
 namespace pvx {
 namespace {
 
-using tarvo::host::ScriptedTexture2D;
+using tarvo::host::RecordingTexture2D;
 using tarvo::test::nearFloat3;
 
 const mat3 kIdentity = identity3;
@@ -20,7 +20,7 @@ const mat3 kIdentity = identity3;
 TEST(MappedInputs, UVTransformIgnoresTheThirdRowAndScales) {
   // (2u + 0.25, 3v + 0.5) at (1, 1) is (2.25, 3.5), times the scale 2.
   const mat3 m = {{2.0f, 0.0f, 9.0f, 0.0f, 3.0f, 9.0f, 0.25f, 0.5f, 9.0f}};
-  ScriptedTexture2D texture;
+  RecordingTexture2D texture;
   const Texture2D handle{&texture, -1};
   sampleMap(TextureMap{true, handle, m, 1.0f}, float2(1.0f, 1.0f), 2.0f);
   ASSERT_EQ(texture.coordinates().size(), 1u);
@@ -28,7 +28,7 @@ TEST(MappedInputs, UVTransformIgnoresTheThirdRowAndScales) {
 }
 
 TEST(MappedInputs, ColourRulesTreatTheTexelAsTheGroupSays) {
-  ScriptedTexture2D texture;
+  RecordingTexture2D texture;
   texture.value = float4(2.0f, 0.5f, -1.0f, 0.3f);
   const Texture2D handle{&texture, -1};
   const TextureMap map{true, handle, kIdentity, 0.8f};
@@ -53,7 +53,7 @@ TEST(MappedInputs, ColourRulesTreatTheTexelAsTheGroupSays) {
 }
 
 TEST(MappedInputs, ScalarsReadTheFirstChannelAndFadeWithTheConstant) {
-  ScriptedTexture2D texture;
+  RecordingTexture2D texture;
   texture.value = float4(0.2f, 0.9f, 0.9f, 1.0f);  // luminance would be about 0.71
   const Texture2D handle{&texture, -1};
   const TextureMap map{true, handle, kIdentity, 2.0f};

@@ -1,9 +1,8 @@
-// quarra_Mtl_Ward through its exported factory, as a host drives it: what it declares, which
-// host services `shade` calls with which arguments, and the rules of its four entry points.
+// quarra_Mtl_Ward through its exported factory, as a host drives it: which host services
+// `shade` calls with which arguments, and the rules of its four entry points.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <initializer_list>
 #include <vector>
 
 #include "shadinglib/vector_math.h"
@@ -17,10 +16,9 @@ using pvx::float4;
 using tarvo::host::BoundShader;
 using tarvo::host::HostCall;
 using tarvo::host::makeLight;
-using tarvo::host::ParamType;
-using tarvo::host::ScriptedHost;
-using tarvo::host::ScriptedTexture1D;
-using tarvo::host::ScriptedTexture2D;
+using tarvo::host::RecordingHost;
+using tarvo::host::RecordingTexture1D;
+using tarvo::host::RecordingTexture2D;
 using tarvo::test::cameraHit;
 using tarvo::test::nearFloat3;
 using tarvo::test::nearFloat4;
@@ -42,226 +40,42 @@ pvx::ShadingState hit() {
   return s;
 }
 
-std::vector<int> slots(const ScriptedHost& host) {
+std::vector<int> slots(const RecordingHost& host) {
   std::vector<int> result;
   for (const HostCall& c : host.calls())
     result.push_back(c.slot);
   return result;
 }
 
-TEST(WardDeclaration, ParametersAndVaryingsInOrderWithDefaults) {
-  // Type codes: b bool, i int, f float, c colour, a colour with alpha, 3 mat3, 4 mat4,
-  // t 1-D texture, T 2-D texture, v varying (default = its offset). Matrices default to
-  // identity and textures to (null, -1).
-  struct Entry {
-    char type;
-    const char* name;
-    std::initializer_list<float> value;
-  };
-  const Entry expected[] = {
-      {'T', "ambientOcclusionTexture", {}},
-      {'i', "ambientOcclusionMode", {0}},
-      {'f', "ambientOcclusionFactor", {1}},
-      {'c', "ambientOcclusionColor", {0, 0, 0}},
-      {'b', "usePrecalcAO", {1}},
-      {'b', "showAmbientOnly", {0}},
-      {'b', "usingRaytracedAO", {0}},
-      {'v', "uv1", {0}},
-      {'v', "vtxcolor", {8}},
-      {'c', "maskingColor", {0, 0, 0}},
-      {'i', "maskingMode", {0}},
-      {'T', "maskingTexture", {}},
-      {'4', "maskingTextureMatrix", {}},
-      {'b', "maskingInvertTexture", {0}},
-      {'f', "maskingAngularRepeat", {1}},
-      {'3', "maskingUVMatrix", {}},
-      {'b', "maskingFromAlpha", {0}},
-      {'v', "bitangent", {24}},
-      {'v', "tangent", {36}},
-      {'v', "uv", {48}},
-      {'b', "CaldrinAODisable", {0}},
-      {'t', "u_globalClippingMap", {}},
-      {'b', "u_globalClippingMapEnable", {0}},
-      {'i', "u_procedureMapEnable", {0}},
-      {'c', "u_procedureMapTiling", {1, 1, 1}},
-      {'f', "u_procedureMapAmount", {0}},
-      {'t', "u_smokeMap", {}},
-      {'b', "u_normal0MapEnable", {0}},
-      {'T', "u_normal0Map", {}},
-      {'b', "u_normal0AmountMapEnable", {0}},
-      {'T', "u_normal0AmountMap", {}},
-      {'3', "u_normal0AmountTransform", {}},
-      {'f', "u_normal0Amount", {0}},
-      {'3', "u_normal0Transform", {}},
-      {'b', "u_normal1MapEnable", {0}},
-      {'T', "u_normal1Map", {}},
-      {'f', "u_normal1Amount", {0}},
-      {'3', "u_normal1Transform", {}},
-      {'b', "u_normal1AsShadingNormal", {0}},
-      {'b', "u_diffuseMapEnable", {0}},
-      {'T', "u_diffuseMap", {}},
-      {'c', "u_diffuseColor", {0, 0, 0}},
-      {'3', "u_diffuseTransform", {}},
-      {'f', "u_diffuseAmount", {1}},
-      {'i', "u_imageFadeEnable", {0}},
-      {'f', "u_imageFade", {1}},
-      {'T', "u_imageFadeMap", {}},
-      {'3', "u_imageFadeTransform", {}},
-      {'f', "u_imageFadeAmount", {1}},
-      {'c', "u_imageFadeColor", {0, 0, 0}},
-      {'b', "u_specularMapEnable", {0}},
-      {'T', "u_specularMap", {}},
-      {'c', "u_specularColor", {1, 1, 1}},
-      {'3', "u_specularTransform", {}},
-      {'f', "u_specularAmount", {1}},
-      {'b', "u_roughMapEnable", {0}},
-      {'T', "u_roughMap", {}},
-      {'f', "u_roughValue", {0.01f}},
-      {'3', "u_roughTransform", {}},
-      {'f', "u_roughAmount", {1}},
-      {'f', "u_reflectGlossyValue", {0}},
-      {'b', "u_refractGlossyMapEnable", {0}},
-      {'T', "u_refractGlossyMap", {}},
-      {'3', "u_refractGlossyTransform", {}},
-      {'f', "u_refractGlossyAmount", {1}},
-      {'f', "u_refractGlossyValue", {0}},
-      {'b', "u_anisotropyMapEnable", {0}},
-      {'T', "u_anisotropyMap", {}},
-      {'f', "u_anisotropyValue", {1}},
-      {'3', "u_anisotropyTransform", {}},
-      {'f', "u_anisotropyAmount", {1}},
-      {'b', "u_anisoRotationMapEnable", {0}},
-      {'T', "u_anisoRotationMap", {}},
-      {'f', "u_anisoRotationValue", {0}},
-      {'3', "u_anisoRotationTransform", {}},
-      {'f', "u_anisoRotationAmount", {1}},
-      {'f', "u_brdfCurvePower", {0}},
-      {'b', "u_brdf00ReflectMapEnable", {0}},
-      {'T', "u_brdf00ReflectMap", {}},
-      {'3', "u_brdf00ReflectTransform", {}},
-      {'f', "u_brdf00ReflectAmount", {1}},
-      {'f', "u_brdf00Reflectivity", {0.1f}},
-      {'b', "u_brdf90ReflectMapEnable", {0}},
-      {'T', "u_brdf90ReflectMap", {}},
-      {'3', "u_brdf90ReflectTransform", {}},
-      {'f', "u_brdf90Reflectivity", {1}},
-      {'f', "u_brdf90ReflectAmount", {1}},
-      {'f', "u_reflectivity", {1}},
-      {'b', "u_isMetal", {0}},
-      {'b', "u_transparency", {0}},
-      {'b', "u_transparencyMapEnable", {0}},
-      {'T', "u_transparencyMap", {}},
-      {'f', "u_transparencyValue", {0}},
-      {'3', "u_transparencyTransform", {}},
-      {'f', "u_transparencyFade", {0}},
-      {'f', "u_ior", {1.33f}},
-      {'f', "u_transparencyAmount", {1}},
-      {'b', "u_translucencyMapEnable", {0}},
-      {'T', "u_translucencyMap", {}},
-      {'f', "u_translucencyValue", {0}},
-      {'3', "u_translucencyTransform", {}},
-      {'f', "u_translucencyAmount", {1}},
-      {'b', "u_cutoutMapEnable", {0}},
-      {'T', "u_cutoutMap", {}},
-      {'3', "u_cutoutTransform", {}},
-      {'f', "u_cutoutAmount", {1}},
-      {'b', "u_additionalMapEnable", {0}},
-      {'T', "u_additionalMap", {}},
-      {'c', "u_additionalColor", {0, 0, 0}},
-      {'3', "u_additionalMapTransform", {}},
-      {'f', "u_additionalAmount", {1}},
-      {'b', "u_cosineUsesBump", {0}},
-      {'b', "u_reflectionHighlightOnly", {0}},
-      {'b', "u_isDecal", {0}},
-      {'4', "u_decalTransform", {}},
-      {'b', "u_commonTintEnable", {0}},
-      {'a', "u_commonTintColor", {1, 1, 1, 1}},
-  };
-  const BoundShader shader = ward();
-  const auto& calls = shader.table().calls();
-  ASSERT_EQ(calls.size(), std::size(expected) + 1);
-  EXPECT_EQ(calls[0].offset, 15) << "capability mask";
-  EXPECT_EQ(shader.table().parameters().size(), 112u);
-  EXPECT_EQ(shader.table().varyings().size(), 5u);
-  const auto* base = static_cast<const unsigned char*>(static_cast<const void*>(shader.get()));
-  for (size_t n = 0; n < std::size(expected); ++n) {
-    const Entry& e = expected[n];
-    const tarvo::host::BinderCall& call = calls[n + 1];
-    SCOPED_TRACE(e.name);
-    ASSERT_EQ(call.name, e.name) << "declaration " << n + 1;
-    const float* floats = reinterpret_cast<const float*>(base + call.offset);
-    switch (e.type) {
-      case 'v':
-        EXPECT_EQ(call.slot, pvx::binder_slot::kDeclareVarying);
-        EXPECT_EQ(call.offset, std::lround(*e.value.begin()));
-        break;
-      case 'b':
-        EXPECT_EQ(call.slot, pvx::binder_slot::kDeclareBool);
-        EXPECT_EQ(*(base + call.offset), *e.value.begin());
-        break;
-      case 'i':
-        EXPECT_EQ(call.slot, pvx::binder_slot::kDeclareInt);
-        EXPECT_EQ(*reinterpret_cast<const int32_t*>(base + call.offset), *e.value.begin());
-        break;
-      case 't':
-      case 'T': {
-        EXPECT_EQ(call.slot, e.type == 't' ? pvx::binder_slot::kDeclareTexture1D
-                                           : pvx::binder_slot::kDeclareTexture2D);
-        const auto* handle = reinterpret_cast<const pvx::Texture2D*>(base + call.offset);
-        EXPECT_EQ(handle->object, nullptr);
-        EXPECT_EQ(handle->hostHandle, -1);
-        break;
-      }
-      case '3':
-      case '4': {
-        const int size = e.type == '3' ? 3 : 4;
-        EXPECT_EQ(call.slot,
-                  size == 3 ? pvx::binder_slot::kDeclareMat3 : pvx::binder_slot::kDeclareMat4);
-        for (int k = 0; k < size * size; ++k)
-          EXPECT_EQ(floats[k], k % (size + 1) == 0 ? 1.0f : 0.0f);
-        break;
-      }
-      default: {
-        const int slots[] = {pvx::binder_slot::kDeclareFloat, pvx::binder_slot::kDeclareColor,
-                             pvx::binder_slot::kDeclareColorAlpha};
-        EXPECT_EQ(call.slot, slots[e.type == 'f' ? 0 : e.type == 'c' ? 1 : 2]);
-        int k = 0;
-        for (float v : e.value)
-          EXPECT_EQ(floats[k++], v);
-      }
-    }
-  }
-}
-
 TEST(WardShade, AsksTheHostOnlyWhatTheSurfaceNeeds) {
   struct Case {
     const char* what;
-    void (*setup)(BoundShader&, pvx::ShadingState&, ScriptedHost&);
+    void (*setup)(BoundShader&, pvx::ShadingState&, RecordingHost&);
     std::vector<int> expected;
   };
   const Case cases[] = {
       // Defaults: glossy weight 1, so no diffuse and no indirect light; one reflection trace.
       {"defaults",
-       [](BoundShader&, pvx::ShadingState&, ScriptedHost&) {},
+       [](BoundShader&, pvx::ShadingState&, RecordingHost&) {},
        {slot::kLightSamples, slot::kTraceReflection}},
       {"fully masked",
-       [](BoundShader& m, pvx::ShadingState&, ScriptedHost&) {
+       [](BoundShader& m, pvx::ShadingState&, RecordingHost&) {
          m.set("maskingColor", float3(1.0f));
        },
        {}},
       {"partly masked",
-       [](BoundShader& m, pvx::ShadingState&, ScriptedHost&) {
+       [](BoundShader& m, pvx::ShadingState&, RecordingHost&) {
          m.set("maskingColor", float3(0.5f));
        },
        {slot::kLightSamples, slot::kTraceReflection, slot::kTraceContinue}},
       {"highlights only",
-       [](BoundShader& m, pvx::ShadingState&, ScriptedHost&) {
+       [](BoundShader& m, pvx::ShadingState&, RecordingHost&) {
          m.set("u_reflectionHighlightOnly", true);
        },
        {slot::kLightSamples}},
       // Diffuse: indirect light times occlusion, then the ambient-occlusion query.
       {"diffuse",
-       [](BoundShader& m, pvx::ShadingState&, ScriptedHost& h) {
+       [](BoundShader& m, pvx::ShadingState&, RecordingHost& h) {
          m.set("u_reflectivity", 0.0f);
          m.set("u_diffuseColor", float3(0.5f, 0.25f, 0.0f));
          h.ambientAnswer = float3(0.2f);
@@ -269,7 +83,7 @@ TEST(WardShade, AsksTheHostOnlyWhatTheSurfaceNeeds) {
        {slot::kLightSamples, slot::kAmbientLight, slot::kIndirectDiffuse, slot::kOcclusion,
         slot::kOcclusion}},
       {"diffuse without the occlusion multiply",
-       [](BoundShader& m, pvx::ShadingState&, ScriptedHost& h) {
+       [](BoundShader& m, pvx::ShadingState&, RecordingHost& h) {
          m.set("u_reflectivity", 0.0f);
          m.set("u_diffuseColor", float3(0.5f, 0.25f, 0.0f));
          m.set("CaldrinAODisable", true);
@@ -277,7 +91,7 @@ TEST(WardShade, AsksTheHostOnlyWhatTheSurfaceNeeds) {
        },
        {slot::kLightSamples, slot::kAmbientLight, slot::kIndirectDiffuse, slot::kOcclusion}},
       {"transparent",
-       [](BoundShader& m, pvx::ShadingState&, ScriptedHost&) {
+       [](BoundShader& m, pvx::ShadingState&, RecordingHost&) {
          m.set("u_transparency", true);
          m.set("u_transparencyValue", 1.0f);
          m.set("u_reflectivity", 0.5f);
@@ -286,7 +100,7 @@ TEST(WardShade, AsksTheHostOnlyWhatTheSurfaceNeeds) {
       // Back face: no reflection; refraction, then indirect light for the diffuse colour and
       // again for the translucency colour.
       {"back face, translucent",
-       [](BoundShader& m, pvx::ShadingState& s, ScriptedHost&) {
+       [](BoundShader& m, pvx::ShadingState& s, RecordingHost&) {
          s.frontFacing = 0;
          m.set("u_transparency", true);
          m.set("u_transparencyValue", 0.5f);
@@ -301,7 +115,7 @@ TEST(WardShade, AsksTheHostOnlyWhatTheSurfaceNeeds) {
     SCOPED_TRACE(c.what);
     BoundShader m = ward();
     pvx::ShadingState s = hit();
-    ScriptedHost host;
+    RecordingHost host;
     host.lights = {makeLight(float3(0.0f, 0.0f, 1.0f), float3(1.0f))};
     c.setup(m, s, host);
     m.material()->shade(&host, &s);
@@ -321,7 +135,7 @@ TEST(WardShade, HostCallArguments) {
   pvx::ShadingState s = hit();
   s.I = float3(0.7071068f, 0.0f, -0.7071068f);
   s.P = float3(1.0f, 2.0f, 3.0f);
-  ScriptedHost host;
+  RecordingHost host;
   host.ambientAnswer = float3(0.2f);
   m.material()->shade(&host, &s);
 
@@ -366,7 +180,7 @@ TEST(WardShade, LightRampFadesLightsAtTheHorizon) {
     m.set("u_reflectivity", 0.0f);
     m.set("u_diffuseColor", float3(1.0f));
     pvx::ShadingState s = hit();
-    ScriptedHost host;
+    RecordingHost host;
     const float side = std::sqrt(1.0f - c.cosine * c.cosine);
     host.lights = {makeLight(float3(side, 0.0f, c.cosine), float3(1.0f), c.weight),
                    makeLight(float3(0.0f, 0.0f, 1.0f), float3(0.0f), 5.0f)};  // black: skipped
@@ -385,7 +199,7 @@ TEST(WardShade, DiffuseOnlyLightsAddNoHighlight) {
     m.set("u_diffuseColor", float3(1.0f));
     m.set("u_roughValue", 0.3f);
     pvx::ShadingState s = hit();
-    ScriptedHost host;
+    RecordingHost host;
     host.lights = {makeLight(float3(0.6f, 0.0f, 0.8f), float3(1.0f), 1.0f, tag)};
     m.material()->shade(&host, &s);
     const float expected = tag == 0 ? 0.5f + 0.5f * 0.2876316f : 0.5f;
@@ -418,7 +232,7 @@ TEST(WardShade, MaskCutOutAndDecalLetTheBackgroundThrough) {
     m.set("u_reflectivity", 0.0f);
     m.set("u_diffuseColor", float3(1.0f));
     m.set("maskingColor", c.mask);
-    ScriptedTexture2D cutout;
+    RecordingTexture2D cutout;
     cutout.value = float4(c.cutout, 0.0f, 0.0f, 1.0f);
     if (c.cutout >= 0.0f) {
       m.set("u_cutoutMapEnable", true);
@@ -427,7 +241,7 @@ TEST(WardShade, MaskCutOutAndDecalLetTheBackgroundThrough) {
     m.set("u_isDecal", true);
     pvx::ShadingState s = hit();
     writeVarying(&s, kUVOffset, c.outsideDecal ? float2(1.5f, 0.5f) : float2(0.5f, 0.5f));
-    ScriptedHost host;
+    RecordingHost host;
     host.lights = {makeLight(float3(0.0f, 0.0f, 1.0f), float3(1.0f))};
     host.traceContinueAnswer = float4(0.2f, 0.4f, 0.6f, 0.5f);
     m.material()->shade(&host, &s);
@@ -473,7 +287,7 @@ TEST(WardInputs, ImageFadeModesBlendTheDiffuseColour) {
       // A black fade at full strength: d' = m x 0.
       {"unknown mode: black fade", 5, 1.0f, float3(0.0f)},
   };
-  ScriptedTexture2D diffuseMap, fadeMap;
+  RecordingTexture2D diffuseMap, fadeMap;
   diffuseMap.value = float4(0.5f, 0.5f, 0.5f, 0.5f);
   fadeMap.value = float4(0.8f, 0.8f, 0.8f, 1.0f);
   for (const Case& c : cases) {
@@ -491,20 +305,17 @@ TEST(WardInputs, ImageFadeModesBlendTheDiffuseColour) {
     }
     pvx::ShadingState s = hit();
     s.scatterDir = float3(0.0f, 0.0f, 1.0f);
-    ScriptedHost host;
+    RecordingHost host;
     m.material()->evaluate(&host, &s);
     EXPECT_TRUE(nearFloat3(s.scatterWeight * 3.141593f, c.expectedDiffuse, 2e-6f));
   }
 }
 
-// A host whose noise is a smooth function of the point, so bump patterns have slopes.
-class WavyHost final : public ScriptedHost {
- public:
-  float noise4(const float4* p) override {
-    ScriptedHost::noise4(p);
-    return 0.5f + 0.5f * std::sin(p->x + 2.0f * p->y + 3.0f * p->z);
-  }
-};
+// Noise that is a smooth function of the point, so bump patterns have slopes.
+float wavyNoise(const HostCall& c) {
+  const float4& p = c.vectors[0];
+  return c.slot == slot::kNoise4 ? 0.5f + 0.5f * std::sin(p.x + 2.0f * p.y + 3.0f * p.z) : 0.5f;
+}
 
 TEST(WardShade, ProceduralBumpNeedsAnAmountAndAVaryingHeight) {
   // The lighting normal of the main frame (u_normal1AsShadingNormal) goes to lightSamples.
@@ -523,7 +334,7 @@ TEST(WardShade, ProceduralBumpNeedsAnAmountAndAVaryingHeight) {
       {"grain without a table", 1, 0.1f, false, false},
       {"rings with a table", 3, 0.1f, true, true},
   };
-  ScriptedTexture1D smoke;
+  RecordingTexture1D smoke;
   smoke.function = [](const float& c) { return float4(c * c, 0.0f, 0.0f, 1.0f); };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -535,7 +346,8 @@ TEST(WardShade, ProceduralBumpNeedsAnAmountAndAVaryingHeight) {
     pvx::ShadingState s = hit();
     s.P = s.Po = float3(0.013f, 0.021f, 0.0f);
     writeVarying(&s, 0, float3(0.0f, 1.0f, 0.0f));  // bitangent
-    WavyHost host;
+    RecordingHost host;
+    host.scalarFunction = wavyNoise;
     m.material()->shade(&host, &s);
     const float3 N = host.first(slot::kLightSamples)->vector(1);
     EXPECT_NEAR(pvx::length(N), 1.0f, 1e-6f);
@@ -545,7 +357,8 @@ TEST(WardShade, ProceduralBumpNeedsAnAmountAndAVaryingHeight) {
       EXPECT_EQ(N, s.N);
     }
     // Deterministic: the same hit bends the same way.
-    WavyHost again;
+    RecordingHost again;
+    again.scalarFunction = wavyNoise;
     pvx::ShadingState s2 = hit();
     s2.P = s2.Po = s.P;
     writeVarying(&s2, 0, float3(0.0f, 1.0f, 0.0f));
@@ -575,7 +388,7 @@ TEST(WardShadow, TransmissionFromCutOutAndTransparency) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     BoundShader m = ward();
-    ScriptedTexture2D cutout;
+    RecordingTexture2D cutout;
     cutout.value = float4(c.cutout, 0.0f, 0.0f, 1.0f);
     if (c.cutout >= 0.0f) {
       m.set("u_cutoutMapEnable", true);
@@ -590,7 +403,7 @@ TEST(WardShadow, TransmissionFromCutOutAndTransparency) {
     }
     pvx::ShadingState s = hit();
     s.frontFacing = c.front;
-    ScriptedHost host;
+    RecordingHost host;
     m.material()->shadow(&host, &s);
     EXPECT_TRUE(nearFloat3(s.shadowT, c.expected, 1e-6f));
   }
@@ -623,7 +436,7 @@ TEST(WardEvaluate, LobeOfTheInputsInTheMainFrame) {
     m.set("u_anisoRotationValue", c.rotation);
     pvx::ShadingState s = hit();
     s.scatterDir = c.direction;
-    ScriptedHost host;
+    RecordingHost host;
     m.material()->evaluate(&host, &s);
     EXPECT_NEAR(s.scatterWeight.x, c.expectedWeight, 2e-6f);
     EXPECT_NEAR(s.scatterCos, c.expectedCos, 1e-6f);
@@ -634,7 +447,7 @@ TEST(WardEvaluate, LobeOfTheInputsInTheMainFrame) {
 TEST(WardEvaluate, CosineFollowsTheBumpOnlyWhenAsked) {
   // Second normal map texel red 0.3 at strength 1: N = normalize(0.999, 0, 1); for the
   // direction +z that is a cosine of 0.7074604 with the bumped normal, 1 with the state's.
-  ScriptedTexture2D normals;
+  RecordingTexture2D normals;
   normals.value = float4(0.3f, 0.0f, 1.0f, 1.0f);
   for (bool usesBump : {false, true}) {
     BoundShader m = ward();
@@ -645,7 +458,7 @@ TEST(WardEvaluate, CosineFollowsTheBumpOnlyWhenAsked) {
     m.set("u_cosineUsesBump", usesBump);
     pvx::ShadingState s = hit();
     s.scatterDir = float3(0.0f, 0.0f, 1.0f);
-    ScriptedHost host;
+    RecordingHost host;
     m.material()->evaluate(&host, &s);
     EXPECT_NEAR(s.scatterCos, usesBump ? 0.7074604f : 1.0f, 1e-6f);
     EXPECT_GT(s.scatterWeight.x, 0.0f);
@@ -653,12 +466,12 @@ TEST(WardEvaluate, CosineFollowsTheBumpOnlyWhenAsked) {
 }
 
 TEST(WardPathTracing, ClippedHitsAreIgnoredByEvaluateAndScatterOnly) {
-  ScriptedTexture1D planes;
+  RecordingTexture1D planes;
   planes.texels = tarvo::host::clippingPlaneTexels({float4(0.0f, 0.0f, 1.0f, 0.0f)});  // z > 0
   BoundShader m = ward();
   m.set("u_globalClippingMapEnable", true);
   m.set("u_globalClippingMap", static_cast<pvx::ITexture1D*>(&planes));
-  ScriptedHost host;
+  RecordingHost host;
   pvx::ShadingState s = hit();  // P on the plane: clipped, the test is strict
   s.scatterDir = float3(0.0f, 0.0f, 1.0f);
   m.material()->evaluate(&host, &s);
@@ -764,7 +577,7 @@ TEST(WardScatter, ChoosesTheBounceTheHostAllows) {
     s.mediumIor = 1.2f;
     s.scatterDir = s.scatterWeight = float3(9.0f);
     s.scatterCos = s.scatterInvPdf = 9.0f;
-    ScriptedHost host;
+    RecordingHost host;
     host.randomSequence = c.randoms;
     m.material()->scatter(&host, &s);
     EXPECT_EQ(s.scatterKind, c.kind);

@@ -15,8 +15,8 @@
 namespace tarvo::test {
 namespace {
 
-using host::ScriptedHost;
-using host::ScriptedTexture2D;
+using host::RecordingHost;
+using host::RecordingTexture2D;
 using pvx::float2;
 using pvx::float3;
 using pvx::float4;
@@ -47,7 +47,7 @@ TEST(WardNetworkVariants, WithNetworksOffEveryEntryMatchesTheWardClassBitForBit)
     for (int scene = 0; scene < kScenes; ++scene) {
       Rng rng(7919u * uint64_t(scene + 1));
       host::TextureSet textures;
-      host::AnswerScript answers;
+      host::HostAnswers answers;
       sampleAnswers(rng, &answers, &textures);
       // The network nodes get values too; the Ward values are copied over the shared names.
       sampleParameters(rng, variant.get(), variant.table(), {}, &textures);
@@ -71,7 +71,8 @@ TEST(WardNetworkVariants, WithNetworksOffEveryEntryMatchesTheWardClassBitForBit)
 
       for (Entry entry : {Entry::Shade, Entry::Shadow, Entry::Evaluate, Entry::Scatter}) {
         pvx::ShadingState a = wardState, b = variantState;
-        host::CyclingHost hostA(&answers), hostB(&answers);
+        host::RecordingHost hostA(host::HostPolicy::Cycling, answers),
+            hostB(host::HostPolicy::Cycling, answers);
         callEntry(ward.get(), entry, &hostA, &a);
         callEntry(variant.get(), entry, &hostB, &b);
         // Only the varying blocks were laid out differently.
@@ -93,7 +94,7 @@ pvx::ShadingState variantHit() {
 }
 
 // The lighting normal `shade` hands to lightSamples (the frame with the first normal map).
-float3 litNormal(const host::BoundShader& shader, ScriptedHost& host) {
+float3 litNormal(const host::BoundShader& shader, RecordingHost& host) {
   pvx::ShadingState s = variantHit();
   shader.material()->shade(&host, &s);
   const host::HostCall* call = host.last(pvx::host_slot::kLightSamples);
@@ -103,7 +104,7 @@ float3 litNormal(const host::BoundShader& shader, ScriptedHost& host) {
 TEST(WardNetworkVariants, BumpNetworkVaryingAlongSBendsTheNormalOnlyAlongT) {
   // Height = r + g + b = 3s: one step of 0.001 along s lowers dx by 0.003, dy is 0, so
   // N = normalize(N - 0.003 x 3.33 x T) with T = (1, 1, 0) / sqrt 2.
-  ScriptedTexture2D texture;
+  RecordingTexture2D texture;
   texture.function = [](const float2& st) { return float4(st.x, st.x, st.x, 1.0f); };
   for (const char* className : {"quarra_Mtl_Ward_5592d496", "quarra_Mtl_Ward_f05db29e"}) {
     SCOPED_TRACE(className);
@@ -111,7 +112,7 @@ TEST(WardNetworkVariants, BumpNetworkVaryingAlongSBendsTheNormalOnlyAlongT) {
     shader.set("u_normal0MapEnable", true);
     shader.set("u_normal0Amount", 1.0f);
     shader.set("_ward_normal0_map_UnifiedBitmap_texture", &texture);
-    ScriptedHost host;
+    RecordingHost host;
     const float3 N = litNormal(shader, host);
     const float3 T = pvx::normalize(float3(1.0f, 1.0f, 0.0f));
     const float3 B = pvx::cross(float3(0.0f, 0.0f, 1.0f), T);
@@ -130,7 +131,7 @@ TEST(WardNetworkVariants, BumpNetworkOfConstantNoisesLeavesTheNormalUnchanged) {
   shader.set("_ward_normal0_map_Noise_type", int32_t{1});
   shader.set("_ward_normal0_map_Noise_levels", 4.5f);
   shader.set("_ward_normal0_map_Noise_color2", float4(3.0f, 2.0f, 1.0f, 1.0f));
-  ScriptedHost host;
+  RecordingHost host;
   host.noiseAnswer = 0.8f;
   EXPECT_EQ(litNormal(shader, host), float3(0.0f, 0.0f, 1.0f));
   EXPECT_EQ(host.count(pvx::host_slot::kNoise4), 3 * 5) << "three samples of five octaves";
@@ -157,7 +158,7 @@ TEST(WardNetworkVariants, DiffuseNetworkReplacesAmountTimesTexelAndFeedsTheImage
     shader.set("u_imageFade", 0.5f);
     shader.set("_ward_diffuse_color_Noise_color1", float4(0.2f, 0.4f, 0.6f, 0.2f));
     shader.set("_ward_diffuse_color_Noise_color2", float4(1.0f));
-    ScriptedHost host;
+    RecordingHost host;
     host.noiseAnswer = 0.25f;
     pvx::ShadingState s = variantHit();
     s.I = pvx::normalize(float3(0.3f, 0.1f, -1.0f));
@@ -169,14 +170,14 @@ TEST(WardNetworkVariants, DiffuseNetworkReplacesAmountTimesTexelAndFeedsTheImage
 
 TEST(WardNetworkVariants, CutoutNetworkGivesTheOpacity) {
   // c = amount 2 x red 0.3 = 0.6 (the cut-out amount 5 is not applied): a shadow ray keeps 0.4.
-  ScriptedTexture2D texture;
+  RecordingTexture2D texture;
   texture.value = float4(0.3f, 0.9f, 0.9f, 1.0f);
   host::BoundShader shader = makeShader("quarra_Mtl_Ward_82261344");
   shader.set("u_cutoutMapEnable", true);
   shader.set("u_cutoutAmount", 5.0f);
   shader.set("_ward_cutout_map_UnifiedBitmap_texture", &texture);
   shader.set("_ward_cutout_map_UnifiedBitmap_amount", 2.0f);
-  ScriptedHost host;
+  RecordingHost host;
   pvx::ShadingState s = variantHit();
   shader.material()->shadow(&host, &s);
   EXPECT_TRUE(nearFloat3(s.shadowT, float3(0.4f), 1e-6f));

@@ -17,7 +17,7 @@ namespace {
 using pvx::float2;
 using pvx::float3;
 using tarvo::host::BoundShader;
-using tarvo::host::ScriptedHost;
+using tarvo::host::RecordingHost;
 using tarvo::test::cameraHit;
 using tarvo::test::Direction;
 using tarvo::test::DrawAgreement;
@@ -25,7 +25,6 @@ using tarvo::test::expectAlbedoAtMostOne;
 using tarvo::test::expectDrawsFollowDensity;
 using tarvo::test::incomingAt;
 using tarvo::test::makeShader;
-using tarvo::test::SeededHost;
 using tarvo::test::wardReferenceDensity;
 using tarvo::test::writeVarying;
 
@@ -91,7 +90,7 @@ TEST(WardScatter, DrawsFollowTheReportedDensity) {
              (1.0 - s.diffuseProbability) * wardReferenceDensity(i, o, s.ax, s.ay);
     };
 
-    SeededHost host(seed++);
+    tarvo::host::RecordingHost host(tarvo::host::HostPolicy::Seeded, {}, seed++);
     DrawAgreement agree{c.glossyOnly ? pvx::kRayGlossy : pvx::kRayReflection};
     // Glossy-only draws leave the diffuse share d / pi to the host's other estimators.
     agree.diffuseLeftOut = c.glossyOnly ? s.diffuse.x * 0.3183099f : 0.0f;
@@ -129,7 +128,7 @@ TEST(WardScatter, DirectionalAlbedoStaysAtOrBelowOne) {
         s.shader.set("u_brdfCurvePower", 5.0f);
         s.shader.set("u_brdf00Reflectivity", 0.04f);
       }
-      SeededHost host(seed++);
+      tarvo::host::RecordingHost host(tarvo::host::HostPolicy::Seeded, {}, seed++);
       expectAlbedoAtMostOne(s.shader.material(), s.state, &host, kSamples, surface.name, angle);
     }
     std::printf("\n");

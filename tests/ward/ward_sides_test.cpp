@@ -14,8 +14,8 @@ using pvx::float3;
 using pvx::float4;
 using tarvo::host::BoundShader;
 using tarvo::host::HostCall;
-using tarvo::host::ScriptedHost;
-using tarvo::host::ScriptedTexture2D;
+using tarvo::host::RecordingHost;
+using tarvo::host::RecordingTexture2D;
 using tarvo::test::writeVarying;
 
 constexpr int kTangentOffset = 36;
@@ -33,7 +33,7 @@ TEST(WardEvaluate, ABentNormalLightsDirectionsBelowTheStatesNormal) {
   // Second normal map texel red 0.3 at strength 1: N1 = normalize(0.999, 0, 1) =
   // (0.7067530, 0, 0.7074604). o = normalize(0.8, 0, -0.05) = (0.9980526, 0, -0.0623783) lies
   // below the state's N = +z but above N1: o.N1 = 0.6612464, the cosine the bump reports.
-  ScriptedTexture2D normals;
+  RecordingTexture2D normals;
   normals.value = float4(0.3f, 0.0f, 1.0f, 1.0f);
   BoundShader m = tarvo::test::makeShader("quarra_Mtl_Ward");
   m.set("u_normal1MapEnable", true);
@@ -43,7 +43,7 @@ TEST(WardEvaluate, ABentNormalLightsDirectionsBelowTheStatesNormal) {
   m.set("u_cosineUsesBump", true);
   pvx::ShadingState s = hit();
   s.scatterDir = float3(0.9980526f, 0.0f, -0.0623783f);
-  ScriptedHost host;
+  RecordingHost host;
   m.material()->evaluate(&host, &s);
   EXPECT_NEAR(s.scatterCos, 0.6612464f, 2e-6f);
   EXPECT_GT(s.scatterWeight.x, 0.0f);
@@ -54,7 +54,7 @@ TEST(WardScatter, ARayFromBelowDrawsLikeAnyBounceAndSendsNothing) {
   // bounce (the host's random sequence must not depend on the side): random1 and random2 for
   // the mixture, random2 alone for the glossy lobe. A normal map with a flat texel (no red, no
   // green) takes the same hit through the built frames.
-  ScriptedTexture2D flat;
+  RecordingTexture2D flat;
   flat.value = float4(0.0f, 0.0f, 1.0f, 1.0f);
   struct Case {
     const char* what;
@@ -84,7 +84,7 @@ TEST(WardScatter, ARayFromBelowDrawsLikeAnyBounceAndSendsNothing) {
       s.allowScatter[k] = 0;
     s.allowScatter[0] = c.diffuseAllowed ? 1 : 0;
     s.allowScatter[2] = 1;
-    ScriptedHost host;
+    RecordingHost host;
     host.randomSequence = {0.25f, 0.5f, 0.75f};
     m.material()->scatter(&host, &s);
     EXPECT_EQ(s.scatterKind, pvx::kRayNone);

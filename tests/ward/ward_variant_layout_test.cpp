@@ -23,7 +23,7 @@ TARVO_PARAMETER_BLOCK(VariantLayoutParameters, TARVO_TEST_VARIANT_PARAMETERS);
 namespace {
 
 using tarvo::host::makeLight;
-using tarvo::host::ScriptedHost;
+using tarvo::host::RecordingHost;
 using tarvo::test::writeVarying;
 using Variant = WardMaterial<VariantLayoutParameters>;
 
@@ -50,7 +50,7 @@ TEST(WardVariantLayout, ShadesEvaluatesAndScattersLikeTheWardClass) {
   writeVarying(&variantState, 12, tangent);
   writeVarying(&variantState, 24, float2(0.25f, 0.75f));
 
-  ScriptedHost host;
+  RecordingHost host;
   host.lights = {makeLight(normalize(float3(-0.4f, 0.3f, 1.0f)), float3(1.0f, 0.9f, 0.8f)),
                  makeLight(normalize(float3(0.5f, 0.1f, 0.6f)), float3(0.3f))};
   host.ambientAnswer = float3(0.1f);
@@ -70,7 +70,7 @@ TEST(WardVariantLayout, ShadesEvaluatesAndScattersLikeTheWardClass) {
   EXPECT_EQ(a.scatterCos, b.scatterCos);
 
   // Two hosts with the same random sequence, so both draw the same numbers.
-  ScriptedHost hostA, hostB;
+  RecordingHost hostA, hostB;
   hostA.randomSequence = hostB.randomSequence = {0.3f, 0.7f, 0.2f, 0.9f, 0.6f};
   int drawn = 0;
   for (int n = 0; n < 4; ++n) {
