@@ -7,19 +7,6 @@ namespace tarvo::bench {
 
 namespace {
 
-struct EntryPoint {
-  int32_t capability;
-  int slot;
-  const char* name;
-};
-
-constexpr EntryPoint kMaterialEntryPoints[] = {
-    {pvx::kCapShade, pvx::shader_slot::kShade, "shade"},
-    {pvx::kCapShadow, pvx::shader_slot::kShadow, "shadow"},
-    {pvx::kCapEvaluate, pvx::shader_slot::kEvaluate, "evaluate"},
-    {pvx::kCapScatter, pvx::shader_slot::kScatter, "scatter"},
-};
-
 template <class Call>
 void timeCalls(benchmark::State& timer, Call&& call) {
   std::array<pvx::ShadingState, host::kVariedStateCount> states = host::variedShadingStates();
@@ -37,6 +24,25 @@ std::vector<RegisteredSetup>& setups() {
 }
 
 }  // namespace
+
+const EntryPoint kMaterialEntryPoints[4] = {
+    {pvx::kCapShade, pvx::shader_slot::kShade, "shade"},
+    {pvx::kCapShadow, pvx::shader_slot::kShadow, "shadow"},
+    {pvx::kCapEvaluate, pvx::shader_slot::kEvaluate, "evaluate"},
+    {pvx::kCapScatter, pvx::shader_slot::kScatter, "scatter"},
+};
+
+bool implements(const pvx::CatalogueEntry& entry, const EntryPoint& point) {
+  return entry.kind == pvx::kKindMaterial ? (entry.capabilityMask & point.capability) != 0
+                                          : point.slot == pvx::shader_slot::kShade;
+}
+
+void diffuseAndGlossy(host::BoundShader& s) {
+  s.set("u_diffuseColor", pvx::float3(0.6f, 0.5f, 0.4f));
+  s.set("u_brdfCurvePower", 5.0f);
+  s.set("u_roughValue", 0.2f);
+  s.set("u_anisotropyValue", 0.5f);
+}
 
 const std::vector<RegisteredSetup>& registeredSetups() {
   return setups();
@@ -95,10 +101,7 @@ void registerEntryPoints(const std::string& className, const std::string& setupN
   if (entry == nullptr) return;
   setups().push_back({className, setupName, setup});
   for (const EntryPoint& point : kMaterialEntryPoints) {
-    const bool implemented = entry->kind == pvx::kKindMaterial
-                                 ? (entry->capabilityMask & point.capability) != 0
-                                 : point.slot == pvx::shader_slot::kShade;
-    if (!implemented) continue;
+    if (!implements(*entry, point)) continue;
     const std::string name = className + "/" + setupName + "/" + point.name;
     const int slot = point.slot;
     const double budgetNs = slot == pvx::shader_slot::kShadow     ? budgetsNs.shadow

@@ -52,6 +52,20 @@ struct EntryBudgets {
 void registerEntryPoints(const std::string& className, const std::string& setupName, Setup setup,
                          const EntryBudgets& budgetsNs);
 
+// The material entry points in slot order, and whether a catalogue class implements one (by its
+// capability mask; lights and environments implement shade alone).
+struct EntryPoint {
+  int32_t capability;
+  int slot;
+  const char* name;
+};
+extern const EntryPoint kMaterialEntryPoints[4];
+bool implements(const pvx::CatalogueEntry& entry, const EntryPoint& point);
+
+// A diffuse colour under a Fresnel-like glossy curve, anisotropic: a setup the Ward family and
+// the metal share.
+void diffuseAndGlossy(host::BoundShader& s);
+
 // Every setup registered so far, in registration order: the instruction counts
 // (bench/instruction_counts.h) run the same setups.
 struct RegisteredSetup {

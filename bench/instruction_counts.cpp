@@ -229,18 +229,6 @@ const KernelComparison kComparisons[] = {
     {"quarra_Mtl_Dielectric/default/scatter", "GGX reflection + transmission", 0.0},
 };
 
-struct EntryPoint {
-  int32_t capability;
-  int slot;
-  const char* name;
-};
-constexpr EntryPoint kMaterialEntryPoints[] = {
-    {pvx::kCapShade, pvx::shader_slot::kShade, "shade"},
-    {pvx::kCapShadow, pvx::shader_slot::kShadow, "shadow"},
-    {pvx::kCapEvaluate, pvx::shader_slot::kEvaluate, "evaluate"},
-    {pvx::kCapScatter, pvx::shader_slot::kScatter, "scatter"},
-};
-
 Pass entryPointPass(pvx::IShaderBase* shader, int slot, pvx::IHostContext* host) {
   switch (shader->getKind()) {
     case pvx::kKindMaterial: {
@@ -296,10 +284,7 @@ void forEachMeasurement(const std::function<void(const Measurement&, const Pass&
       if (setup.setup) setup.setup(shader);
       host::RecordingHost host(host::HostPolicy::Constant, host::HostAnswers::varied());
       for (const EntryPoint& point : kMaterialEntryPoints) {
-        const bool implemented = entry.kind == pvx::kKindMaterial
-                                     ? (entry.capabilityMask & point.capability) != 0
-                                     : point.slot == pvx::shader_slot::kShade;
-        if (!implemented) continue;
+        if (!implements(entry, point)) continue;
         visit(Measurement{entry.className, setup.setupName, point.name},
               entryPointPass(shader.get(), point.slot, &host));
       }

@@ -33,15 +33,8 @@ void switchOnEverything(BoundShader& s) {
 
 const bool registered = [] {
   registerEntryPoints("quarra_Mtl_Metal", "default", {}, EntryBudgets{400.0, 150.0, 150.0, 200.0});
-  registerEntryPoints(
-      "quarra_Mtl_Metal", "diffuse_and_glossy",
-      [](BoundShader& s) {
-        s.set("u_diffuseColor", pvx::float3(0.6f, 0.5f, 0.4f));
-        s.set("u_brdfCurvePower", 5.0f);
-        s.set("u_roughValue", 0.2f);
-        s.set("u_anisotropyValue", 0.5f);
-      },
-      EntryBudgets{400.0, 150.0, 150.0, 200.0});
+  registerEntryPoints("quarra_Mtl_Metal", "diffuse_and_glossy", tarvo::bench::diffuseAndGlossy,
+                      EntryBudgets{400.0, 150.0, 150.0, 200.0});
   registerEntryPoints("quarra_Mtl_Metal", "every_feature", switchOnEverything,
                       EntryBudgets{1500.0, 150.0, 400.0, 400.0});
   registerEntryPoints(

@@ -31,15 +31,8 @@ void switchOnEveryMap(BoundShader& s) {
 
 const bool registered = [] {
   registerEntryPoints("quarra_Mtl_Ward", "default", {}, EntryBudgets{400.0, 150.0, 150.0, 200.0});
-  registerEntryPoints(
-      "quarra_Mtl_Ward", "diffuse_and_glossy",
-      [](BoundShader& s) {
-        s.set("u_diffuseColor", pvx::float3(0.6f, 0.5f, 0.4f));
-        s.set("u_brdfCurvePower", 5.0f);
-        s.set("u_roughValue", 0.2f);
-        s.set("u_anisotropyValue", 0.5f);
-      },
-      EntryBudgets{400.0, 150.0, 150.0, 200.0});
+  registerEntryPoints("quarra_Mtl_Ward", "diffuse_and_glossy", tarvo::bench::diffuseAndGlossy,
+                      EntryBudgets{400.0, 150.0, 150.0, 200.0});
   registerEntryPoints("quarra_Mtl_Ward", "every_map", switchOnEveryMap,
                       EntryBudgets{800.0, 150.0, 400.0, 400.0});
   return true;

@@ -8,11 +8,6 @@
 namespace tarvo::test {
 namespace {
 
-using pvx::float2;
-using pvx::float3;
-using pvx::float4;
-namespace slot = pvx::host_slot;
-
 TEST(AmbientOnly, ShowsTheDarkestOcclusionChannelOnlyWhenASourceIsChosen) {
   struct Case {
     const char* name;

@@ -11,10 +11,7 @@
 namespace tarvo::test {
 namespace {
 
-using pvx::float3;
-using pvx::float4;
 using pvx::LightSample;
-namespace slot = pvx::host_slot;
 
 // A light record with the unshadowed colour and transmission the plane reads; the shadowed
 // colour holds a decoy that must not be read.

@@ -14,16 +14,8 @@
 #include "tests/support/scatter_statistics.h"
 #include "tests/support/test_support.h"
 
+namespace tarvo::test {
 namespace {
-
-using pvx::float2;
-using pvx::float3;
-using tarvo::host::BoundShader;
-using tarvo::test::cameraHit;
-using tarvo::test::chiSquareCritical;
-using tarvo::test::incomingAt;
-using tarvo::test::makeShader;
-using tarvo::test::writeVarying;
 
 constexpr double kPi = tarvo::test::kStatisticsPi;
 constexpr int kTangentOffset = 36;
@@ -216,3 +208,4 @@ TEST(DielectricScatter, SmoothInterfaceConservesEnergyExactly) {
 }
 
 }  // namespace
+}  // namespace tarvo::test

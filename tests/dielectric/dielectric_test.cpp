@@ -13,17 +13,6 @@
 namespace tarvo::test {
 namespace {
 
-using host::BoundShader;
-using host::HostCall;
-using host::makeLight;
-using host::ParamType;
-using host::RecordingHost;
-using pvx::float2;
-using pvx::float3;
-using pvx::float4;
-namespace slot = pvx::host_slot;
-
-constexpr int kTangentOffset = 36;
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
 const float kInf = std::numeric_limits<float>::infinity();
 
@@ -31,17 +20,9 @@ BoundShader dielectric() {
   return makeShader("quarra_Mtl_Dielectric");
 }
 
-// A camera ray onto the plane z = 0 with the frame along the world's axes; I at `degrees` from
-// the normal in the x-z plane.
-pvx::ShadingState hit(float degrees = 0.0f) {
-  pvx::ShadingState s = cameraHitAt(degrees);
-  writeVarying(&s, kTangentOffset, float3(1.0f, 0.0f, 0.0f));
-  return s;
-}
-
 // Leaving glass of index 1.5 into air; the ray started 0.5 below the hit.
 pvx::ShadingState insideHit(float degrees) {
-  pvx::ShadingState s = hit(degrees);
+  pvx::ShadingState s = framedHit(degrees);
   s.frontFacing = 0;
   s.rayOrigin = s.P - s.I * 0.5f;
   return s;
@@ -51,55 +32,13 @@ bool finite(const float3& v) {
   return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
 
-TEST(DielectricDeclaration, ParametersAndVaryingsInOrderWithDefaults) {
-  std::vector<Declaration> d = withAoMasking({
-      {"CaldrinAODisable", ParamType::Bool, {0}},
-      {"bitangent", ParamType::Bool, {24}, pvx::kVaryingFloat3},
-      {"tangent", ParamType::Bool, {36}, pvx::kVaryingFloat3},
-      {"uv", ParamType::Bool, {48}, pvx::kVaryingFloat2},
-      {"u_globalClippingMap", ParamType::Texture1D, {}},
-      {"u_globalClippingMapEnable", ParamType::Bool, {0}},
-      {"u_transmittanceMapEnable", ParamType::Bool, {0}},
-      {"u_transmittanceMap", ParamType::Texture2D, {}},
-      {"u_transmittanceTransform", ParamType::Mat3, kIdentity3},
-      {"u_transmittanceAmount", ParamType::Float, {1}},
-      {"u_procedureMapEnable", ParamType::Int, {0}},
-      {"u_procedureMapTiling", ParamType::Color, {1, 1, 1}},
-      {"u_procedureMapAmount", ParamType::Float, {0}},
-      {"u_normal0MapEnable", ParamType::Bool, {0}},
-      {"u_normal0Map", ParamType::Texture2D, {}},
-      {"u_normal0Transform", ParamType::Mat3, kIdentity3},
-      {"u_normal0Amount", ParamType::Float, {0}},
-      {"u_normal0UVScale", ParamType::Float, {1}},
-      {"u_normal1MapEnable", ParamType::Bool, {0}},
-      {"u_normal1Map", ParamType::Texture2D, {}},
-      {"u_normal1Transform", ParamType::Mat3, kIdentity3},
-      {"u_normal1Amount", ParamType::Float, {0}},
-      {"u_roughMapEnable", ParamType::Bool, {0}},
-      {"u_roughMap", ParamType::Texture2D, {}},
-      {"u_roughValue", ParamType::Float, {0.0004f}},
-      {"u_roughTransform", ParamType::Mat3, kIdentity3},
-      {"u_glossyValue", ParamType::Float, {0}},
-      {"u_roughAmount", ParamType::Float, {1}},
-      {"u_ior", ParamType::Float, {1.52f}},
-      {"u_reflectance", ParamType::Float, {0.1f}},
-      {"u_absorptionCoef", ParamType::Color, {0, 0, 0}},
-      {"u_falloffEnable", ParamType::Bool, {0}},
-      {"u_refractColor", ParamType::Color, {1, 1, 1}},
-      {"u_reflectColor", ParamType::Color, {1, 1, 1}},
-      {"u_commonTintEnable", ParamType::Bool, {0}},
-      {"u_commonTintColor", ParamType::ColorAlpha, {1, 1, 1, 1}},
-  });
-  expectDeclarations({"quarra_Mtl_Dielectric", 15, d});
-}
-
 TEST(DielectricShade, TracesReflectionAndRefractionWeightedBySchlick) {
   // Head-on from outside: F = R0 = 0.1; the reflection (0, 0, 1) carries 0.1 of (1, 0, 0), the
   // refraction straight down 0.9 of (0, 1, 0), tinted by the refraction colour's green 0.5.
   BoundShader m = dielectric();
   m.set("u_glossyValue", 0.25f);
   m.set("u_refractColor", float3(1.0f, 0.5f, 1.0f));
-  pvx::ShadingState s = hit();
+  pvx::ShadingState s = framedHit();
   RecordingHost host;
   host.traceReflectionAnswer = float3(1.0f, 0.0f, 0.0f);
   host.traceRefractionAnswer = float4(0.0f, 1.0f, 0.0f, 1.0f);
@@ -156,7 +95,7 @@ TEST(DielectricShadow, TransmitsOneMinusFAndAbsorbsInsideWhateverTheFalloff) {
   m.set("u_absorptionCoef", float3(1.0f, 0.0f, 0.0f));
   m.set("u_refractColor", float3(1.0f, 1.0f, 0.5f));
   RecordingHost host;
-  pvx::ShadingState s = hit(60.0f);
+  pvx::ShadingState s = framedHit(60.0f);
   m.material()->shadow(&host, &s);
   EXPECT_TRUE(nearFloat3(s.shadowT, float3(0.871875f, 0.871875f, 0.4359375f)));
   s = insideHit(60.0f);
@@ -175,7 +114,7 @@ TEST(DielectricEvaluate, MicrofacetReflectionAndTransmissionHeadOn) {
     float value;
   } cases[] = {{float3(0, 0, 1), 0.0318310f}, {float3(0, 0, -1), 9.791091f}};
   for (const auto& c : cases) {
-    pvx::ShadingState s = hit();
+    pvx::ShadingState s = framedHit();
     s.scatterDir = c.o;
     m.material()->evaluate(&host, &s);
     EXPECT_NEAR(s.scatterWeight.x, c.value, 1e-5f * c.value);
@@ -220,7 +159,7 @@ TEST(DielectricScatter, ChoosesByFresnelAndReportsKindAndMedium) {
     BoundShader m = dielectric();
     m.set("u_roughValue", c.roughness);
     if (c.inside) m.set("u_ior", 1.5f);
-    pvx::ShadingState s = c.inside ? insideHit(c.degrees) : hit(c.degrees);
+    pvx::ShadingState s = c.inside ? insideHit(c.degrees) : framedHit(c.degrees);
     for (int k = 0; k < 6; ++k)
       s.allowScatter[k] = uint8_t(((k < 3 ? 1 : 2) & c.allowed) != 0);
     RecordingHost host;
@@ -245,12 +184,12 @@ TEST(DielectricEdges, UnusableIndicesRoughnessAndDistancesGiveDocumentedFiniteRe
     m.set("u_ior", ior);
     RecordingHost host;
     host.randomSequence = {0.9f};
-    pvx::ShadingState s = hit(30.0f);
+    pvx::ShadingState s = framedHit(30.0f);
     const float3 I = s.I;
     m.material()->scatter(&host, &s);
     EXPECT_TRUE(nearFloat3(s.scatterDir, I, 1e-6f));
     EXPECT_TRUE(finite(s.scatterWeight) && std::isfinite(s.mediumIor));
-    s = hit(30.0f);
+    s = framedHit(30.0f);
     m.material()->shade(&host, &s);
     EXPECT_TRUE(finite(pvx::rgb(s.Ci)));
   }
@@ -259,10 +198,10 @@ TEST(DielectricEdges, UnusableIndicesRoughnessAndDistancesGiveDocumentedFiniteRe
     BoundShader m = dielectric();
     m.set("u_roughValue", roughness);
     RecordingHost host;
-    pvx::ShadingState s = hit(20.0f);
+    pvx::ShadingState s = framedHit(20.0f);
     m.material()->scatter(&host, &s);
     EXPECT_EQ(s.scatterKind, pvx::kRayTransmission);
-    s = hit(0.0f);
+    s = framedHit(0.0f);
     s.scatterDir = float3(0, 0, 1);
     m.material()->evaluate(&host, &s);
     EXPECT_TRUE(finite(s.scatterWeight));
@@ -289,7 +228,7 @@ TEST(DielectricNormals, ProceduralPatternAsksNothingAtAmountZero) {
     BoundShader m = dielectric();
     m.set("u_procedureMapEnable", int32_t{1});
     m.set("u_procedureMapAmount", amount);
-    pvx::ShadingState s = hit();
+    pvx::ShadingState s = framedHit();
     s.Po = float3(0.3f, 0.7f, 0.1f);
     RecordingHost host;
     host.scalarFunction = [](const HostCall& c) {
@@ -305,23 +244,6 @@ TEST(DielectricNormals, ProceduralPatternAsksNothingAtAmountZero) {
       EXPECT_GT(host.count(slot::kNoise4), 0);
       EXPECT_LT(r->vector(1).z, 0.9999f);
     }
-  }
-}
-
-TEST(DielectricClipping, ClippedHitsAreDiscardedByShadeEvaluateAndScatter) {
-  host::RecordingTexture1D planes;
-  planes.texels = host::clippingPlaneTexels({float4(0.0f, 0.0f, 1.0f, 0.0f)});  // z > 0 survives
-  BoundShader m = dielectric();
-  m.set("u_globalClippingMapEnable", true);
-  m.set("u_globalClippingMap", &planes);
-  RecordingHost host;
-  for (int entry = 0; entry < 3; ++entry) {
-    pvx::ShadingState s = hit();
-    pvx::MaterialShader* material = m.material();
-    if (entry == 0) material->shade(&host, &s);
-    if (entry == 1) material->evaluate(&host, &s);
-    if (entry == 2) material->scatter(&host, &s);
-    EXPECT_EQ(s.ignoreHit, 1) << "entry " << entry;
   }
 }
 

@@ -12,47 +12,8 @@
 namespace tarvo::test {
 namespace {
 
-using host::BoundShader;
-using host::HostCall;
-using host::ParamType;
-using host::RecordingHost;
-using pvx::float3;
-using pvx::float4;
-namespace slot = pvx::host_slot;
-
-constexpr int kTangentOffset = 36;
-
 BoundShader glazing() {
   return makeShader("quarra_Mtl_Glazing");
-}
-
-pvx::ShadingState hit(float degrees = 0.0f) {
-  pvx::ShadingState s = cameraHitAt(degrees);
-  writeVarying(&s, kTangentOffset, float3(1.0f, 0.0f, 0.0f));
-  return s;
-}
-
-TEST(GlazingDeclaration, ParametersAndVaryingsInOrderWithDefaults) {
-  std::vector<Declaration> d = withAoMasking({
-      {"CaldrinAODisable", ParamType::Bool, {0}},
-      {"bitangent", ParamType::Bool, {24}, pvx::kVaryingFloat3},
-      {"tangent", ParamType::Bool, {36}, pvx::kVaryingFloat3},
-      {"uv", ParamType::Bool, {48}, pvx::kVaryingFloat2},
-      {"u_globalClippingMap", ParamType::Texture1D, {}},
-      {"u_globalClippingMapEnable", ParamType::Bool, {0}},
-      {"u_reflectance", ParamType::Float, {0.1f}},
-      {"u_reflectColor", ParamType::Color, {1, 1, 1}},
-      {"u_refractColor", ParamType::Color, {1, 1, 1}},
-      {"u_rough", ParamType::Float, {0.0001f}},
-      {"u_level", ParamType::Float, {1}},
-      {"u_transmittanceMapEnable", ParamType::Bool, {0}},
-      {"u_transmittanceMap", ParamType::Texture2D, {}},
-      {"u_transmittanceTransform", ParamType::Mat3, kIdentity3},
-      {"u_transmittanceAmount", ParamType::Float, {1}},
-      {"u_commonTintEnable", ParamType::Bool, {0}},
-      {"u_commonTintColor", ParamType::ColorAlpha, {1, 1, 1, 1}},
-  });
-  expectDeclarations({"quarra_Mtl_Glazing", 15, d});
 }
 
 TEST(GlazingShade, SplitsByTheLayeredReflectanceAndContinuesUnbent) {
@@ -76,7 +37,7 @@ TEST(GlazingShade, SplitsByTheLayeredReflectanceAndContinuesUnbent) {
     m.set("u_level", c.level);
     m.set("u_transmittanceMapEnable", c.mapped);
     m.set("u_transmittanceMap", &map);
-    pvx::ShadingState s = hit(30.0f);
+    pvx::ShadingState s = framedHit(30.0f);
     RecordingHost host;
     host.traceSpecularAnswer = float3(1.0f, 0.0f, 0.0f);
     host.traceContinueAnswer = float4(0.0f, 1.0f, 1.0f, 1.0f);
@@ -102,7 +63,7 @@ TEST(GlazingShadow, UsesTheTintNeverTheMap) {
   m.set("u_transmittanceMapEnable", true);
   m.set("u_transmittanceMap", &map);
   RecordingHost host;
-  pvx::ShadingState s = hit();
+  pvx::ShadingState s = framedHit();
   m.material()->shadow(&host, &s);
   EXPECT_TRUE(nearFloat3(s.shadowT, float3(0.99f, 0.495f, 0.2475f)));
   EXPECT_EQ(map.sampleCount(), 0u);
@@ -120,7 +81,7 @@ TEST(GlazingEvaluate, HighlightAndLightSentThroughThePane) {
     float value;
   } cases[] = {{float3(0, 0, 1), 0.01f * invPi}, {float3(0, 0, -1), 0.99f * invPi}};
   for (const auto& c : cases) {
-    pvx::ShadingState s = hit();
+    pvx::ShadingState s = framedHit();
     s.scatterDir = c.o;
     m.material()->evaluate(&host, &s);
     EXPECT_NEAR(s.scatterWeight.x, c.value, 1e-6f);
@@ -145,7 +106,7 @@ TEST(GlazingScatter, StraightThroughOrMirrorByRandomChoiceWithoutRescaling) {
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.random << " " << c.allowed);
     BoundShader m = glazing();
-    pvx::ShadingState s = hit(60.0f);
+    pvx::ShadingState s = framedHit(60.0f);
     for (int k = 0; k < 6; ++k)
       s.allowScatter[k] = uint8_t(((k < 3 ? 1 : 2) & c.allowed) != 0);
     RecordingHost host;
@@ -164,7 +125,7 @@ TEST(GlazingScatter, StraightThroughOrMirrorByRandomChoiceWithoutRescaling) {
   }
   // A ray in the pane's plane ends the path instead of dividing by its zero cosine.
   BoundShader m = glazing();
-  pvx::ShadingState s = hit(90.0f);
+  pvx::ShadingState s = framedHit(90.0f);
   s.I = float3(1.0f, 0.0f, 0.0f);
   RecordingHost host;
   m.material()->scatter(&host, &s);

@@ -12,9 +12,6 @@
 namespace tarvo::test {
 namespace {
 
-using pvx::float2;
-using pvx::float3;
-using pvx::float4;
 using pvx::mat3;
 using pvx::mat4;
 
@@ -146,26 +143,26 @@ TEST(BackplateEnvironment, ScreenAlignedImageCoversTheUnitSquare) {
   const float2 unit(1.0f / 128.0f, 1.0f / 64.0f);
   const float2 half(1.0f / 256.0f, 1.0f / 128.0f);
   const Case cases[] = {
-      {"inside", {64, 16}, 128, 64, {128, 64}, none, unit, {0, 0}, true, {0.5f, 0.75f}},
-      {"top right corner", {128, 0}, 128, 64, {128, 64}, none, unit, {0, 0}, true, {1, 1}},
-      {"bottom left corner", {0, 64}, 128, 64, {128, 64}, none, unit, {0, 0}, true, {0, 0}},
-      {"right of it", {129, 0}, 128, 64, {128, 64}, none, unit, {0, 0}, false, {}},
-      {"above it", {64, -1}, 128, 64, {128, 64}, none, unit, {0, 0}, false, {}},
-      {"offset", {64, 16}, 128, 64, {128, 64}, none, unit, {-0.5f, 0}, true, {0.0f, 0.75f}},
+      {"inside", float2(64, 16), 128, 64, float2(128, 64), none, unit, float2(0, 0), true,
+       float2(0.5f, 0.75f)},
+      {"top right corner", float2(128, 0), 128, 64, float2(128, 64), none, unit, float2(0, 0), true,
+       float2(1, 1)},
+      {"bottom left corner", float2(0, 64), 128, 64, float2(128, 64), none, unit, float2(0, 0),
+       true, float2(0, 0)},
+      {"right of it", float2(129, 0), 128, 64, float2(128, 64), none, unit, float2(0, 0), false,
+       float2()},
+      {"above it", float2(64, -1), 128, 64, float2(128, 64), none, unit, float2(0, 0), false,
+       float2()},
+      {"offset", float2(64, 16), 128, 64, float2(128, 64), none, unit, float2(-0.5f, 0), true,
+       float2(0.0f, 0.75f)},
       // p = (128, 32) in viewport pixels; H = 128 from the viewport.
-      {"viewport rescale and height",
-       {64, 16},
-       128,
-       64,
-       none,
-       {256, 128},
-       half,
-       {0, 0},
-       true,
-       {0.5f, 0.75f}},
+      {"viewport rescale and height", float2(64, 16), 128, 64, none, float2(256, 128), half,
+       float2(0, 0), true, float2(0.5f, 0.75f)},
       // No raster size to rescale by: p stays (64, 16); v = (128 - 16) / 128.
-      {"zero raster size", {64, 16}, 0, 0, none, {256, 128}, half, {0, 0}, true, {0.25f, 0.875f}},
-      {"NaN pixel", {kNaN, 16}, 128, 64, {128, 64}, none, unit, {0, 0}, false, {}},
+      {"zero raster size", float2(64, 16), 0, 0, none, float2(256, 128), half, float2(0, 0), true,
+       float2(0.25f, 0.875f)},
+      {"NaN pixel", float2(kNaN, 16), 128, 64, float2(128, 64), none, unit, float2(0, 0), false,
+       float2()},
   };
   Backplate b;
   b.env.set("backgroundMode", int32_t(2));
@@ -205,21 +202,17 @@ TEST(BackplateEnvironment, CameraWindowDirectionReachesTheCube) {
   const mat4 i4 = pvx::identity4;
   const mat3 i3 = pvx::identity3;
   const Case cases[] = {
-      {"centre", kCentre, 1, {1, 1}, 0, i4, i3, {0, 1, 0}},
-      {"top left corner", {0, 0}, 1, {1, 1}, 0, i4, i3, {-k, 2 * k, -k}},
-      {"bottom right corner", {128, 64}, 1, {1, 1}, 0, i4, i3, {k, 2 * k, k}},
+      {"centre", kCentre, 1, float2(1, 1), 0, i4, i3, float3(0, 1, 0)},
+      {"top left corner", float2(0, 0), 1, float2(1, 1), 0, i4, i3, float3(-k, 2 * k, -k)},
+      {"bottom right corner", float2(128, 64), 1, float2(1, 1), 0, i4, i3, float3(k, 2 * k, k)},
       // a = 2: x = 2 2 (-0.5) = -2, y = 2 1 0.5 + 0.25 = 1.25; |(-2, 1.25, 1)| = 2.5617376.
-      {"close-up, window and horizon",
-       {0, 0},
-       0.5f,
-       {2, 1},
-       0.25f,
-       i4,
-       i3,
-       {-0.7807201f, 0.3903600f, -0.4879500f}},
+      {"close-up, window and horizon", float2(0, 0), 0.5f, float2(2, 1), 0.25f, i4, i3,
+       float3(-0.7807201f, 0.3903600f, -0.4879500f)},
       // q = (1, 0.5, -0.5) / sqrt(1.5); T3, T7, T11 and the fourth row are not used.
-      {"transform by rows", {0, 0}, 1, {1, 1}, 0, rowsSwapXZ, i3, {2 * k, -k, -k}},
-      {"cube rotation by columns", {0, 0}, 1, {1, 1}, 0, i4, turnZ, {-k, 2 * k, k}},
+      {"transform by rows", float2(0, 0), 1, float2(1, 1), 0, rowsSwapXZ, i3,
+       float3(2 * k, -k, -k)},
+      {"cube rotation by columns", float2(0, 0), 1, float2(1, 1), 0, i4, turnZ,
+       float3(-k, 2 * k, k)},
   };
   Backplate b;
   b.env.set("backgroundMode", int32_t(3));

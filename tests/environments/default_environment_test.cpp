@@ -12,9 +12,6 @@
 namespace tarvo::test {
 namespace {
 
-using pvx::float2;
-using pvx::float3;
-using pvx::float4;
 using pvx::mat3;
 
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
@@ -132,61 +129,26 @@ TEST(DefaultEnvironment, GradesContrastGainModeGainAndSaturationInOrder) {
   const float2 noContrast(0.5f, 1.0f);
   const Case cases[] = {
       {"defaults leave the texel", c, noContrast, 0, float3(1.0f), 1.0f, w, c},
-      {"contrast 2 about 0.5: 2c - 0.5",
-       c,
-       {0.5f, 2.0f},
-       0,
-       float3(1.0f),
-       1.0f,
-       w,
-       {-0.1f, 0.3f, 0.7f}},
-      {"contrast exactly 1 is skipped: an infinite pivot stays out",
-       c,
-       {kInf, 1.0f},
-       0,
-       float3(1.0f),
-       1.0f,
-       w,
-       c},
+      {"contrast 2 about 0.5: 2c - 0.5", c, float2(0.5f, 2.0f), 0, float3(1.0f), 1.0f, w,
+       float3(-0.1f, 0.3f, 0.7f)},
+      {"contrast exactly 1 is skipped: an infinite pivot stays out", c, float2(kInf, 1.0f), 0,
+       float3(1.0f), 1.0f, w, c},
       {"gain mode 2: luminance", c, noContrast, 2, float3(1.0f), 1.0f, w, float3(0.37192f)},
-      {"gain mode 2 with its own weights",
-       c,
-       noContrast,
-       2,
-       float3(1.0f),
-       1.0f,
-       {1.0f, 0.0f, 0.0f},
-       float3(0.2f)},
+      {"gain mode 2 with its own weights", c, noContrast, 2, float3(1.0f), 1.0f,
+       float3(1.0f, 0.0f, 0.0f), float3(0.2f)},
       {"gain mode 1 changes nothing", c, noContrast, 1, float3(1.0f), 1.0f, w, c},
       {"gain mode -2 changes nothing", c, noContrast, -2, float3(1.0f), 1.0f, w, c},
-      {"gain per channel", c, noContrast, 0, {2.0f, 0.5f, 1.0f}, 1.0f, w, {0.4f, 0.2f, 0.6f}},
+      {"gain per channel", c, noContrast, 0, float3(2.0f, 0.5f, 1.0f), 1.0f, w,
+       float3(0.4f, 0.2f, 0.6f)},
       {"saturation 0: grey", c, noContrast, 0, float3(1.0f), 0.0f, w, float3(0.37192f)},
-      {"saturation 2: 2c - L",
-       c,
-       noContrast,
-       0,
-       float3(1.0f),
-       2.0f,
-       w,
-       {0.02808f, 0.42808f, 0.82808f}},
-      {"saturation exactly 1 is skipped: an infinite channel stays alone",
-       {kInf, 0.4f, 0.6f},
-       noContrast,
-       0,
-       float3(1.0f),
-       1.0f,
-       w,
-       {kInf, 0.4f, 0.6f}},
+      {"saturation 2: 2c - L", c, noContrast, 0, float3(1.0f), 2.0f, w,
+       float3(0.02808f, 0.42808f, 0.82808f)},
+      {"saturation exactly 1 is skipped: an infinite channel stays alone", float3(kInf, 0.4f, 0.6f),
+       noContrast, 0, float3(1.0f), 1.0f, w, float3(kInf, 0.4f, 0.6f)},
       // contrast: (-0.1, 0.3, 0.7), L = 0.24384; gain (2, 1, 1): (0.48768, 0.24384, 0.24384),
       // L = 0.295656; saturation 0.5: 0.5 c + 0.147828.
-      {"all four in order",
-       c,
-       {0.5f, 2.0f},
-       2,
-       {2.0f, 1.0f, 1.0f},
-       0.5f,
-       w,
-       {0.391668f, 0.269748f, 0.269748f}},
+      {"all four in order", c, float2(0.5f, 2.0f), 2, float3(2.0f, 1.0f, 1.0f), 0.5f, w,
+       float3(0.391668f, 0.269748f, 0.269748f)},
   };
   host::BoundShader env = makeShader("quarra_Env_Default");
   host::RecordingTexture2D image;

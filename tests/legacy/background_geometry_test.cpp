@@ -11,10 +11,7 @@
 namespace tarvo::test {
 namespace {
 
-using pvx::float3;
-using pvx::float4;
 using pvx::LightSample;
-namespace slot = pvx::host_slot;
 
 constexpr float3 kFloor(0.0f, 0.0f, 1.0f);
 constexpr float3 kWall(0.0f, 1.0f, 0.0f);

@@ -8,12 +8,8 @@
 
 #include "tests/support/test_support.h"
 
+namespace tarvo::test {
 namespace {
-
-using pvx::float3;
-using tarvo::host::BoundShader;
-using tarvo::host::RecordingHost;
-using tarvo::test::cameraHit;
 
 bool finite(const float* v, int n) {
   for (int i = 0; i < n; ++i)
@@ -93,3 +89,4 @@ TEST(VesmarLegacyRobustness, OutOfTableInputsGiveFiniteResults) {
 }
 
 }  // namespace
+}  // namespace tarvo::test

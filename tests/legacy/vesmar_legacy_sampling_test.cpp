@@ -15,15 +15,8 @@
 #include "tests/support/scatter_statistics.h"
 #include "tests/support/test_support.h"
 
+namespace tarvo::test {
 namespace {
-
-using pvx::float2;
-using pvx::float3;
-using tarvo::host::BoundShader;
-using tarvo::host::RecordingHost;
-using tarvo::test::cameraHit;
-using tarvo::test::chiSquareCritical;
-using tarvo::test::makeShader;
 
 constexpr double kPi = 3.14159265358979323846;
 
@@ -241,3 +234,4 @@ TEST(VesmarLegacyEvaluate, GlossyLobeReflectsAtMostWhatArrives) {
 }
 
 }  // namespace
+}  // namespace tarvo::test

@@ -8,18 +8,8 @@
 #include "shadinglib/vector_math.h"
 #include "tests/support/test_support.h"
 
+namespace tarvo::test {
 namespace {
-
-using pvx::float3;
-using pvx::float4;
-using tarvo::host::BoundShader;
-using tarvo::host::makeLight;
-using tarvo::host::RecordingHost;
-using tarvo::test::cameraHit;
-using tarvo::test::cameraHitAt;
-using tarvo::test::nearFloat3;
-using tarvo::test::nearFloat4;
-namespace slot = pvx::host_slot;
 
 BoundShader legacy() {
   return tarvo::test::makeShader("VesmarLegacy");
@@ -299,3 +289,4 @@ TEST(VesmarLegacyEvaluate, HeadOnResponseByHand) {
 }
 
 }  // namespace
+}  // namespace tarvo::test

@@ -13,10 +13,6 @@
 namespace tarvo::test {
 namespace {
 
-using pvx::float3;
-using pvx::float4;
-namespace slot = pvx::host_slot;
-
 struct Paint {
   host::BoundShader shader = makeShader("XRite");
   host::RecordingTexture2D flakes;

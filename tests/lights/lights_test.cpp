@@ -1,4 +1,4 @@
-// The point and spot lights as a host drives them: declarations, range, distance falloff, cone
+// The point and spot lights as a host drives them: range, distance falloff, cone
 // edge and shadow transmission, each rule worked out by hand from its formula.
 #include <gtest/gtest.h>
 
@@ -12,7 +12,6 @@
 namespace tarvo::test {
 namespace {
 
-using pvx::float3;
 using Type = host::ParamType;
 
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
@@ -33,29 +32,6 @@ pvx::ShadingState lightQuery(float dist) {
 
 void shade(const host::BoundShader& light, host::RecordingHost& host, pvx::ShadingState& s) {
   light.light()->shade(&host, &s);
-}
-
-TEST(Lights, DeclareTheirOwnParameterOrderAndDefaults) {
-  const ClassDeclarations classes[] = {
-      {"qvPointLight",
-       pvx::kCapLight,
-       {{"color", Type::Color, {1, 0.5f, 0.1f}},
-        {"castShadows", Type::Bool, {1}},
-        {"range", Type::Float, {10000}},
-        {"attenuationFactors", Type::Color, {1, 0, 0}}}},
-      {"qvSpotLight",
-       pvx::kCapLight,
-       {{"color", Type::Color, {0.1f, 1, 0.5f}},
-        {"range", Type::Float, {10000}},
-        {"attenuationFactors", Type::Color, {1, 0, 0}},
-        {"castShadows", Type::Bool, {1}},
-        {"cosPenumbra", Type::Float, {0.9f}},
-        {"cosUmbra", Type::Float, {0.95f}}}},
-  };
-  for (const ClassDeclarations& expected : classes) {
-    SCOPED_TRACE(expected.className);
-    expectDeclarations(expected);
-  }
 }
 
 // atten = saturate(1 - (d / a)^b); the range test is `range < d`, so d = range is still lit.

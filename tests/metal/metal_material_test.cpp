@@ -13,28 +13,8 @@
 namespace tarvo::test {
 namespace {
 
-using host::BoundShader;
-using host::makeLight;
-using host::RecordingHost;
-using host::RecordingTexture2D;
-using pvx::float2;
-using pvx::float3;
-using pvx::float4;
-namespace slot = pvx::host_slot;
-
-constexpr int kTangentOffset = 36;
-constexpr int kUVOffset = 48;
-
 BoundShader metal() {
   return makeShader("quarra_Mtl_Metal");
-}
-
-// A camera hit straight down with the tangent along x: the frame is the world's axes.
-pvx::ShadingState hit(const float2& uv = float2(0.5f, 0.5f)) {
-  pvx::ShadingState s = cameraHit();
-  writeVarying(&s, kTangentOffset, float3(1.0f, 0.0f, 0.0f));
-  writeVarying(&s, kUVOffset, uv);
-  return s;
 }
 
 TEST(MetalCutouts, EachPatternInsideOutsideAndAtTheSoftEdge) {
@@ -92,7 +72,7 @@ TEST(MetalCutouts, EachPatternInsideOutsideAndAtTheSoftEdge) {
     m.set("u_cutoutsSpace", c.space);
     if (c.texture) m.set("u_cutoutMap", static_cast<pvx::ITexture2D*>(&grey));
     RecordingHost host;
-    pvx::ShadingState s = hit(c.uv);
+    pvx::ShadingState s = framedHit(0.0f, c.uv);
     m.material()->shadow(&host, &s);
     EXPECT_TRUE(nearFloat3(s.shadowT, float3(1.0f - c.c), 2e-3f));
   }
@@ -105,10 +85,10 @@ TEST(MetalCutouts, ShadowAndShadeScaleTheGridDifferently) {
   m.set("u_cutoutsSwitcher", int32_t{2});
   m.set("u_uvDefScale", 2.0f);
   RecordingHost host;
-  pvx::ShadingState s = hit(float2(0.25f, 0.25f));
+  pvx::ShadingState s = framedHit(0.0f, float2(0.25f, 0.25f));
   m.material()->shadow(&host, &s);
   EXPECT_EQ(s.shadowT, float3(1.0f));
-  s = hit(float2(0.25f, 0.25f));
+  s = framedHit(0.0f, float2(0.25f, 0.25f));
   m.material()->shade(&host, &s);
   EXPECT_EQ(host.count(slot::kTraceContinue), 0);
 }
@@ -134,7 +114,7 @@ TEST(MetalCutouts, HolesShowTheSceneBehindInShade) {
     RecordingHost host;
     host.traceContinueAnswer = float4(1.0f, 0.0f, 0.0f, 1.0f);
     host.traceAnisotropicAnswer = float3(0.0f, 1.0f, 0.0f);
-    pvx::ShadingState s = hit();
+    pvx::ShadingState s = framedHit();
     m.material()->shade(&host, &s);
     EXPECT_TRUE(nearFloat4(s.Ci, c.expected));
     ASSERT_NE(host.first(slot::kTraceContinue), nullptr);
@@ -180,7 +160,7 @@ TEST(MetalPatina, WeightAndBlendAtTheirThresholds) {
     RecordingHost host;
     host.noiseAnswer = c.noise;
     host.ambientAnswer = float3(1.0f);
-    pvx::ShadingState s = hit();
+    pvx::ShadingState s = framedHit();
     m.material()->shade(&host, &s);
     const host::HostCall* trace = host.first(slot::kTraceAnisotropic);
     if (c.F == 0.0f) {
@@ -230,64 +210,11 @@ TEST(MetalSwitchers, SelectionsZeroToFourAndUnknown) {
     m.set("u_breakMap", static_cast<pvx::ITexture2D*>(&breakMap));
     RecordingHost host;
     host.traceAnisotropicAnswer = float3(1.0f);
-    pvx::ShadingState s = hit();
+    pvx::ShadingState s = framedHit();
     m.material()->shade(&host, &s);
     EXPECT_TRUE(nearFloat4(s.Ci, float4(c.S, 1.0f), 1e-5f));
     EXPECT_EQ(host.count(slot::kNoise4) > 0, c.reflect == 4) << "anodised noise only for 4";
   }
-}
-
-TEST(MetalSwitchers, BrushSwitcherCopiesTheSpecularColourIntoTheDiffuse) {
-  // Switcher 2: S = 1 x brush (0.2, 0.4, 0.6) x 1, and D = S before the split (the diffuse
-  // colour 0 is not used). F = 0.5: the ambient term (light 1) is D (1 - F) = (0.1, 0.2, 0.3).
-  RecordingTexture2D brush;
-  brush.value = float4(0.2f, 0.4f, 0.6f, 1.0f);
-  BoundShader m = metal();
-  m.set("u_brdf00Reflectivity", 0.5f);
-  m.set("u_brdf90Reflectivity", 0.5f);
-  m.set("u_reflectSwitcher", int32_t{2});
-  m.set("u_brushMapEnable", true);
-  m.set("u_brushMap", static_cast<pvx::ITexture2D*>(&brush));
-  RecordingHost host;
-  host.ambientAnswer = float3(1.0f);
-  pvx::ShadingState s = hit();
-  m.material()->shade(&host, &s);
-  EXPECT_TRUE(nearFloat4(s.Ci, float4(0.1f, 0.2f, 0.3f, 1.0f), 1e-6f));
-}
-
-TEST(MetalSwitchers, ActiveSwitcherTintsTheSpecularByTheDiffuseAndBrightensTheDiffuse) {
-  // Unknown switcher 7: S = K x 1 = (1, 1, 1), luminance 1, so f = 1 - 1 + 0.8 = 0.8;
-  // S = S x D = (0.4, 0.8, 1); D = clamp01(D x 0.8) = (0.32, 0.64, 0.8). F = 0.5: ambient
-  // (light 1) D / 2 = (0.16, 0.32, 0.4) plus reflection (trace 1) S / 2 = (0.2, 0.4, 0.5).
-  BoundShader m = metal();
-  m.set("u_brdf00Reflectivity", 0.5f);
-  m.set("u_brdf90Reflectivity", 0.5f);
-  m.set("u_reflectSwitcher", int32_t{7});
-  m.set("u_diffuseColor", float3(0.4f, 0.8f, 1.0f));
-  m.set("u_diffuseWeight", 0.8f);
-  RecordingHost host;
-  host.ambientAnswer = float3(1.0f);
-  host.traceAnisotropicAnswer = float3(1.0f);
-  pvx::ShadingState s = hit();
-  m.material()->shade(&host, &s);
-  EXPECT_TRUE(nearFloat4(s.Ci, float4(0.36f, 0.72f, 0.9f, 1.0f), 1e-5f));
-}
-
-TEST(MetalSwitchers, BumpColourAloneSelectsFromItsMap) {
-  // All switchers 0, bump-colour map on: the reflection colour is K x M1 x amount.
-  RecordingTexture2D bumpColor;
-  bumpColor.value = float4(0.5f, 0.25f, 1.0f, 1.0f);
-  BoundShader m = metal();
-  m.set("u_brdf00Reflectivity", 1.0f);
-  m.set("u_diffuseColor", float3(1.0f));
-  m.set("u_bumpMapColorEnable", true);
-  m.set("u_bumpMapColor", static_cast<pvx::ITexture2D*>(&bumpColor));
-  m.set("u_reflectColor", float3(0.8f));
-  RecordingHost host;
-  host.traceAnisotropicAnswer = float3(1.0f);
-  pvx::ShadingState s = hit();
-  m.material()->shade(&host, &s);
-  EXPECT_TRUE(nearFloat4(s.Ci, float4(0.4f, 0.2f, 0.8f, 1.0f), 1e-6f));
 }
 
 TEST(MetalSwitchers, RotationAngleTurnsTheTracedFrame) {
@@ -316,7 +243,7 @@ TEST(MetalSwitchers, RotationAngleTurnsTheTracedFrame) {
     m.set("u_breakMap", static_cast<pvx::ITexture2D*>(&breakMap));
     m.set("u_diffuseColor", float3(1.0f));
     RecordingHost host;
-    pvx::ShadingState s = hit();
+    pvx::ShadingState s = framedHit();
     m.material()->shade(&host, &s);
     const host::HostCall* trace = host.first(slot::kTraceAnisotropic);
     ASSERT_NE(trace, nullptr);
@@ -341,7 +268,7 @@ TEST(MetalLights, FlecksBrightenTheDiffuseColourOncePerLight) {
     host.lookup49Answer = 0.5f;
     host.lights = {makeLight(float3(0.0f, 0.0f, 1.0f), float3(1.0f)),
                    makeLight(float3(0.0f, 0.0f, 1.0f), float3(1.0f))};
-    pvx::ShadingState s = hit();
+    pvx::ShadingState s = framedHit();
     m.material()->shade(&host, &s);
     const float expected = flecks ? 0.75f : 0.0f;
     EXPECT_TRUE(nearFloat4(s.Ci, float4(expected, expected, expected, 1.0f), 1e-5f));
@@ -360,7 +287,7 @@ TEST(MetalLights, DiffuseOnlyLightsAddNoHighlight) {
     m.set("u_reflectionHighlightOnly", true);
     RecordingHost host;
     host.lights = {makeLight(float3(0.0f, 0.0f, 1.0f), float3(1.0f), 1.0f, tag)};
-    pvx::ShadingState s = hit();
+    pvx::ShadingState s = framedHit();
     m.material()->shade(&host, &s);
     const float expected = tag == 0 ? 1.989437f : 0.0f;
     EXPECT_TRUE(nearFloat4(s.Ci, float4(expected, expected, expected, 1.0f), 1e-5f));
@@ -378,7 +305,7 @@ TEST(MetalFrame, PatternBumpTiltsTheNormalByTheHeightSlope) {
   m.set("u_patternMap", static_cast<pvx::ITexture2D*>(&height));
   m.set("u_patternAmount", 100.0f);
   RecordingHost host;
-  pvx::ShadingState s = hit();
+  pvx::ShadingState s = framedHit();
   m.material()->shade(&host, &s);
   const host::HostCall* lights = host.first(slot::kLightSamples);
   ASSERT_NE(lights, nullptr);
@@ -393,7 +320,7 @@ TEST(MetalFrame, ProceduralBumpAddsHalfTheNetworkVectorWithoutRenormalising) {
   m.set("u_bumpSwitcher", int32_t{1});
   RecordingHost host;
   host.noiseAnswer = 0.75f;
-  pvx::ShadingState s = hit();
+  pvx::ShadingState s = framedHit();
   m.material()->shade(&host, &s);
   const host::HostCall* lights = host.first(slot::kLightSamples);
   ASSERT_NE(lights, nullptr);
@@ -413,7 +340,7 @@ TEST(MetalPathTracing, EvaluateReportsTheCosineOfTheNormalAsked) {
     m.set("u_patternAmount", 100.0f);
     m.set("u_cosineUsesBump", usesBump);
     RecordingHost host;
-    pvx::ShadingState s = hit();
+    pvx::ShadingState s = framedHit();
     s.scatterDir = float3(0.0f, 0.0f, 1.0f);
     m.material()->evaluate(&host, &s);
     EXPECT_NEAR(s.scatterCos, usesBump ? 0.948779f : 1.0f, 1e-4f);
@@ -426,35 +353,23 @@ TEST(MetalPathTracing, GuardsOfEvaluateAndScatter) {
   RecordingHost host;
 
   // Nothing allowed: no bounce. A ray from below the frame: no bounce either.
-  pvx::ShadingState s = hit();
+  pvx::ShadingState s = framedHit();
   for (uint8_t& a : s.allowScatter)
     a = 0;
   m.material()->scatter(&host, &s);
   EXPECT_EQ(s.scatterKind, pvx::kRayNone);
-  s = hit();
+  s = framedHit();
   s.I = float3(0.0f, 0.0f, 1.0f);
   m.material()->scatter(&host, &s);
   EXPECT_EQ(s.scatterKind, pvx::kRayNone);
 
   // evaluate: a direction below the surface gives zero weight and cosine.
-  s = hit();
+  s = framedHit();
   s.scatterDir = float3(0.0f, 0.6f, -0.8f);
   s.scatterWeight = float3(7.0f);
   m.material()->evaluate(&host, &s);
   EXPECT_EQ(s.scatterWeight, float3(0.0f));
   EXPECT_EQ(s.scatterCos, 0.0f);
-
-  // Clipped hits are ignored by both.
-  host::RecordingTexture1D planes;
-  planes.texels = host::clippingPlaneTexels({float4(0.0f, 0.0f, 1.0f, 0.0f)});  // z > 0
-  m.set("u_globalClippingMapEnable", true);
-  m.set("u_globalClippingMap", static_cast<pvx::ITexture1D*>(&planes));
-  s = hit();
-  m.material()->evaluate(&host, &s);
-  EXPECT_EQ(s.ignoreHit, 1);
-  s = hit();
-  m.material()->scatter(&host, &s);
-  EXPECT_EQ(s.ignoreHit, 1);
 }
 
 }  // namespace

@@ -13,10 +13,7 @@
 namespace tarvo::test {
 namespace {
 
-using pvx::float3;
-
 constexpr double kPi = kStatisticsPi;
-constexpr int kTangentOffset = 36;
 
 struct SamplingCase {
   const char* name;
@@ -46,13 +43,7 @@ MetalSurface makeSurface(const SamplingCase& c) {
     s.diffuse = 0.4f;
     s.diffuseProbability = c.glossyOnly ? 0.0 : 0.5;
   }
-  writeVarying(&s.state, kTangentOffset, float3(1.0f, 0.0f, 0.0f));
-  s.state.I = incomingAt(c.thetaDegrees, c.phiDegrees);
-  if (c.glossyOnly) {
-    for (uint8_t& a : s.state.allowScatter)
-      a = 0;
-    s.state.allowScatter[pvx::kAllowSpecularReflection] = 1;
-  }
+  s.state = samplingHit(c.thetaDegrees, c.phiDegrees, c.glossyOnly);
   return s;
 }
 

@@ -4,39 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 
 #include "shadinglib/vector_math.h"
 #include "tests/support/test_support.h"
 
 namespace tarvo::test {
 namespace {
-
-using host::BoundShader;
-using host::ParamType;
-using host::RecordingHost;
-using pvx::float3;
-using pvx::float4;
-namespace slot = pvx::host_slot;
-
-TEST(MirrorDeclaration, ParametersAndVaryingsInOrderWithDefaults) {
-  expectDeclarations({"quarra_Mtl_Mirror", pvx::kCapShade | pvx::kCapEvaluate | pvx::kCapScatter,
-                      withAoMasking({{"CaldrinAODisable", ParamType::Bool, {0}},
-                                     {"u_globalClippingMap", ParamType::Texture1D, {}},
-                                     {"u_globalClippingMapEnable", ParamType::Bool, {0}},
-                                     {"u_tintColor", ParamType::Color, {0, 0, 0}},
-                                     {"u_commonTintEnable", ParamType::Bool, {0}},
-                                     {"u_commonTintColor", ParamType::ColorAlpha, {1, 1, 1, 1}},
-                                     {"uv", ParamType::Float2, {24}, pvx::kVaryingFloat2}})});
-}
-
-// An incoming ray at `degrees` from the normal (0, 0, 1), in the x-z plane.
-pvx::ShadingState hitAt(float degrees) {
-  pvx::ShadingState s = cameraHit();
-  const float t = degrees * 0.017453292f;
-  s.I = float3(std::sin(t), 0.0f, -std::cos(t));
-  return s;
-}
 
 TEST(MirrorShade, ReflectsTheTracedColourTimesTintAndReflectance) {
   // F = 0.92 + 0.08 (1 - cos)^5: head-on 0.92; at 60 degrees 0.92 + 0.08 / 32 = 0.9225.
@@ -50,7 +23,7 @@ TEST(MirrorShade, ReflectsTheTracedColourTimesTintAndReflectance) {
     m.set("u_tintColor", float3(1.0f, 0.5f, 0.25f));
     RecordingHost host;
     host.traceSpecularAnswer = float3(0.5f, 1.0f, 2.0f);
-    pvx::ShadingState s = hitAt(c.degrees);
+    pvx::ShadingState s = cameraHitAt(c.degrees);
     m.material()->shade(&host, &s);
     ASSERT_EQ(host.calls().size(), 1u);  // the one trace: no lights, no indirect light
     const host::HostCall& trace = host.calls()[0];
@@ -66,7 +39,7 @@ TEST(MirrorShade, DefaultTintIsBlackAndTracesWithWeightZero) {
   BoundShader m = makeShader("quarra_Mtl_Mirror");
   RecordingHost host;
   host.traceSpecularAnswer = float3(1.0f);
-  pvx::ShadingState s = hitAt(30.0f);
+  pvx::ShadingState s = cameraHitAt(30.0f);
   m.material()->shade(&host, &s);
   ASSERT_NE(host.first(slot::kTraceSpecular), nullptr);
   EXPECT_EQ(host.first(slot::kTraceSpecular)->scalars[0], 0.0f);
@@ -80,7 +53,7 @@ TEST(MirrorShade, ReflectionThatWouldDipBelowTheSurfaceIsLifted) {
   BoundShader m = makeShader("quarra_Mtl_Mirror");
   m.set("u_tintColor", float3(1.0f));
   RecordingHost host;
-  pvx::ShadingState s = hitAt(70.0f);
+  pvx::ShadingState s = cameraHitAt(70.0f);
   s.N = float3(0.2588190f, 0.0f, 0.9659258f);
   m.material()->shade(&host, &s);
   const float3 R = host.first(slot::kTraceSpecular)->vector(1);
@@ -95,7 +68,7 @@ TEST(MirrorScatter, PathThroughputIsTheTint) {
     BoundShader m = makeShader("quarra_Mtl_Mirror");
     m.set("u_tintColor", tint);
     RecordingHost host;
-    pvx::ShadingState s = hitAt(degrees);
+    pvx::ShadingState s = cameraHitAt(degrees);
     m.material()->scatter(&host, &s);
     ASSERT_EQ(s.scatterKind, pvx::kRayGlossy);
     EXPECT_TRUE(nearFloat3(s.scatterDir, float3(s.I.x, 0.0f, -s.I.z)));
@@ -120,7 +93,7 @@ TEST(MirrorScatter, EndsThePathWhenTheBounceIsNotAllowedOrGrazing) {
     BoundShader m = makeShader("quarra_Mtl_Mirror");
     m.set("u_tintColor", float3(1.0f));
     RecordingHost host;
-    pvx::ShadingState s = hitAt(c.degrees);
+    pvx::ShadingState s = cameraHitAt(c.degrees);
     s.I.z = c.degrees == 90.0f ? 0.0f : s.I.z;
     s.allowScatter[pvx::kAllowSpecularReflection] = c.allowSpecular ? 1 : 0;
     s.scatterWeight = float3(7.0f);
@@ -128,32 +101,6 @@ TEST(MirrorScatter, EndsThePathWhenTheBounceIsNotAllowedOrGrazing) {
     EXPECT_EQ(s.scatterKind, pvx::kRayNone);
     EXPECT_EQ(s.scatterWeight, float3(7.0f));  // nothing else written
     EXPECT_EQ(s.ignoreHit, 0);
-  }
-}
-
-TEST(MirrorPathTracing, ClippedHitsAreIgnoredAndEvaluateWritesNothingElse) {
-  host::RecordingTexture1D planes;
-  planes.texels = host::clippingPlaneTexels({float4(0.0f, 0.0f, 1.0f, 0.0f)});  // z > 0
-  BoundShader m = makeShader("quarra_Mtl_Mirror");
-  m.set("u_tintColor", float3(1.0f));
-  RecordingHost host;
-
-  pvx::ShadingState s = cameraHit();
-  pvx::ShadingState before = s;
-  m.material()->evaluate(&host, &s);
-  EXPECT_EQ(std::memcmp(&s, &before, sizeof s), 0) << "clipping off: evaluate writes nothing";
-
-  m.set("u_globalClippingMapEnable", true);
-  m.set("u_globalClippingMap", static_cast<pvx::ITexture1D*>(&planes));
-  for (bool scatter : {false, true}) {
-    s = cameraHit();  // P on the plane: clipped, the test is strict
-    if (scatter) {
-      m.material()->scatter(&host, &s);
-    } else {
-      m.material()->evaluate(&host, &s);
-    }
-    EXPECT_EQ(s.ignoreHit, 1);
-    EXPECT_EQ(s.scatterKind, cameraHit().scatterKind);
   }
 }
 

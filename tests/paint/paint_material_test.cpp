@@ -13,21 +13,7 @@
 namespace tarvo::test {
 namespace {
 
-using host::BoundShader;
-using host::makeLight;
-using host::RecordingHost;
-using pvx::float3;
-namespace slot = pvx::host_slot;
-
-constexpr int kTangentOffset = 36;
 constexpr float kInvPi = 0.31830989f;
-
-// A camera hit straight down with the tangent along x: the frame is the world's axes.
-pvx::ShadingState hit() {
-  pvx::ShadingState s = cameraHit();
-  writeVarying(&s, kTangentOffset, float3(1.0f, 0.0f, 0.0f));
-  return s;
-}
 
 // White base, constant reflectivity 0.2 (curve power 0): D = 0.8 and S = 0.2 without topcoat.
 BoundShader paint() {
@@ -55,7 +41,7 @@ TEST(PaintShade, HighlightSpreadAboveSixTenthsBiasesTheBaseRamp) {
     p.set("u_baseBiasFactor", 2.0f);
     RecordingHost host;
     host.lights = {makeLight(float3(0.9886859f, 0.0f, 0.15f), float3(1.0f))};
-    pvx::ShadingState s = hit();
+    pvx::ShadingState s = framedHit();
     p.material()->shade(&host, &s);
     EXPECT_NEAR(s.Ci.x, c.red, 2e-5f);
   }
@@ -77,7 +63,7 @@ TEST(PaintShade, HueShiftOnlyForAPositiveWeight) {
     p.set("u_hueWeight", c.weight);
     RecordingHost host;
     host.lights = {makeLight(kSideLight, float3(1.0f))};
-    pvx::ShadingState s = hit();
+    pvx::ShadingState s = framedHit();
     p.material()->shade(&host, &s);
     EXPECT_TRUE(nearFloat3(pvx::rgb(s.Ci), float3(c.red, 0.0f, 0.0f), 1e-6f));
   }
@@ -106,7 +92,7 @@ TEST(PaintEvaluate, BaseSplitFollowsTheCurveAndTheTopcoatShare) {
     p.set("u_baseCurvePower", c.power);
     p.set("u_topcoatEnable", c.topcoat);
     RecordingHost host;
-    pvx::ShadingState s = hit();
+    pvx::ShadingState s = framedHit();
     const float t = c.thetaDegrees * 0.017453293f;
     s.I = float3(std::sin(t), 0.0f, -std::cos(t));
     s.scatterDir = float3(-0.8660254f, 0.0f, 0.5f);
@@ -125,7 +111,7 @@ TEST(PaintShade, TopcoatReflectionIsTracedWithTheBaseSpecularColour) {
     p.set("u_topcoatRoughValue", 0.25f);
     RecordingHost host;
     host.traceReflectionAnswer = float3(1.0f, 0.5f, 0.25f);
-    pvx::ShadingState s = hit();
+    pvx::ShadingState s = framedHit();
     p.material()->shade(&host, &s);
     const float S = topcoat ? 0.82f : 1.0f;
     EXPECT_TRUE(nearFloat3(pvx::rgb(s.Ci), float3(1.0f, 0.5f, 0.25f) * S, 1e-6f));
@@ -154,7 +140,7 @@ TEST(PaintOrientation, ReverseNormalInEveryEntryFaceForwardInShadeOnly) {
     p.set("faceForward", c.face);
     RecordingHost host;
     host.lights = {makeLight(kSideLight, float3(1.0f))};
-    pvx::ShadingState s = hit();
+    pvx::ShadingState s = framedHit();
     s.N = s.Ng = s.No = float3(0.0f, 0.0f, -1.0f);
     pvx::ShadingState e = s;
     p.material()->shade(&host, &s);
@@ -178,7 +164,7 @@ TEST(PaintFlecks, HighlightIsTheBrighterOfTheBaseAndFleckLobesPerChannel) {
     p.set("u_flecksColor", pvx::float4(1.0f, 0.0f, 0.0f, 1.0f));
     RecordingHost host;
     host.lights = {makeLight(float3(0.0f, 0.0f, 1.0f), float3(1.0f))};
-    pvx::ShadingState s = hit();
+    pvx::ShadingState s = framedHit();
     p.material()->shade(&host, &s);
     const float red = flecks ? 8.79214f : 0.795775f;
     EXPECT_TRUE(
@@ -214,7 +200,7 @@ TEST(PaintFlecks, EveryFleckSizeGivesFiniteColours) {
                                        : 0.5f;
     };
     host.lights = {makeLight(kSideLight, float3(1.0f)), makeLight(float3(0, 0, 1), float3(2.0f))};
-    pvx::ShadingState s = hit();
+    pvx::ShadingState s = framedHit();
     s.P = float3(0.3f, -1.7f, 0.2f);
     p.material()->shade(&host, &s);
     for (float v : {s.Ci.x, s.Ci.y, s.Ci.z, s.Ci.w})

@@ -15,8 +15,6 @@
 namespace tarvo::test {
 namespace {
 
-using pvx::float3;
-
 constexpr double kPi = kStatisticsPi;
 constexpr int kTangentOffset = 36;
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -40,57 +41,6 @@ namespace slot = host_slot;
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
 const float kInf = std::numeric_limits<float>::infinity();
 
-TEST(ParameterGroups, DeclareTheSharedBlockInOrderWithItsDefaults) {
-  const char* const expected[] = {"ambientOcclusionTexture",
-                                  "ambientOcclusionMode",
-                                  "ambientOcclusionFactor",
-                                  "ambientOcclusionColor",
-                                  "usePrecalcAO",
-                                  "showAmbientOnly",
-                                  "usingRaytracedAO",
-                                  "uv1",
-                                  "vtxcolor",
-                                  "maskingColor",
-                                  "maskingMode",
-                                  "maskingTexture",
-                                  "maskingTextureMatrix",
-                                  "maskingInvertTexture",
-                                  "maskingAngularRepeat",
-                                  "maskingUVMatrix",
-                                  "maskingFromAlpha",
-                                  "CaldrinAODisable",
-                                  "uv",
-                                  "u_globalClippingMap",
-                                  "u_globalClippingMapEnable"};
-  const ParameterEntry* e = ParameterDescription<PrologueTestParameters>::entries;
-  for (const char* name : expected) {
-    ASSERT_NE(e->type, ParamType::End) << name;
-    EXPECT_EQ(std::string(e->name), name);
-    ++e;
-  }
-  EXPECT_EQ(e->type, ParamType::End);
-  EXPECT_EQ(parameterCount<PrologueTestParameters>(), 18);
-  EXPECT_EQ(varyingOffset<PrologueTestParameters>("uv1"), 0);
-  EXPECT_EQ(varyingOffset<PrologueTestParameters>("vtxcolor"), 8);
-  EXPECT_EQ(varyingOffset<PrologueShiftedParameters>("uv1"), 32);
-  EXPECT_EQ(varyingOffset<PrologueShiftedParameters>("vtxcolor"), 40);
-
-  const PrologueTestParameters p;
-  EXPECT_EQ(p.ambientOcclusionTexture.object, nullptr);
-  EXPECT_EQ(p.ambientOcclusionTexture.hostHandle, -1);
-  EXPECT_EQ(p.ambientOcclusionMode, 0);
-  EXPECT_EQ(p.ambientOcclusionFactor, 1.0f);
-  EXPECT_EQ(p.ambientOcclusionColor, float3(0.0f));
-  EXPECT_TRUE(p.usePrecalcAO);
-  EXPECT_FALSE(p.showAmbientOnly || p.usingRaytracedAO || p.maskingInvertTexture ||
-               p.maskingFromAlpha || p.CaldrinAODisable || p.u_globalClippingMapEnable);
-  EXPECT_EQ(p.maskingMode, 0);
-  EXPECT_EQ(p.maskingAngularRepeat, 1.0f);
-  EXPECT_EQ(std::memcmp(&p.maskingTextureMatrix, &identity4, sizeof(mat4)), 0);
-  EXPECT_EQ(std::memcmp(&p.maskingUVMatrix, &identity3, sizeof(mat3)), 0);
-  EXPECT_EQ(p.u_globalClippingMap.hostHandle, -1);
-}
-
 // ---- masking ------------------------------------------------------------------------------
 
 struct MaskingCase {
@@ -113,37 +63,14 @@ TEST(Masking, EachModeProjectsSamplesAndInvertsAsItsRuleSays) {
   const float3 Po(0.3f, 0.4f, 0.5f);  // p = (1.3, 2.4, 0.75)
   const float3 up(0.0f, 0.0f, 1.0f);
   const MaskingCase cases[] = {
-      {"off never samples", -1, true, false, float4(1.0f), Po, up, float3(0.0f), false, {}},
-      {"constant ignores invert",
-       0,
-       true,
-       false,
-       float4(1.0f),
-       Po,
-       up,
-       float3(0.1f, 0.2f, 0.3f),
-       false,
-       {}},
-      {"unknown mode acts as constant",
-       9,
-       true,
-       false,
-       float4(1.0f),
-       Po,
-       up,
-       float3(0.1f, 0.2f, 0.3f),
-       false,
-       {}},
-      {"negative unknown mode acts as constant",
-       -5,
-       false,
-       false,
-       float4(1.0f),
-       Po,
-       up,
-       float3(0.1f, 0.2f, 0.3f),
-       false,
-       {}},
+      {"off never samples", -1, true, false, float4(1.0f), Po, up, float3(0.0f), false,
+       float2(0.0f)},
+      {"constant ignores invert", 0, true, false, float4(1.0f), Po, up, float3(0.1f, 0.2f, 0.3f),
+       false, float2(0.0f)},
+      {"unknown mode acts as constant", 9, true, false, float4(1.0f), Po, up,
+       float3(0.1f, 0.2f, 0.3f), false, float2(0.0f)},
+      {"negative unknown mode acts as constant", -5, false, false, float4(1.0f), Po, up,
+       float3(0.1f, 0.2f, 0.3f), false, float2(0.0f)},
       {"uv", 1, false, false, grey, Po, up, float3(0.2f, 0.4f, 0.6f), true, float2(0.6f, 1.2f)},
       {"uv from alpha", 1, false, true, grey, Po, up, float3(0.8f), true, float2(0.6f, 1.2f)},
       // 1 - (0.2, 0.4, 0.6)
@@ -250,34 +177,12 @@ TEST(AmbientOcclusion, PrecomputedAndHostPathsFollowTheirFormulas) {
   const float3 N(0.0f, 0.0f, 1.0f);
   const OcclusionCase cases[] = {
       // Vertex red 0.25: o = 0.75, result = black 0.75 + 0.25.
-      {"vertex colour",
-       true,
-       2,
-       1.0f,
-       float3(0.0f),
-       float3(0.0f),
-       1.0f,
-       down,
-       float3(0.0f),
-       float3(0.25f),
-       false,
-       {},
-       0},
+      {"vertex colour", true, 2, 1.0f, float3(0.0f), float3(0.0f), 1.0f, down, float3(0.0f),
+       float3(0.25f), false, float3(0.0f), 0},
       // Texture red 0.4, f 0.5, k = 1 - 0.5: o = 0.6 * 0.5 * 0.5 = 0.15;
       // (1, 0, 0) 0.15 + 0.85 = (1, 0.85, 0.85).
-      {"texture",
-       true,
-       1,
-       0.5f,
-       float3(1.0f, 0.0f, 0.0f),
-       float3(0.5f, 0.2f, 0.0f),
-       1.0f,
-       down,
-       float3(0.0f),
-       float3(1.0f, 0.85f, 0.85f),
-       false,
-       {},
-       0},
+      {"texture", true, 1, 0.5f, float3(1.0f, 0.0f, 0.0f), float3(0.5f, 0.2f, 0.0f), 1.0f, down,
+       float3(0.0f), float3(1.0f, 0.85f, 0.85f), false, float3(0.0f), 0},
       // Host path, q = 0.5, f = k = w = 1: o = 0.5, (0.2, 0.4, 0) 0.5 + 0.5.
       {"precalc with mode 0 asks the host", true, 0, 1.0f, float3(0.2f, 0.4f, 0.0f), float3(0.0f),
        1.0f, down, float3(0.5f), float3(0.6f, 0.7f, 0.5f), true, N, 1.0f},
@@ -298,19 +203,8 @@ TEST(AmbientOcclusion, PrecomputedAndHostPathsFollowTheirFormulas) {
       // x = (1, 1, 1): k = 0, so o = 0 on both paths whatever the source says.
       {"transparent surface, host path", false, 0, 1.0f, float3(0.3f), float3(1.0f), 1.0f, down,
        float3(0.0f), float3(1.0f), true, N, 0.0f},
-      {"transparent surface, vertex path",
-       true,
-       2,
-       1.0f,
-       float3(0.3f),
-       float3(1.0f),
-       1.0f,
-       down,
-       float3(0.0f),
-       float3(1.0f),
-       false,
-       {},
-       0},
+      {"transparent surface, vertex path", true, 2, 1.0f, float3(0.3f), float3(1.0f), 1.0f, down,
+       float3(0.0f), float3(1.0f), false, float3(0.0f), 0},
   };
   for (const OcclusionCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -393,13 +287,8 @@ TEST(DiffuseLighting, SumsAmbientAndIndirectThenOccludesThenTints) {
        float3(0.3f, 0.2f, 0.1f), float3(0.2f, 0.1f, 0.04f), noOcclusion},
       {"black light skips the occlusion query", false, float3(0.5f), float3(0.0f), float3(0.0f),
        float3(0.0f), noOcclusion},
-      {"black albedo asks nothing",
-       false,
-       float3(0.0f),
-       float3(1.0f),
-       float3(1.0f),
-       float3(0.0f),
-       {}},
+      {"black albedo asks nothing", false, float3(0.0f), float3(1.0f), float3(1.0f), float3(0.0f),
+       std::vector<int>()},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -498,6 +387,32 @@ TEST(Clipping, PlanesAreSampledAtTexelCentresOfAFractionalCount) {
   EXPECT_EQ(map.coordinates()[0], 0.0f);
   EXPECT_FLOAT_EQ(map.coordinates()[1], 1.5f / 3.5f);
   EXPECT_FLOAT_EQ(map.coordinates()[2], 2.5f / 3.5f);
+}
+
+TEST(Clipping, ClassesWithTheMapIgnoreClippedHitsWhenPathTracing) {
+  // A hit on the plane z = 0 is clipped (the test is strict); the see-through classes discard
+  // it in shade too, the others still shade it.
+  RecordingTexture1D planes;
+  planes.texels = tarvo::host::clippingPlaneTexels({float4(0.0f, 0.0f, 1.0f, 0.0f)});
+  const std::set<std::string> discardInShade = {"quarra_Mtl_Dielectric", "quarra_Mtl_Glazing"};
+  int classes = 0;
+  for (const CatalogueEntry& entry : kCatalogue) {
+    tarvo::host::BoundShader m = tarvo::test::makeShader(entry.className);
+    if (m.table().find("u_globalClippingMapEnable") == nullptr) continue;
+    SCOPED_TRACE(entry.className);
+    ++classes;
+    m.set("u_globalClippingMapEnable", true);
+    m.set("u_globalClippingMap", static_cast<ITexture1D*>(&planes));
+    RecordingHost host;
+    for (int entrySlot : {shader_slot::kShade, shader_slot::kEvaluate, shader_slot::kScatter}) {
+      ShadingState state = tarvo::test::framedHit();
+      tarvo::test::callSlot<void>(m.get(), entrySlot, static_cast<IHostContext*>(&host), &state);
+      const bool discards =
+          entrySlot != shader_slot::kShade || discardInShade.count(entry.className) != 0;
+      EXPECT_EQ(state.ignoreHit, discards ? 1 : 0) << "slot " << entrySlot;
+    }
+  }
+  EXPECT_EQ(classes, 6);
 }
 
 // ---- composition ---------------------------------------------------------------------------

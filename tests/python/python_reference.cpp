@@ -2,6 +2,9 @@
 //   tarvo_python_reference evaluate <class> <ix> <iy> <iz> [name=v[,v...] ...] < directions
 //     reads "x y z" lines and prints "weight.x weight.y weight.z cos" per line as hex floats,
 //     for a camera hit on the plane z = 0 seen from the incident direction (tangent +x);
+//   tarvo_python_reference scatter <class> <ix> <iy> <iz> <n> <seed> [name=v[,v...] ...]
+//     prints "direction.x direction.y direction.z weight.x inverse-density kind" for each of n
+//     draws of `scatter` on that hit, its random numbers seeded as the module seeds them;
 //   tarvo_python_reference pixels <image.exr>
 //     writes the image's RGBA as raw float32, rows from the top.
 #include <OpenImageIO/imageio.h>
@@ -22,12 +25,12 @@
 
 namespace {
 
-int evaluate(int argc, char** argv) {
-  const tarvo::host::PluginLibrary library(tarvo::host::PluginLibrary::defaultPath());
-  tarvo::host::BoundShader shader(library.create(argv[2]), argv[2]);
+// The shader of argv[2] with the settings from argv[first] on, and a camera hit seen from the
+// incident direction argv[3..5].
+pvx::ShadingState setUp(tarvo::host::BoundShader& shader, int argc, char** argv, int first) {
   const double i[3] = {std::atof(argv[3]), std::atof(argv[4]), std::atof(argv[5])};
   const double length = std::sqrt(i[0] * i[0] + i[1] * i[1] + i[2] * i[2]);
-  for (int a = 6; a < argc; ++a) {
+  for (int a = first; a < argc; ++a) {
     const std::string setting = argv[a];
     const size_t equals = setting.find('=');
     std::vector<double> values;
@@ -41,6 +44,27 @@ int evaluate(int argc, char** argv) {
   if (const tarvo::host::VaryingRecord* tangent = shader.table().findVarying("tangent")) {
     const pvx::float3 x(1.0f, 0.0f, 0.0f);
     std::memcpy(start.varying + tangent->offset, &x, sizeof x);
+  }
+  return start;
+}
+
+int shadeAll(int argc, char** argv) {
+  const tarvo::host::PluginLibrary library(tarvo::host::PluginLibrary::defaultPath());
+  tarvo::host::BoundShader shader(library.create(argv[2]), argv[2]);
+  const bool scatter = std::string(argv[1]) == "scatter";
+  const pvx::ShadingState start = setUp(shader, argc, argv, scatter ? 8 : 6);
+  if (scatter) {
+    tarvo::host::RecordingHost host(tarvo::host::HostPolicy::Seeded,
+                                    tarvo::host::HostAnswers::varied(),
+                                    std::strtoull(argv[7], nullptr, 10));
+    for (long n = std::atol(argv[6]); n > 0; --n) {
+      pvx::ShadingState s = start;
+      shader.material()->scatter(&host, &s);
+      std::printf("%a %a %a %a %a %d\n", double(s.scatterDir.x), double(s.scatterDir.y),
+                  double(s.scatterDir.z), double(s.scatterWeight.x), double(s.scatterInvPdf),
+                  s.scatterKind);
+    }
+    return 0;
   }
   tarvo::host::RecordingHost host(tarvo::host::HostPolicy::Constant,
                                   tarvo::host::HostAnswers::varied());
@@ -74,9 +98,10 @@ int pixels(const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 6 && std::string(argv[1]) == "evaluate") return evaluate(argc, argv);
+  if (argc >= 6 && std::string(argv[1]) == "evaluate") return shadeAll(argc, argv);
+  if (argc >= 8 && std::string(argv[1]) == "scatter") return shadeAll(argc, argv);
   if (argc == 3 && std::string(argv[1]) == "pixels") return pixels(argv[2]);
   std::cerr << "usage: tarvo_python_reference evaluate <class> <ix> <iy> <iz> [name=v,...] | "
-               "pixels <image.exr>\n";
+               "scatter <class> <ix> <iy> <iz> <n> <seed> [name=v,...] | pixels <image.exr>\n";
   return 2;
 }

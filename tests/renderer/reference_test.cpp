@@ -13,17 +13,12 @@
 
 #include "host/render/renderer.h"
 #include "host/render/scene_file.h"
+#include "test_shaders.h"
 
 namespace tarvo::render {
 namespace {
 
 const std::string kData = TARVO_RENDERER_TEST_DATA;
-
-std::shared_ptr<const host::PluginLibrary> library() {
-  static auto loaded =
-      std::make_shared<const host::PluginLibrary>(host::PluginLibrary::defaultPath());
-  return loaded;
-}
 
 // Root mean square difference over all four channels, and the count of pixels off by more than
 // 0.1 in some channel (a shifted edge rather than noise).
@@ -61,7 +56,7 @@ TEST(References, SmallRendersMatchTheStoredImages) {
     ++scenes;
     const std::string name = entry.path().stem().string();
     SCOPED_TRACE(name);
-    auto scene = loadScene(entry.path().string(), library());
+    auto scene = loadScene(entry.path().string(), test::sharedLibrary());
     const Film film = renderScene(*scene);
     OIIO::ImageBuf reference(kData + "/references/" + name + ".exr");
     ASSERT_TRUE(reference.read(0, 0, true, OIIO::TypeDesc::FLOAT))
@@ -98,46 +93,6 @@ ProgramRun runRender(const std::string& arguments) {
   return run;
 }
 
-// The program refuses scenes whose files are missing or broken, says which file and where it
-// was named, and leaves no output file behind.
-TEST(Program, BadFilesGiveAClearErrorAndNoImage) {
-  const std::string folder = ::testing::TempDir() + "/tarvo_render_program";
-  std::filesystem::create_directories(folder);
-  std::ofstream(folder + "/broken.png") << "not a png at all";
-  std::ofstream(folder + "/broken.obj") << "f 1 2 3\n";
-  struct Case {
-    const char* what;
-    std::string scene;
-    std::string mentions;
-  };
-  const Case cases[] = {
-      {"missing mesh", R"({"objects": [{"name": "statue", "type": "mesh", "file": "statue.obj"}]})",
-       "statue.obj"},
-      {"corrupt mesh", R"({"objects": [{"name": "statue", "type": "mesh", "file": "broken.obj"}]})",
-       "broken.obj"},
-      {"corrupt texture",
-       R"({"shaders": {"ao": {"class": "quarra_Mtl_AmbientOnly",
-           "parameters": {"ambientOcclusionTexture": "broken.png"}}}})",
-       "broken.png"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    const std::string scene = folder + "/scene.json";
-    const std::string image = folder + "/image.png";
-    std::ofstream(scene) << c.scene;
-    std::filesystem::remove(image);
-    const ProgramRun run = runRender(scene + " -o " + image + " -q");
-    EXPECT_EQ(run.status, 1) << run.output;
-    EXPECT_NE(run.output.find(c.mentions), std::string::npos) << run.output;
-    EXPECT_NE(run.output.find("scene.json:"), std::string::npos) << run.output;
-    EXPECT_FALSE(std::filesystem::exists(image));
-  }
-  // Nothing half-written is left in the folder either.
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    EXPECT_EQ(entry.path().filename().string().find(".partial-"), std::string::npos);
-  }
-}
-
 TEST(Program, WritesPngAndExrAndRefusesOtherFormats) {
   const std::string folder = ::testing::TempDir() + "/tarvo_render_outputs";
   std::filesystem::create_directories(folder);
@@ -172,7 +127,7 @@ TEST(Output, FailedWritesLeaveNothingBehind) {
   const std::string folder = ::testing::TempDir() + "/tarvo_render_atomic";
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
-  Scene scene(library());
+  Scene scene(test::sharedLibrary());
   scene.setObjects({});
   Film film;
   film.width = 4;

@@ -20,16 +20,10 @@ using test::FunctionEnvironment;
 using test::FunctionLight;
 using test::FunctionMaterial;
 
-std::shared_ptr<const host::PluginLibrary> library() {
-  static auto loaded =
-      std::make_shared<const host::PluginLibrary>(host::PluginLibrary::defaultPath());
-  return loaded;
-}
-
 // A scene with a camera at (0, -5, 0) looking along +y at a unit sphere, small image.
 std::unique_ptr<Scene> sphereScene(FunctionMaterial* material, FunctionEnvironment* environment,
                                    int size = 8) {
-  auto scene = std::make_unique<Scene>(library());
+  auto scene = std::make_unique<Scene>(test::sharedLibrary());
   scene->camera.position = {0, -5, 0};
   scene->camera.target = {0, 0, 0};
   scene->camera.fovY = 10.0f;  // the sphere fills the image
@@ -64,76 +58,49 @@ FunctionEnvironment* kindReportingEnvironment() {
 // Which ray kind and view-through flag each trace service gives the ray it sends, as the
 // environment sees it behind the surface (the table in render_host.h).
 TEST(RenderHost, TraceServicesSendTheirRayKinds) {
+  enum Service { Continue, Ray4, Ray4Up, Ray2, Reflection, Specular, Anisotropic, Refraction };
   struct Case {
     const char* service;
-    std::function<pvx::float4(pvx::IHostContext*, pvx::ShadingState*)> call;
+    Service call;
     int32_t rayKind;  // of the hit calling the service
     float expectedKind, expectedViewThrough;
   };
-  const auto three = [](pvx::float3 c) { return pvx::float4(c, 1.0f); };
   const Case cases[] = {
-      {"traceContinue from a camera ray",
-       [](pvx::IHostContext* h, pvx::ShadingState* s) {
-         pvx::float4 r;
-         return *h->traceContinue(&r, &s->P, &s->I, 1.0f);
-       },
-       pvx::kRayCamera, 4, 1},
-      {"traceContinue from a reflection ray",
-       [](pvx::IHostContext* h, pvx::ShadingState* s) {
-         pvx::float4 r;
-         return *h->traceContinue(&r, &s->P, &s->I, 1.0f);
-       },
-       pvx::kRayReflection, 2, 0},
-      {"traceRay kind 4 along a camera ray",
-       [&](pvx::IHostContext* h, pvx::ShadingState* s) {
-         pvx::float3 r;
-         return three(*h->traceRay(&r, 4, &s->P, &s->I, 1.0f));
-       },
-       pvx::kRayCamera, 4, 1},
-      {"traceRay kind 4 elsewhere",
-       [&](pvx::IHostContext* h, pvx::ShadingState* s) {
-         pvx::float3 r;
-         const pvx::float3 up(0, 0, 1);
-         return three(*h->traceRay(&r, 4, &s->P, &up, 1.0f));
-       },
-       pvx::kRayCamera, 4, 0},
-      {"traceRay kind 2 along a camera ray",
-       [&](pvx::IHostContext* h, pvx::ShadingState* s) {
-         pvx::float3 r;
-         return three(*h->traceRay(&r, 2, &s->P, &s->I, 1.0f));
-       },
-       pvx::kRayCamera, 2, 0},
-      {"traceReflection",
-       [&](pvx::IHostContext* h, pvx::ShadingState* s) {
-         pvx::float3 r;
-         return three(*h->traceReflection(&r, &s->P, &s->I, 0.0f, 1.0f));
-       },
-       pvx::kRayCamera, 2, 0},
-      {"traceSpecular",
-       [&](pvx::IHostContext* h, pvx::ShadingState* s) {
-         pvx::float3 r;
-         return three(*h->traceSpecular(&r, &s->P, &s->I, 1.0f));
-       },
-       pvx::kRayCamera, 4, 0},
-      {"traceAnisotropic",
-       [&](pvx::IHostContext* h, pvx::ShadingState* s) {
-         pvx::float3 r;
-         const pvx::float3 u(1, 0, 0), v(0, 0, 1);
-         return three(*h->traceAnisotropic(&r, &s->P, &s->I, &u, &v, 0.0f, 0.0f, 1.0f));
-       },
-       pvx::kRayCamera, 4, 0},
-      {"traceRefraction",
-       [](pvx::IHostContext* h, pvx::ShadingState* s) {
-         pvx::float4 r;
-         return *h->traceRefraction(&r, &s->P, &s->I, 0.0f, 1.0f);
-       },
-       pvx::kRayCamera, 4, 1},
-      {"traceRefraction after a reflection",
-       [](pvx::IHostContext* h, pvx::ShadingState* s) {
-         pvx::float4 r;
-         return *h->traceRefraction(&r, &s->P, &s->I, 0.0f, 1.0f);
-       },
-       2, 2, 0},
+      {"traceContinue from a camera ray", Continue, pvx::kRayCamera, 4, 1},
+      {"traceContinue from a reflection ray", Continue, pvx::kRayReflection, 2, 0},
+      {"traceRay kind 4 along a camera ray", Ray4, pvx::kRayCamera, 4, 1},
+      {"traceRay kind 4 elsewhere", Ray4Up, pvx::kRayCamera, 4, 0},
+      {"traceRay kind 2 along a camera ray", Ray2, pvx::kRayCamera, 2, 0},
+      {"traceReflection", Reflection, pvx::kRayCamera, 2, 0},
+      {"traceSpecular", Specular, pvx::kRayCamera, 4, 0},
+      {"traceAnisotropic", Anisotropic, pvx::kRayCamera, 4, 0},
+      {"traceRefraction", Refraction, pvx::kRayCamera, 4, 1},
+      {"traceRefraction after a reflection", Refraction, 2, 2, 0},
+  };
+  // What the service answers, as a colour with alpha (1 for the float3 services).
+  const auto call = [](Service service, pvx::IHostContext* h, const pvx::ShadingState* s) {
+    pvx::float3 r;
+    pvx::float4 r4(0.0f);
+    const pvx::float3 up(0, 0, 1), u(1, 0, 0);
+    switch (service) {
+      case Continue:
+        return *h->traceContinue(&r4, &s->P, &s->I, 1.0f);
+      case Refraction:
+        return *h->traceRefraction(&r4, &s->P, &s->I, 0.0f, 1.0f);
+      case Ray4:
+        return pvx::float4(*h->traceRay(&r, 4, &s->P, &s->I, 1.0f), 1.0f);
+      case Ray4Up:
+        return pvx::float4(*h->traceRay(&r, 4, &s->P, &up, 1.0f), 1.0f);
+      case Ray2:
+        return pvx::float4(*h->traceRay(&r, 2, &s->P, &s->I, 1.0f), 1.0f);
+      case Reflection:
+        return pvx::float4(*h->traceReflection(&r, &s->P, &s->I, 0.0f, 1.0f), 1.0f);
+      case Specular:
+        return pvx::float4(*h->traceSpecular(&r, &s->P, &s->I, 1.0f), 1.0f);
+      case Anisotropic:
+        return pvx::float4(*h->traceAnisotropic(&r, &s->P, &s->I, &u, &up, 0.0f, 0.0f, 1.0f), 1.0f);
+    }
+    return r4;
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.service);
@@ -150,7 +117,7 @@ TEST(RenderHost, TraceServicesSendTheirRayKinds) {
                                (hits == 2 && c.rayKind != pvx::kRayCamera);
       if (serviceHere) {
         ASSERT_EQ(s->rayKind, c.rayKind);
-        s->Ci = c.call(h, s);
+        s->Ci = call(c.call, h, s);
         seen = s->Ci;
       } else if (hits == 1) {
         pvx::float3 r;
@@ -160,7 +127,7 @@ TEST(RenderHost, TraceServicesSendTheirRayKinds) {
         s->ignoreHit = 1;
       }
     };
-    auto scene = std::make_unique<Scene>(library());
+    auto scene = std::make_unique<Scene>(test::sharedLibrary());
     scene->camera.position = {0, 0, 5};
     scene->camera.target = {0, 0, 0};
     scene->camera.up = {0, 1, 0};
@@ -234,7 +201,7 @@ TEST(RenderHost, ShadowTransmissionMultipliesTheMaterialsOnTheWay) {
        {Case{"open", 0, true, 1.0f}, Case{"one filter", 1, true, 0.5f},
         Case{"two filters", 2, true, 0.25f}, Case{"an opaque surface", 1, false, 0.0f}}) {
     SCOPED_TRACE(c.what);
-    auto scene = std::make_unique<Scene>(library());
+    auto scene = std::make_unique<Scene>(test::sharedLibrary());
     auto* filter = new FunctionMaterial;
     filter->mask = pvx::kCapShade | (c.filterHasShadowEntry ? pvx::kCapShadow : 0);
     filter->onShadow = [](pvx::IHostContext*, pvx::ShadingState* s) {
@@ -428,7 +395,7 @@ TEST(Furnace, WardDiffuseSphereUnderAWhiteEnvironmentGivesItsAlbedo) {
           white + R"("}}},
             "objects": [{"type": "sphere", "material": "ward"}],
             "environment": "white"})";
-      auto scene = loadSceneText(text, "furnace.json", "", library());
+      auto scene = loadSceneText(text, "furnace.json", "", test::sharedLibrary());
       const Film film = renderScene(*scene);
       for (int y = 3; y <= 4; ++y) {
         for (int x = 3; x <= 4; ++x) {

@@ -6,19 +6,14 @@
 #include <vector>
 
 #include "host/render/scene_file.h"
+#include "test_shaders.h"
 
 namespace tarvo::render {
 namespace {
 
-std::shared_ptr<const host::PluginLibrary> library() {
-  static auto loaded =
-      std::make_shared<const host::PluginLibrary>(host::PluginLibrary::defaultPath());
-  return loaded;
-}
-
 std::string loadError(const std::string& text) {
   try {
-    loadSceneText(text, "scene.json", "", library());
+    loadSceneText(text, "scene.json", "", test::sharedLibrary());
   } catch (const SceneError& e) {
     return e.what();
   }
@@ -113,7 +108,7 @@ TEST(SceneFile, ParametersAreBoundByTheirDeclaredNames) {
       " \"clippingPlanes\": [[0, 0, 1, 0]],\n"
       " \"objects\": [{\"type\": \"box\", \"size\": [2, 4, 6], \"material\": \"u\",\n"
       "   \"transform\": {\"matrix\": [1,0,0,0, 0,1,0,0, 0,0,1,0, 5,6,7,1]}}]}",
-      "scene.json", "", library());
+      "scene.json", "", test::sharedLibrary());
   const ShaderInstance& unlit = scene->shader(scene->findShader("u"));
   const pvx::float3 color = unlit.bound->get<pvx::float3>("diffuseColor", host::ParamType::Color);
   EXPECT_EQ(color.y, 0.5f);
@@ -132,7 +127,7 @@ TEST(SceneFile, TexelPicturesAreRowsFromTheTopDown) {
       "{\"shaders\": {\"w\": {\"class\": \"quarra_Mtl_Ward\", \"parameters\": "
       "{\"u_diffuseMap\": {\"texels\": [[1, 0, 0, 1], [0, 1, 0, 1], [0, 0, 1, 1], [1, 1, 1, 1]], "
       "\"width\": 2, \"wrap\": \"clamp\"}}}}}",
-      "scene.json", "", library());
+      "scene.json", "", test::sharedLibrary());
   const ShaderInstance& ward = scene->shader(scene->findShader("w"));
   const auto* texture =
       ward.bound->get<pvx::Texture2D>("u_diffuseMap", host::ParamType::Texture2D).object;

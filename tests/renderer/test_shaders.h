@@ -1,6 +1,6 @@
-// Host-side shaders for renderer tests: classes whose entry points are test functions, so the
-// renderer's own behaviour (ray kinds, light records, the path tracer's estimator) is checked
-// independently of the library's classes.
+// The library under test and host-side shaders for the renderer tests: classes whose entry
+// points are test functions, so the renderer's own behaviour (ray kinds, light records, the
+// path tracer's estimator) is checked independently of the library's classes.
 #ifndef TARVO_TESTS_RENDERER_TEST_SHADERS_H
 #define TARVO_TESTS_RENDERER_TEST_SHADERS_H
 
@@ -8,9 +8,17 @@
 #include <memory>
 #include <new>
 
+#include "host/plugin_library.h"
 #include "tarvo/tarvo.h"
 
 namespace tarvo::test {
+
+// The library under test, loaded once and shared by the scenes of a test executable.
+inline std::shared_ptr<const host::PluginLibrary> sharedLibrary() {
+  static auto loaded =
+      std::make_shared<const host::PluginLibrary>(host::PluginLibrary::defaultPath());
+  return loaded;
+}
 
 using Entry = std::function<void(pvx::IHostContext*, pvx::ShadingState*)>;
 

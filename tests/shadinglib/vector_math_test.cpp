@@ -26,14 +26,6 @@ TEST(VectorMath, ClampSaturateAndClamp01TreatNaNDifferently) {
   EXPECT_EQ(clamp01(std::numeric_limits<float>::infinity()), 1.0f);
 }
 
-TEST(VectorMath, SmoothstepEndsAndMiddle) {
-  EXPECT_EQ(smoothstep(0.0f, 1.0f, 0.0f), 0.0f);
-  EXPECT_EQ(smoothstep(0.0f, 1.0f, 1.0f), 1.0f);
-  EXPECT_EQ(smoothstep(0.0f, 1.0f, 0.5f), 0.5f);             // 0.25 * (3 - 1)
-  EXPECT_FLOAT_EQ(smoothstep(0.0f, 0.2f, 0.05f), 0.15625f);  // t = 0.25: 0.0625 * 2.5
-  EXPECT_TRUE(std::isnan(smoothstep(0.0f, 1.0f, kNaN)));
-}
-
 TEST(VectorMath, NormalizeLeavesZeroAndNaNLengthsAlone) {
   EXPECT_EQ(normalize(float3(0.0f)), float3(0.0f));
   const float3 n = normalize(float3(kNaN, 1.0f, 0.0f));
@@ -79,76 +71,6 @@ TEST(VectorMath, MatricesAreStoredColumnByColumn) {
   r.m[4] = 1.0f;   // component 1 takes x
   r.m[11] = 2.0f;  // component 2 takes 2 w
   EXPECT_EQ(float4(5.0f, 6.0f, 7.0f, 8.0f) * r, float4(0.0f, 5.0f, 16.0f, 0.0f));
-}
-
-TEST(VectorMath, ScalarRulesAtTheirTiesAndSigns) {
-  struct Case {
-    const char* name;
-    float actual;
-    float expected;
-  };
-  const Case cases[] = {
-      {"clamp at lo takes lo", clamp(0.0f, 0.0f, 1.0f), 0.0f},
-      {"clamp inside", clamp(0.25f, 0.0f, 1.0f), 0.25f},
-      {"clamp01 of a negative", clamp01(-0.5f), 0.0f},
-      {"clamp01 above 1", clamp01(1.5f), 1.0f},
-      {"sign of 0", sign(0.0f), 0.0f},
-      {"sign of -0", sign(-0.0f), 0.0f},
-      {"sign of a negative", sign(-2.0f), -1.0f},
-      // x - floor(x / y) y: the result takes the sign of y.
-      {"mod of a negative", mod(-1.25f, 1.0f), 0.75f},
-      {"mod by a negative", mod(1.25f, -1.0f), -0.75f},
-      {"mix halfway", mix(2.0f, 4.0f, 0.5f), 3.0f},
-      {"mix beyond 1 extrapolates", mix(2.0f, 4.0f, 2.0f), 6.0f},
-      // 0.212671 + 0.71516 + 0.072169 = 1: white keeps its luminance.
-      {"luminance of white", luminance(float3(1.0f)), 1.0f},
-  };
-  for (const Case& c : cases) {
-    EXPECT_FLOAT_EQ(c.actual, c.expected) << c.name;
-  }
-  // A NaN is neither below nor above 0, so faceForward turns a NaN dot product into zero.
-  EXPECT_EQ(sign(kNaN), 0.0f);
-}
-
-TEST(VectorMath, VectorRulesComponentWise) {
-  // A float4 t mixes alpha by its own w: (0, 0, 0, 0) to (4, 4, 4, 4) by (0.25, 0.5, 0.75, 1).
-  EXPECT_EQ(mix(float4(0.0f), float4(4.0f), float4(0.25f, 0.5f, 0.75f, 1.0f)),
-            float4(1.0f, 2.0f, 3.0f, 4.0f));
-  // Right-handed: x cross y = z, y cross x = -z.
-  EXPECT_EQ(cross(float3(1.0f, 0.0f, 0.0f), float3(0.0f, 1.0f, 0.0f)), float3(0.0f, 0.0f, 1.0f));
-  EXPECT_EQ(cross(float3(0.0f, 1.0f, 0.0f), float3(1.0f, 0.0f, 0.0f)), float3(0.0f, 0.0f, -1.0f));
-  // Mirror of a ray going down-right off the floor goes up-right.
-  EXPECT_EQ(reflect(float3(1.0f, 0.0f, -1.0f), float3(0.0f, 0.0f, 1.0f)), float3(1.0f, 0.0f, 1.0f));
-  // Equality needs every component equal, so a NaN component is never equal.
-  EXPECT_FALSE(float3(kNaN, 0.0f, 0.0f) == float3(kNaN, 0.0f, 0.0f));
-  EXPECT_TRUE(float3(1.0f, 2.0f, 3.0f) != float3(1.0f, 2.0f, 4.0f));
-  EXPECT_TRUE(float3(0.0f) == float3(-0.0f));
-  EXPECT_EQ(mod(float3(-0.5f, 1.5f, 2.25f), 1.0f), float3(0.5f, 0.5f, 0.25f));
-  EXPECT_EQ(saturate(float3(-1.0f, 0.5f, 2.0f)), float3(0.0f, 0.5f, 1.0f));
-}
-
-TEST(VectorMath, MatrixProductsComposeLikeApplyingInTurn) {
-  // Column-major products: (A B) v = A (B v). A scales x by 2 and moves by (1, 0, 0);
-  // B rotates x onto y and moves by (0, 3, 0).
-  mat4 a = identity4;
-  a.m[0] = 2.0f;
-  a.m[12] = 1.0f;
-  mat4 b{};
-  b.m[1] = 1.0f;   // x -> y
-  b.m[4] = -1.0f;  // y -> -x
-  b.m[10] = 1.0f;
-  b.m[15] = 1.0f;
-  b.m[13] = 3.0f;
-  const float3 v(1.0f, 2.0f, 3.0f);
-  // B v = (-2, 1 + 3, 3) = (-2, 4, 3); A (B v) = (-4 + 1, 4, 3) = (-3, 4, 3).
-  EXPECT_EQ(transformPoint(a * b, v), float3(-3.0f, 4.0f, 3.0f));
-  EXPECT_EQ(transformPoint(a, transformPoint(b, v)), float3(-3.0f, 4.0f, 3.0f));
-
-  const mat3 scale = {{2.0f, 0.0f, 0.0f, 0.0f, 3.0f, 0.0f, 0.0f, 0.0f, 1.0f}};
-  const mat3 shift = {{1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.5f, 0.25f, 1.0f}};
-  // shift then scale: ((1 + 0.5) 2, (1 + 0.25) 3) = (3, 3.75).
-  EXPECT_EQ((scale * shift) * float2(1.0f, 1.0f), float2(3.0f, 3.75f));
-  EXPECT_EQ(scale * (shift * float3(1.0f, 1.0f, 1.0f)), float3(3.0f, 3.75f, 1.0f));
 }
 
 TEST(VectorMath, TextureHelpersStartFromOpaqueBlackAndSkipUnbound) {

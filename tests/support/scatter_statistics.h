@@ -16,10 +16,25 @@
 
 #include "host/recording_host.h"
 #include "tarvo/tarvo.h"
+#include "tests/support/shading_states.h"
 
 namespace tarvo::test {
 
 constexpr double kStatisticsPi = 3.14159265358979323846;
+
+// A hit on a surface whose frame is the world's axes, the ray arriving from the direction at
+// polar angle theta and azimuth phi; with `glossyOnly` the host accepts the glossy reflection
+// alone.
+inline pvx::ShadingState samplingHit(double thetaDegrees, double phiDegrees, bool glossyOnly) {
+  pvx::ShadingState s = framedHit();
+  s.I = incomingAt(thetaDegrees, phiDegrees);
+  if (glossyOnly) {
+    for (uint8_t& a : s.allowScatter)
+      a = 0;
+    s.allowScatter[pvx::kAllowSpecularReflection] = 1;
+  }
+  return s;
+}
 
 struct Direction {
   double x, y, z;

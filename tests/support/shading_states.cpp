@@ -1,6 +1,7 @@
 #include "tests/support/shading_states.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace tarvo::test {
 
@@ -30,6 +31,14 @@ pvx::ShadingState cameraHitAt(float degrees) {
   pvx::ShadingState s = cameraHit();
   const float t = degrees * 3.14159265f / 180.0f;
   s.I = pvx::float3(std::sin(t), 0.0f, -std::cos(t));
+  return s;
+}
+
+pvx::ShadingState framedHit(float degrees, const pvx::float2& uv) {
+  pvx::ShadingState s = cameraHitAt(degrees);
+  const pvx::float3 tangent(1.0f, 0.0f, 0.0f);
+  std::memcpy(s.varying + 36, &tangent, sizeof tangent);
+  std::memcpy(s.varying + 48, &uv, sizeof uv);
   return s;
 }
 

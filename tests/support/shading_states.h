@@ -17,6 +17,10 @@ pvx::ShadingState cameraHit();
 // I = (sin, 0, -cos), in single precision.
 pvx::ShadingState cameraHitAt(float degrees);
 
+// cameraHitAt(degrees) on a surface whose frame is the world's axes: the tangent (1, 0, 0) at
+// offset 36 and the uv at 48 of the varyings, where the PBR materials declare them.
+pvx::ShadingState framedHit(float degrees = 0.0f, const pvx::float2& uv = pvx::float2(0.5f, 0.5f));
+
 // The incoming ray at polar angle theta from the normal and azimuth phi (degrees), worked out
 // in double precision: I = (-sin theta cos phi, -sin theta sin phi, -cos theta).
 pvx::float3 incomingAt(double thetaDegrees, double phiDegrees);

@@ -40,69 +40,6 @@ std::vector<double> storedValue(const host::BoundShader& shader, const host::Par
   }
 }
 
-std::vector<Declaration> aoMaskingDeclarations(int uv1Offset, int vtxcolorOffset) {
-  using host::ParamType;
-  return {
-      {"ambientOcclusionTexture", ParamType::Texture2D, {}},
-      {"ambientOcclusionMode", ParamType::Int, {0}},
-      {"ambientOcclusionFactor", ParamType::Float, {1}},
-      {"ambientOcclusionColor", ParamType::Color, {0, 0, 0}},
-      {"usePrecalcAO", ParamType::Bool, {1}},
-      {"showAmbientOnly", ParamType::Bool, {0}},
-      {"usingRaytracedAO", ParamType::Bool, {0}},
-      varying("uv1", pvx::kVaryingFloat2, uv1Offset),
-      varying("vtxcolor", pvx::kVaryingColor4, vtxcolorOffset),
-      {"maskingColor", ParamType::Color, {0, 0, 0}},
-      {"maskingMode", ParamType::Int, {0}},
-      {"maskingTexture", ParamType::Texture2D, {}},
-      {"maskingTextureMatrix", ParamType::Mat4, kIdentity4},
-      {"maskingInvertTexture", ParamType::Bool, {0}},
-      {"maskingAngularRepeat", ParamType::Float, {1}},
-      {"maskingUVMatrix", ParamType::Mat3, kIdentity3},
-      {"maskingFromAlpha", ParamType::Bool, {0}},
-  };
-}
-
-std::vector<Declaration> withAoMasking(int uv1Offset, int vtxcolorOffset,
-                                       std::vector<Declaration> own) {
-  std::vector<Declaration> all = aoMaskingDeclarations(uv1Offset, vtxcolorOffset);
-  all.insert(all.end(), own.begin(), own.end());
-  return all;
-}
-
-void expectDeclarations(const ClassDeclarations& expected) {
-  host::BoundShader shader = makeShader(expected.className);
-  const host::ParameterTable& table = shader.table();
-  EXPECT_EQ(table.capabilityMask(), expected.mask);
-  ASSERT_EQ(table.calls().size(), expected.declarations.size() + 1);  // after begin
-  size_t parameter = 0;
-  for (size_t i = 0; i < expected.declarations.size(); ++i) {
-    const Declaration& d = expected.declarations[i];
-    const host::BinderCall& call = table.calls()[i + 1];
-    SCOPED_TRACE(d.name);
-    EXPECT_EQ(call.name, d.name);
-    if (d.varyingCode != 0) {
-      EXPECT_EQ(call.slot, pvx::binder_slot::kDeclareVarying);
-      EXPECT_EQ(call.typeCode, d.varyingCode);
-      EXPECT_EQ(call.offset, static_cast<std::ptrdiff_t>(d.value[0]));
-      continue;
-    }
-    ASSERT_LT(parameter, table.parameters().size());
-    const host::ParameterRecord& p = table.parameters()[parameter++];
-    EXPECT_EQ(p.type, d.type);
-    if (!d.value.empty()) {
-      EXPECT_EQ(storedValue(shader, p), d.value);
-    } else if (host::floatCount(d.type) == 0 && d.type != host::ParamType::Bool &&
-               d.type != host::ParamType::Int) {
-      // Every texture handle is the object pointer and the host's word: unbound, handle -1.
-      pvx::Texture2D unbound;
-      std::memcpy(&unbound, shader.address(d.name), sizeof unbound);
-      EXPECT_EQ(unbound.object, nullptr);
-      EXPECT_EQ(unbound.hostHandle, -1);
-    }
-  }
-}
-
 namespace {
 template <size_t N>
 ::testing::AssertionResult nearFloats(const float (&a)[N], const float (&e)[N], float tolerance) {

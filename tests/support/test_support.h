@@ -18,6 +18,19 @@
 
 namespace tarvo::test {
 
+// The names the material tests share.
+using host::BoundShader;
+using host::HostCall;
+using host::makeLight;
+using host::RecordingHost;
+using host::RecordingTexture1D;
+using host::RecordingTexture2D;
+using host::RecordingTextureCube;
+using pvx::float2;
+using pvx::float3;
+using pvx::float4;
+namespace slot = pvx::host_slot;
+
 // The library under test, loaded from beside the test executable.
 const host::PluginLibrary& library();
 
@@ -47,42 +60,6 @@ template <class T>
 void writeVarying(pvx::ShadingState* state, int offset, const T& value) {
   std::memcpy(state->varying + offset, &value, sizeof(T));
 }
-
-// One expected declaration of a class, in order: a parameter with its type and default (empty:
-// not checked; a texture is checked to be unbound, handle -1), or a varying (see varying()).
-struct Declaration {
-  std::string name;
-  host::ParamType type;
-  std::vector<double> value;
-  int varyingCode = 0;  // nonzero: a varying of this type code at offset value[0]
-};
-
-inline Declaration varying(const char* name, int typeCode, int offset) {
-  return {name, host::ParamType::Float, {double(offset)}, typeCode};
-}
-
-struct ClassDeclarations {
-  const char* className;
-  int32_t mask;
-  std::vector<Declaration> declarations;
-};
-
-inline const std::vector<double> kIdentity3 = {1, 0, 0, 0, 1, 0, 0, 0, 1};
-inline const std::vector<double> kIdentity4 = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-
-// The ambient-occlusion and masking group as the materials declare it, written out once here
-// for the declaration tables (`uv1` and `vtxcolor` at the class's varying offsets), and a class's
-// own declarations after it.
-std::vector<Declaration> aoMaskingDeclarations(int uv1Offset = 0, int vtxcolorOffset = 8);
-std::vector<Declaration> withAoMasking(int uv1Offset, int vtxcolorOffset,
-                                       std::vector<Declaration> own);
-inline std::vector<Declaration> withAoMasking(std::vector<Declaration> own) {
-  return withAoMasking(0, 8, std::move(own));
-}
-
-// Checks a new instance's capability mask and its binder calls against the expected sequence:
-// names, types, stored defaults, varying codes and offsets.
-void expectDeclarations(const ClassDeclarations& expected);
 
 // A parameter's stored value as numbers: a bool or int as one, a float type as its floats in
 // storage order (matrices column by column), nothing for a texture.

@@ -67,49 +67,28 @@ TEST(WardLobe, GuardsGiveZeroOrDiffuseOnly) {
   struct Case {
     const char* what;
     float3 i, o;
-    WardRoughness a;
+    float ax, ay;
     float3 expected;  // NaN x: "more than the diffuse part"
   };
   const float more = NAN;
   const Case cases[] = {
-      {"incidence within 1e-4 of the surface",
-       float3(1.0f, 0.0f, -0.00009f),
-       float3(0.0f, 0.0f, 1.0f),
-       {0.3f, 0.3f},
+      {"incidence within 1e-4 of the surface", float3(1.0f, 0.0f, -0.00009f),
+       float3(0.0f, 0.0f, 1.0f), 0.3f, 0.3f, float3(0.0f)},
+      {"incidence exactly 1e-4 from the surface is kept", float3(1.0f, 0.0f, -0.0001f),
+       float3(-0.6f, 0.0f, 0.8f), 0.9f, 0.9f, float3(more)},
+      {"outgoing in the surface", float3(0.0f, 0.0f, -1.0f), float3(1.0f, 0.0f, 0.0f), 0.3f, 0.3f,
        float3(0.0f)},
-      {"incidence exactly 1e-4 from the surface is kept",
-       float3(1.0f, 0.0f, -0.0001f),
-       float3(-0.6f, 0.0f, 0.8f),
-       {0.9f, 0.9f},
-       float3(more)},
-      {"outgoing in the surface",
-       float3(0.0f, 0.0f, -1.0f),
-       float3(1.0f, 0.0f, 0.0f),
-       {0.3f, 0.3f},
+      {"outgoing below", float3(0.0f, 0.0f, -1.0f), float3(0.6f, 0.0f, -0.8f), 0.3f, 0.3f,
        float3(0.0f)},
-      {"outgoing below",
-       float3(0.0f, 0.0f, -1.0f),
-       float3(0.6f, 0.0f, -0.8f),
-       {0.3f, 0.3f},
+      {"incoming from below", float3(0.0f, 0.0f, 1.0f), float3(0.0f, 0.0f, 1.0f), 0.3f, 0.3f,
        float3(0.0f)},
-      {"incoming from below",
-       float3(0.0f, 0.0f, 1.0f),
-       float3(0.0f, 0.0f, 1.0f),
-       {0.3f, 0.3f},
-       float3(0.0f)},
-      {"exponential at most 1e-6",
-       float3(0.0f, 0.0f, -1.0f),
-       float3(0.8f, 0.0f, 0.6f),
-       {0.05f, 0.05f},
-       diffuseOnly},  // exp(-(16^2) / 1.6^2) = exp(-100)
-      {"zero roughness",
-       float3(0.0f, 0.0f, -1.0f),
-       float3(0.0f, 0.0f, 1.0f),
-       {0.0f, 0.3f},
+      {"exponential at most 1e-6", float3(0.0f, 0.0f, -1.0f), float3(0.8f, 0.0f, 0.6f), 0.05f,
+       0.05f, diffuseOnly},  // exp(-(16^2) / 1.6^2) = exp(-100)
+      {"zero roughness", float3(0.0f, 0.0f, -1.0f), float3(0.0f, 0.0f, 1.0f), 0.0f, 0.3f,
        diffuseOnly},
   };
   for (const Case& c : cases) {
-    const float3 v = wardLobe(c.i, c.o, c.a, dc, gc);
+    const float3 v = wardLobe(c.i, c.o, {c.ax, c.ay}, dc, gc);
     if (std::isnan(c.expected.x)) {
       EXPECT_GT(v.x, diffuseOnly.x) << c.what;
     } else {
@@ -136,7 +115,7 @@ TEST(WardLobe, IsSymmetricInItsTwoDirections) {
 TEST(WardSampling, FixedNumbersGiveTheHandComputedDirection) {
   struct Case {
     float3 i;
-    WardRoughness a;
+    float ax, ay;
     float u1, u2;
     float3 o;
     float value, density;
@@ -147,35 +126,20 @@ TEST(WardSampling, FixedNumbersGiveTheHandComputedDirection) {
   // Anisotropic ones: tan(phi) = sin(2 pi u1) ay / (cos(2 pi u1) ax), the signs of the sine and
   // cosine kept, then the same steps.
   const Case cases[] = {
-      {float3(0.0f, 0.0f, -1.0f),
-       {0.5f, 0.5f},
-       0.125f,
-       0.5f,
-       float3(0.5017571f, 0.5017571f, 0.7046131f),
-       0.1896028f,
-       0.2190930f},
-      {float3(0.6f, 0.0f, -0.8f),
-       {0.2f, 0.4f},
-       0.1f,
-       0.3f,
-       float3(0.7393579f, 0.2024988f, 0.6421403f),
-       0.9714898f,
-       0.9937085f},
-      {float3(0.0f, 0.0f, -1.0f),
-       {0.2f, 0.4f},
-       0.6f,
-       0.75f,
-       float3(-0.3423569f, -0.4974736f, 0.7970645f),
-       0.2785438f,
-       0.3080157f},
+      {float3(0.0f, 0.0f, -1.0f), 0.5f, 0.5f, 0.125f, 0.5f,
+       float3(0.5017571f, 0.5017571f, 0.7046131f), 0.1896028f, 0.2190930f},
+      {float3(0.6f, 0.0f, -0.8f), 0.2f, 0.4f, 0.1f, 0.3f,
+       float3(0.7393579f, 0.2024988f, 0.6421403f), 0.9714898f, 0.9937085f},
+      {float3(0.0f, 0.0f, -1.0f), 0.2f, 0.4f, 0.6f, 0.75f,
+       float3(-0.3423569f, -0.4974736f, 0.7970645f), 0.2785438f, 0.3080157f},
   };
   for (const Case& c : cases) {
-    const LobeSample s = sampleWard(c.i, c.a, float3(0.0f), float3(1.0f), c.u1, c.u2);
+    const LobeSample s = sampleWard(c.i, {c.ax, c.ay}, float3(0.0f), float3(1.0f), c.u1, c.u2);
     EXPECT_TRUE(nearFloat3(s.o, c.o, 2e-6f));
     EXPECT_NEAR(s.value.x, c.value, 2e-6f);
     EXPECT_NEAR(s.density, c.density, 2e-6f);
     // The density a draw reports is the density of landing there.
-    EXPECT_NEAR(wardDensity(c.i, s.o, c.a), s.density, 1e-5f * s.density);
+    EXPECT_NEAR(wardDensity(c.i, s.o, {c.ax, c.ay}), s.density, 1e-5f * s.density);
   }
 }
 

@@ -8,36 +8,13 @@
 #include "shadinglib/vector_math.h"
 #include "tests/support/test_support.h"
 
+namespace tarvo::test {
 namespace {
 
-using pvx::float2;
-using pvx::float3;
-using pvx::float4;
-using tarvo::host::BoundShader;
-using tarvo::host::HostCall;
-using tarvo::host::makeLight;
-using tarvo::host::RecordingHost;
-using tarvo::host::RecordingTexture1D;
-using tarvo::host::RecordingTexture2D;
-using tarvo::test::cameraHit;
-using tarvo::test::nearFloat3;
-using tarvo::test::nearFloat4;
-using tarvo::test::writeVarying;
-namespace slot = pvx::host_slot;
-
-constexpr int kTangentOffset = 36;
 constexpr int kUVOffset = 48;
 
 BoundShader ward() {
   return tarvo::test::makeShader("quarra_Mtl_Ward");
-}
-
-// A camera hit with a tangent along x, so the frame is the world's axes.
-pvx::ShadingState hit() {
-  pvx::ShadingState s = cameraHit();
-  writeVarying(&s, kTangentOffset, float3(1.0f, 0.0f, 0.0f));
-  writeVarying(&s, kUVOffset, float2(0.5f, 0.5f));
-  return s;
 }
 
 std::vector<int> slots(const RecordingHost& host) {
@@ -114,7 +91,7 @@ TEST(WardShade, AsksTheHostOnlyWhatTheSurfaceNeeds) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     BoundShader m = ward();
-    pvx::ShadingState s = hit();
+    pvx::ShadingState s = framedHit();
     RecordingHost host;
     host.lights = {makeLight(float3(0.0f, 0.0f, 1.0f), float3(1.0f))};
     c.setup(m, s, host);
@@ -132,7 +109,7 @@ TEST(WardShade, HostCallArguments) {
   m.set("u_transparency", true);
   m.set("u_transparencyValue", 0.5f);
   m.set("u_ior", 1.5f);
-  pvx::ShadingState s = hit();
+  pvx::ShadingState s = framedHit();
   s.I = float3(0.7071068f, 0.0f, -0.7071068f);
   s.P = float3(1.0f, 2.0f, 3.0f);
   RecordingHost host;
@@ -179,7 +156,7 @@ TEST(WardShade, LightRampFadesLightsAtTheHorizon) {
     BoundShader m = ward();
     m.set("u_reflectivity", 0.0f);
     m.set("u_diffuseColor", float3(1.0f));
-    pvx::ShadingState s = hit();
+    pvx::ShadingState s = framedHit();
     RecordingHost host;
     const float side = std::sqrt(1.0f - c.cosine * c.cosine);
     host.lights = {makeLight(float3(side, 0.0f, c.cosine), float3(1.0f), c.weight),
@@ -198,7 +175,7 @@ TEST(WardShade, DiffuseOnlyLightsAddNoHighlight) {
     m.set("u_reflectivity", 0.5f);
     m.set("u_diffuseColor", float3(1.0f));
     m.set("u_roughValue", 0.3f);
-    pvx::ShadingState s = hit();
+    pvx::ShadingState s = framedHit();
     RecordingHost host;
     host.lights = {makeLight(float3(0.6f, 0.0f, 0.8f), float3(1.0f), 1.0f, tag)};
     m.material()->shade(&host, &s);
@@ -239,7 +216,7 @@ TEST(WardShade, MaskCutOutAndDecalLetTheBackgroundThrough) {
       m.set("u_cutoutMap", static_cast<pvx::ITexture2D*>(&cutout));
     }
     m.set("u_isDecal", true);
-    pvx::ShadingState s = hit();
+    pvx::ShadingState s = framedHit();
     writeVarying(&s, kUVOffset, c.outsideDecal ? float2(1.5f, 0.5f) : float2(0.5f, 0.5f));
     RecordingHost host;
     host.lights = {makeLight(float3(0.0f, 0.0f, 1.0f), float3(1.0f))};
@@ -303,7 +280,7 @@ TEST(WardInputs, ImageFadeModesBlendTheDiffuseColour) {
       m.set("u_diffuseMapEnable", true);
       m.set("u_diffuseMap", static_cast<pvx::ITexture2D*>(&diffuseMap));
     }
-    pvx::ShadingState s = hit();
+    pvx::ShadingState s = framedHit();
     s.scatterDir = float3(0.0f, 0.0f, 1.0f);
     RecordingHost host;
     m.material()->evaluate(&host, &s);
@@ -343,7 +320,7 @@ TEST(WardShade, ProceduralBumpNeedsAnAmountAndAVaryingHeight) {
     m.set("u_procedureMapEnable", c.mode);
     m.set("u_procedureMapAmount", c.amount);
     if (c.smokeMap) m.set("u_smokeMap", static_cast<pvx::ITexture1D*>(&smoke));
-    pvx::ShadingState s = hit();
+    pvx::ShadingState s = framedHit();
     s.P = s.Po = float3(0.013f, 0.021f, 0.0f);
     writeVarying(&s, 0, float3(0.0f, 1.0f, 0.0f));  // bitangent
     RecordingHost host;
@@ -356,14 +333,6 @@ TEST(WardShade, ProceduralBumpNeedsAnAmountAndAVaryingHeight) {
     } else {
       EXPECT_EQ(N, s.N);
     }
-    // Deterministic: the same hit bends the same way.
-    RecordingHost again;
-    again.scalarFunction = wavyNoise;
-    pvx::ShadingState s2 = hit();
-    s2.P = s2.Po = s.P;
-    writeVarying(&s2, 0, float3(0.0f, 1.0f, 0.0f));
-    m.material()->shade(&again, &s2);
-    EXPECT_EQ(again.first(slot::kLightSamples)->vector(1), N);
   }
 }
 
@@ -401,7 +370,7 @@ TEST(WardShadow, TransmissionFromCutOutAndTransparency) {
       m.set("u_reflectivity", 0.5f);
       m.set("u_diffuseColor", float3(0.2f, 0.4f, 0.6f));
     }
-    pvx::ShadingState s = hit();
+    pvx::ShadingState s = framedHit();
     s.frontFacing = c.front;
     RecordingHost host;
     m.material()->shadow(&host, &s);
@@ -434,7 +403,7 @@ TEST(WardEvaluate, LobeOfTheInputsInTheMainFrame) {
     m.set("u_roughValue", 0.5f);
     m.set("u_anisotropyValue", 0.5f);
     m.set("u_anisoRotationValue", c.rotation);
-    pvx::ShadingState s = hit();
+    pvx::ShadingState s = framedHit();
     s.scatterDir = c.direction;
     RecordingHost host;
     m.material()->evaluate(&host, &s);
@@ -445,50 +414,40 @@ TEST(WardEvaluate, LobeOfTheInputsInTheMainFrame) {
 }
 
 TEST(WardEvaluate, CosineFollowsTheBumpOnlyWhenAsked) {
-  // Second normal map texel red 0.3 at strength 1: N = normalize(0.999, 0, 1); for the
-  // direction +z that is a cosine of 0.7074604 with the bumped normal, 1 with the state's.
+  // Second normal map texel red 0.3 at strength 1: N1 = normalize(0.999, 0, 1) =
+  // (0.7067530, 0, 0.7074604). For +z the cosine is 0.7074604 with N1, 1 with the state's N.
+  // o = normalize(0.8, 0, -0.05) = (0.9980526, 0, -0.0623783) lies below the state's N but above
+  // N1: o.N1 = 0.6612464, lit when the bump is asked for.
   RecordingTexture2D normals;
   normals.value = float4(0.3f, 0.0f, 1.0f, 1.0f);
-  for (bool usesBump : {false, true}) {
+  struct Case {
+    bool usesBump;
+    float3 direction;
+    float cosine;
+  };
+  const float3 up(0.0f, 0.0f, 1.0f), below(0.9980526f, 0.0f, -0.0623783f);
+  for (const Case& c :
+       {Case{false, up, 1.0f}, Case{true, up, 0.7074604f}, Case{true, below, 0.6612464f}}) {
     BoundShader m = ward();
     m.set("u_normal1MapEnable", true);
     m.set("u_normal1Map", static_cast<pvx::ITexture2D*>(&normals));
     m.set("u_normal1Amount", 1.0f);
     m.set("u_roughValue", 0.5f);
-    m.set("u_cosineUsesBump", usesBump);
-    pvx::ShadingState s = hit();
-    s.scatterDir = float3(0.0f, 0.0f, 1.0f);
+    m.set("u_cosineUsesBump", c.usesBump);
+    pvx::ShadingState s = framedHit();
+    s.scatterDir = c.direction;
     RecordingHost host;
     m.material()->evaluate(&host, &s);
-    EXPECT_NEAR(s.scatterCos, usesBump ? 0.7074604f : 1.0f, 1e-6f);
+    EXPECT_NEAR(s.scatterCos, c.cosine, 2e-6f) << c.usesBump << " " << c.direction.z;
     EXPECT_GT(s.scatterWeight.x, 0.0f);
   }
-}
-
-TEST(WardPathTracing, ClippedHitsAreIgnoredByEvaluateAndScatterOnly) {
-  RecordingTexture1D planes;
-  planes.texels = tarvo::host::clippingPlaneTexels({float4(0.0f, 0.0f, 1.0f, 0.0f)});  // z > 0
-  BoundShader m = ward();
-  m.set("u_globalClippingMapEnable", true);
-  m.set("u_globalClippingMap", static_cast<pvx::ITexture1D*>(&planes));
-  RecordingHost host;
-  pvx::ShadingState s = hit();  // P on the plane: clipped, the test is strict
-  s.scatterDir = float3(0.0f, 0.0f, 1.0f);
-  m.material()->evaluate(&host, &s);
-  EXPECT_EQ(s.ignoreHit, 1);
-  s = hit();
-  m.material()->scatter(&host, &s);
-  EXPECT_EQ(s.ignoreHit, 1);
-  s = hit();
-  m.material()->shade(&host, &s);
-  EXPECT_EQ(s.ignoreHit, 0);
 }
 
 TEST(WardScatter, ChoosesTheBounceTheHostAllows) {
   struct Case {
     const char* what;
-    uint8_t allow[6];
-    std::vector<float> randoms;
+    int allow;  // bit k: allowScatter[k]
+    float random1, random2;
     uint8_t front;
     float3 I;
     int kind;
@@ -498,87 +457,41 @@ TEST(WardScatter, ChoosesTheBounceTheHostAllows) {
   const float3 head(0.0f, 0.0f, -1.0f);
   const float3 at45(0.7071068f, 0.0f, -0.7071068f), at60(0.8660254f, 0.0f, -0.5f);
   const Case cases[] = {
-      {"nothing allowed",
-       {0, 0, 0, 0, 0, 0},
-       {0.5f},
-       1,
-       head,
-       0,
-       float3(9.0f),
-       float3(9.0f),
-       9.0f,
-       9.0f,
-       1.2f},
+      {"nothing allowed", 0, 0.5f, 0.5f, 1, head, 0, float3(9.0f), float3(9.0f), 9.0f, 9.0f, 1.2f},
       // Glossy only, (u1, u2) = (1/8, 1/2) at roughness 0.5: the direction worked out in the
       // lobe tests, weight = the lobe (no diffuse here), density 0.2190930.
-      {"glossy only",
-       {0, 0, 1, 0, 0, 0},
-       {0.125f, 0.5f},
-       1,
-       head,
-       4,
-       float3(0.5017571f, 0.5017571f, 0.7046131f),
-       float3(0.1896028f),
-       0.7046131f,
-       1.0f / 0.2190930f,
-       1.2f},
+      {"glossy only", 4, 0.125f, 0.5f, 1, head, 4, float3(0.5017571f, 0.5017571f, 0.7046131f),
+       float3(0.1896028f), 0.7046131f, 1.0f / 0.2190930f, 1.2f},
       // Transmission only: weight 1 - F = 0.8 (F = r90 = 0.2 at power 0), into index 1.5.
-      {"refraction entering",
-       {0, 0, 0, 0, 0, 1},
-       {0.5f},
-       1,
-       at45,
-       32,
-       float3(0.4714045f, 0.0f, -0.8819171f),
-       float3(0.8f),
-       0.8819171f,
-       1.0f,
-       1.5f},
+      {"refraction entering", 32, 0.5f, 0.5f, 1, at45, 32, float3(0.4714045f, 0.0f, -0.8819171f),
+       float3(0.8f), 0.8819171f, 1.0f, 1.5f},
       // Leaving at 60 degrees with eta = 1.5 / 1.2 = 1.25: total internal reflection.
-      {"total internal reflection",
-       {0, 0, 0, 0, 0, 1},
-       {0.5f},
-       0,
-       at60,
-       4,
-       float3(0.8660254f, 0.0f, 0.5f),
-       float3(0.8f),
-       0.5f,
-       1.0f,
-       1.2f},
+      {"total internal reflection", 32, 0.5f, 0.5f, 0, at60, 4, float3(0.8660254f, 0.0f, 0.5f),
+       float3(0.8f), 0.5f, 1.0f, 1.2f},
       // Both allowed: r = 0.9 > F transmits with weight 1.
-      {"random choice transmits",
-       {0, 0, 1, 0, 0, 1},
-       {0.9f},
-       1,
-       head,
-       32,
-       float3(0.0f, 0.0f, -1.0f),
-       float3(1.0f),
-       1.0f,
-       1.0f,
-       1.5f},
+      {"random choice transmits", 36, 0.9f, 0.9f, 1, head, 32, float3(0.0f, 0.0f, -1.0f),
+       float3(1.0f), 1.0f, 1.0f, 1.5f},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     BoundShader m = ward();
     m.set("u_roughValue", 0.5f);
-    if (c.allow[5]) {
+    if (c.allow & 32) {
       m.set("u_transparency", true);
       m.set("u_transparencyValue", 1.0f);
       m.set("u_brdf90Reflectivity", 0.2f);
       m.set("u_ior", 1.5f);
     }
-    pvx::ShadingState s = hit();
+    pvx::ShadingState s = framedHit();
     for (int k = 0; k < 6; ++k)
-      s.allowScatter[k] = c.allow[k];
+      s.allowScatter[k] = (c.allow >> k) & 1;
     s.frontFacing = c.front;
     s.I = c.I;
     s.mediumIor = 1.2f;
     s.scatterDir = s.scatterWeight = float3(9.0f);
     s.scatterCos = s.scatterInvPdf = 9.0f;
     RecordingHost host;
-    host.randomSequence = c.randoms;
+    host.randomSequence = {c.random1, c.random2};
     m.material()->scatter(&host, &s);
     EXPECT_EQ(s.scatterKind, c.kind);
     EXPECT_TRUE(nearFloat3(s.scatterDir, c.dir, 2e-6f));
@@ -589,4 +502,50 @@ TEST(WardScatter, ChoosesTheBounceTheHostAllows) {
   }
 }
 
+// The side test scatter makes before building any frame must give what the built frame gives:
+// the same random draws whatever side the ray comes from.
+TEST(WardScatter, ARayFromBelowDrawsLikeAnyBounceAndSendsNothing) {
+  // From below the surface there is no lobe to draw from, but the draws are made as for any
+  // bounce (the host's random sequence must not depend on the side): random1 and random2 for
+  // the mixture, random2 alone for the glossy lobe. A normal map with a flat texel (no red, no
+  // green) takes the same hit through the built frames.
+  RecordingTexture2D flat;
+  flat.value = float4(0.0f, 0.0f, 1.0f, 1.0f);
+  struct Case {
+    const char* what;
+    bool normalMap;
+    bool diffuseAllowed;
+    std::vector<int> draws;
+  };
+  const Case cases[] = {
+      {"mixture, unbent", false, true, {pvx::host_slot::kRandom1, pvx::host_slot::kRandom2}},
+      {"mixture, normal map", true, true, {pvx::host_slot::kRandom1, pvx::host_slot::kRandom2}},
+      {"glossy only, unbent", false, false, {pvx::host_slot::kRandom2}},
+      {"glossy only, normal map", true, false, {pvx::host_slot::kRandom2}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    BoundShader m = ward();
+    m.set("u_roughValue", 0.3f);
+    if (c.normalMap) {
+      m.set("u_normal0MapEnable", true);
+      m.set("u_normal0Map", static_cast<pvx::ITexture2D*>(&flat));
+      m.set("u_normal0Amount", 1.0f);
+    }
+    pvx::ShadingState s = framedHit();
+    s.I = float3(0.6f, 0.0f, 0.8f);  // leaving the surface: arrives from below
+    s.frontFacing = 0;
+    for (int k = 0; k < 6; ++k)
+      s.allowScatter[k] = 0;
+    s.allowScatter[0] = c.diffuseAllowed ? 1 : 0;
+    s.allowScatter[2] = 1;
+    RecordingHost host;
+    host.randomSequence = {0.25f, 0.5f, 0.75f};
+    m.material()->scatter(&host, &s);
+    EXPECT_EQ(s.scatterKind, pvx::kRayNone);
+    EXPECT_EQ(slots(host), c.draws);
+  }
+}
+
 }  // namespace
+}  // namespace tarvo::test

@@ -15,12 +15,6 @@
 namespace tarvo::test {
 namespace {
 
-using host::RecordingHost;
-using host::RecordingTexture2D;
-using pvx::float2;
-using pvx::float3;
-using pvx::float4;
-
 const char* const kVariants[] = {
     "quarra_Mtl_Ward_120b7820", "quarra_Mtl_Ward_33632204", "quarra_Mtl_Ward_5592d496",
     "quarra_Mtl_Ward_5ba0bfff", "quarra_Mtl_Ward_82261344", "quarra_Mtl_Ward_aa598cb4",

@@ -12,24 +12,10 @@
 #include "tests/support/scatter_statistics.h"
 #include "tests/support/test_support.h"
 
+namespace tarvo::test {
 namespace {
 
-using pvx::float2;
-using pvx::float3;
-using tarvo::host::BoundShader;
-using tarvo::host::RecordingHost;
-using tarvo::test::cameraHit;
-using tarvo::test::Direction;
-using tarvo::test::DrawAgreement;
-using tarvo::test::expectAlbedoAtMostOne;
-using tarvo::test::expectDrawsFollowDensity;
-using tarvo::test::incomingAt;
-using tarvo::test::makeShader;
-using tarvo::test::wardReferenceDensity;
-using tarvo::test::writeVarying;
-
 constexpr double kPi = tarvo::test::kStatisticsPi;
-constexpr int kTangentOffset = 36;
 
 struct SamplingCase {
   const char* name;
@@ -58,13 +44,7 @@ SampledSurface makeSetup(const SamplingCase& c) {
     s.diffuse = float3(0.4f);
     s.diffuseProbability = c.glossyOnly ? 0.0 : 0.5;
   }
-  writeVarying(&s.state, kTangentOffset, float3(1.0f, 0.0f, 0.0f));
-  s.state.I = incomingAt(c.thetaDegrees, c.phiDegrees);
-  if (c.glossyOnly) {
-    for (uint8_t& a : s.state.allowScatter)
-      a = 0;
-    s.state.allowScatter[pvx::kAllowSpecularReflection] = 1;
-  }
+  s.state = samplingHit(c.thetaDegrees, c.phiDegrees, c.glossyOnly);
   return s;
 }
 
@@ -136,3 +116,4 @@ TEST(WardScatter, DirectionalAlbedoStaysAtOrBelowOne) {
 }
 
 }  // namespace
+}  // namespace tarvo::test
