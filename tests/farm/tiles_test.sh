@@ -21,7 +21,7 @@ for i in 1 2 3; do render scene.json --tile $i/3 -o t$i.exr; done
 render --merge t3.exr t1.exr t2.exr -o merged.exr && cmp whole.exr merged.exr
 render --merge t1.exr t2.exr t3.exr -o merged.png && cmp whole.png merged.png
 render scene.json --seed 7 --tile 2/3 -o seed.exr
-render -W 160 -H 90 -s 1 --tile 2/3 -o showcase.exr
+sed 's/"radius": 3/"radius": 2/' scene.json > other.json && render other.json --tile 2/3 -o other.exr
 mkdir empty && ln -s "$(python3 -c "import sys; print(sys.executable)")" empty/python3
 
 # Expected exit | message | command
@@ -38,7 +38,7 @@ done <<'CASES'
 2|the frame has 20 rows and splits into bands of whole rows: 21 tiles are too many|render scene.json --tile 1/21 -o x.exr
 2|a tile is written as .exr|render scene.json --tile 1/2 -o x.png
 1|'seed.exr' is a tile of another render than 't1.exr': its setting 'seed' is 7, not 1|render --merge t1.exr seed.exr t3.exr -o x.exr
-1|'showcase.exr' is a tile of another render than 't1.exr': its scene is 'showcase', not 'scene.json'|render --merge t1.exr showcase.exr t3.exr -o x.exr
+1|'other.exr' is a tile of another render than 't1.exr': its scene is 'other.json', not 'scene.json'|render --merge t1.exr other.exr t3.exr -o x.exr
 1|'t2.exr' and 't2.exr' are both tile 2 of 3|render --merge t1.exr t2.exr t2.exr t3.exr -o x.exr
 1|tile 2 of 3 is missing; the frame is not written|render --merge t1.exr t3.exr -o x.exr
 1|'whole.exr' is not a tile of tarvo-render|render --merge whole.exr -o x.exr
