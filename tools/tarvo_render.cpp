@@ -152,9 +152,6 @@ int validateScene(const std::string& scenePath, const std::string& library,
 int mergeCommand(const std::vector<std::string>& parts, const std::string& output, bool quiet) {
   try {
     tarvo::render::mergeTiles(parts, output, &writeGuard);
-  } catch (const std::bad_alloc&) {
-    std::cerr << "tarvo-render: out of memory while merging the tiles\n";
-    return 1;
   } catch (const std::exception& e) {
     std::cerr << "tarvo-render: " << e.what() << "\n";
     return 1;

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <new>
 #include <nlohmann/json.hpp>
 
 namespace tarvo::render {
@@ -325,7 +326,12 @@ void mergeTiles(const std::vector<std::string>& paths, const std::string& output
     throw TileError("'" + first.path + "' names a frame of " + std::to_string(film.width) + " x " +
                     std::to_string(film.height) + " pixels");
   }
-  film.pixels.resize(static_cast<size_t>(film.width) * static_cast<size_t>(film.height));
+  try {
+    film.pixels.resize(static_cast<size_t>(film.width) * static_cast<size_t>(film.height));
+  } catch (const std::bad_alloc&) {
+    throw TileError("the frame of " + std::to_string(film.width) + " x " +
+                    std::to_string(film.height) + " pixels does not fit in memory");
+  }
   for (const Part& part : parts) {
     const auto [firstRow, endRow] = tileRows(part.tile, film.height);
     const OIIO::ImageSpec& s = part.spec;
