@@ -234,15 +234,13 @@ int main(int argc, char** argv) {
       (!seedText.empty() && !parseOption(seedText, "--seed", 0, INT64_MAX, nullptr, &seed))) {
     return 2;
   }
-  if (!mergeParts.empty()) {
-    if (!scenePath.empty() || !tileText.empty() || !widthText.empty() || !heightText.empty() ||
-        !samplesText.empty() || !mode.empty() || !seedText.empty() || !environment.empty() ||
-        allClasses || validate) {
-      std::cerr << "tarvo-render: --merge takes the tiles and -o alone: the tiles carry the "
-                   "scene and its settings\n";
-      return 2;
-    }
-    return mergeCommand(mergeParts, output, quiet);
+  if (!mergeParts.empty() &&
+      (!scenePath.empty() || !tileText.empty() || !widthText.empty() || !heightText.empty() ||
+       !samplesText.empty() || !mode.empty() || !seedText.empty() || !environment.empty() ||
+       allClasses || validate)) {
+    std::cerr << "tarvo-render: --merge takes the tiles and -o alone: the tiles carry the scene "
+                 "and its settings\n";
+    return 2;
   }
   tarvo::render::TileSpec tile;
   if (!tileText.empty()) {
@@ -279,6 +277,7 @@ int main(int argc, char** argv) {
   // The image library's own messages come back through its error calls, which this program
   // words itself; no debug lines of its own.
   OIIO::attribute("debug", 0);
+  if (!mergeParts.empty()) return mergeCommand(mergeParts, output, quiet);
 
   if (scenePath.empty()) {
     // The showcase's size is known before it is built.
