@@ -4,6 +4,7 @@
 //   tarvo-render [scene.json | model.gltf] -o out.png [-W 1280 -H 720] [-s 16] [--mode shade|path]
 //                [-j threads] [--seed N] [--limit name=value ...]
 //   tarvo-render --validate scene.json       reads the scene as a render would, renders nothing
+//   --strict                                 the scene's warnings are errors (exit 1)
 #include <OpenImageIO/imageio.h>
 #include <pthread.h>
 #include <unistd.h>
@@ -109,10 +110,23 @@ void drawProgress(double fraction, double seconds) {
   std::fflush(stderr);
 }
 
+// Prints the scene's warnings; with `strict` they are errors and the run ends (true).
+bool reportWarnings(const tarvo::render::Scene& scene, bool strict) {
+  for (const std::string& warning : scene.warnings)
+    std::cerr << (strict ? "tarvo-render: error: " : "warning: ") << warning << "\n";
+  if (strict && !scene.warnings.empty()) {
+    std::cerr << "tarvo-render: " << scene.warnings.size()
+              << (scene.warnings.size() == 1 ? " warning" : " warnings")
+              << " under --strict; nothing was rendered\n";
+    return true;
+  }
+  return false;
+}
+
 // Loads the scene as a render would (textures and meshes read, every parameter bound) and
 // reports the first refusal, or the warnings and a summary.
 int validateScene(const std::string& scenePath, const std::string& library,
-                  const tarvo::render::Limits& limits, bool quiet) {
+                  const tarvo::render::Limits& limits, bool quiet, bool strict) {
   if (scenePath.empty()) {
     std::cerr << "tarvo-render: --validate needs a scene file\n";
     return 2;
@@ -126,8 +140,7 @@ int validateScene(const std::string& scenePath, const std::string& library,
     const double milliseconds =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
             .count();
-    for (const std::string& warning : scene->warnings)
-      std::cerr << "warning: " << warning << "\n";
+    if (reportWarnings(*scene, strict)) return 1;
     if (!quiet) {
       // The time is the library's loading and the scene's reading, without the program's start.
       char read[32];
@@ -161,7 +174,7 @@ int main(int argc, char** argv) {
   std::string scenePath, output = "out.png", library, mode;
   std::string widthText, heightText, samplesText, threadsText, seedText;
   std::vector<std::string> limitTexts;
-  bool allClasses = false, quiet = false;
+  bool quiet = false, strict = false;
   app.add_option("scene", scenePath,
                  "scene file (JSON) or glTF model (.gltf, .glb); none renders the showcase");
   app.add_option("-o,--output", output, "output image, .png (sRGB) or .exr (linear)")
@@ -180,13 +193,14 @@ int main(int argc, char** argv) {
   std::string environment;
   app.add_option("--environment", environment,
                  "showcase: latitude-longitude environment image (default: a generated sky)");
-  app.add_flag("--all-classes", allClasses,
-               "showcase: also show classes whose entry points are not built yet");
   bool validate = false;
   app.add_flag("--validate", validate,
                "check the scene file (every value, file and name it holds) without rendering; "
                "exit 1 with the loader's file:line:column message when it is refused");
   app.add_flag("-q,--quiet", quiet, "no progress bar and no summary (warnings still show)");
+  app.add_flag("--strict", strict,
+               "treat the scene's warnings (a light that lights nothing, a mirror-like curve "
+               "hiding a diffuse colour, a value outside its range, ...) as errors: exit 1");
   CLI11_PARSE(app, argc, argv);
 
   tarvo::render::Limits limits;
@@ -212,11 +226,10 @@ int main(int argc, char** argv) {
       (!seedText.empty() && !parseOption(seedText, "--seed", 0, INT64_MAX, nullptr, &seed))) {
     return 2;
   }
-  if (validate) return validateScene(scenePath, library, limits, quiet);
-  if (!scenePath.empty() && (!environment.empty() || allClasses)) {
-    std::cerr << "tarvo-render: " << (allClasses ? "--all-classes" : "--environment")
-              << " shapes the showcase, and a scene file was given; a scene names its "
-                 "environment and materials itself\n";
+  if (validate) return validateScene(scenePath, library, limits, quiet, strict);
+  if (!scenePath.empty() && !environment.empty()) {
+    std::cerr << "tarvo-render: --environment shapes the showcase, and a scene file was given; a "
+                 "scene names its environment itself\n";
     return 2;
   }
   if (!tarvo::render::isSupportedOutput(output)) {
@@ -254,25 +267,14 @@ int main(int argc, char** argv) {
       if (width > 0) options.width = static_cast<int>(width);
       if (height > 0) options.height = static_cast<int>(height);
       if (samples > 0) options.samples = static_cast<int>(samples);
-      options.includeUnimplemented = allClasses;
       options.limits = limits;
       options.environmentImage = environment;
-      std::vector<std::string> shown, left;
-      scene = tarvo::render::makeShowcase(plugin, options, &shown, &left);
-      if (!quiet) {
-        std::cerr << "showcase: " << shown.size() << " material classes";
-        if (!left.empty()) {
-          std::cerr << " (" << left.size()
-                    << " not built yet and left out; --all-classes shows them)";
-        }
-        std::cerr << "\n";
-      }
+      scene = tarvo::render::makeShowcase(plugin, options);
     } else {
       phase = "loading the scene";
       scene = tarvo::render::loadScene(scenePath, plugin, limits);
     }
-    for (const std::string& warning : scene->warnings)
-      std::cerr << "warning: " << warning << "\n";
+    if (reportWarnings(*scene, strict)) return 1;
     tarvo::render::RenderSettings& settings = scene->settings;
     if (width > 0) settings.width = static_cast<int>(width);
     if (height > 0) settings.height = static_cast<int>(height);
