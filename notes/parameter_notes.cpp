@@ -47,8 +47,7 @@ constexpr ClassSummary kClassSummaries[] = {
     {"BackgroundGeometry",
      "the dome or ground that carries a backplate picture, with the scene's shadows on it"},
     {"VesmarLegacy",
-     "the older layered surface: textured diffuse, two glossy lobes, Fresnel reflection, slab "
-     "or solid glass"},
+     "the older layered surface: textured diffuse, two glossy lobes, Fresnel reflection, glass"},
     {"XRite",
      "measured metallic car paint: base coat, sparkling flakes and clear coat, lit by cubes"},
     {"qvPointLight", "light from a point, with a range, a distance falloff and shadows"},
@@ -86,7 +85,7 @@ constexpr ClassSummary kClassSummaries[] = {
     {"quarra_Mtl_Ward_aa598cb4",
      "Ward whose diffuse colour and bump are each a noise of two bitmaps"},
     {"quarra_Mtl_Ward_b9aac246",
-     "Ward whose diffuse colour is a noise of two brick walls (bitmap bricks and mortar), with a "
+     "Ward whose diffuse colour is a noise of two brick walls (bitmap bricks, mortar), with a "
      "bitmap bump"},
     {"quarra_Mtl_Ward_ccb3a2e6", "Ward whose diffuse colour is a noise of two bitmaps"},
     {"quarra_Mtl_Ward_f05db29e",

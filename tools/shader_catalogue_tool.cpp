@@ -119,9 +119,9 @@ int describeClass(const PluginLibrary& library, const std::string& className, bo
     std::cout << out.dump(2) << "\n";
     return 0;
   }
-  std::printf("%s: %s\n", className.c_str(), summaryOf(className).c_str());
   std::fputs(tarvo::host::classListing(
-                 shader, [&](const std::string& name) { return pvx::noteLine(className, name); })
+                 shader, [&](const std::string& name) { return pvx::noteLine(className, name); },
+                 pvx::classSummary(className))
                  .c_str(),
              stdout);
   return 0;

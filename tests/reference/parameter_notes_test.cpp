@@ -118,8 +118,9 @@ TEST(ParameterNotes, EveryClassHasASummaryAndTheVariantsNameTheirNetworks) {
     const std::string line = summary;
     EXPECT_TRUE(!line.empty() && line.size() <= 100 && line.find('\n') == std::string::npos);
     if (std::string(entry.className).rfind("quarra_Mtl_Ward_", 0) != 0) continue;
+    const host::BoundShader shader = makeShader(entry.className);
     std::string declared;
-    for (const host::ParameterRecord& p : makeShader(entry.className).table().parameters())
+    for (const host::ParameterRecord& p : shader.table().parameters())
       declared += p.name + " ";
     const std::pair<const char*, const char*> fed[] = {{"_ward_diffuse_color", "diffuse colour"},
                                                        {"_ward_normal0_map", "bump"},
