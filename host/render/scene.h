@@ -93,6 +93,10 @@ struct RenderSettings {
   float4 prefill{0.8f, 0.2f, 0.8f, 1.0f};
   bool opaque = false;    // write alpha 1 everywhere instead of the shaders' alpha
   float exposure = 0.0f;  // stops, applied before writing
+  // The band of rows rendered, [firstRow, endRow) (endRow 0: to the bottom), for a frame split
+  // over machines; the film then holds these rows alone.
+  int firstRow = 0;
+  int endRow = 0;
 };
 
 // Text drawn over the finished image at the raster position of a world point.
