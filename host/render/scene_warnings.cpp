@@ -13,15 +13,33 @@ namespace tarvo::render {
 
 namespace {
 
-using host::BoundShader;
 using host::ParamType;
+
+// A hostile scene could otherwise turn each of its values into a line of text: past this many
+// warnings only their number is told.
+constexpr size_t kMostWarnings = 64;
+// Names listed where the scene's materials are suggested.
+constexpr size_t kMostNames = 8;
 
 class Warner {
  public:
   Warner(Scene& scene, const SceneSources& sources) : scene_(scene), sources_(sources) {
-    for (const Object& o : scene.geometry().objects())
+    for (const Object& o : scene.geometry().objects()) {
       if (o.material >= 0) usedMaterials_.insert(o.material);
+      if (o.kind == ShapeKind::Plane) continue;
+      centres_.middle = centres_.middle + o.transform.point(float3(0.0f));
+      ++centres_.count;
+    }
+    if (centres_.count > 0)
+      centres_.middle = centres_.middle * (1.0f / static_cast<float>(centres_.count));
+    for (const Object& o : scene.geometry().objects()) {
+      if (o.kind == ShapeKind::Plane) continue;
+      centres_.radius =
+          std::max(centres_.radius, length(o.transform.point(float3(0.0f)) - centres_.middle));
+    }
   }
+
+  size_t leftOut() const { return leftOut_; }
 
   void run() {
     for (int i = 0; i < static_cast<int>(scene_.shaders().size()); ++i) {
@@ -69,6 +87,11 @@ class Warner {
     return declares(s, name) && s.bound->get<bool>(name, ParamType::Bool);
   }
   void warn(const std::string& at, const std::string& message) {
+    if (told_ == kMostWarnings) {
+      ++leftOut_;
+      return;
+    }
+    ++told_;
     scene_.warnings.push_back(at + message);
   }
 
@@ -86,16 +109,13 @@ class Warner {
     return false;
   }
 
-  // A falloff reach to suggest: a round number at least twice as far as the farthest bounded
-  // object (or the camera's target) is from the lights.
+  // A falloff reach to suggest: a round number at least twice as far as the farthest centre
+  // of a bounded object (or the camera's target) is from the lights.
   float suggestedReach(const std::vector<const Light*>& lights) const {
     float farthest = 0.0f;
     for (const Light* light : lights) {
-      farthest = std::max(farthest, length(scene_.camera.target - light->position));
-      for (const Object& o : scene_.geometry().objects()) {
-        if (o.kind == ShapeKind::Plane) continue;
-        farthest = std::max(farthest, length(o.transform.point(float3(0.0f)) - light->position));
-      }
+      farthest = std::max({farthest, length(scene_.camera.target - light->position),
+                           length(centres_.middle - light->position) + centres_.radius});
     }
     float reach = 1.0f;
     for (int k = 0; k < 24 && reach < 2.0f * farthest; ++k)
@@ -249,9 +269,15 @@ class Warner {
   // ---- objects without a material
   void objectsWithoutMaterial() {
     std::string materials;
-    for (const auto& s : scene_.shaders())
-      if (s->kind == pvx::kKindMaterial)
-        materials += (materials.empty() ? "'" : ", '") + s->name + "'";
+    size_t named = 0;
+    for (const auto& s : scene_.shaders()) {
+      if (s->kind != pvx::kKindMaterial) continue;
+      if (named++ == kMostNames) {
+        materials += ", ...";
+        break;
+      }
+      materials += (named == 1 ? "'" : ", '") + s->name + "'";
+    }
     const std::vector<Object>& objects = scene_.geometry().objects();
     for (size_t i = 0; i < objects.size(); ++i) {
       if (objects[i].material >= 0) continue;
@@ -303,33 +329,35 @@ class Warner {
       return;
     }
     if (anyObjectInView()) return;
-    float3 centre(0.0f);
-    size_t counted = 0;
-    for (const Object& o : scene_.geometry().objects()) {
-      if (o.kind == ShapeKind::Plane) continue;
-      centre = centre + o.transform.point(float3(0.0f));
-      ++counted;
-    }
-    if (counted > 0) centre = centre * (1.0f / static_cast<float>(counted));
     const Camera& c = scene_.camera;
     warn(at, "the camera at " + triple(c.position) + " looking at " + triple(c.target) +
                  " sees none of the scene's " + std::to_string(objects) +
                  (objects == 1 ? " object" : " objects") + ", only " +
                  (scene_.environment >= 0 ? "the environment" : "empty space") +
-                 "; set the camera's \"lookAt\": " + triple(centre) +
-                 (counted > 0 ? " (the objects' centre)" : "") + " or move its \"position\"");
+                 "; set the camera's \"lookAt\": " + triple(centres_.middle) +
+                 (centres_.count > 0 ? " (the objects' centre)" : "") +
+                 " or move its \"position\"");
   }
 
   Scene& scene_;
   const SceneSources& sources_;
   std::set<int> usedMaterials_;
+  // Where the centres of the bounded objects (all but planes) lie: their mean and the largest
+  // distance from it.
+  struct {
+    float3 middle{0.0f};
+    float radius = 0.0f;
+    size_t count = 0;
+  } centres_;
+  size_t told_ = 0, leftOut_ = 0;
 };
 
 }  // namespace
 
 void warnAboutScene(Scene& scene, const SceneSources& sources) {
   const size_t first = scene.warnings.size();
-  Warner(scene, sources).run();
+  Warner warner(scene, sources);
+  warner.run();
   // In the order of the file, so that they read along with it.
   const size_t name = sources.file.size() >= 2 ? sources.file.size() - 2 : 0;  // "file: "
   const auto place = [&](const std::string& w) {
@@ -340,6 +368,10 @@ void warnAboutScene(Scene& scene, const SceneSources& sources) {
   std::stable_sort(scene.warnings.begin() + static_cast<std::ptrdiff_t>(first),
                    scene.warnings.end(),
                    [&](const std::string& a, const std::string& b) { return place(a) < place(b); });
+  if (warner.leftOut() > 0) {
+    scene.warnings.push_back(sources.file + std::to_string(warner.leftOut()) +
+                             " more warnings are left out; mend these first");
+  }
 }
 
 }  // namespace tarvo::render

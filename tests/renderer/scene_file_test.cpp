@@ -115,6 +115,12 @@ TEST(SceneFile, WarningsNameThePlaceTheValueAndTheFix) {
     std::string red, lamp, more, lookAt, expected;  // expected "": no warning at all
   };
   const std::string lit = lamp + R"({"attenuationFactors": [20, 2, 0]}})";
+  const auto repeated = [](const std::string& text, int times) {
+    std::string all;
+    for (int i = 0; i < times; ++i)
+      all += text;
+    return all;
+  };
   const std::string curved = red + R"("u_brdfCurvePower": 5}})";
   const Case cases[] = {
       {"nothing to say", curved, lit, "", "[0, 0, 1]", ""},
@@ -156,6 +162,9 @@ TEST(SceneFile, WarningsNameThePlaceTheValueAndTheFix) {
        "scene.json:3:108: object 'box' has no \"material\": no shader runs on it, and the "
        "renderer draws it in a flat grey by the viewing angle (black in path mode); give it a "
        "\"material\" (the scene's materials: 'red')"},
+      // 70 objects without a material: 64 warnings are told.
+      {"warnings past the ceiling", curved, lit, repeated(R"(, {"type": "box"})", 70), "[0, 0, 1]",
+       "scene.json: 6 more warnings are left out; mend these first\n"},
       {"camera looking away", curved, lit, "", "[0, -20, 1]",
        "scene.json:1:2: the camera at [0, -6, 1] looking at [0, -20, 1] sees none of the "
        "scene's 1 object, only empty space; set the camera's \"lookAt\": [0, 0, 1]"},
