@@ -4,6 +4,7 @@
 //   tarvo-render [scene.json | model.gltf] -o out.png [-W 1280 -H 720] [-s 16] [--mode shade|path]
 //                [-j threads] [--seed N] [--limit name=value ...]
 //   tarvo-render --validate scene.json       reads the scene as a render would, renders nothing
+//   --strict                                 the scene's warnings are errors (exit 1)
 //   tarvo-render [scene] --tile I/N -o part.exr     renders tile I of N (a band of rows) alone
 //   tarvo-render --merge part*.exr -o frame.png     merges the tiles into the whole render
 #include <OpenImageIO/imageio.h>
@@ -113,10 +114,23 @@ void drawProgress(double fraction, double seconds) {
   std::fflush(stderr);
 }
 
+// Prints the scene's warnings; with `strict` they are errors and the run ends (true).
+bool reportWarnings(const tarvo::render::Scene& scene, bool strict) {
+  for (const std::string& warning : scene.warnings)
+    std::cerr << (strict ? "tarvo-render: error: " : "warning: ") << warning << "\n";
+  if (strict && !scene.warnings.empty()) {
+    std::cerr << "tarvo-render: " << scene.warnings.size()
+              << (scene.warnings.size() == 1 ? " warning" : " warnings")
+              << " under --strict; nothing was rendered\n";
+    return true;
+  }
+  return false;
+}
+
 // Loads the scene as a render would (textures and meshes read, every parameter bound) and
 // reports the first refusal, or the warnings and a summary.
 int validateScene(const std::string& scenePath, const std::string& library,
-                  const tarvo::render::Limits& limits, bool quiet) {
+                  const tarvo::render::Limits& limits, bool quiet, bool strict) {
   if (scenePath.empty()) {
     std::cerr << "tarvo-render: --validate needs a scene file\n";
     return 2;
@@ -130,8 +144,7 @@ int validateScene(const std::string& scenePath, const std::string& library,
     const double milliseconds =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
             .count();
-    for (const std::string& warning : scene->warnings)
-      std::cerr << "warning: " << warning << "\n";
+    if (reportWarnings(*scene, strict)) return 1;
     if (!quiet) {
       // The time is the library's loading and the scene's reading, without the program's start.
       char read[32];
@@ -176,7 +189,7 @@ int main(int argc, char** argv) {
   std::string scenePath, output = "out.png", library, mode;
   std::string widthText, heightText, samplesText, threadsText, seedText;
   std::vector<std::string> limitTexts;
-  bool allClasses = false, quiet = false;
+  bool quiet = false, strict = false;
   app.add_option("scene", scenePath,
                  "scene file (JSON) or glTF model (.gltf, .glb); none renders the showcase");
   app.add_option("-o,--output", output, "output image, .png (sRGB) or .exr (linear)")
@@ -195,13 +208,14 @@ int main(int argc, char** argv) {
   std::string environment;
   app.add_option("--environment", environment,
                  "showcase: latitude-longitude environment image (default: a generated sky)");
-  app.add_flag("--all-classes", allClasses,
-               "showcase: also show classes whose entry points are not built yet");
   bool validate = false;
   app.add_flag("--validate", validate,
                "check the scene file (every value, file and name it holds) without rendering; "
                "exit 1 with the loader's file:line:column message when it is refused");
   app.add_flag("-q,--quiet", quiet, "no progress bar and no summary (warnings still show)");
+  app.add_flag("--strict", strict,
+               "treat the scene's warnings (a light that lights nothing, a mirror-like curve "
+               "hiding a diffuse colour, a value outside its range, ...) as errors: exit 1");
   std::string tileText;
   std::vector<std::string> mergeParts;
   app.add_option("--tile", tileText,
@@ -234,10 +248,9 @@ int main(int argc, char** argv) {
       (!seedText.empty() && !parseOption(seedText, "--seed", 0, INT64_MAX, nullptr, &seed))) {
     return 2;
   }
-  if (!mergeParts.empty() &&
-      (!scenePath.empty() || !tileText.empty() || !widthText.empty() || !heightText.empty() ||
-       !samplesText.empty() || !mode.empty() || !seedText.empty() || !environment.empty() ||
-       allClasses || validate)) {
+  if (!mergeParts.empty() && (!scenePath.empty() || !tileText.empty() || !widthText.empty() ||
+                              !heightText.empty() || !samplesText.empty() || !mode.empty() ||
+                              !seedText.empty() || !environment.empty() || validate)) {
     std::cerr << "tarvo-render: --merge takes the tiles and -o alone: the tiles carry the scene "
                  "and its settings\n";
     return 2;
@@ -258,11 +271,10 @@ int main(int argc, char** argv) {
     }
   }
   // With --tile the whole command line is checked, the split against the frame included.
-  if (validate && tile.count == 0) return validateScene(scenePath, library, limits, quiet);
-  if (!scenePath.empty() && (!environment.empty() || allClasses)) {
-    std::cerr << "tarvo-render: " << (allClasses ? "--all-classes" : "--environment")
-              << " shapes the showcase, and a scene file was given; a scene names its "
-                 "environment and materials itself\n";
+  if (validate && tile.count == 0) return validateScene(scenePath, library, limits, quiet, strict);
+  if (!scenePath.empty() && !environment.empty()) {
+    std::cerr << "tarvo-render: --environment shapes the showcase, and a scene file was given; a "
+                 "scene names its environment itself\n";
     return 2;
   }
   if (!tarvo::render::isSupportedOutput(output)) {
@@ -301,25 +313,14 @@ int main(int argc, char** argv) {
       if (width > 0) options.width = static_cast<int>(width);
       if (height > 0) options.height = static_cast<int>(height);
       if (samples > 0) options.samples = static_cast<int>(samples);
-      options.includeUnimplemented = allClasses;
       options.limits = limits;
       options.environmentImage = environment;
-      std::vector<std::string> shown, left;
-      scene = tarvo::render::makeShowcase(plugin, options, &shown, &left);
-      if (!quiet) {
-        std::cerr << "showcase: " << shown.size() << " material classes";
-        if (!left.empty()) {
-          std::cerr << " (" << left.size()
-                    << " not built yet and left out; --all-classes shows them)";
-        }
-        std::cerr << "\n";
-      }
+      scene = tarvo::render::makeShowcase(plugin, options);
     } else {
       phase = "loading the scene";
       scene = tarvo::render::loadScene(scenePath, plugin, limits);
     }
-    for (const std::string& warning : scene->warnings)
-      std::cerr << "warning: " << warning << "\n";
+    if (reportWarnings(*scene, strict)) return 1;
     tarvo::render::RenderSettings& settings = scene->settings;
     if (width > 0) settings.width = static_cast<int>(width);
     if (height > 0) settings.height = static_cast<int>(height);
@@ -356,9 +357,9 @@ int main(int argc, char** argv) {
       // What the tile is of, for the merge to compare, taken before the render: the scene's
       // text (the showcase's options) and the library's code.
       const std::string showcase =
-          "showcase" + std::string(allClasses ? " all-classes" : "") +
-          (environment.empty() ? ""
-                               : " " + environment + " " + tarvo::render::fileHash(environment));
+          "showcase" + (environment.empty()
+                            ? std::string()
+                            : " " + environment + " " + tarvo::render::fileHash(environment));
       source = {scenePath.empty() ? "showcase" : scenePath,
                 scenePath.empty() ? tarvo::render::textHash(showcase)
                                   : tarvo::render::fileHash(scenePath),

@@ -142,8 +142,8 @@ class Scene {
   int environment = -1;
   std::vector<Label> labels;
   std::string title;  // shown in progress output
-  // Things the scene file asked for that could not be done yet (settings of classes that
-  // declare no parameters so far).
+  // What the scene file holds that will not show as its author meant, each message starting
+  // with the file, line and column (see scene_warnings.h).
   std::vector<std::string> warnings;
 
   // True when some material of the scene has a shadow entry (shadow rays must then ask it).
