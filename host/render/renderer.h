@@ -2,6 +2,8 @@
 #ifndef TARVO_HOST_RENDER_RENDERER_H
 #define TARVO_HOST_RENDER_RENDERER_H
 
+#include <OpenImageIO/imagebuf.h>
+
 #include <atomic>
 #include <functional>
 #include <mutex>
@@ -18,6 +20,7 @@ namespace tarvo::render {
 struct Film {
   int width = 0;
   int height = 0;
+  int top = 0;  // the frame row of the film's first row (a band rendered alone starts lower)
   std::vector<pvx::float4> pixels;
   pvx::float4& at(int x, int y) {
     return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
@@ -45,7 +48,7 @@ using ProgressFunction = std::function<void(double fraction, double seconds)>;
 // Renders every pixel with settings.samples samples in 16 x 16 tiles over settings.threads
 // threads (0: all). The result depends only on the scene and the seed, never on the number of
 // threads or the order in which tiles finish. Setting `cancel` stops the render early: the
-// stats say so and the film is incomplete.
+// stats say so and the film is incomplete. Settings naming a band of rows render those alone.
 Film renderScene(const Scene& scene, RenderStats* stats = nullptr,
                  const std::atomic<bool>* cancel = nullptr, const ProgressFunction& progress = {});
 
@@ -74,6 +77,11 @@ struct WriteGuard {
 // failure names the output and the reason (a missing or read-only folder, a full disk).
 void writeImage(const std::string& path, const Film& film, const Scene& scene,
                 WriteGuard* guard = nullptr);
+
+// The step writeImage ends with, for an image made elsewhere (a tile with its place in the
+// frame): written as 8-bit or float under a temporary name, renamed when complete.
+void writeImageBuffer(const std::string& path, const OIIO::ImageBuf& image, bool eightBit,
+                      WriteGuard* guard = nullptr);
 
 // Why `path` cannot be written, found before any work is spent on it ("" when it can be):
 // a missing or read-only folder, or a folder in the file's place.

@@ -257,13 +257,18 @@ TEST_F(Hostile, ScenesAndOptionsAreRefusedClearly) {
       {"negative seed option", "", words("--seed", "-5"), 2, words("--seed")},
       {"showcase beyond the pixel ceiling", "", words("-W", "30000", "-H", "30000"), 2,
        words("30000 x 30000", "--limit pixels")},
-      {"environment with a scene", "words()", words("--environment", "x.png"), 2,
+      {"environment with a scene", "{}", words("--environment", "x.png"), 2,
        words("--environment", "a scene file was given")},
-      {"all classes with a scene", "words()", words("--all-classes"), 2, words("--all-classes")},
-      {"unknown ceiling", "words()", words("--limit", "pixel=5"), 2, words("pixels, samples")},
-      {"output folder missing", "words()", words("-o", "nowhere/out.png"), 2,
+      {"unknown ceiling", "{}", words("--limit", "pixel=5"), 2, words("pixels, samples")},
+      // -q keeps the warnings; --strict makes them errors.
+      {"warnings under --strict",
+       R"({"shaders": {"l": {"class": "qvPointLight"}}, "lights": [{"shader": "l"}]})",
+       words("--validate", "--strict", "-q"), 1,
+       words("error: case.json:1:14: shader 'l'", "lights nothing", "the scene has no objects",
+             "2 warnings under --strict")},
+      {"output folder missing", "{}", words("-o", "nowhere/out.png"), 2,
        words("nowhere/out.png", "does not exist")},
-      {"output is a folder", "words()", words("-o", "folder.png"), 2,
+      {"output is a folder", "{}", words("-o", "folder.png"), 2,
        words("cannot write 'folder.png'", "it is a folder")},
   };
   for (const Case& c : cases)
