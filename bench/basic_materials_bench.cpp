@@ -2,10 +2,8 @@
 // budgets (20 ns for the utility materials, 60 ns for ambient-only and the shadow plane).
 #include "bench/bench_support.h"
 
+namespace tarvo::bench {
 namespace {
-
-using tarvo::bench::registerEntryPoints;
-using tarvo::host::BoundShader;
 
 const bool registered = [] {
   registerEntryPoints("quarra_Mtl_Unlit", "default", {}, 20.0);
@@ -41,8 +39,7 @@ const bool registered = [] {
       [](BoundShader& s) {
         s.set("showAmbientOnly", true);
         s.set("ambientOcclusionMode", int32_t{1});
-        s.set("ambientOcclusionTexture",
-              static_cast<pvx::ITexture2D*>(&tarvo::bench::textures().texture2D));
+        s.set("ambientOcclusionTexture", static_cast<pvx::ITexture2D*>(&textures().texture2D));
       },
       60.0);
 
@@ -58,3 +55,4 @@ const bool registered = [] {
 }();
 
 }  // namespace
+}  // namespace tarvo::bench

@@ -29,6 +29,8 @@
 
 namespace tarvo::bench {
 
+using host::BoundShader;
+
 const host::PluginLibrary& library();
 
 // A new instance with its declarations recorded, ready for BoundShader::set.

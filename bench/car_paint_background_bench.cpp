@@ -6,15 +6,12 @@
 // scatter under 100.
 #include "bench/bench_support.h"
 
+namespace tarvo::bench {
 namespace {
 
-using tarvo::bench::EntryBudgets;
-using tarvo::bench::registerEntryPoints;
-using tarvo::host::BoundShader;
-
 void litByCubes(BoundShader& s) {
-  auto* cube = static_cast<pvx::ITextureCube*>(&tarvo::bench::textures().textureCube);
-  s.set("flakeNormalTexture", static_cast<pvx::ITexture2D*>(&tarvo::bench::textures().texture2D));
+  auto* cube = static_cast<pvx::ITextureCube*>(&textures().textureCube);
+  s.set("flakeNormalTexture", static_cast<pvx::ITexture2D*>(&textures().texture2D));
   for (const char* name : {"diffuseCube", "specularCube", "reflectCube"})
     s.set(name, cube);
 }
@@ -30,7 +27,7 @@ void noShadows(BoundShader& s) {
 }
 
 void texturedBackdrop(BoundShader& s) {
-  auto* texture = static_cast<pvx::ITexture2D*>(&tarvo::bench::textures().texture2D);
+  auto* texture = static_cast<pvx::ITexture2D*>(&textures().texture2D);
   s.set("diffuseMode", int32_t{5});
   s.set("diffuseTexture", texture);
   s.set("reflectLatlong", texture);
@@ -47,3 +44,4 @@ const bool registered = [] {
 }();
 
 }  // namespace
+}  // namespace tarvo::bench

@@ -9,11 +9,8 @@
 #include "bench/bench_support.h"
 #include "shadinglib/microfacet.h"
 
+namespace tarvo::bench {
 namespace {
-
-using tarvo::bench::EntryBudgets;
-using tarvo::bench::registerEntryPoints;
-using tarvo::host::BoundShader;
 
 // Incident and outgoing pairs over both hemispheres: reflections, transmissions, grazing ones.
 struct DirectionPair {
@@ -53,7 +50,7 @@ void frostedGlass(BoundShader& s) {
 }
 
 void everyMap(BoundShader& s) {
-  auto* texture = static_cast<pvx::ITexture2D*>(&tarvo::bench::textures().texture2D);
+  auto* texture = static_cast<pvx::ITexture2D*>(&textures().texture2D);
   for (const char* stem : {"normal0", "normal1", "rough", "transmittance"}) {
     s.set(std::string("u_") + stem + "MapEnable", true);
     s.set(std::string("u_") + stem + "Map", texture);
@@ -91,3 +88,4 @@ const bool registered = [] {
 }();
 
 }  // namespace
+}  // namespace tarvo::bench

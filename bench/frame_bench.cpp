@@ -5,6 +5,7 @@
 #include "host/parameter_table.h"
 #include "host/plugin_library.h"
 
+namespace tarvo::bench {
 namespace {
 
 const tarvo::host::PluginLibrary& library() {
@@ -43,3 +44,4 @@ void BM_CopyParameters(benchmark::State& state) {
 BENCHMARK(BM_CopyParameters);
 
 }  // namespace
+}  // namespace tarvo::bench

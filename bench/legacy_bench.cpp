@@ -4,14 +4,11 @@
 // Fresnel curves, a traced reflection and slab refraction, shade stays under 2000.
 #include "bench/bench_support.h"
 
+namespace tarvo::bench {
 namespace {
 
-using tarvo::bench::EntryBudgets;
-using tarvo::bench::registerEntryPoints;
-using tarvo::host::BoundShader;
-
 void texturedLayers(BoundShader& s) {
-  auto* texture = static_cast<pvx::ITexture2D*>(&tarvo::bench::textures().texture2D);
+  auto* texture = static_cast<pvx::ITexture2D*>(&textures().texture2D);
   const char* const channels[] = {"diffuse", "specular", "transparency", "bump", "masking"};
   for (const char* ch : channels) {
     s.set(std::string(ch) + "Mode", int32_t{3});
@@ -36,3 +33,4 @@ const bool registered = [] {
 }();
 
 }  // namespace
+}  // namespace tarvo::bench

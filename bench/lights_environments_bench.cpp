@@ -6,11 +6,8 @@
 
 #include <cstdint>
 
+namespace tarvo::bench {
 namespace {
-
-using tarvo::bench::registerEntryPoints;
-using tarvo::bench::textures;
-using tarvo::host::BoundShader;
 
 constexpr double kLightBudgetNs = 30.0;
 constexpr double kEnvironmentBudgetNs = 80.0;
@@ -62,3 +59,4 @@ const bool registered = [] {
 }();
 
 }  // namespace
+}  // namespace tarvo::bench

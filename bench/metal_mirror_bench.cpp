@@ -4,16 +4,13 @@
 // pattern: shade 1500.
 #include "bench/bench_support.h"
 
+namespace tarvo::bench {
 namespace {
-
-using tarvo::bench::EntryBudgets;
-using tarvo::bench::registerEntryPoints;
-using tarvo::host::BoundShader;
 
 // Patina, flecks, every switcher map with the anodised noise, both bumps and the staggered
 // round holes, with constant textures.
 void switchOnEverything(BoundShader& s) {
-  auto* texture = static_cast<pvx::ITexture2D*>(&tarvo::bench::textures().texture2D);
+  auto* texture = static_cast<pvx::ITexture2D*>(&textures().texture2D);
   s.set("u_patinaEnable", true);
   s.set("n_patinaPercent", 0.5f);
   s.set("u_flecksEnable", true);
@@ -33,7 +30,7 @@ void switchOnEverything(BoundShader& s) {
 
 const bool registered = [] {
   registerEntryPoints("quarra_Mtl_Metal", "default", {}, EntryBudgets{400.0, 150.0, 150.0, 200.0});
-  registerEntryPoints("quarra_Mtl_Metal", "diffuse_and_glossy", tarvo::bench::diffuseAndGlossy,
+  registerEntryPoints("quarra_Mtl_Metal", "diffuse_and_glossy", diffuseAndGlossy,
                       EntryBudgets{400.0, 150.0, 150.0, 200.0});
   registerEntryPoints("quarra_Mtl_Metal", "every_feature", switchOnEverything,
                       EntryBudgets{1500.0, 150.0, 400.0, 400.0});
@@ -45,3 +42,4 @@ const bool registered = [] {
 }();
 
 }  // namespace
+}  // namespace tarvo::bench

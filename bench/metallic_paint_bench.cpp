@@ -3,11 +3,8 @@
 // shift and orange peel: shade 1500; evaluate and scatter 300 (the peel asks the host's noise).
 #include "bench/bench_support.h"
 
+namespace tarvo::bench {
 namespace {
-
-using tarvo::bench::EntryBudgets;
-using tarvo::bench::registerEntryPoints;
-using tarvo::host::BoundShader;
 
 void everyLayer(BoundShader& s) {
   s.set("u_topcoatEnable", true);
@@ -31,3 +28,4 @@ const bool registered = [] {
 }();
 
 }  // namespace
+}  // namespace tarvo::bench

@@ -3,14 +3,11 @@
 // map switched on (constant textures) the texture calls and the normal maps are what is measured.
 #include "bench/bench_support.h"
 
+namespace tarvo::bench {
 namespace {
 
-using tarvo::bench::EntryBudgets;
-using tarvo::bench::registerEntryPoints;
-using tarvo::host::BoundShader;
-
 void switchOnEveryMap(BoundShader& s) {
-  auto* texture = static_cast<pvx::ITexture2D*>(&tarvo::bench::textures().texture2D);
+  auto* texture = static_cast<pvx::ITexture2D*>(&textures().texture2D);
   const char* const maps[] = {"normal0",       "normal0Amount", "normal1",       "diffuse",
                               "specular",      "rough",         "refractGlossy", "anisotropy",
                               "anisoRotation", "brdf00Reflect", "brdf90Reflect", "transparency",
@@ -31,7 +28,7 @@ void switchOnEveryMap(BoundShader& s) {
 
 const bool registered = [] {
   registerEntryPoints("quarra_Mtl_Ward", "default", {}, EntryBudgets{400.0, 150.0, 150.0, 200.0});
-  registerEntryPoints("quarra_Mtl_Ward", "diffuse_and_glossy", tarvo::bench::diffuseAndGlossy,
+  registerEntryPoints("quarra_Mtl_Ward", "diffuse_and_glossy", diffuseAndGlossy,
                       EntryBudgets{400.0, 150.0, 150.0, 200.0});
   registerEntryPoints("quarra_Mtl_Ward", "every_map", switchOnEveryMap,
                       EntryBudgets{800.0, 150.0, 400.0, 400.0});
@@ -39,3 +36,4 @@ const bool registered = [] {
 }();
 
 }  // namespace
+}  // namespace tarvo::bench

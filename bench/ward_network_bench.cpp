@@ -6,11 +6,8 @@
 
 #include "bench/bench_support.h"
 
+namespace tarvo::bench {
 namespace {
-
-using tarvo::bench::EntryBudgets;
-using tarvo::bench::registerEntryPoints;
-using tarvo::host::BoundShader;
 
 const char* const kVariants[] = {
     "quarra_Mtl_Ward_120b7820", "quarra_Mtl_Ward_33632204", "quarra_Mtl_Ward_5592d496",
@@ -18,7 +15,7 @@ const char* const kVariants[] = {
     "quarra_Mtl_Ward_b9aac246", "quarra_Mtl_Ward_ccb3a2e6", "quarra_Mtl_Ward_f05db29e"};
 
 void switchOnTheNetworks(BoundShader& s) {
-  auto* texture = static_cast<pvx::ITexture2D*>(&tarvo::bench::textures().texture2D);
+  auto* texture = static_cast<pvx::ITexture2D*>(&textures().texture2D);
   for (const tarvo::host::ParameterRecord& p : s.table().parameters()) {
     const std::string& n = p.name;
     if (n.size() > 8 && n.compare(n.size() - 8, 8, "_texture") == 0) s.set(n, texture);
@@ -53,3 +50,4 @@ const bool registered = [] {
 }();
 
 }  // namespace
+}  // namespace tarvo::bench

@@ -166,7 +166,7 @@ TEST(SceneFile, WarningsNameThePlaceTheValueAndTheFix) {
   };
   const auto warningsOf = [](const std::string& text) {
     std::string all;
-    const auto scene = loadSceneText(text, "scene.json", "", library());
+    const auto scene = loadSceneText(text, "scene.json", "", test::sharedLibrary());
     for (const std::string& w : scene->warnings)
       all += w + "\n";
     return all;
