@@ -105,39 +105,35 @@ class RecordingHost : public pvx::IHostContext, public HostAnswers {
   void rewind();
 
   // ---- IHostContext
-  const pvx::LightSample* lightSamples(int32_t flags, const pvx::float3* P,
-                                       const pvx::float3* N) override;
-  pvx::float3* ambientLight(pvx::float3* result, const pvx::float3* P,
-                            const pvx::float3* N) override;
-  pvx::float3* shadowTransmission(pvx::float3* result, const pvx::float3* P,
-                                  const pvx::float3* lightP) override;
-  pvx::float3* traceRay(pvx::float3* result, int32_t rayKind, const pvx::float3* origin,
-                        const pvx::float3* direction, float weight) override;
-  pvx::float3* traceSpecular(pvx::float3* result, const pvx::float3* origin,
-                             const pvx::float3* direction, float weight) override;
-  pvx::float4* traceContinue(pvx::float4* result, const pvx::float3* P, const pvx::float3* I,
-                             float weight) override;
-  pvx::float3* traceAnisotropic(pvx::float3* result, const pvx::float3* P, const pvx::float3* R,
-                                const pvx::float3* U, const pvx::float3* V, float glossinessU,
-                                float glossinessV, float weight) override;
-  pvx::float3* traceReflection(pvx::float3* result, const pvx::float3* P,
-                               const pvx::float3* direction, float glossiness,
-                               float weight) override;
-  pvx::float4* traceRefraction(pvx::float4* result, const pvx::float3* P,
-                               const pvx::float3* direction, float roughness,
-                               float weight) override;
-  pvx::float3* occlusion(pvx::float3* result, const pvx::float3* P, const pvx::float3* N,
-                         float weight) override;
-  pvx::float3* indirectDiffuse(pvx::float3* result, const pvx::float3* P, const pvx::float3* N,
-                               float weight) override;
+  using float2 = pvx::float2;
+  using float3 = pvx::float3;
+  using float4 = pvx::float4;
+  using LightSample = pvx::LightSample;
+  const LightSample* lightSamples(int32_t flags, const float3* P, const float3* N) override;
+  float3* ambientLight(float3* result, const float3* P, const float3* N) override;
+  float3* shadowTransmission(float3* result, const float3* P, const float3* lightP) override;
+  float3* traceRay(float3* result, int32_t rayKind, const float3* origin, const float3* direction,
+                   float weight) override;
+  float3* traceSpecular(float3* result, const float3* origin, const float3* direction,
+                        float weight) override;
+  float4* traceContinue(float4* result, const float3* P, const float3* I, float weight) override;
+  float3* traceAnisotropic(float3* result, const float3* P, const float3* R, const float3* U,
+                           const float3* V, float glossinessU, float glossinessV,
+                           float weight) override;
+  float3* traceReflection(float3* result, const float3* P, const float3* direction,
+                          float glossiness, float weight) override;
+  float4* traceRefraction(float4* result, const float3* P, const float3* direction, float roughness,
+                          float weight) override;
+  float3* occlusion(float3* result, const float3* P, const float3* N, float weight) override;
+  float3* indirectDiffuse(float3* result, const float3* P, const float3* N, float weight) override;
   float random1() override;
-  pvx::float2* random2(pvx::float2* result) override;
-  float noise4(const pvx::float4* pointAndPhase) override;
-  float noise3(const pvx::float3* point) override;
-  float noise2(const pvx::float2* point) override;
+  float2* random2(float2* result) override;
+  float noise4(const float4* pointAndPhase) override;
+  float noise3(const float3* point) override;
+  float noise2(const float2* point) override;
   float cellRandom(float identifier) override;
-  float lookup49(const pvx::float3* latticePoint) override;
-  pvx::float3* cellVector(pvx::float3* result, const pvx::float3* cell) override;
+  float lookup49(const float3* latticePoint) override;
+  float3* cellVector(float3* result, const float3* cell) override;
 
  private:
   // Every service answers through these; all but the Constant policy leave them at once for
