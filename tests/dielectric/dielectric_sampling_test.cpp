@@ -21,9 +21,7 @@ namespace {
 constexpr double kPi = tarvo::test::kStatisticsPi;
 constexpr int kTangentOffset = 36;
 
-struct Vec {
-  double x, y, z;
-};
+using Vec = Direction;
 double dot(const Vec& a, const Vec& b) {
   return a.x * b.x + a.y * b.y + a.z * b.z;
 }
@@ -81,94 +79,33 @@ TEST(DielectricScatter, RoughDrawsFollowTheMicrofacetDensityOverBothHemispheres)
   };
   const Case cases[] = {{0.2f, 0.0, 0.0},    {0.2f, 50.0, 30.0}, {0.5f, 20.0, 0.0},
                         {0.5f, 70.0, 200.0}, {0.8f, 40.0, 90.0}, {0.8f, 85.0, 0.0}};
-  constexpr int kSamples = 100000;
-  constexpr int kZBins = 64, kPhiBins = 64, kZSub = 16, kPhiSub = 8;
   uint32_t seed = 11;
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "roughness " << c.roughness << " at " << c.theta);
     Surface s = glass(c.roughness, c.theta, c.phi);
     const Vec i{s.state.I.x, s.state.I.y, s.state.I.z};
     const double a2 = double(c.roughness) * c.roughness, eta = 1.0 / 1.5;
     const double F = schlick(0.1, -i.z);
-
-    std::vector<double> observed(kZBins * kPhiBins, 0.0);
     tarvo::host::RecordingHost host(tarvo::host::HostPolicy::Seeded, {}, seed++);
-    int drawn = 0;
-    for (int n = 0; n < kSamples; ++n) {
-      pvx::ShadingState st = s.state;
-      s.shader.material()->scatter(&host, &st);
-      if (st.scatterKind == pvx::kRayNone) continue;
-      ASSERT_EQ(st.scatterKind, pvx::kRaySpecular);
-      ++drawn;
-      const Vec o = unit({st.scatterDir.x, st.scatterDir.y, st.scatterDir.z});
-      const int zi = std::clamp(int((o.z + 1.0) * 0.5 * kZBins), 0, kZBins - 1);
-      double phi = std::atan2(o.y, o.x);
-      if (phi < 0.0) phi += 2.0 * kPi;
-      const int pi = std::min(int(phi / (2.0 * kPi) * kPhiBins), kPhiBins - 1);
-      observed[zi * kPhiBins + pi] += 1.0;
-    }
-
-    double chi2 = 0.0, pooledObserved = kSamples - drawn, pooledExpected = 0.0, total = 0.0;
-    int bins = 0;
-    const double dphi = 2.0 * kPi / (kPhiBins * kPhiSub);
-    for (int zi = 0; zi < kZBins; ++zi) {
-      // Lobes around the poles are narrow in z (a width w in angle is w^2 / 2 in z): the bins
-      // next to them are integrated more finely.
-      const int zSub = (zi < 4 || zi >= kZBins - 4) ? 32 * kZSub : kZSub;
-      const double dz = 2.0 / (kZBins * zSub);
-      for (int pi = 0; pi < kPhiBins; ++pi) {
-        double mass = 0.0;
-        for (int a = 0; a < zSub; ++a) {
-          const double z = -1.0 + (zi * zSub + a + 0.5) * dz, r = std::sqrt(1.0 - z * z);
-          for (int b = 0; b < kPhiSub; ++b) {
-            const double phi = (pi * kPhiSub + b + 0.5) * dphi;
-            mass += scatterDensity(i, {r * std::cos(phi), r * std::sin(phi), z}, a2, eta, F);
-          }
-        }
-        const double expected = mass * dz * dphi * kSamples;
-        total += expected;
-        const double o = observed[zi * kPhiBins + pi];
-        if (expected < 5.0) {
-          pooledObserved += o;
-          pooledExpected += expected;
-        } else {
-          chi2 += (o - expected) * (o - expected) / expected;
-          ++bins;
-        }
-      }
-    }
     // Normals facing away from i give no draw: that share is what the density leaves out.
-    pooledExpected += std::max(kSamples - total, 0.0);
-    chi2 += (pooledObserved - pooledExpected) * (pooledObserved - pooledExpected) /
-            std::max(pooledExpected, 5.0);
-    ++bins;
-    const double critical = chiSquareCritical(bins - 1);
+    const ChiSquareResult r = scatterChiSquare(
+        s.shader.material(), s.state, &host,
+        [&](const Vec& o) { return scatterDensity(i, o, a2, eta, F); }, 100000,
+        [](const pvx::ShadingState& st) { ASSERT_EQ(st.scatterKind, pvx::kRaySpecular); }, true);
     std::printf("  chi-square roughness %.1f at %2.0f degrees: %8.1f on %4d bins (critical %.1f)\n",
-                c.roughness, c.theta, chi2, bins, critical);
-    EXPECT_LT(chi2, critical);
+                c.roughness, c.theta, r.chi2, r.bins, r.critical);
+    EXPECT_LT(r.chi2, r.critical) << "roughness " << c.roughness << " at " << c.theta;
   }
 }
 
 TEST(DielectricScatter, ReflectedPlusTransmittedAlbedoIsAtMostOne) {
   // Albedo = mean of scatterWeight x scatterCos x scatterInvPdf (cos and inverse density are 1).
-  constexpr int kSamples = 20000;
   uint32_t seed = 300;
   for (float roughness : {0.05f, 0.3f, 0.7f}) {
     std::printf("  roughness %.2f:", roughness);
     for (double angle : {0.0, 30.0, 60.0, 80.0, 89.0}) {
       Surface s = glass(roughness, angle, 0.0);
       tarvo::host::RecordingHost host(tarvo::host::HostPolicy::Seeded, {}, seed++);
-      double sum = 0.0, sumSquares = 0.0;
-      for (int n = 0; n < kSamples; ++n) {
-        pvx::ShadingState st = s.state;
-        s.shader.material()->scatter(&host, &st);
-        if (st.scatterKind == pvx::kRayNone) continue;
-        const double x = double(st.scatterWeight.x) * st.scatterCos * st.scatterInvPdf;
-        sum += x;
-        sumSquares += x * x;
-      }
-      const double mean = sum / kSamples;
-      const double error = std::sqrt(std::max(sumSquares / kSamples - mean * mean, 0.0) / kSamples);
+      const auto [mean, error] = directionalAlbedo(s.shader.material(), s.state, &host, 20000);
       std::printf(" %2.0f: %.3f+-%.3f", angle, mean, error);
       EXPECT_LE(mean, 1.0 + 4.0 * error) << roughness << " at " << angle;
     }

@@ -139,23 +139,16 @@ TEST(PaintScatter, DirectionalAlbedoOfBothLayersStaysAtOrBelowOne) {
                   {"on, rough 0.5", true, 0.5f, 1.0f, 0.04f, 1.0f, 5.0f},
                   {"on, all glossy", true, 0.2f, 0.0f, 1.0f, 1.0f, 0.0f},
                   {"off, dark base", false, 0.2f, 0.2f, 0.1f, 0.1f, 0.0f}};
-  constexpr int kSamples = 40000;
-  uint32_t seed = 300;
-  std::printf("  paint directional albedo (mean +- standard error), incident angle in degrees\n");
-  for (const auto& surface : surfaces) {
-    std::printf("  %-16s", surface.name);
-    for (float angle : {0.0f, 30.0f, 60.0f, 80.0f}) {
-      Surface s = makeSurface(surface.roughness, angle, surface.topcoat);
-      s.shader.set("u_baseHighlightSpread", 1.0f);
-      s.shader.set("u_baseColor", pvx::float4(surface.colour, surface.colour, surface.colour, 1));
-      s.shader.set("u_base00Reflectivity", surface.f0);
-      s.shader.set("u_base90Reflectivity", surface.f90);
-      s.shader.set("u_baseCurvePower", surface.power);
-      host::RecordingHost host(host::HostPolicy::Seeded, {}, seed++);
-      expectAlbedoAtMostOne(s.shader.material(), s.state, &host, kSamples, surface.name, angle);
-    }
-    std::printf("\n");
-  }
+  expectAlbedoTable(
+      "paint", surfaces, {0.0f, 30.0f, 60.0f, 80.0f}, 300, [](const auto& surface, float angle) {
+        Surface s = makeSurface(surface.roughness, angle, surface.topcoat);
+        s.shader.set("u_baseHighlightSpread", 1.0f);
+        s.shader.set("u_baseColor", pvx::float4(surface.colour, surface.colour, surface.colour, 1));
+        s.shader.set("u_base00Reflectivity", surface.f0);
+        s.shader.set("u_base90Reflectivity", surface.f90);
+        s.shader.set("u_baseCurvePower", surface.power);
+        return s;
+      });
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <initializer_list>
 #include <random>
 #include <vector>
 
@@ -70,14 +71,21 @@ struct ChiSquareResult {
 // Calls `scatter` `samples` times on copies of `state`, hands each draw that gives a direction
 // to `onDraw`, and compares the directions' histogram over (cos theta, phi) bins with `density`
 // (per solid angle) integrated over each bin. Bins expecting fewer than 5 draws are pooled with
-// the draws that gave no direction, whose share is the mass the density leaves outside the
-// hemisphere.
-inline ChiSquareResult scatterChiSquare(
-    pvx::MaterialShader* material, const pvx::ShadingState& state, pvx::IHostContext* host,
-    const std::function<double(const Direction&)>& density, int samples,
-    const std::function<void(const pvx::ShadingState&)>& onDraw) {
-  constexpr int kThetaBins = 32, kPhiBins = 64, kThetaSub = 32, kPhiSub = 8;
-  std::vector<double> observed(kThetaBins * kPhiBins, 0.0);
+// the draws that gave no direction, whose share is the mass the density leaves out. The bins
+// cover the hemisphere around z, or with `wholeSphere` both hemispheres, where the rows next to
+// the poles are integrated 32 times more finely (a lobe of angular width w there is w^2 / 2 in
+// cos theta).
+inline ChiSquareResult scatterChiSquare(pvx::MaterialShader* material,
+                                        const pvx::ShadingState& state, pvx::IHostContext* host,
+                                        const std::function<double(const Direction&)>& density,
+                                        int samples,
+                                        const std::function<void(const pvx::ShadingState&)>& onDraw,
+                                        bool wholeSphere = false) {
+  const int zBins = wholeSphere ? 64 : 32, zSub = wholeSphere ? 16 : 32,
+            poleRows = wholeSphere ? 4 : 0;
+  const double zLow = wholeSphere ? -1.0 : 0.0, zSpan = 1.0 - zLow;
+  constexpr int kPhiBins = 64, kPhiSub = 8;
+  std::vector<double> observed(zBins * kPhiBins, 0.0);
   int drawn = 0;
   for (int n = 0; n < samples; ++n) {
     pvx::ShadingState st = state;
@@ -86,24 +94,24 @@ inline ChiSquareResult scatterChiSquare(
     ++drawn;
     onDraw(st);
     const Direction o{st.scatterDir.x, st.scatterDir.y, st.scatterDir.z};
-    const int ti = std::clamp(int(o.z * kThetaBins), 0, kThetaBins - 1);
+    const int zi = std::clamp(int((o.z - zLow) / zSpan * zBins), 0, zBins - 1);
     double phi = std::atan2(o.y, o.x);
     if (phi < 0.0) phi += 2.0 * kStatisticsPi;
     const int pi = std::min(int(phi / (2.0 * kStatisticsPi) * kPhiBins), kPhiBins - 1);
-    observed[ti * kPhiBins + pi] += 1.0;
+    observed[zi * kPhiBins + pi] += 1.0;
   }
 
   // Expected counts: the density integrated over each bin, dw = dcos dphi.
-  double chi2 = 0.0, pooledObserved = 0.0, pooledExpected = 0.0, total = 0.0;
+  double chi2 = 0.0, pooledObserved = samples - drawn, pooledExpected = 0.0, total = 0.0;
   int bins = 0;
-  const double dz = 1.0 / (kThetaBins * kThetaSub);
   const double dphi = 2.0 * kStatisticsPi / (kPhiBins * kPhiSub);
-  for (int ti = 0; ti < kThetaBins; ++ti) {
+  for (int zi = 0; zi < zBins; ++zi) {
+    const int sub = (zi < poleRows || zi >= zBins - poleRows) ? 32 * zSub : zSub;
+    const double dz = zSpan / (zBins * sub);
     for (int pi = 0; pi < kPhiBins; ++pi) {
       double mass = 0.0;
-      for (int a = 0; a < kThetaSub; ++a) {
-        const double z = (ti * kThetaSub + a + 0.5) * dz;
-        const double r = std::sqrt(1.0 - z * z);
+      for (int a = 0; a < sub; ++a) {
+        const double z = zLow + (zi * sub + a + 0.5) * dz, r = std::sqrt(1.0 - z * z);
         for (int b = 0; b < kPhiSub; ++b) {
           const double phi = (pi * kPhiSub + b + 0.5) * dphi;
           mass += density(Direction{r * std::cos(phi), r * std::sin(phi), z});
@@ -111,7 +119,7 @@ inline ChiSquareResult scatterChiSquare(
       }
       const double expected = mass * dz * dphi * samples;
       total += expected;
-      const double o = observed[ti * kPhiBins + pi];
+      const double o = observed[zi * kPhiBins + pi];
       if (expected < 5.0) {
         pooledObserved += o;
         pooledExpected += expected;
@@ -121,7 +129,6 @@ inline ChiSquareResult scatterChiSquare(
       }
     }
   }
-  pooledObserved += samples - drawn;
   pooledExpected += std::max(samples - total, 0.0);
   if (pooledExpected > 0.0) {
     chi2 += (pooledObserved - pooledExpected) * (pooledObserved - pooledExpected) /
@@ -204,6 +211,24 @@ inline void expectAlbedoAtMostOne(pvx::MaterialShader* material, const pvx::Shad
   const Albedo albedo = directionalAlbedo(material, state, host, samples);
   std::printf(" %2.0f: %.3f+-%.3f", angle, albedo.mean, albedo.error);
   EXPECT_LE(albedo.mean, 1.0 + 4.0 * albedo.error + 1e-5) << name << " at " << angle;
+}
+
+// expectAlbedoAtMostOne for each of `rows` (each with a `name`) at each incident angle, printed
+// as a table headed by `what`: `make(row, angle)` gives the `shader` and the `state` to draw from.
+template <class Rows, class Make>
+void expectAlbedoTable(const char* what, const Rows& rows, std::initializer_list<float> angles,
+                       uint32_t seed, Make make) {
+  std::printf("  %s directional albedo (mean +- standard error), incident angle in degrees\n",
+              what);
+  for (const auto& row : rows) {
+    std::printf("  %-16s", row.name);
+    for (float angle : angles) {
+      auto s = make(row, angle);
+      host::RecordingHost host(host::HostPolicy::Seeded, {}, seed++);
+      expectAlbedoAtMostOne(s.shader.material(), s.state, &host, 40000, row.name, angle);
+    }
+    std::printf("\n");
+  }
 }
 
 }  // namespace tarvo::test

@@ -94,25 +94,17 @@ TEST(WardScatter, DirectionalAlbedoStaysAtOrBelowOne) {
   const Surface surfaces[] = {{"glossy 0.05", 0.05f, false}, {"glossy 0.2", 0.2f, false},
                               {"glossy 0.5", 0.5f, false},   {"split 0.05", 0.05f, true},
                               {"split 0.2", 0.2f, true},     {"split 0.5", 0.5f, true}};
-  const float angles[] = {0.0f, 30.0f, 60.0f, 75.0f, 85.0f, 89.0f};
-  constexpr int kSamples = 40000;
-  uint32_t seed = 100;
-  std::printf("  directional albedo (mean +- standard error), incident angle in degrees\n");
-  for (const Surface& surface : surfaces) {
-    std::printf("  %-12s", surface.name);
-    for (float angle : angles) {
-      SampledSurface s =
-          makeSetup({surface.name, false, surface.roughness, 1.0f, angle, 0.0f, 0.0f});
-      if (surface.withDiffuse) {
-        s.shader.set("u_diffuseColor", float3(1.0f));
-        s.shader.set("u_brdfCurvePower", 5.0f);
-        s.shader.set("u_brdf00Reflectivity", 0.04f);
-      }
-      tarvo::host::RecordingHost host(tarvo::host::HostPolicy::Seeded, {}, seed++);
-      expectAlbedoAtMostOne(s.shader.material(), s.state, &host, kSamples, surface.name, angle);
-    }
-    std::printf("\n");
-  }
+  expectAlbedoTable("Ward", surfaces, {0.0f, 30.0f, 60.0f, 75.0f, 85.0f, 89.0f}, 100,
+                    [](const Surface& surface, float angle) {
+                      SampledSurface s = makeSetup(
+                          {surface.name, false, surface.roughness, 1.0f, angle, 0.0f, 0.0f});
+                      if (surface.withDiffuse) {
+                        s.shader.set("u_diffuseColor", float3(1.0f));
+                        s.shader.set("u_brdfCurvePower", 5.0f);
+                        s.shader.set("u_brdf00Reflectivity", 0.04f);
+                      }
+                      return s;
+                    });
 }
 
 }  // namespace
