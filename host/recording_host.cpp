@@ -380,6 +380,22 @@ pvx::LightSample makeLight(const float3& towardsLight, const float3& color, floa
   return record;
 }
 
+pvx::ShadingState planeHit(const float3& I, int32_t rayKind) {
+  pvx::ShadingState s{};
+  s.rayOrigin = float3(-5.0f * I.x, -5.0f * I.y, -5.0f * I.z);
+  s.I = I;
+  s.N = s.Ng = s.No = float3(0.0f, 0.0f, 1.0f);
+  s.rasterInfo = {0.5f, 0.5f, 1, 1};
+  s.outsideIor = s.mediumIor = 1.0f;
+  s.worldToObject = s.objectToWorld = pvx::identity4;
+  s.rayKind = rayKind;
+  s.frontFacing = I.z <= 0.0f ? 1 : 0;
+  s.Ci = pvx::float4(0.0f, 0.0f, 0.0f, 1.0f);
+  for (uint8_t& allowed : s.allowScatter)
+    allowed = 1;
+  return s;
+}
+
 // ---- textures
 
 template <class Interface, class Coordinate>

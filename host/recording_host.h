@@ -177,6 +177,11 @@ class RecordingHost : public pvx::IHostContext, public HostAnswers {
 pvx::LightSample makeLight(const pvx::float3& towardsLight, const pvx::float3& color,
                            float weight = 1.0f, int32_t tag = 0);
 
+// A ray along `I` from 5 units away hitting the plane z = 0 at the origin: N = Ng = (0, 0, 1),
+// frontFacing when it arrives from above, indices 1 and 1, identity matrices, a one-pixel
+// raster, every scatter allowed, Ci opaque black.
+pvx::ShadingState planeHit(const pvx::float3& I, int32_t rayKind);
+
 // A texture answering `value`, a function of its coordinate, or a table of texels (a 1-D
 // texture the texel floor(s x size) clamped to the table, the others a texel picked by hashing
 // the coordinate's bits, so neighbouring coordinates pick unrelated texels); with `writes` false

@@ -39,12 +39,7 @@ namespace py = pybind11;
 
 namespace {
 
-using tarvo::host::BoundShader;
-using tarvo::host::capabilityNames;
-using tarvo::host::ParameterRecord;
-using tarvo::host::ParamType;
-using tarvo::host::PluginLibrary;
-using tarvo::host::varyingTypeName;
+using namespace tarvo::host;  // the loader, its tables and their names
 
 // ---------------------------------------------------------------------------------------------
 // Finding and loading the library.
@@ -105,7 +100,7 @@ const ParameterRecord& findParameter(const BoundShader& shader, const std::strin
   if (const ParameterRecord* record = shader.table().find(name)) return *record;
   try {
     shader.address(name);  // throws with the nearest names
-  } catch (const tarvo::host::ParameterError& error) {
+  } catch (const ParameterError& error) {
     raise(parameterError, error.what());
   }
   raise(parameterError, "no parameter '" + name + "'");
@@ -132,7 +127,7 @@ py::object readValue(const BoundShader& shader, const ParameterRecord& p) {
       return handle.object ? py::object(py::str("bound")) : py::object(py::none());
     }
     default: {
-      const int n = tarvo::host::floatCount(p.type);
+      const int n = floatCount(p.type);
       float values[16];
       std::memcpy(values, address, sizeof(float) * static_cast<size_t>(n));
       if (p.type == ParamType::Float) return py::float_(values[0]);
@@ -157,8 +152,8 @@ std::string describeType(py::handle value) {
 
 void writeValue(BoundShader& shader, const std::string& name, py::handle value) {
   const ParameterRecord& p = findParameter(shader, name);
-  const std::string what = "parameter '" + p.name + "' of '" + shader.className() + "' is a " +
-                           tarvo::host::typeName(p.type);
+  const std::string what =
+      "parameter '" + p.name + "' of '" + shader.className() + "' is a " + typeName(p.type);
   const auto wrongType = [&](const char* wanted) {
     raise(PyExc_TypeError, what + " and takes " + wanted + ", not " + describeType(value));
   };
@@ -194,7 +189,7 @@ void writeValue(BoundShader& shader, const std::string& name, py::handle value) 
   }
   // Vectors, colours and matrices: any sequence or array of numbers of the right size, in
   // stored order (matrices column by column).
-  const int n = tarvo::host::floatCount(p.type);
+  const int n = floatCount(p.type);
   const std::string wanted = std::to_string(n) + " numbers";
   if (isReal || isBool || value.is_none() || PyUnicode_Check(value.ptr()) ||
       PyBytes_Check(value.ptr())) {
@@ -223,15 +218,14 @@ const pvx::MaterialShader& pathTracingMaterial(const Shader& shader, int32_t cap
                                                const char* entry) {
   const BoundShader& bound = *shader.bound;
   if (bound.kind() != pvx::kKindMaterial) {
-    raise(PyExc_TypeError, "'" + bound.className() + "' is a " +
-                               tarvo::host::kindName(bound.kind()) + "; " + entry +
-                               " needs a material");
+    raise(PyExc_TypeError, "'" + bound.className() + "' is a " + kindName(bound.kind()) + "; " +
+                               entry + " needs a material");
   }
   const int32_t mask = bound.table().capabilityMask();
   if (!(mask & capability)) {
     raise(PyExc_ValueError, "'" + bound.className() + "' has no " + entry +
                                 " entry (capability mask " + std::to_string(mask) + ": " +
-                                tarvo::host::joinNames(capabilityNames(mask), ", ") + ")");
+                                joinNames(capabilityNames(mask), ", ") + ")");
   }
   return *bound.material();
 }
@@ -258,29 +252,12 @@ void writeVarying(pvx::ShadingState* state, int32_t offset, int32_t size, const 
   }
 }
 
-// A hit at the origin of the plane z = 0 seen along -incident, with identity transforms and
-// every scatter allowed.
+// planeHit seen along -incident, with every declared varying filled: the uv (0.5, 0.5), the
+// bitangent along y, other vectors along x, colours white.
 pvx::ShadingState localState(const BoundShader& shader, const pvx::float3& incident,
                              int32_t rayKind) {
-  pvx::ShadingState s{};
-  s.rayOrigin = pvx::float3(incident.x * 5.0f, incident.y * 5.0f, incident.z * 5.0f);
-  s.I = pvx::float3(-incident.x, -incident.y, -incident.z);
-  s.P = pvx::float3(0.0f);
-  s.N = pvx::float3(0.0f, 0.0f, 1.0f);
-  s.Ng = s.N;
-  s.Po = s.P;
-  s.No = s.N;
-  s.rasterInfo = {0.5f, 0.5f, 1, 1};
-  s.outsideIor = 1.0f;
-  s.mediumIor = 1.0f;
-  s.worldToObject = pvx::identity4;
-  s.objectToWorld = pvx::identity4;
-  s.rayKind = rayKind;
-  s.frontFacing = incident.z >= 0.0f ? 1 : 0;
-  s.Ci = pvx::float4(0.0f, 0.0f, 0.0f, 1.0f);
-  for (uint8_t& allowed : s.allowScatter)
-    allowed = 1;
-  for (const tarvo::host::VaryingRecord& v : shader.table().varyings()) {
+  pvx::ShadingState s = planeHit(pvx::float3(-incident.x, -incident.y, -incident.z), rayKind);
+  for (const VaryingRecord& v : shader.table().varyings()) {
     if (v.typeCode == pvx::kVaryingFloat2) {
       writeVarying(&s, v.offset, 8, pvx::float2(0.5f, 0.5f));
     } else if (v.typeCode == pvx::kVaryingFloat3) {
@@ -324,8 +301,7 @@ py::object evaluate(const Shader& shader, py::handle incident, py::handle direct
     pvx::ShadingState state = localState(*shader.bound, i, rayKind);
     py::gil_scoped_release release;
     // The benchmarks' constant answers; random numbers from a seeded generator.
-    tarvo::host::RecordingHost host(tarvo::host::HostPolicy::Seeded,
-                                    tarvo::host::HostAnswers::varied(), 0);
+    RecordingHost host(HostPolicy::Seeded, HostAnswers::varied(), 0);
     // evaluate reads the inputs and writes only the outputs reset here.
     for (py::ssize_t k = 0; k < n; ++k) {
       state.scatterDir = pvx::float3(in[3 * k], in[3 * k + 1], in[3 * k + 2]);
@@ -365,8 +341,7 @@ py::object scatter(const Shader& shader, py::handle incident, py::ssize_t n, uin
     const pvx::ShadingState start = localState(*shader.bound, i, rayKind);
     py::gil_scoped_release release;
     // Seeded, so that `scatter` draws follow the density it reports, repeatably.
-    tarvo::host::RecordingHost host(tarvo::host::HostPolicy::Seeded,
-                                    tarvo::host::HostAnswers::varied(), seed);
+    RecordingHost host(HostPolicy::Seeded, HostAnswers::varied(), seed);
     for (py::ssize_t j = 0; j < n; ++j) {
       pvx::ShadingState state = start;
       material.scatter(&host, &state);
@@ -403,14 +378,14 @@ Shader createShader(const Library& library, const std::string& className, py::kw
   shader.plugin = library.plugin;
   try {
     shader.bound = std::make_unique<BoundShader>(library.plugin->create(className), className);
-  } catch (const tarvo::host::PluginError& error) {
+  } catch (const PluginError& error) {
     raise(pluginError, error.what());
   }
   // Matrices a class leaves zero are bound to identity, as the scene loader binds an unset
   // transform.
   for (const ParameterRecord& p : shader.bound->table().parameters()) {
     if (p.type != ParamType::Mat3 && p.type != ParamType::Mat4) continue;
-    const int n = tarvo::host::floatCount(p.type);
+    const int n = floatCount(p.type);
     float values[16];
     std::memcpy(values, shader.bound->address(p.name), sizeof(float) * static_cast<size_t>(n));
     bool zero = true;
@@ -435,7 +410,7 @@ py::list classList(const Library& library) {
     BoundShader shader(library.plugin->create(entry.className), entry.className);
     py::dict c;
     c["class"] = entry.className;
-    c["kind"] = tarvo::host::kindName(shader.kind());
+    c["kind"] = kindName(shader.kind());
     c["capabilityMask"] = shader.table().capabilityMask();
     c["entries"] = capabilityNames(shader.table().capabilityMask());
     c["parameters"] = shader.table().parameters().size();
@@ -456,7 +431,7 @@ py::list parameterList(const Shader& shader) {
   for (const ParameterRecord& p : shader.bound->table().parameters()) {
     py::dict d;
     d["name"] = p.name;
-    d["type"] = tarvo::host::typeName(p.type);
+    d["type"] = typeName(p.type);
     d["default"] = readValue(defaults, p);
     d["value"] = readValue(*shader.bound, p);
     out.append(d);
@@ -467,8 +442,8 @@ py::list parameterList(const Shader& shader) {
 // The listing tarvo-inspect prints for the class, with the defaults of a fresh instance and the
 // parameters' notes.
 std::string describe(const Shader& shader) {
-  const tarvo::host::BoundShader& fresh = defaultsOf(shader);
-  return tarvo::host::classListing(
+  const BoundShader& fresh = defaultsOf(shader);
+  return classListing(
       fresh, [&](const std::string& name) { return pvx::noteLine(fresh.className(), name); },
       pvx::classSummary(fresh.className()));
 }
@@ -518,9 +493,9 @@ py::array render(const Library& library, py::handle sceneSource, std::optional<i
       const std::string path = py::str(py::module_::import("os").attr("fspath")(sceneSource));
       scene = tarvo::render::loadScene(path, library.plugin);
     }
-  } catch (const tarvo::host::PluginError& error) {
+  } catch (const PluginError& error) {
     raise(sceneError, error.what());
-  } catch (const tarvo::host::ParameterError& error) {
+  } catch (const ParameterError& error) {
     raise(sceneError, error.what());
   }
   if (!scene->warnings.empty()) {
@@ -584,11 +559,9 @@ PYBIND11_MODULE(tarvo, m) {
       "parameters by name, evaluate and sample materials over NumPy arrays of directions in the "
       "local frame (normal +z, tangent +x), and render scenes into arrays.";
 
-  pluginError =
-      py::register_exception<tarvo::host::PluginError>(m, "PluginError", PyExc_RuntimeError).ptr();
+  pluginError = py::register_exception<PluginError>(m, "PluginError", PyExc_RuntimeError).ptr();
   parameterError =
-      py::register_exception<tarvo::host::ParameterError>(m, "ParameterError", PyExc_LookupError)
-          .ptr();
+      py::register_exception<ParameterError>(m, "ParameterError", PyExc_LookupError).ptr();
 #if defined(TARVO_PYTHON_RENDER)
   sceneError =
       py::register_exception<tarvo::render::SceneError>(m, "SceneError", PyExc_ValueError).ptr();
@@ -599,8 +572,7 @@ PYBIND11_MODULE(tarvo, m) {
                      "A shader instance; parameters are read and set by their declared names: "
                      "shader['u_roughValue'] = 0.2")
       .def_property_readonly("class_name", [](const Shader& s) { return s.bound->className(); })
-      .def_property_readonly("kind",
-                             [](const Shader& s) { return tarvo::host::kindName(s.bound->kind()); })
+      .def_property_readonly("kind", [](const Shader& s) { return kindName(s.bound->kind()); })
       .def_property_readonly("capability_mask",
                              [](const Shader& s) { return s.bound->table().capabilityMask(); })
       .def_property_readonly(
@@ -641,8 +613,7 @@ PYBIND11_MODULE(tarvo, m) {
            })
       .def("describe", &describe, "The class's parameters and defaults as tarvo-inspect lists them")
       .def("__repr__", [](const Shader& s) {
-        return "<tarvo.Shader " + s.bound->className() + " (" +
-               tarvo::host::kindName(s.bound->kind()) + ")>";
+        return "<tarvo.Shader " + s.bound->className() + " (" + kindName(s.bound->kind()) + ")>";
       });
 
   py::class_<Library>(m, "Library", "The loaded shader library")
@@ -651,7 +622,7 @@ PYBIND11_MODULE(tarvo, m) {
              try {
                library.plugin =
                    std::make_shared<PluginLibrary>(path ? *path : defaultLibraryPath());
-             } catch (const tarvo::host::PluginError& error) {
+             } catch (const PluginError& error) {
                raise(pluginError, error.what());
              }
              return library;

@@ -23,13 +23,7 @@
 
 namespace {
 
-using tarvo::host::BoundShader;
-using tarvo::host::capabilityNames;
-using tarvo::host::joinNames;
-using tarvo::host::kindName;
-using tarvo::host::ParamType;
-using tarvo::host::PluginLibrary;
-using tarvo::host::varyingTypeName;
+using namespace tarvo::host;  // the loader, its tables and their names
 
 struct ClassSummary {
   std::string name;
@@ -90,12 +84,12 @@ void addNote(nlohmann::ordered_json& entry, const std::string& className, const 
 
 int describeClass(const PluginLibrary& library, const std::string& className, bool json) {
   BoundShader shader(library.create(className), className);
-  const tarvo::host::ParameterTable& table = shader.table();
+  const ParameterTable& table = shader.table();
   if (json) {
     nlohmann::ordered_json parameters = nlohmann::ordered_json::array();
     for (const auto& p : table.parameters()) {
       nlohmann::ordered_json entry = {{"name", p.name},
-                                      {"type", tarvo::host::typeName(p.type)},
+                                      {"type", typeName(p.type)},
                                       {"default", tarvo::tools::defaultJson(shader, p)}};
       addNote(entry, className, p.name);
       parameters.push_back(entry);
@@ -119,7 +113,7 @@ int describeClass(const PluginLibrary& library, const std::string& className, bo
     std::cout << out.dump(2) << "\n";
     return 0;
   }
-  std::fputs(tarvo::host::classListing(
+  std::fputs(classListing(
                  shader, [&](const std::string& name) { return pvx::noteLine(className, name); },
                  pvx::classSummary(className))
                  .c_str(),
@@ -160,9 +154,8 @@ int main(int argc, char** argv) {
     if (className.empty()) return listCatalogue(library, json);
     if (pvx::findCatalogueEntry(className) == nullptr) {
       std::string message = "tarvo-inspect: unknown shader class '" + className + "'";
-      const std::vector<std::string> nearest =
-          tarvo::host::nearestNames(className, tarvo::host::catalogueClassNames());
-      if (!nearest.empty()) message += "; did you mean " + tarvo::host::quoteList(nearest) + "?";
+      const std::vector<std::string> nearest = nearestNames(className, catalogueClassNames());
+      if (!nearest.empty()) message += "; did you mean " + quoteList(nearest) + "?";
       std::cerr << message << "\n";
       return 2;
     }

@@ -3,27 +3,13 @@
 #include <cmath>
 #include <cstring>
 
+#include "host/recording_host.h"
+
 namespace tarvo::test {
 
 pvx::ShadingState cameraHit() {
-  pvx::ShadingState s{};
-  s.rayOrigin = pvx::float3(0.0f, 0.0f, 5.0f);
-  s.I = pvx::float3(0.0f, 0.0f, -1.0f);
-  s.P = pvx::float3(0.0f);
-  s.N = pvx::float3(0.0f, 0.0f, 1.0f);
-  s.Ng = s.N;
-  s.Po = s.P;
-  s.No = s.N;
+  pvx::ShadingState s = host::planeHit(pvx::float3(0.0f, 0.0f, -1.0f), pvx::kRayCamera);
   s.rasterInfo = {0.5f, 0.5f, 64, 48};
-  s.outsideIor = 1.0f;
-  s.mediumIor = 1.0f;
-  s.worldToObject = pvx::identity4;
-  s.objectToWorld = pvx::identity4;
-  s.rayKind = pvx::kRayCamera;
-  s.frontFacing = 1;
-  s.Ci = pvx::float4(0.0f, 0.0f, 0.0f, 1.0f);
-  for (uint8_t& allowed : s.allowScatter)
-    allowed = 1;
   return s;
 }
 
