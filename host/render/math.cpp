@@ -54,20 +54,13 @@ Transform Transform::fromMatrix(const pvx::mat4& m) {
   return t;
 }
 
+// Matrices column by column: the translation is the last column.
 Transform Transform::translate(float3 v) {
-  pvx::mat4 m = pvx::identity4;
-  m.m[12] = v.x;
-  m.m[13] = v.y;
-  m.m[14] = v.z;
-  return fromMatrix(m);
+  return fromMatrix({{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, v.x, v.y, v.z, 1}});
 }
 
 Transform Transform::scale(float3 s) {
-  pvx::mat4 m = pvx::identity4;
-  m.m[0] = s.x;
-  m.m[5] = s.y;
-  m.m[10] = s.z;
-  return fromMatrix(m);
+  return fromMatrix({{s.x, 0, 0, 0, 0, s.y, 0, 0, 0, 0, s.z, 0, 0, 0, 0, 1}});
 }
 
 Transform Transform::rotate(float3 axis, float degrees) {

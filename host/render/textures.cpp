@@ -237,18 +237,33 @@ struct TextureLibrary::System {
   }
 };
 
-// An image file looked up through the texture system. Its options are copied for each lookup:
-// OpenImageIO fills in fields of the options it is given, and one object written by every
-// render thread would be a data race and a cache line the threads pull back and forth (it cost
-// the second render thread a tenth of its speed, there and in whatever memory lay beside it).
-struct TextureLibrary::FileTexture final : public pvx::ITexture2D {
-  std::string path;
+// What a lookup through the texture system needs, for flat and environment images alike.
+struct SystemLookup {
   OIIO::TextureSystem* system = nullptr;
   ThreadStates* threads = nullptr;
   OIIO::TextureSystem::TextureHandle* handle = nullptr;
   OIIO::TextureOpt options;
   int channels = 4;
   bool srgb = false;
+
+  // A looked-up texel as linear RGBA.
+  pvx::float4 linear(const float* texel) const {
+    pvx::float4 c = expandChannels(texel, channels);
+    if (srgb) {
+      c.x = srgbToLinear(c.x);
+      c.y = srgbToLinear(c.y);
+      c.z = srgbToLinear(c.z);
+    }
+    return c;
+  }
+};
+
+// An image file looked up through the texture system. Its options are copied for each lookup:
+// OpenImageIO fills in fields of the options it is given, and one object written by every
+// render thread would be a data race and a cache line the threads pull back and forth (it cost
+// the second render thread a tenth of its speed, there and in whatever memory lay beside it).
+struct TextureLibrary::FileTexture final : public pvx::ITexture2D, SystemLookup {
+  std::string path;
   bool blackOutside = false;
 
   void sample(pvx::float4* result, const pvx::float2* st) override {
@@ -263,26 +278,13 @@ struct TextureLibrary::FileTexture final : public pvx::ITexture2D {
                          std::min(channels, 4), texel)) {
       return;  // an error inside the texture system reads as the caller's pre-fill
     }
-    pvx::float4 c = expandChannels(texel, channels);
-    if (srgb) {
-      c.x = srgbToLinear(c.x);
-      c.y = srgbToLinear(c.y);
-      c.z = srgbToLinear(c.z);
-    }
-    *result = c;
+    *result = linear(texel);
   }
 };
 
 // A latitude-longitude image looked up by OpenImageIO's environment support along the cube
 // vector, which is already a direction of its y-up convention.
-struct TextureLibrary::EnvironmentCube final : public pvx::ITextureCube {
-  OIIO::TextureSystem* system = nullptr;
-  ThreadStates* threads = nullptr;
-  OIIO::TextureSystem::TextureHandle* handle = nullptr;
-  OIIO::TextureOpt options;
-  int channels = 4;
-  bool srgb = false;
-
+struct TextureLibrary::EnvironmentCube final : public pvx::ITextureCube, SystemLookup {
   void sample(pvx::float4* result, const pvx::float3* c) override {
     if (!(std::isfinite(c->x) && std::isfinite(c->y) && std::isfinite(c->z)) ||
         (c->x == 0.0f && c->y == 0.0f && c->z == 0.0f)) {
@@ -295,13 +297,7 @@ struct TextureLibrary::EnvironmentCube final : public pvx::ITextureCube {
                              texel)) {
       return;
     }
-    pvx::float4 colour = expandChannels(texel, channels);
-    if (srgb) {
-      colour.x = srgbToLinear(colour.x);
-      colour.y = srgbToLinear(colour.y);
-      colour.z = srgbToLinear(colour.z);
-    }
-    *result = colour;
+    *result = linear(texel);
   }
 };
 
