@@ -69,7 +69,7 @@ TEST(Catalogue, FactoryReturnsNullWhenAllocationFails) {
     const host::ShaderFactory factory = library().factory(entry.className);
     pvx::IShaderBase* object = nullptr;
     {
-      FailingAllocations failing;
+      AllocationScope failing(true);
       object = factory.create();
     }
     EXPECT_EQ(object, nullptr) << entry.className;

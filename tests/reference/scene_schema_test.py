@@ -92,6 +92,7 @@ BROKEN = [
 
 # (what it shows, the line as it stands in BASE, the line that replaces it): accepted by both.
 VALID = [
+    ("the base scene as it stands", '"environment": "sky"', '"environment": "sky"'),
     ("generated flake normals, cubes from texels and from the generated sky",
      '"key": {"class": "qvPointLight", "parameters": {"attenuationFactors": [60, 2, 0]}},',
      '"key": {"class": "qvPointLight", "parameters": {"attenuationFactors": [60, 2, 0]}}, '
@@ -139,15 +140,6 @@ class SceneSchemaTest(unittest.TestCase):
                 self.assertLess(int(read.group(1)), 1000, "reading a small scene takes seconds")
                 print(f"{os.path.basename(path)}: read in {read.group(1)} ms, "
                       f"{seconds * 1000:.0f} ms with the program's start", file=sys.stderr)
-
-    def test_base_scene_is_valid(self):
-        self.assertEqual(list(self.validator.iter_errors(json.loads(BASE))), [])
-        with tempfile.TemporaryDirectory() as folder:
-            path = os.path.join(folder, "base.json")
-            with open(path, "w") as f:
-                f.write(BASE)
-            code, output, _ = validate_with_loader(path)
-            self.assertEqual(code, 0, output)
 
     def test_scene_variants_pass_the_schema_and_the_loader(self):
         with tempfile.TemporaryDirectory() as folder:

@@ -51,22 +51,15 @@ void operator delete[](void* p, std::size_t) noexcept {
 
 namespace tarvo::test {
 
-AllocationScope::AllocationScope() {
-  ++tCounting;
+AllocationScope::AllocationScope(bool failing) : failing_(failing) {
+  ++(failing ? tFailing : tCounting);
   tCount = 0;
 }
 AllocationScope::~AllocationScope() {
-  --tCounting;
+  --(failing_ ? tFailing : tCounting);
 }
 size_t AllocationScope::count() const {
   return tCount;
-}
-
-FailingAllocations::FailingAllocations() {
-  ++tFailing;
-}
-FailingAllocations::~FailingAllocations() {
-  --tFailing;
 }
 
 }  // namespace tarvo::test

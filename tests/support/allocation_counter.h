@@ -17,23 +17,18 @@ constexpr bool kAllocationsVisible =
     true;
 #endif
 
-// Counts allocations on the calling thread while alive.
+// While alive: counts the calling thread's allocations, or with `failing` makes every one of
+// them throw std::bad_alloc.
 class AllocationScope {
  public:
-  AllocationScope();
+  explicit AllocationScope(bool failing = false);
   ~AllocationScope();
   AllocationScope(const AllocationScope&) = delete;
   AllocationScope& operator=(const AllocationScope&) = delete;
   size_t count() const;
-};
 
-// Makes every allocation on the calling thread throw std::bad_alloc while alive.
-class FailingAllocations {
- public:
-  FailingAllocations();
-  ~FailingAllocations();
-  FailingAllocations(const FailingAllocations&) = delete;
-  FailingAllocations& operator=(const FailingAllocations&) = delete;
+ private:
+  bool failing_;
 };
 
 }  // namespace tarvo::test
