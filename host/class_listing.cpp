@@ -50,15 +50,8 @@ std::string joinNames(const std::vector<std::string>& parts, const char* separat
 }
 
 const char* varyingTypeName(int32_t code) {
-  switch (code) {
-    case pvx::kVaryingFloat2:
-      return "float2";
-    case pvx::kVaryingFloat3:
-      return "float3";
-    case pvx::kVaryingColor4:
-      return "color4";
-  }
-  return "unknown";
+  static const char* const names[] = {"float2", "float3", "color4"};  // codes 1 to 3
+  return code >= pvx::kVaryingFloat2 && code <= pvx::kVaryingColor4 ? names[code - 1] : "unknown";
 }
 
 std::string formatFloat(float value) {

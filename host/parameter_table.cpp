@@ -1,112 +1,59 @@
 #include "host/parameter_table.h"
 
 #include <cstring>
+#include <iterator>
 
 #include "host/nearest_names.h"
 
 namespace tarvo::host {
 
+namespace {
+
+namespace slot = pvx::binder_slot;
+
+struct TypeFacts {
+  const char* name;
+  size_t storage;
+  int floats;  // 0 for a type that is not floats
+  int binderSlot;
+};
+
+// In ParamType order.
+constexpr TypeFacts kTypeFacts[] = {
+    {"bool", sizeof(bool), 0, slot::kDeclareBool},
+    {"int", sizeof(int32_t), 0, slot::kDeclareInt},
+    {"float", sizeof(float), 1, slot::kDeclareFloat},
+    {"float2", sizeof(pvx::float2), 2, slot::kDeclareFloat2},
+    {"color", sizeof(pvx::float3), 3, slot::kDeclareColor},
+    {"color4", sizeof(pvx::float4), 4, slot::kDeclareColorAlpha},
+    {"mat3", sizeof(pvx::mat3), 9, slot::kDeclareMat3},
+    {"mat4", sizeof(pvx::mat4), 16, slot::kDeclareMat4},
+    {"texture1d", sizeof(pvx::Texture1D), 0, slot::kDeclareTexture1D},
+    {"texture2d", sizeof(pvx::Texture2D), 0, slot::kDeclareTexture2D},
+    {"texturecube", sizeof(pvx::TextureCube), 0, slot::kDeclareTextureCube},
+};
+static_assert(std::size(kTypeFacts) == static_cast<size_t>(ParamType::TextureCube) + 1);
+
+const TypeFacts& facts(ParamType type) {
+  return kTypeFacts[static_cast<size_t>(type)];
+}
+
+}  // namespace
+
 const char* typeName(ParamType type) {
-  switch (type) {
-    case ParamType::Bool:
-      return "bool";
-    case ParamType::Int:
-      return "int";
-    case ParamType::Float:
-      return "float";
-    case ParamType::Float2:
-      return "float2";
-    case ParamType::Color:
-      return "color";
-    case ParamType::ColorAlpha:
-      return "color4";
-    case ParamType::Mat3:
-      return "mat3";
-    case ParamType::Mat4:
-      return "mat4";
-    case ParamType::Texture1D:
-      return "texture1d";
-    case ParamType::Texture2D:
-      return "texture2d";
-    case ParamType::TextureCube:
-      return "texturecube";
-  }
-  return "?";
+  return facts(type).name;
 }
 
 size_t storageSize(ParamType type) {
-  switch (type) {
-    case ParamType::Bool:
-      return sizeof(bool);
-    case ParamType::Int:
-      return sizeof(int32_t);
-    case ParamType::Float:
-      return sizeof(float);
-    case ParamType::Float2:
-      return sizeof(pvx::float2);
-    case ParamType::Color:
-      return sizeof(pvx::float3);
-    case ParamType::ColorAlpha:
-      return sizeof(pvx::float4);
-    case ParamType::Mat3:
-      return sizeof(pvx::mat3);
-    case ParamType::Mat4:
-      return sizeof(pvx::mat4);
-    case ParamType::Texture1D:
-      return sizeof(pvx::Texture1D);
-    case ParamType::Texture2D:
-      return sizeof(pvx::Texture2D);
-    case ParamType::TextureCube:
-      return sizeof(pvx::TextureCube);
-  }
-  return 0;
+  return facts(type).storage;
 }
 
 int floatCount(ParamType type) {
-  switch (type) {
-    case ParamType::Float:
-      return 1;
-    case ParamType::Float2:
-      return 2;
-    case ParamType::Color:
-      return 3;
-    case ParamType::ColorAlpha:
-      return 4;
-    case ParamType::Mat3:
-      return 9;
-    case ParamType::Mat4:
-      return 16;
-    default:
-      return 0;
-  }
+  return facts(type).floats;
 }
 
 int binderSlot(ParamType type) {
-  switch (type) {
-    case ParamType::Bool:
-      return pvx::binder_slot::kDeclareBool;
-    case ParamType::Int:
-      return pvx::binder_slot::kDeclareInt;
-    case ParamType::Float:
-      return pvx::binder_slot::kDeclareFloat;
-    case ParamType::Float2:
-      return pvx::binder_slot::kDeclareFloat2;
-    case ParamType::Color:
-      return pvx::binder_slot::kDeclareColor;
-    case ParamType::ColorAlpha:
-      return pvx::binder_slot::kDeclareColorAlpha;
-    case ParamType::Mat3:
-      return pvx::binder_slot::kDeclareMat3;
-    case ParamType::Mat4:
-      return pvx::binder_slot::kDeclareMat4;
-    case ParamType::Texture1D:
-      return pvx::binder_slot::kDeclareTexture1D;
-    case ParamType::Texture2D:
-      return pvx::binder_slot::kDeclareTexture2D;
-    case ParamType::TextureCube:
-      return pvx::binder_slot::kDeclareTextureCube;
-  }
-  return -1;
+  return facts(type).binderSlot;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -163,39 +110,22 @@ void ParameterTable::add(pvx::IShaderBase* shader, const char* name, const void*
   calls_.push_back({binderSlot(type), name ? name : "", offset, 0});
 }
 
-void ParameterTable::declareBool(pvx::IShaderBase* s, const char* n, bool* a) {
-  add(s, n, a, ParamType::Bool);
-}
-void ParameterTable::declareInt(pvx::IShaderBase* s, const char* n, int32_t* a) {
-  add(s, n, a, ParamType::Int);
-}
-void ParameterTable::declareFloat(pvx::IShaderBase* s, const char* n, float* a) {
-  add(s, n, a, ParamType::Float);
-}
-void ParameterTable::declareFloat2(pvx::IShaderBase* s, const char* n, pvx::float2* a) {
-  add(s, n, a, ParamType::Float2);
-}
-void ParameterTable::declareColor(pvx::IShaderBase* s, const char* n, pvx::float3* a) {
-  add(s, n, a, ParamType::Color);
-}
-void ParameterTable::declareColorAlpha(pvx::IShaderBase* s, const char* n, pvx::float4* a) {
-  add(s, n, a, ParamType::ColorAlpha);
-}
-void ParameterTable::declareMat3(pvx::IShaderBase* s, const char* n, pvx::mat3* a) {
-  add(s, n, a, ParamType::Mat3);
-}
-void ParameterTable::declareMat4(pvx::IShaderBase* s, const char* n, pvx::mat4* a) {
-  add(s, n, a, ParamType::Mat4);
-}
-void ParameterTable::declareTexture1D(pvx::IShaderBase* s, const char* n, pvx::Texture1D* a) {
-  add(s, n, a, ParamType::Texture1D);
-}
-void ParameterTable::declareTexture2D(pvx::IShaderBase* s, const char* n, pvx::Texture2D* a) {
-  add(s, n, a, ParamType::Texture2D);
-}
-void ParameterTable::declareTextureCube(pvx::IShaderBase* s, const char* n, pvx::TextureCube* a) {
-  add(s, n, a, ParamType::TextureCube);
-}
+#define TARVO_DECLARE(Method, Type, Code)                                    \
+  void ParameterTable::Method(pvx::IShaderBase* s, const char* n, Type* a) { \
+    add(s, n, a, ParamType::Code);                                           \
+  }
+TARVO_DECLARE(declareBool, bool, Bool)
+TARVO_DECLARE(declareInt, int32_t, Int)
+TARVO_DECLARE(declareFloat, float, Float)
+TARVO_DECLARE(declareFloat2, pvx::float2, Float2)
+TARVO_DECLARE(declareColor, pvx::float3, Color)
+TARVO_DECLARE(declareColorAlpha, pvx::float4, ColorAlpha)
+TARVO_DECLARE(declareMat3, pvx::mat3, Mat3)
+TARVO_DECLARE(declareMat4, pvx::mat4, Mat4)
+TARVO_DECLARE(declareTexture1D, pvx::Texture1D, Texture1D)
+TARVO_DECLARE(declareTexture2D, pvx::Texture2D, Texture2D)
+TARVO_DECLARE(declareTextureCube, pvx::TextureCube, TextureCube)
+#undef TARVO_DECLARE
 
 void ParameterTable::declareVarying(pvx::IShaderBase* shader, int32_t typeCode, const char* name,
                                     int32_t offset) {

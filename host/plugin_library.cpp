@@ -59,15 +59,8 @@ std::vector<std::string> catalogueClassNames() {
 }
 
 const char* kindName(int32_t kind) {
-  switch (kind) {
-    case pvx::kKindMaterial:
-      return "material";
-    case pvx::kKindLight:
-      return "light";
-    case pvx::kKindEnvironment:
-      return "environment";
-  }
-  return "unknown";
+  static const char* const names[] = {"material", "light", "environment"};  // by kind code
+  return kind >= 0 && kind < 3 ? names[kind] : "unknown";
 }
 
 PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {

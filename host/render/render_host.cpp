@@ -16,12 +16,9 @@ constexpr float kDegreesToRadians = kPi / 180.0f;
 constexpr float kGlossyConeDegrees = 45.0f;
 
 uint64_t mix64(uint64_t x) {
-  x ^= x >> 30;
-  x *= 0xbf58476d1ce4e5b9ULL;
-  x ^= x >> 27;
-  x *= 0x94d049bb133111ebULL;
-  x ^= x >> 31;
-  return x;
+  x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
+  x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
+  return x ^ (x >> 31);
 }
 
 bool sameDirection(float3 a, float3 b) {

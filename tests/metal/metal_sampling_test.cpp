@@ -107,9 +107,7 @@ TEST(MetalScatter, DirectionalAlbedoStaysAtOrBelowOne) {
                       MetalSurface s = makeSurface(
                           {surface.name, false, surface.roughness, 1.0f, 0.0f, angle, 0.0f, false});
                       s.shader.set("u_diffuseColor", float3(surface.diffuse));
-                      s.shader.set("u_brdf00Reflectivity", surface.f0);
-                      s.shader.set("u_brdf90Reflectivity", surface.f90);
-                      s.shader.set("u_brdfCurvePower", surface.power);
+                      setCurve(s.shader, "u_brdf", surface.f0, surface.f90, surface.power);
                       return s;
                     });
 }

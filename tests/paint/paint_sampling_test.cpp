@@ -144,9 +144,7 @@ TEST(PaintScatter, DirectionalAlbedoOfBothLayersStaysAtOrBelowOne) {
         Surface s = makeSurface(surface.roughness, angle, surface.topcoat);
         s.shader.set("u_baseHighlightSpread", 1.0f);
         s.shader.set("u_baseColor", pvx::float4(surface.colour, surface.colour, surface.colour, 1));
-        s.shader.set("u_base00Reflectivity", surface.f0);
-        s.shader.set("u_base90Reflectivity", surface.f90);
-        s.shader.set("u_baseCurvePower", surface.power);
+        setCurve(s.shader, "u_base", surface.f0, surface.f90, surface.power);
         return s;
       });
 }

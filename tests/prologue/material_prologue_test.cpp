@@ -29,14 +29,7 @@ TARVO_PARAMETER_BLOCK(PrologueShiftedParameters, TARVO_PROLOGUE_SHIFTED_PARAMETE
 
 namespace {
 
-using tarvo::host::RecordingHost;
-using tarvo::host::RecordingTexture1D;
-using tarvo::host::RecordingTexture2D;
-using tarvo::test::cameraHit;
-using tarvo::test::nearFloat3;
-using tarvo::test::nearFloat4;
-using tarvo::test::writeVarying;
-namespace slot = host_slot;
+using namespace tarvo::test;  // the recording host, the states and the comparisons
 
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
 const float kInf = std::numeric_limits<float>::infinity();

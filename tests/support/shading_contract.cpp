@@ -9,19 +9,8 @@
 namespace tarvo::test {
 
 const char* entryName(Entry entry) {
-  switch (entry) {
-    case Entry::Shade:
-      return "shade";
-    case Entry::Shadow:
-      return "shadow";
-    case Entry::Evaluate:
-      return "evaluate";
-    case Entry::Scatter:
-      return "scatter";
-    case Entry::Reserved:
-      return "reservedEntry";
-  }
-  return "?";
+  static const char* const names[] = {"shade", "shadow", "evaluate", "scatter", "reservedEntry"};
+  return names[static_cast<int>(entry)];  // in Entry order
 }
 
 bool hasEntry(int32_t kind, Entry entry) {

@@ -61,6 +61,15 @@ void writeVarying(pvx::ShadingState* state, int offset, const T& value) {
   std::memcpy(state->varying + offset, &value, sizeof(T));
 }
 
+// A reflectivity curve from `f0` facing to `f90` at grazing with exponent `power`, set on the
+// parameters <prefix>00Reflectivity, <prefix>90Reflectivity and <prefix>CurvePower.
+inline void setCurve(host::BoundShader& s, const std::string& prefix, float f0, float f90,
+                     float power) {
+  s.set(prefix + "00Reflectivity", f0);
+  s.set(prefix + "90Reflectivity", f90);
+  s.set(prefix + "CurvePower", power);
+}
+
 // A parameter's stored value as numbers: a bool or int as one, a float type as its floats in
 // storage order (matrices column by column), nothing for a texture.
 std::vector<double> storedValue(const host::BoundShader& shader, const host::ParameterRecord& p);

@@ -18,9 +18,7 @@
 namespace tarvo::test {
 namespace {
 
-constexpr int kThreads = 16;
-constexpr int kStatesPerThread = 3;
-constexpr int kRounds = 8;
+constexpr int kThreads = 16, kStatesPerThread = 3, kRounds = 8;
 
 struct Call {
   size_t shader;

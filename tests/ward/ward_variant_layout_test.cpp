@@ -22,9 +22,7 @@ TARVO_PARAMETER_BLOCK(VariantLayoutParameters, TARVO_TEST_VARIANT_PARAMETERS);
 
 namespace {
 
-using tarvo::host::makeLight;
-using tarvo::host::RecordingHost;
-using tarvo::test::writeVarying;
+using namespace tarvo::test;  // the recording host, the states and the comparisons
 using Variant = WardMaterial<VariantLayoutParameters>;
 
 TEST(WardVariantLayout, ShadesEvaluatesAndScattersLikeTheWardClass) {
