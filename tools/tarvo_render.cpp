@@ -3,6 +3,7 @@
 //
 //   tarvo-render [scene.json | model.gltf] -o out.png [-W 1280 -H 720] [-s 16] [--mode shade|path]
 //                [-j threads] [--seed N] [--limit name=value ...]
+//                [--time-limit SECONDS] [--keep-partial]
 //   tarvo-render --validate scene.json       reads the scene as a render would, renders nothing
 #include <OpenImageIO/imageio.h>
 #include <pthread.h>
@@ -11,6 +12,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -29,13 +31,24 @@ namespace {
 
 // SIGINT and SIGTERM are blocked in every thread and taken by one watcher thread, which ends
 // the run at once in any phase (loading, rendering, drawing labels, writing): a temporary file
-// being written is removed, a finished output that has taken its name is left alone.
+// being written is removed, a finished output that has taken its name is left alone. With
+// --keep-partial the first signal during rendering stops the render instead, and the image
+// rendered so far is written; a second one ends the run.
 tarvo::render::WriteGuard writeGuard;
+std::atomic<bool> stopRendering{false};
+std::atomic<bool> keepPartial{false};
+std::atomic<bool> rendering{false};
+std::atomic<int> stoppedBy{0};  // the signal that stopped the render, 0 for none
 
 void endOnSignals(sigset_t signals) {
   std::thread([signals] {
     int number = 0;
-    while (sigwait(&signals, &number) != 0) {
+    for (;;) {
+      while (sigwait(&signals, &number) != 0) {
+      }
+      if (!keepPartial || !rendering || stopRendering) break;
+      stoppedBy = number;
+      stopRendering = true;
     }
     std::lock_guard<std::mutex> hold(writeGuard.lock);
     if (writeGuard.committed) return;  // the output is complete: the run ends normally
@@ -96,7 +109,7 @@ std::string duration(double seconds) {
   return buffer;
 }
 
-void drawProgress(double fraction, double seconds) {
+void drawProgress(double fraction, double seconds, int samplesDone, int samples) {
   constexpr int kWidth = 40;
   const int filled = static_cast<int>(fraction * kWidth + 0.5);
   std::string bar(static_cast<size_t>(filled), '#');
@@ -104,8 +117,8 @@ void drawProgress(double fraction, double seconds) {
   std::string eta = "--";
   if (fraction > 0.02 && fraction < 1.0) eta = duration(seconds * (1.0 - fraction) / fraction);
   if (fraction >= 1.0) eta = "0s";
-  std::fprintf(stderr, "\r[%s] %5.1f%%  elapsed %s  ETA %s   ", bar.c_str(), fraction * 100.0,
-               duration(seconds).c_str(), eta.c_str());
+  std::fprintf(stderr, "\r[%s] %5.1f%%  %d/%d spp  elapsed %s  ETA %s   ", bar.c_str(),
+               fraction * 100.0, samplesDone, samples, duration(seconds).c_str(), eta.c_str());
   std::fflush(stderr);
 }
 
@@ -187,6 +200,15 @@ int main(int argc, char** argv) {
                "check the scene file (every value, file and name it holds) without rendering; "
                "exit 1 with the loader's file:line:column message when it is refused");
   app.add_flag("-q,--quiet", quiet, "no progress bar and no summary (warnings still show)");
+  double timeLimit = 0.0;
+  app.add_option("--time-limit", timeLimit,
+                 "stop rendering after this many seconds (with --keep-partial the image so far "
+                 "is written, else nothing)")
+      ->check(CLI::PositiveNumber);
+  bool keep = false;
+  app.add_flag("--keep-partial", keep,
+               "when the time limit or Ctrl-C stops the render, write the image rendered so far "
+               "(every pixel, fewer samples)");
   CLI11_PARSE(app, argc, argv);
 
   tarvo::render::Limits limits;
@@ -302,16 +324,56 @@ int main(int argc, char** argv) {
     phase = "rendering";
     const bool bar = !quiet && isatty(STDERR_FILENO);
     tarvo::render::RenderStats stats;
+    const int samplesAsked = settings.samples;
+    keepPartial = keep;
+    rendering = true;
+    std::mutex timerLock;
+    std::condition_variable timerWake;
+    bool renderDone = false, timedOut = false;
+    std::thread timer;
+    if (timeLimit > 0.0) {
+      timer = std::thread([&] {
+        std::unique_lock<std::mutex> lock(timerLock);
+        if (!timerWake.wait_for(lock, std::chrono::duration<double>(timeLimit),
+                                [&] { return renderDone; })) {
+          timedOut = true;
+          stopRendering = true;
+        }
+      });
+    }
     const tarvo::render::Film film = tarvo::render::renderScene(
-        *scene, &stats, nullptr,
-        bar ? tarvo::render::ProgressFunction(drawProgress) : tarvo::render::ProgressFunction());
+        *scene, &stats, &stopRendering,
+        bar ? tarvo::render::ProgressFunction([samplesAsked](double f, double t, int done) {
+          drawProgress(f, t, done, samplesAsked);
+        })
+            : tarvo::render::ProgressFunction());
+    rendering = false;
+    if (timer.joinable()) {
+      {
+        std::lock_guard<std::mutex> lock(timerLock);
+        renderDone = true;
+      }
+      timerWake.notify_all();
+      timer.join();
+    }
     if (bar) std::fprintf(stderr, "\n");
+    if (stats.interrupted) {
+      const std::string why =
+          timedOut ? "the time limit stopped the render" : "the render was interrupted";
+      std::cerr << "tarvo-render: " << why << " after " << stats.samplesDone << " of "
+                << samplesAsked << " samples per pixel";
+      if (!keep) {
+        std::cerr << "; nothing was written (--keep-partial writes the image rendered so far)\n";
+        return timedOut ? 1 : 128 + stoppedBy.load();
+      }
+      std::cerr << "; writing the image rendered so far\n";
+    }
     phase = "writing the image";
     tarvo::render::writeImage(output, film, *scene, &writeGuard);
     if (!quiet) {
       const double s = std::max(stats.seconds, 1e-9);
       std::cerr << "rendered " << settings.width << "x" << settings.height << " at "
-                << settings.samples << " spp ("
+                << stats.samplesDone << " spp ("
                 << (settings.mode == tarvo::render::RenderMode::Path ? "path" : "shade")
                 << " mode) in " << duration(stats.seconds) << " on " << stats.threads
                 << (stats.threads == 1 ? " thread" : " threads") << ": "
@@ -321,7 +383,7 @@ int main(int argc, char** argv) {
                 << shortNumber(static_cast<double>(stats.counters.shaderCalls))
                 << " shader calls)\nwrote " << output << "\n";
     }
-    return 0;
+    return stats.interrupted && !timedOut ? 128 + stoppedBy.load() : 0;
   } catch (const std::bad_alloc&) {
     std::cerr << "tarvo-render: out of memory while " << phase
               << "; lower the image size, the samples or a ceiling raised with --limit\n";

@@ -380,15 +380,19 @@ TEST(Renderer, ImageDependsOnTheSeedNotOnTheThreads) {
       0);
 }
 
-// What a material that writes nothing shows: the host's pre-fill, alpha included.
+// What a material that writes nothing shows: the host's pre-fill, its alpha on a transparent
+// film (which holds colour times alpha: 0.2 x 0.75 = 0.15) and not on the default opaque one.
 TEST(Renderer, SilentMaterialsShowThePrefill) {
-  auto* silent = new FunctionMaterial;
-  silent->mask = pvx::kCapShade;
-  auto scene = sphereScene(silent, kindReportingEnvironment(), 4);
-  scene->settings.prefill = {0.1f, 0.2f, 0.3f, 0.75f};
-  const Film film = renderScene(*scene);
-  EXPECT_EQ(film.at(2, 2).y, 0.2f);
-  EXPECT_EQ(film.at(2, 2).w, 0.75f);
+  for (const bool transparent : {false, true}) {
+    auto* silent = new FunctionMaterial;
+    silent->mask = pvx::kCapShade;
+    auto scene = sphereScene(silent, kindReportingEnvironment(), 4);
+    scene->settings.prefill = {0.1f, 0.2f, 0.3f, 0.75f};
+    scene->settings.transparentFilm = transparent;
+    const Film film = renderScene(*scene);
+    EXPECT_EQ(film.at(2, 2).y, transparent ? 0.15f : 0.2f);
+    EXPECT_EQ(film.at(2, 2).w, transparent ? 0.75f : 1.0f);
+  }
 }
 
 }  // namespace
