@@ -184,6 +184,57 @@ TEST(RenderHost, TraceServicesSendTheirRayKinds) {
   }
 }
 
+// Path mode gathers indirect light along scatter's bounces; a path that leaves the scene sees
+// the environment as a reflection (kind 2) does, whatever kind scatter gave its last ray. The
+// camera sees a floor whose shade is its indirect light; above it a ceiling scatters every ray
+// on straight up with the kind of the case, into an environment that answers the kind it sees.
+// The clamp limits what the gathering ray brings back.
+TEST(RenderHost, PathsLeavingTheSceneSeeTheEnvironmentAsReflections) {
+  struct Case {
+    int32_t scatterKind;
+    float clamp, expected;
+  };
+  for (const Case& c :
+       {Case{pvx::kRayTransmission, 0.0f, 2.0f}, Case{pvx::kRaySpecular, 0.0f, 2.0f},
+        Case{pvx::kRayCamera, 0.0f, 2.0f}, Case{pvx::kRayCamera, 1.5f, 1.5f}}) {
+    SCOPED_TRACE(::testing::Message() << "kind " << c.scatterKind << " clamp " << c.clamp);
+    auto* floor = new FunctionMaterial;
+    floor->mask = pvx::kCapShade;
+    floor->onShade = [](pvx::IHostContext* h, pvx::ShadingState* s) {
+      pvx::float3 indirect;
+      h->indirectDiffuse(&indirect, &s->P, &s->N, 1.0f);
+      s->Ci = {indirect.x, indirect.y, indirect.z, 1.0f};
+    };
+    auto* ceiling = new FunctionMaterial;
+    ceiling->mask = pvx::kCapShade | pvx::kCapScatter;
+    ceiling->onScatter = [kind = c.scatterKind](pvx::IHostContext*, pvx::ShadingState* s) {
+      s->scatterDir = {0.0f, 0.0f, 1.0f};
+      s->scatterWeight = float3(1.0f);
+      s->scatterCos = s->scatterInvPdf = 1.0f;
+      s->scatterKind = kind;
+    };
+    auto scene = std::make_unique<Scene>(library());
+    scene->camera.position = {0, -1, 0.5f};
+    scene->camera.target = {0, 0, 0};
+    scene->settings.width = scene->settings.height = 1;
+    scene->settings.samples = 1;
+    scene->settings.mode = RenderMode::Path;
+    scene->settings.clamp = c.clamp;
+    scene->addShader("floor", pvx::ShaderPtr(floor), "testFloor");
+    scene->addShader("ceiling", pvx::ShaderPtr(ceiling), "testCeiling");
+    scene->addShader("environment", pvx::ShaderPtr(kindReportingEnvironment()), "testEnv");
+    scene->environment = 2;
+    std::vector<Object> objects(2);
+    for (int i = 0; i < 2; ++i) {
+      objects[static_cast<size_t>(i)].kind = ShapeKind::Plane;
+      objects[static_cast<size_t>(i)].material = i;
+      objects[static_cast<size_t>(i)].transform = Transform::translate({0, 0, 1.0f * i});
+    }
+    scene->setObjects(std::move(objects));
+    EXPECT_EQ(renderScene(*scene).at(0, 0).x, c.expected);
+  }
+}
+
 // Light records: direction towards the light, unshadowed colour and transmission, their
 // product as the colour, the diffuse-only tag, and the chain through every light.
 TEST(RenderHost, LightSamplesListEveryLightWithItsShadow) {
