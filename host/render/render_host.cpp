@@ -213,6 +213,11 @@ bool deterministic(const ScatterAnswer& a) {
          (a.scatterKind == pvx::kRayGlossy || a.scatterKind == pvx::kRayTransmission);
 }
 
+// The weight of a draw made with density `own` where another draw has density `other`.
+float powerHeuristic(float own, float other) {
+  return own * own / (own * own + other * other);
+}
+
 // A bounce that may be diffuse: the mixed diffuse and glossy draw, the legacy diffuse bounce.
 bool diffuseBounce(const ScatterAnswer& a) {
   return a.scatterKind == pvx::kRayReflection || a.scatterKind == pvx::kRayCamera;
@@ -220,10 +225,49 @@ bool diffuseBounce(const ScatterAnswer& a) {
 
 }  // namespace
 
-float3 RenderHost::gather(const Ray& ray, float importance, int diffuseDepth) {
-  if (settings_.mode == RenderMode::Path)
-    return rgb(limited(tracePath(ray, importance, diffuseDepth)));
-  return rgb(limited(traceShade(ray, pvx::kRayReflection, false, importance, diffuseDepth)));
+float3 RenderHost::gather(float3 P, const NormalBasis& basis, float importance, int diffuseDepth) {
+  const float u1 = random_.uniform(), u2 = random_.uniform();
+  const Ray ray = offsetRay(P, cosineDirection(basis, u1, u2), basis.n);
+  if (settings_.mode == RenderMode::Shade) {
+    return rgb(limited(traceShade(ray, pvx::kRayReflection, false, importance, diffuseDepth)));
+  }
+  // The environment's light comes by two draws, the cosine ray escaping and a direction drawn
+  // where the environment is bright, each weighed by the power heuristic.
+  const EnvironmentLight* sky = environmentLight();
+  const float cosineDensity = dot(ray.direction, basis.n) / kPi;
+  const float escapeWeight =
+      sky != nullptr ? powerHeuristic(cosineDensity, sky->density(ray.direction)) : 1.0f;
+  float3 c = rgb(tracePath(ray, importance, diffuseDepth, escapeWeight));
+  if (sky != nullptr) {
+    float density = 0.0f;
+    const float3 d = sky->sample(random_.uniform(), random_.uniform(), &density);
+    const float cosine = dot(d, basis.n);
+    if (cosine > 0.0f && density > 0.0f) {
+      Ray toSky = offsetRay(P, d, basis.n);
+      ++counters_.rays;
+      if (!scene_.geometry().occluded(toSky)) {
+        const float cosineDensity = cosine / kPi;
+        c += rgb(environment(toSky, pvx::kRayReflection, false)) *
+             (cosineDensity / density * powerHeuristic(density, cosineDensity));
+      }
+    }
+  }
+  return rgb(limited({c.x, c.y, c.z, 1.0f}));
+}
+
+const EnvironmentLight* RenderHost::environmentLight() {
+  if (!environmentLightBuilt_) {
+    environmentLightBuilt_ = true;
+    if (scene_.environment >= 0) {
+      environmentLight_ = std::make_unique<EnvironmentLight>([this](float3 d) {
+        Ray ray;
+        ray.direction = d;
+        const float3 c = rgb(environment(ray, pvx::kRayReflection, false));
+        return 0.2126f * c.x + 0.7152f * c.y + 0.0722f * c.z;
+      });
+    }
+  }
+  return environmentLight_ && environmentLight_->lit() ? environmentLight_.get() : nullptr;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -276,7 +320,7 @@ pvx::float4 RenderHost::limited(pvx::float4 c) const {
 // Paths: light gathered along a ray as it travels, scatter picking each next ray and evaluate
 // weighing the lights at every bounce.
 
-pvx::float4 RenderHost::tracePath(Ray ray, float importance, int diffuseDepth) {
+pvx::float4 RenderHost::tracePath(Ray ray, float importance, int diffuseDepth, float escapeWeight) {
   float3 throughput(1.0f), radiance(0.0f);
   int32_t kind = pvx::kRayReflection;
   // Media the path is inside: entering a refracting surface pushes the index its scatter
@@ -291,8 +335,10 @@ pvx::float4 RenderHost::tracePath(Ray ray, float importance, int diffuseDepth) {
       // Whatever kind scatter gave the last ray (16 and 32 through glass, 1 from the legacy
       // diffuse bounce), light that comes from outside the scene comes from the environment
       // image, as reflections see it: not the black the environments give shadow-kind rays,
-      // nor the backdrop of camera rays.
-      radiance += throughput * rgb(environment(ray, pvx::kRayReflection, false));
+      // nor the backdrop of camera rays. The first ray escaping at once shares that light with
+      // the gathering's draws towards the environment.
+      const float weight = event == 0 ? escapeWeight : 1.0f;
+      radiance += throughput * rgb(environment(ray, pvx::kRayReflection, false)) * weight;
       break;
     }
     const Object& object = scene_.geometry().objects()[hit.object];
@@ -639,10 +685,8 @@ pvx::float3* RenderHost::indirectDiffuse(pvx::float3* result, const pvx::float3*
   float3 sum(0.0f);
   const NormalBasis basis(n);
   for (int i = 0; i < settings_.indirectSamples; ++i) {
-    const float u1 = random_.uniform(), u2 = random_.uniform();
-    const Ray ray = offsetRay(*P, cosineDirection(basis, u1, u2), n);
     // Cosine-weighted directions: the plain mean of what they see is the irradiance over pi.
-    const float3 c = gather(ray, importance, diffuseDepth);
+    const float3 c = gather(*P, basis, importance, diffuseDepth);
     if (finite(c)) sum += c;
   }
   *result = sum * (1.0f / static_cast<float>(settings_.indirectSamples));

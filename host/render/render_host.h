@@ -62,8 +62,10 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+#include "host/render/environment_light.h"
 #include "host/render/scene.h"
 
 namespace tarvo::render {
@@ -155,10 +157,15 @@ class RenderHost final : public pvx::IHostContext {
   // What a ray sees: the shade of the first surface it meets that does not set ignoreHit.
   pvx::float4 traceShade(const Ray& ray, int32_t kind, bool viewThrough, float importance,
                          int diffuseDepth);
-  // The light arriving along an indirect-diffuse ray, as the mode gathers it: what the ray
-  // sees, or a path (diffuseDepth counts the diffuse bounces so far, this one included).
-  float3 gather(const Ray& ray, float importance, int diffuseDepth);
-  pvx::float4 tracePath(Ray ray, float importance, int diffuseDepth);
+  // One sample of the indirect diffuse light at P (irradiance over pi), as the mode gathers
+  // it: what a cosine-weighted ray sees, or a path (diffuseDepth counts the diffuse bounces so
+  // far, this one included) with the environment drawn where it is bright.
+  float3 gather(float3 P, const NormalBasis& basis, float importance, int diffuseDepth);
+  // A path along `ray`; an escape of the first ray counts escapeWeight of the environment.
+  pvx::float4 tracePath(Ray ray, float importance, int diffuseDepth, float escapeWeight);
+  // The environment tabulated as a light, on first use; null when there is none or it is
+  // black.
+  const EnvironmentLight* environmentLight();
   // A traced colour as a shader receives it: limited by the settings' clamp.
   pvx::float4 limited(pvx::float4 c) const;
   // Unshadowed colour and transmission of a light for a point; false when it gives nothing.
@@ -187,6 +194,8 @@ class RenderHost final : public pvx::IHostContext {
   // The camera's frame, worked out once: forward, and right and up scaled to the image plane.
   float3 cameraForward_, cameraRight_, cameraUp_;
   std::vector<Frame> frames_;
+  std::unique_ptr<EnvironmentLight> environmentLight_;
+  bool environmentLightBuilt_ = false;
   std::vector<std::array<std::vector<pvx::LightSample>, kListsPerLevel>> lightLists_;
   std::vector<int> lightListCursor_;
   RenderCounters counters_;

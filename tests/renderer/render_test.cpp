@@ -51,6 +51,11 @@ std::unique_ptr<Scene> sphereScene(FunctionMaterial* material, FunctionEnvironme
   return scene;
 }
 
+// Red of the four pixels at the centre of an 8 x 8 film, which see only the sphere.
+float centreMean(const Film& film) {
+  return (film.at(3, 3).x + film.at(4, 3).x + film.at(3, 4).x + film.at(4, 4).x) / 4.0f;
+}
+
 FunctionEnvironment* kindReportingEnvironment() {
   // Answers (rayKind, viewThrough, 0) with alpha 0.25, so a test reads what the ray was.
   auto* environment = new FunctionEnvironment;
@@ -219,6 +224,7 @@ TEST(RenderHost, PathsLeavingTheSceneSeeTheEnvironmentAsReflections) {
     scene->settings.width = scene->settings.height = 1;
     scene->settings.samples = 1;
     scene->settings.mode = RenderMode::Path;
+    scene->settings.diffuseDepth = 2;  // the legacy diffuse bounce (kind 1) is a second one
     scene->settings.clamp = c.clamp;
     scene->addShader("floor", pvx::ShaderPtr(floor), "testFloor");
     scene->addShader("ceiling", pvx::ShaderPtr(ceiling), "testCeiling");
@@ -227,12 +233,31 @@ TEST(RenderHost, PathsLeavingTheSceneSeeTheEnvironmentAsReflections) {
     std::vector<Object> objects(2);
     for (int i = 0; i < 2; ++i) {
       objects[static_cast<size_t>(i)].kind = ShapeKind::Plane;
+      objects[static_cast<size_t>(i)].halfSize = float3(100.0f, 100.0f, 0.0f);
       objects[static_cast<size_t>(i)].material = i;
       objects[static_cast<size_t>(i)].transform = Transform::translate({0, 0, 1.0f * i});
     }
     scene->setObjects(std::move(objects));
     EXPECT_EQ(renderScene(*scene).at(0, 0).x, c.expected);
   }
+}
+
+// Directions drawn from the environment light, weighed by 1 / density, integrate a function
+// over the sphere: here max(0, z), whose integral is pi, under a sky whose small bright cap
+// (ten times brighter above z = 0.95) takes most of the draws. The density told for a drawn
+// direction is the one it was drawn with.
+TEST(EnvironmentLight, DrawsIntegrateWhatTheyAreWeighedBy) {
+  const EnvironmentLight sky([](float3 d) { return d.z > 0.95f ? 10.0f : 1.0f; });
+  Random random(3, 5);
+  double sum = 0.0;
+  const int draws = 200000;
+  for (int i = 0; i < draws; ++i) {
+    float density = 0.0f;
+    const float3 d = sky.sample(random.uniform(), random.uniform(), &density);
+    ASSERT_NEAR(sky.density(d), density, 1e-3f * density);
+    sum += std::max(0.0f, d.z) / density;
+  }
+  EXPECT_NEAR(sum / draws, kPi, 0.01 * kPi);
 }
 
 // Light records: direction towards the light, unshadowed colour and transmission, their
@@ -311,51 +336,30 @@ TEST(RenderHost, ShadowTransmissionMultipliesTheMaterialsOnTheWay) {
 }
 
 // The white furnace: a diffuse sphere of albedo a under an environment of radiance 1 reflects
-// exactly a in every direction. In path mode a cosine-sampled Lambert bounce has throughput
-// a (f cos / pdf = (a / pi) cos / (cos / pi)), so every path gives a; in shade mode the
-// material's a x indirectDiffuse gives a, since the mean radiance over cosine-weighted
-// directions is 1.
+// exactly a in every direction: the material's a x indirectDiffuse, since the mean radiance
+// over cosine-weighted directions is 1. Shade mode's cosine rays all see 1; path mode's share
+// the environment with draws towards it, weighed by the power heuristic, which is 1 only on
+// average (1024 samples, four pixels: within 2 %).
 TEST(RenderHost, FurnaceGivesTheAlbedoInBothModes) {
   for (const float albedo : {0.2f, 0.5f, 0.9f}) {
     for (const RenderMode mode : {RenderMode::Path, RenderMode::Shade}) {
       SCOPED_TRACE(::testing::Message() << "albedo " << albedo << " mode "
                                         << (mode == RenderMode::Path ? "path" : "shade"));
       auto* lambert = new FunctionMaterial;
-      lambert->mask = pvx::kCapShade | pvx::kCapEvaluate | pvx::kCapScatter;
+      lambert->mask = pvx::kCapShade;
       lambert->onShade = [albedo](pvx::IHostContext* h, pvx::ShadingState* s) {
         pvx::float3 indirect;
         h->indirectDiffuse(&indirect, &s->P, &s->N, albedo);
         s->Ci = {albedo * indirect.x, albedo * indirect.y, albedo * indirect.z, 1.0f};
-      };
-      lambert->onEvaluate = [albedo](pvx::IHostContext*, pvx::ShadingState* s) {
-        const float c = dot(s->scatterDir, s->N);
-        s->scatterWeight = float3(c > 0.0f ? albedo / kPi : 0.0f);
-        s->scatterCos = std::max(0.0f, c);
-      };
-      lambert->onScatter = [albedo](pvx::IHostContext* h, pvx::ShadingState* s) {
-        pvx::float2 u;
-        h->random2(&u);
-        s->scatterDir = cosineDirection(s->N, u.x, u.y);
-        s->scatterCos = dot(s->scatterDir, s->N);
-        s->scatterWeight = float3(albedo / kPi);
-        s->scatterInvPdf = kPi / std::max(1e-6f, s->scatterCos);
-        s->scatterKind = pvx::kRayReflection;
       };
       auto* white = new FunctionEnvironment;
       white->mask = pvx::kCapEnvironment;
       white->onShade = [](pvx::IHostContext*, pvx::ShadingState* s) { s->Ci = {1, 1, 1, 1}; };
       auto scene = sphereScene(lambert, white, 8);
       scene->settings.mode = mode;
-      scene->settings.samples = 4;
+      scene->settings.samples = mode == RenderMode::Path ? 1024 : 4;
       scene->settings.importanceCutoff = 0.0f;
-      const Film film = renderScene(*scene);
-      // The centre pixels see only the sphere.
-      for (int y = 3; y <= 4; ++y) {
-        for (int x = 3; x <= 4; ++x) {
-          EXPECT_NEAR(film.at(x, y).x, albedo, 1e-3f);
-          EXPECT_NEAR(film.at(x, y).w, 1.0f, 1e-6f);
-        }
-      }
+      EXPECT_NEAR(centreMean(renderScene(*scene)), albedo, 0.02f * albedo);
     }
   }
 }
@@ -454,9 +458,8 @@ namespace {
 
 // The white furnace with the library's own classes: a sphere of the Ward material with only a
 // diffuse layer (reflectivity 0, so the glossy weight is 0 and the diffuse colour a is kept
-// whole) under the default environment with a white image. Path mode: each cosine-sampled
-// bounce has throughput a and every escaped kind-2 ray sees 1, so a pixel on the sphere is a.
-// Shade mode: a x (ambient 0 + indirect diffuse 1) x occlusion 1 = a.
+// whole) under the default environment with a white image: a x (ambient 0 + indirect diffuse
+// 1) x occlusion 1 = a, exactly in shade mode, on average in path mode (as above).
 TEST(Furnace, WardDiffuseSphereUnderAWhiteEnvironmentGivesItsAlbedo) {
   const std::string white = ::testing::TempDir() + "/tarvo_white.exr";
   {
@@ -470,7 +473,7 @@ TEST(Furnace, WardDiffuseSphereUnderAWhiteEnvironmentGivesItsAlbedo) {
       SCOPED_TRACE(::testing::Message() << mode << " albedo " << albedo);
       const std::string text =
           std::string(R"({"camera": {"position": [0, -5, 0], "lookAt": [0, 0, 0], "fov": 12},
-            "settings": {"width": 8, "height": 8, "samples": 8, "importanceCutoff": 0,
+            "settings": {"width": 8, "height": 8, "samples": 1024, "importanceCutoff": 0,
                          "mode": ")") +
           mode + R"("},
             "shaders": {
@@ -484,13 +487,7 @@ TEST(Furnace, WardDiffuseSphereUnderAWhiteEnvironmentGivesItsAlbedo) {
             "objects": [{"type": "sphere", "material": "ward"}],
             "environment": "white"})";
       auto scene = loadSceneText(text, "furnace.json", "", library());
-      const Film film = renderScene(*scene);
-      for (int y = 3; y <= 4; ++y) {
-        for (int x = 3; x <= 4; ++x) {
-          EXPECT_NEAR(film.at(x, y).x, albedo, 2e-3f);
-          EXPECT_NEAR(film.at(x, y).y, albedo, 2e-3f);
-        }
-      }
+      EXPECT_NEAR(centreMean(renderScene(*scene)), albedo, 0.02f * albedo);
     }
   }
   std::remove(white.c_str());
