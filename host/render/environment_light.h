@@ -1,8 +1,8 @@
 // The environment as a light: how bright it is towards each direction, tabulated once over a
 // latitude-longitude grid (z up), so that directions can be drawn where it is bright and the
-// density of any direction told. Gathering rays weigh these draws against their own cosine
-// draws (multiple importance sampling), so a small bright sun is found by the draws aimed at it
-// rather than by one cosine ray in thousands.
+// density of any direction told. Gathering rays mix these draws with their cosine draws and
+// weigh each by both densities (multiple importance sampling), so a small bright sun is found
+// by the draws aimed at it rather than by one cosine ray in thousands.
 #ifndef TARVO_HOST_RENDER_ENVIRONMENT_LIGHT_H
 #define TARVO_HOST_RENDER_ENVIRONMENT_LIGHT_H
 

@@ -14,6 +14,7 @@ constexpr int kMaxPassThrough = 64;     // surfaces one ray may pass through (ig
 constexpr int kMaxShadowSurfaces = 16;  // surfaces a shadow ray asks before giving up
 constexpr float kDegreesToRadians = kPi / 180.0f;
 constexpr float kGlossyConeDegrees = 45.0f;
+constexpr float kSkyShare = 0.25f;  // of path mode's gathering rays, drawn from the environment
 
 uint64_t mix64(uint64_t x) {
   x ^= x >> 30;
@@ -88,12 +89,15 @@ pvx::float4 RenderHost::renderSample(int px, int py, int sampleIndex) {
   // texture are noise as strong as a firefly's.
   float jx = 0.5f, jy = 0.5f;
   if (settings_.samples > 1) {
+    // In 32-bit fixed point, where wrapping around is the fractional part: the steps are
+    // 1/g and 1/g^2 of the plastic number g.
     const uint64_t offset = mix64(mix64(settings_.seed ^ 0x5851f42d4c957f2dULL) + pixel);
-    const double i = static_cast<double>(sampleIndex);
-    const double ox = static_cast<double>(offset >> 40) * 0x1.0p-24;
-    const double oy = static_cast<double>((offset >> 16) & 0xffffff) * 0x1.0p-24;
-    jx = static_cast<float>(std::fmod(ox + i * 0.7548776662466927, 1.0));
-    jy = static_cast<float>(std::fmod(oy + i * 0.5698402909980532, 1.0));
+    const uint32_t i = static_cast<uint32_t>(sampleIndex);
+    const uint32_t x = static_cast<uint32_t>(offset) + i * 3242174889u;
+    const uint32_t y = static_cast<uint32_t>(offset >> 32) + i * 2447445414u;
+    // 24 bits, so that the float never rounds up to 1.
+    jx = static_cast<float>(x >> 8) * (1.0f / 16777216.0f);
+    jy = static_cast<float>(y >> 8) * (1.0f / 16777216.0f);
   }
   const float x = static_cast<float>(px) + jx, y = static_cast<float>(py) + jy;
   raster_ = {x, y, width, height};
@@ -213,11 +217,6 @@ bool deterministic(const ScatterAnswer& a) {
          (a.scatterKind == pvx::kRayGlossy || a.scatterKind == pvx::kRayTransmission);
 }
 
-// The weight of a draw made with density `own` where another draw has density `other`.
-float powerHeuristic(float own, float other) {
-  return own * own / (own * own + other * other);
-}
-
 // A bounce that may be diffuse: the mixed diffuse and glossy draw, the legacy diffuse bounce.
 bool diffuseBounce(const ScatterAnswer& a) {
   return a.scatterKind == pvx::kRayReflection || a.scatterKind == pvx::kRayCamera;
@@ -227,32 +226,26 @@ bool diffuseBounce(const ScatterAnswer& a) {
 
 float3 RenderHost::gather(float3 P, const NormalBasis& basis, float importance, int diffuseDepth) {
   const float u1 = random_.uniform(), u2 = random_.uniform();
-  const Ray ray = offsetRay(P, cosineDirection(basis, u1, u2), basis.n);
+  float3 d = cosineDirection(basis, u1, u2);
   if (settings_.mode == RenderMode::Shade) {
+    const Ray ray = offsetRay(P, d, basis.n);
     return rgb(limited(traceShade(ray, pvx::kRayReflection, false, importance, diffuseDepth)));
   }
-  // The environment's light comes by two draws, the cosine ray escaping and a direction drawn
-  // where the environment is bright, each weighed by the power heuristic.
-  const EnvironmentLight* sky = environmentLight();
-  const float cosineDensity = dot(ray.direction, basis.n) / kPi;
-  const float escapeWeight =
-      sky != nullptr ? powerHeuristic(cosineDensity, sky->density(ray.direction)) : 1.0f;
-  float3 c = rgb(tracePath(ray, importance, diffuseDepth, escapeWeight));
-  if (sky != nullptr) {
-    float density = 0.0f;
-    const float3 d = sky->sample(random_.uniform(), random_.uniform(), &density);
-    const float cosine = dot(d, basis.n);
-    if (cosine > 0.0f && density > 0.0f) {
-      Ray toSky = offsetRay(P, d, basis.n);
-      ++counters_.rays;
-      if (!scene_.geometry().occluded(toSky)) {
-        const float cosineDensity = cosine / kPi;
-        c += rgb(environment(toSky, pvx::kRayReflection, false)) *
-             (cosineDensity / density * powerHeuristic(density, cosineDensity));
-      }
+  // A quarter of the directions are drawn where the environment is bright instead: each is
+  // weighed by the cosine density over the mixture's (the balance heuristic), at most 4/3, so
+  // a small bright sun is found by the draws aimed at it and no draw makes a firefly.
+  float weight = 1.0f;
+  if (const EnvironmentLight* sky = environmentLight()) {
+    if (random_.uniform() < kSkyShare) {
+      float density = 0.0f;
+      d = sky->sample(random_.uniform(), random_.uniform(), &density);
     }
+    const float cosineDensity = std::max(0.0f, dot(d, basis.n)) / kPi;
+    if (!(cosineDensity > 0.0f)) return float3(0.0f);
+    weight = cosineDensity / ((1.0f - kSkyShare) * cosineDensity + kSkyShare * sky->density(d));
   }
-  return rgb(limited({c.x, c.y, c.z, 1.0f}));
+  const Ray ray = offsetRay(P, d, basis.n);
+  return rgb(limited(tracePath(ray, importance * weight, diffuseDepth) * weight));
 }
 
 const EnvironmentLight* RenderHost::environmentLight() {
@@ -320,7 +313,7 @@ pvx::float4 RenderHost::limited(pvx::float4 c) const {
 // Paths: light gathered along a ray as it travels, scatter picking each next ray and evaluate
 // weighing the lights at every bounce.
 
-pvx::float4 RenderHost::tracePath(Ray ray, float importance, int diffuseDepth, float escapeWeight) {
+pvx::float4 RenderHost::tracePath(Ray ray, float importance, int diffuseDepth) {
   float3 throughput(1.0f), radiance(0.0f);
   int32_t kind = pvx::kRayReflection;
   // Media the path is inside: entering a refracting surface pushes the index its scatter
@@ -335,10 +328,8 @@ pvx::float4 RenderHost::tracePath(Ray ray, float importance, int diffuseDepth, f
       // Whatever kind scatter gave the last ray (16 and 32 through glass, 1 from the legacy
       // diffuse bounce), light that comes from outside the scene comes from the environment
       // image, as reflections see it: not the black the environments give shadow-kind rays,
-      // nor the backdrop of camera rays. The first ray escaping at once shares that light with
-      // the gathering's draws towards the environment.
-      const float weight = event == 0 ? escapeWeight : 1.0f;
-      radiance += throughput * rgb(environment(ray, pvx::kRayReflection, false)) * weight;
+      // nor the backdrop of camera rays.
+      radiance += throughput * rgb(environment(ray, pvx::kRayReflection, false));
       break;
     }
     const Object& object = scene_.geometry().objects()[hit.object];

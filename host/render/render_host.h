@@ -4,14 +4,15 @@
 // What a surface looks like is its shade: the camera, and every ray a shader traces to see
 // something (reflections, refractions, continuations), get the shade of the surface they hit,
 // in both modes. Indirect diffuse light is gathered by shading what an indirectDiffuse ray hits
-// (`shade` mode) or by a path (`path` mode): scatter picks each bounce and evaluate weighs every
-// light at it, except at a bounce drawn from no density (a mirror, smooth glass: no light
-// direction meets it); a path surface that is not a bounce (no scatter entry, or a straight
-// pass-through such as the shadow catcher's) gives its shade and ends the path. Both modes take
-// diffuseDepth diffuse bounces; paths follow mirrors and glass on beyond them. Hits that indirect
-// light is gathered from are given their lights tagged diffuse-only: a light's highlight seen
-// from a diffuse surface is a caustic, which gathering rays find by chance, one bright sample in
-// thousands.
+// (`shade` mode) or by a path (`path` mode), whose first direction is drawn from the cosine or,
+// a quarter of the time, from the environment's brightness, weighed by the balance heuristic:
+// scatter picks each bounce and evaluate weighs every light at it, except at a bounce drawn
+// from no density (a mirror, smooth glass: no light direction meets it); a path surface that is not
+// a bounce (no scatter entry, or a straight pass-through such as the shadow catcher's) gives its
+// shade and ends the path. Both modes take diffuseDepth diffuse bounces; paths follow mirrors and
+// glass on beyond them. Hits that indirect light is gathered from are given their lights tagged
+// diffuse-only: a light's highlight seen from a diffuse surface is a caustic, which gathering rays
+// find by chance, one bright sample in thousands.
 //
 // One RenderHost per render thread. Services read the hit being shaded from a small stack of
 // frames (ray kind, view-through flag, incoming direction, importance, diffuse bounces), so a
@@ -159,10 +160,9 @@ class RenderHost final : public pvx::IHostContext {
                          int diffuseDepth);
   // One sample of the indirect diffuse light at P (irradiance over pi), as the mode gathers
   // it: what a cosine-weighted ray sees, or a path (diffuseDepth counts the diffuse bounces so
-  // far, this one included) with the environment drawn where it is bright.
+  // far, this one included) along a direction drawn from cosines and the environment.
   float3 gather(float3 P, const NormalBasis& basis, float importance, int diffuseDepth);
-  // A path along `ray`; an escape of the first ray counts escapeWeight of the environment.
-  pvx::float4 tracePath(Ray ray, float importance, int diffuseDepth, float escapeWeight);
+  pvx::float4 tracePath(Ray ray, float importance, int diffuseDepth);
   // The environment tabulated as a light, on first use; null when there is none or it is
   // black.
   const EnvironmentLight* environmentLight();
