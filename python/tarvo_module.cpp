@@ -542,7 +542,8 @@ py::list parameterList(const Shader& shader) {
 std::string describe(const Shader& shader) {
   const tarvo::host::BoundShader& fresh = defaultsOf(shader);
   return tarvo::host::classListing(
-      fresh, [&](const std::string& name) { return pvx::noteLine(fresh.className(), name); });
+      fresh, [&](const std::string& name) { return pvx::noteLine(fresh.className(), name); },
+      pvx::classSummary(fresh.className()));
 }
 
 // ---------------------------------------------------------------------------------------------

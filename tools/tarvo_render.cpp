@@ -5,6 +5,9 @@
 //                [-j threads] [--seed N] [--limit name=value ...]
 //                [--time-limit SECONDS] [--keep-partial]
 //   tarvo-render --validate scene.json       reads the scene as a render would, renders nothing
+//   --strict                                 the scene's warnings are errors (exit 1)
+//   tarvo-render [scene] --tile I/N -o part.exr     renders tile I of N (a band of rows) alone
+//   tarvo-render --merge part*.exr -o frame.png     merges the tiles into the whole render
 #include <OpenImageIO/imageio.h>
 #include <pthread.h>
 #include <unistd.h>
@@ -20,12 +23,14 @@
 #include <memory>
 #include <new>
 #include <thread>
+#include <tuple>
 
 #include "host/plugin_library.h"
 #include "host/render/limits.h"
 #include "host/render/renderer.h"
 #include "host/render/scene_file.h"
 #include "host/render/showcase.h"
+#include "host/render/tiles.h"
 
 namespace {
 
@@ -122,10 +127,23 @@ void drawProgress(double fraction, double seconds, int samplesDone, int samples)
   std::fflush(stderr);
 }
 
+// Prints the scene's warnings; with `strict` they are errors and the run ends (true).
+bool reportWarnings(const tarvo::render::Scene& scene, bool strict) {
+  for (const std::string& warning : scene.warnings)
+    std::cerr << (strict ? "tarvo-render: error: " : "warning: ") << warning << "\n";
+  if (strict && !scene.warnings.empty()) {
+    std::cerr << "tarvo-render: " << scene.warnings.size()
+              << (scene.warnings.size() == 1 ? " warning" : " warnings")
+              << " under --strict; nothing was rendered\n";
+    return true;
+  }
+  return false;
+}
+
 // Loads the scene as a render would (textures and meshes read, every parameter bound) and
 // reports the first refusal, or the warnings and a summary.
 int validateScene(const std::string& scenePath, const std::string& library,
-                  const tarvo::render::Limits& limits, bool quiet) {
+                  const tarvo::render::Limits& limits, bool quiet, bool strict) {
   if (scenePath.empty()) {
     std::cerr << "tarvo-render: --validate needs a scene file\n";
     return 2;
@@ -139,8 +157,7 @@ int validateScene(const std::string& scenePath, const std::string& library,
     const double milliseconds =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
             .count();
-    for (const std::string& warning : scene->warnings)
-      std::cerr << "warning: " << warning << "\n";
+    if (reportWarnings(*scene, strict)) return 1;
     if (!quiet) {
       // The time is the library's loading and the scene's reading, without the program's start.
       char read[32];
@@ -156,6 +173,17 @@ int validateScene(const std::string& scenePath, const std::string& library,
     std::cerr << "tarvo-render: " << e.what() << "\n";
     return 1;
   }
+}
+
+int mergeCommand(const std::vector<std::string>& parts, const std::string& output, bool quiet) {
+  try {
+    tarvo::render::mergeTiles(parts, output, &writeGuard);
+  } catch (const std::exception& e) {
+    std::cerr << "tarvo-render: " << e.what() << "\n";
+    return 1;
+  }
+  if (!quiet) std::cerr << "merged " << parts.size() << " tiles into " << output << "\n";
+  return 0;
 }
 
 }  // namespace
@@ -174,7 +202,7 @@ int main(int argc, char** argv) {
   std::string scenePath, output = "out.png", library, mode;
   std::string widthText, heightText, samplesText, threadsText, seedText;
   std::vector<std::string> limitTexts;
-  bool allClasses = false, quiet = false;
+  bool quiet = false, strict = false;
   app.add_option("scene", scenePath,
                  "scene file (JSON) or glTF model (.gltf, .glb); none renders the showcase");
   app.add_option("-o,--output", output, "output image, .png (sRGB) or .exr (linear)")
@@ -193,8 +221,6 @@ int main(int argc, char** argv) {
   std::string environment;
   app.add_option("--environment", environment,
                  "showcase: latitude-longitude environment image (default: a generated sky)");
-  app.add_flag("--all-classes", allClasses,
-               "showcase: also show classes whose entry points are not built yet");
   bool validate = false;
   app.add_flag("--validate", validate,
                "check the scene file (every value, file and name it holds) without rendering; "
@@ -209,6 +235,16 @@ int main(int argc, char** argv) {
   app.add_flag("--keep-partial", keep,
                "when the time limit or Ctrl-C stops the render, write the image rendered so far "
                "(every pixel, fewer samples)");
+  app.add_flag("--strict", strict,
+               "treat the scene's warnings (a light that lights nothing, a mirror-like curve "
+               "hiding a diffuse colour, a value outside its range, ...) as errors: exit 1");
+  std::string tileText;
+  std::vector<std::string> mergeParts;
+  app.add_option("--tile", tileText,
+                 "render tile I of N alone (I/N, from 1; bands of whole rows) into an EXR "
+                 "for --merge");
+  app.add_option("--merge", mergeParts,
+                 "merge the EXR tiles of one render (from --tile) into the whole frame");
   CLI11_PARSE(app, argc, argv);
 
   tarvo::render::Limits limits;
@@ -234,11 +270,33 @@ int main(int argc, char** argv) {
       (!seedText.empty() && !parseOption(seedText, "--seed", 0, INT64_MAX, nullptr, &seed))) {
     return 2;
   }
-  if (validate) return validateScene(scenePath, library, limits, quiet);
-  if (!scenePath.empty() && (!environment.empty() || allClasses)) {
-    std::cerr << "tarvo-render: " << (allClasses ? "--all-classes" : "--environment")
-              << " shapes the showcase, and a scene file was given; a scene names its "
-                 "environment and materials itself\n";
+  if (!mergeParts.empty() && (!scenePath.empty() || !tileText.empty() || !widthText.empty() ||
+                              !heightText.empty() || !samplesText.empty() || !mode.empty() ||
+                              !seedText.empty() || !environment.empty() || validate)) {
+    std::cerr << "tarvo-render: --merge takes the tiles and -o alone: the tiles carry the scene "
+                 "and its settings\n";
+    return 2;
+  }
+  tarvo::render::TileSpec tile;
+  if (!tileText.empty()) {
+    try {
+      tile = tarvo::render::parseTile(tileText);
+    } catch (const tarvo::render::TileError& e) {
+      std::cerr << "tarvo-render: " << e.what() << "\n";
+      return 2;
+    }
+    if (output.size() < 4 || output.compare(output.size() - 4, 4, ".exr") != 0) {
+      std::cerr << "tarvo-render: a tile is written as .exr (its raw linear values and its place "
+                   "in the frame), not '"
+                << output << "'\n";
+      return 2;
+    }
+  }
+  // With --tile the whole command line is checked, the split against the frame included.
+  if (validate && tile.count == 0) return validateScene(scenePath, library, limits, quiet, strict);
+  if (!scenePath.empty() && !environment.empty()) {
+    std::cerr << "tarvo-render: --environment shapes the showcase, and a scene file was given; a "
+                 "scene names its environment itself\n";
     return 2;
   }
   if (!tarvo::render::isSupportedOutput(output)) {
@@ -253,6 +311,7 @@ int main(int argc, char** argv) {
   // The image library's own messages come back through its error calls, which this program
   // words itself; no debug lines of its own.
   OIIO::attribute("debug", 0);
+  if (!mergeParts.empty()) return mergeCommand(mergeParts, output, quiet);
 
   if (scenePath.empty()) {
     // The showcase's size is known before it is built.
@@ -276,25 +335,14 @@ int main(int argc, char** argv) {
       if (width > 0) options.width = static_cast<int>(width);
       if (height > 0) options.height = static_cast<int>(height);
       if (samples > 0) options.samples = static_cast<int>(samples);
-      options.includeUnimplemented = allClasses;
       options.limits = limits;
       options.environmentImage = environment;
-      std::vector<std::string> shown, left;
-      scene = tarvo::render::makeShowcase(plugin, options, &shown, &left);
-      if (!quiet) {
-        std::cerr << "showcase: " << shown.size() << " material classes";
-        if (!left.empty()) {
-          std::cerr << " (" << left.size()
-                    << " not built yet and left out; --all-classes shows them)";
-        }
-        std::cerr << "\n";
-      }
+      scene = tarvo::render::makeShowcase(plugin, options);
     } else {
       phase = "loading the scene";
       scene = tarvo::render::loadScene(scenePath, plugin, limits);
     }
-    for (const std::string& warning : scene->warnings)
-      std::cerr << "warning: " << warning << "\n";
+    if (reportWarnings(*scene, strict)) return 1;
     tarvo::render::RenderSettings& settings = scene->settings;
     if (width > 0) settings.width = static_cast<int>(width);
     if (height > 0) settings.height = static_cast<int>(height);
@@ -311,6 +359,34 @@ int main(int argc, char** argv) {
     }
     if (threads >= 0) settings.threads = static_cast<int>(threads);
     if (seed >= 0) settings.seed = static_cast<uint64_t>(seed);
+    tarvo::render::TileSource source;
+    if (tile.count > 0) {
+      try {
+        std::tie(settings.firstRow, settings.endRow) =
+            tarvo::render::tileRows(tile, settings.height);
+      } catch (const tarvo::render::TileError& e) {
+        std::cerr << "tarvo-render: --tile " << tileText << ": " << e.what() << "\n";
+        return 2;
+      }
+      if (validate) {
+        if (!quiet) {
+          std::cout << (scenePath.empty() ? "showcase" : scenePath) << ": valid; tile " << tileText
+                    << " is rows " << settings.firstRow << " to " << settings.endRow - 1 << " of "
+                    << settings.height << "\n";
+        }
+        return 0;
+      }
+      // What the tile is of, for the merge to compare, taken before the render: the scene's
+      // text (the showcase's options) and the library's code.
+      const std::string showcase =
+          "showcase" + (environment.empty()
+                            ? std::string()
+                            : " " + environment + " " + tarvo::render::fileHash(environment));
+      source = {scenePath.empty() ? "showcase" : scenePath,
+                scenePath.empty() ? tarvo::render::textHash(showcase)
+                                  : tarvo::render::fileHash(scenePath),
+                tarvo::render::fileHash(plugin->path())};
+    }
 
     if (const int64_t bytes = tarvo::render::renderBytes(*scene);
         bytes > (limits.renderMemoryMB << 20)) {
@@ -362,19 +438,30 @@ int main(int argc, char** argv) {
           timedOut ? "the time limit stopped the render" : "the render was interrupted";
       std::cerr << "tarvo-render: " << why << " after " << stats.samplesDone << " of "
                 << samplesAsked << " samples per pixel";
-      if (!keep) {
-        std::cerr << "; nothing was written (--keep-partial writes the image rendered so far)\n";
+      if (!keep || tile.count > 0) {
+        // A tile's merge needs all of its samples.
+        std::cerr << (keep ? "; a tile is written only whole, so nothing was written\n"
+                           : "; nothing was written (--keep-partial writes the image rendered "
+                             "so far)\n");
         return timedOut ? 1 : 128 + stoppedBy.load();
       }
       std::cerr << "; writing the image rendered so far\n";
     }
     phase = "writing the image";
-    tarvo::render::writeImage(output, film, *scene, &writeGuard);
+    if (tile.count > 0) {
+      tarvo::render::writeTile(output, film, *scene, tile, source, &writeGuard);
+    } else {
+      tarvo::render::writeImage(output, film, *scene, &writeGuard);
+    }
     if (!quiet) {
       const double s = std::max(stats.seconds, 1e-9);
-      std::cerr << "rendered " << settings.width << "x" << settings.height << " at "
-                << stats.samplesDone << " spp ("
-                << (settings.mode == tarvo::render::RenderMode::Path ? "path" : "shade")
+      std::cerr << "rendered ";
+      if (tile.count > 0) {
+        std::cerr << "tile " << tileText << " (rows " << settings.firstRow << " to "
+                  << settings.endRow - 1 << ") of ";
+      }
+      std::cerr << settings.width << "x" << settings.height << " at " << stats.samplesDone
+                << " spp (" << (settings.mode == tarvo::render::RenderMode::Path ? "path" : "shade")
                 << " mode) in " << duration(stats.seconds) << " on " << stats.threads
                 << (stats.threads == 1 ? " thread" : " threads") << ": "
                 << shortNumber(static_cast<double>(stats.counters.samples) / s) << " samples/s, "

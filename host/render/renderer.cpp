@@ -47,17 +47,18 @@ Film renderScene(const Scene& scene, RenderStats* stats, const std::atomic<bool>
                  const ProgressFunction& progress) {
   const RenderSettings& settings = scene.settings;
   const int samples = std::max(1, settings.samples);
+  const int endRow = settings.endRow > 0 ? settings.endRow : settings.height;
   Film film;
   film.width = settings.width;
-  film.height = settings.height;
+  film.height = endRow - settings.firstRow;
+  film.top = settings.firstRow;
   const size_t pixelCount = static_cast<size_t>(film.width) * static_cast<size_t>(film.height);
   // Sums of the samples so far; film.pixels is their mean, set at the end.
   std::vector<pvx::float4> sums(pixelCount, pvx::float4(0.0f, 0.0f, 0.0f, 0.0f));
   std::vector<Tile> tiles;
-  for (int y = 0; y < film.height; y += kTileSize) {
+  for (int y = film.top; y < endRow; y += kTileSize) {
     for (int x = 0; x < film.width; x += kTileSize) {
-      tiles.push_back(
-          {x, y, std::min(x + kTileSize, film.width), std::min(y + kTileSize, film.height)});
+      tiles.push_back({x, y, std::min(x + kTileSize, film.width), std::min(y + kTileSize, endRow)});
     }
   }
   // Tiles go in a fixed shuffled order, so the finished fraction grows evenly over the image
@@ -112,7 +113,7 @@ Film renderScene(const Scene& scene, RenderStats* stats, const std::atomic<bool>
               const Tile& tile = tiles[i];
               for (int y = tile.y0; y < tile.y1; ++y) {
                 for (int x = tile.x0; x < tile.x1; ++x) {
-                  pvx::float4& sum = sums[static_cast<size_t>(y) * film.width + x];
+                  pvx::float4& sum = sums[static_cast<size_t>(y - film.top) * film.width + x];
                   for (int s = first; s < last; ++s) {
                     const pvx::float4 c = host->renderSample(x, y, s);
                     // A sample that went wrong inside a shader (NaN, infinity) is dropped
@@ -139,7 +140,7 @@ Film renderScene(const Scene& scene, RenderStats* stats, const std::atomic<bool>
     const float scale = 1.0f / static_cast<float>(std::max(1, tileSamples[i]));
     for (int y = tile.y0; y < tile.y1; ++y) {
       for (int x = tile.x0; x < tile.x1; ++x)
-        film.at(x, y) = sums[static_cast<size_t>(y) * film.width + x] * scale;
+        film.at(x, y - film.top) = sums[static_cast<size_t>(y - film.top) * film.width + x] * scale;
     }
   }
   if (watcher.joinable()) {
@@ -169,8 +170,9 @@ int64_t renderBytes(const Scene& scene) {
   const int64_t threads = settings.threads > 0
                               ? settings.threads
                               : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
-  const int64_t film = static_cast<int64_t>(settings.width) * settings.height *
-                       static_cast<int64_t>(2 * sizeof(pvx::float4));
+  const int rows = (settings.endRow > 0 ? settings.endRow : settings.height) - settings.firstRow;
+  const int64_t film =
+      static_cast<int64_t>(settings.width) * rows * static_cast<int64_t>(2 * sizeof(pvx::float4));
   const int64_t lists = RenderHost::lightListBytes(settings.maxDepth, scene.lights.size());
   return film + threads * lists;
 }
@@ -291,6 +293,9 @@ OIIO::ImageBuf finishedImage(const Film& film, const Scene& scene, bool srgb) {
   image.specmod().attribute("oiio:ColorSpace", srgb ? "sRGB" : "Linear");
   // Already divided: the PNG writer must not divide by alpha again.
   if (srgb) image.specmod().attribute("oiio:UnassociatedAlpha", 1);
+  // No time stamp (the image writer's default is the time of writing): the file is a function
+  // of the scene alone, so a render made again or merged from tiles is the same file.
+  image.specmod().attribute("DateTime", "");
   return image;
 }
 
@@ -311,8 +316,12 @@ void writeImage(const std::string& path, const Film& film, const Scene& scene, W
                       "': the output must end in .png (8-bit sRGB) or .exr (linear float)");
   }
   const bool png = ext == "png";
-  OIIO::ImageBuf image = finishedImage(film, scene, png);
+  writeImageBuffer(path, finishedImage(film, scene, png), png, guard);
+}
 
+void writeImageBuffer(const std::string& path, const OIIO::ImageBuf& image, bool eightBit,
+                      WriteGuard* guard) {
+  const std::string ext = extensionOf(path);
   // Same folder, same extension (the writer picks the format by it), another name.
   const size_t slash = path.find_last_of('/');
   const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
@@ -323,7 +332,8 @@ void writeImage(const std::string& path, const Film& film, const Scene& scene, W
     std::lock_guard<std::mutex> hold(guard->lock);
     guard->temporary = temporary;
   }
-  const bool written = image.write(temporary, png ? OIIO::TypeDesc::UINT8 : OIIO::TypeDesc::FLOAT);
+  const bool written =
+      image.write(temporary, eightBit ? OIIO::TypeDesc::UINT8 : OIIO::TypeDesc::FLOAT);
   if (!written) {
     std::remove(temporary.c_str());
     // The writer's reason names the temporary file; the user knows only the output.

@@ -2,6 +2,8 @@
 #ifndef TARVO_HOST_RENDER_RENDERER_H
 #define TARVO_HOST_RENDER_RENDERER_H
 
+#include <OpenImageIO/imagebuf.h>
+
 #include <atomic>
 #include <functional>
 #include <mutex>
@@ -18,6 +20,7 @@ namespace tarvo::render {
 struct Film {
   int width = 0;
   int height = 0;
+  int top = 0;  // the frame row of the film's first row (a band rendered alone starts lower)
   std::vector<pvx::float4> pixels;
   pvx::float4& at(int x, int y) {
     return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
@@ -50,7 +53,7 @@ using ProgressFunction = std::function<void(double fraction, double seconds, int
 // finish. Setting `cancel` stops the render early: the stats say so, and the film holds the
 // whole picture with the samples done so far (a tile that finished the interrupted pass has a
 // few more). The film holds colour premultiplied by alpha; alpha is 1 unless the settings ask
-// for a transparent film.
+// for a transparent film. Settings naming a band of rows render those alone.
 Film renderScene(const Scene& scene, RenderStats* stats = nullptr,
                  const std::atomic<bool>* cancel = nullptr, const ProgressFunction& progress = {});
 
@@ -79,6 +82,11 @@ struct WriteGuard {
 // failure names the output and the reason (a missing or read-only folder, a full disk).
 void writeImage(const std::string& path, const Film& film, const Scene& scene,
                 WriteGuard* guard = nullptr);
+
+// The step writeImage ends with, for an image made elsewhere (a tile with its place in the
+// frame): written as 8-bit or float under a temporary name, renamed when complete.
+void writeImageBuffer(const std::string& path, const OIIO::ImageBuf& image, bool eightBit,
+                      WriteGuard* guard = nullptr);
 
 // Why `path` cannot be written, found before any work is spent on it ("" when it can be):
 // a missing or read-only folder, or a folder in the file's place.

@@ -82,7 +82,7 @@ struct RenderSettings {
   uint64_t seed = 1;
   int threads = 0;                   // 0: every core
   int maxDepth = 6;                  // nested traces (shade) or bounces (path)
-  int diffuseDepth = 1;              // nested indirect-diffuse rays in shade mode
+  int diffuseDepth = 1;              // diffuse bounces of indirect light
   int aoSamples = 1;                 // rays per occlusion query
   float aoDistance = 0.0f;           // reach of occlusion rays; 0: the scene's radius
   int indirectSamples = 1;           // rays per indirect-diffuse query
@@ -97,6 +97,10 @@ struct RenderSettings {
   // Largest channel of a colour a traced ray brings back to a shader; 0: no limit.
   float clamp = 0.0f;
   float exposure = 0.0f;  // stops, applied before writing
+  // The band of rows rendered, [firstRow, endRow) (endRow 0: to the bottom), for a frame split
+  // over machines; the film then holds these rows alone.
+  int firstRow = 0;
+  int endRow = 0;
 };
 
 // Text drawn over the finished image at the raster position of a world point.
@@ -142,8 +146,8 @@ class Scene {
   int environment = -1;
   std::vector<Label> labels;
   std::string title;  // shown in progress output
-  // Things the scene file asked for that could not be done yet (settings of classes that
-  // declare no parameters so far).
+  // What the scene file holds that will not show as its author meant, each message starting
+  // with the file, line and column (see scene_warnings.h).
   std::vector<std::string> warnings;
 
   // True when some material of the scene has a shadow entry (shadow rays must then ask it).
