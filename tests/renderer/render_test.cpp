@@ -51,6 +51,20 @@ std::unique_ptr<Scene> sphereScene(FunctionMaterial* material, FunctionEnvironme
   return scene;
 }
 
+// Two wide horizontal planes, the second `step` above the first (below when negative), of
+// materials 0 and `secondMaterial`.
+std::vector<Object> twoPlanes(float step, int secondMaterial) {
+  std::vector<Object> objects(2);
+  for (int i = 0; i < 2; ++i) {
+    Object& o = objects[static_cast<size_t>(i)];
+    o.kind = ShapeKind::Plane;
+    o.halfSize = float3(100.0f, 100.0f, 0.0f);
+    o.material = i == 0 ? 0 : secondMaterial;
+    o.transform = Transform::translate({0, 0, step * static_cast<float>(i)});
+  }
+  return objects;
+}
+
 // Red of the four pixels at the centre of an 8 x 8 film, which see only the sphere.
 float centreMean(const Film& film) {
   return (film.at(3, 3).x + film.at(4, 3).x + film.at(3, 4).x + film.at(4, 4).x) / 4.0f;
@@ -174,14 +188,7 @@ TEST(RenderHost, TraceServicesSendTheirRayKinds) {
     scene->addShader("surface", pvx::ShaderPtr(material), "testMaterial");
     scene->addShader("environment", pvx::ShaderPtr(kindReportingEnvironment()), "testEnv");
     scene->environment = 1;
-    std::vector<Object> objects(2);
-    for (int i = 0; i < 2; ++i) {
-      objects[static_cast<size_t>(i)].kind = ShapeKind::Plane;
-      objects[static_cast<size_t>(i)].halfSize = float3(10.0f, 10.0f, 0.0f);
-      objects[static_cast<size_t>(i)].material = 0;
-      objects[static_cast<size_t>(i)].transform = Transform::translate({0, 0, -2.0f * i});
-    }
-    scene->setObjects(std::move(objects));
+    scene->setObjects(twoPlanes(-2.0f, 0));
     RenderHost host(*scene);
     host.renderSample(0, 0, 0);
     EXPECT_EQ(seen.x, c.expectedKind);
@@ -233,14 +240,7 @@ TEST(RenderHost, PathsLeavingTheSceneSeeTheEnvironmentAsReflections) {
     scene->addShader("ceiling", pvx::ShaderPtr(ceiling), "testCeiling");
     scene->addShader("environment", pvx::ShaderPtr(kindReportingEnvironment()), "testEnv");
     scene->environment = 2;
-    std::vector<Object> objects(2);
-    for (int i = 0; i < 2; ++i) {
-      objects[static_cast<size_t>(i)].kind = ShapeKind::Plane;
-      objects[static_cast<size_t>(i)].halfSize = float3(100.0f, 100.0f, 0.0f);
-      objects[static_cast<size_t>(i)].material = i;
-      objects[static_cast<size_t>(i)].transform = Transform::translate({0, 0, 1.0f * i});
-    }
-    scene->setObjects(std::move(objects));
+    scene->setObjects(twoPlanes(1.0f, 1));
     EXPECT_NEAR(renderScene(*scene).at(0, 0).x, c.expected, 0.02f * c.expected);
   }
 }
