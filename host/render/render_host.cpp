@@ -397,8 +397,15 @@ pvx::float4 RenderHost::tracePath(Ray ray, float importance, int diffuseDepth) {
         material.material()->evaluate(this, &e);
         if (e.ignoreHit || !(e.scatterCos > 0.0f)) continue;
         // A light's colour is what the materials' shade entries read it as: the brightness
-        // it gives a white diffuse surface facing it, that is irradiance over pi.
-        const float3 add = throughput * e.scatterWeight * arriving * (e.scatterCos * kPi);
+        // it gives a white diffuse surface facing it, that is irradiance over pi. Every path
+        // hit is one indirect light is gathered from, so it takes a light's light as a white
+        // diffuse surface at most would (evaluate's value up to 1 / pi): above that is a
+        // highlight, which seen from the diffuse surface gathering is a caustic, found by one
+        // gathering ray in thousands (as the lights of shade mode's gathered hits are tagged).
+        const float3 value(std::min(e.scatterWeight.x, 1.0f / kPi),
+                           std::min(e.scatterWeight.y, 1.0f / kPi),
+                           std::min(e.scatterWeight.z, 1.0f / kPi));
+        const float3 add = throughput * value * arriving * (e.scatterCos * kPi);
         if (finite(add)) radiance += add;
       }
     }

@@ -11,8 +11,9 @@
 // a bounce (no scatter entry, or a straight pass-through such as the shadow catcher's) gives its
 // shade and ends the path. Both modes take diffuseDepth diffuse bounces; paths follow mirrors and
 // glass on beyond them. Hits that indirect light is gathered from are given their lights tagged
-// diffuse-only: a light's highlight seen from a diffuse surface is a caustic, which gathering rays
-// find by chance, one bright sample in thousands.
+// diffuse-only (a path hit takes evaluate's value up to a white diffuse surface's, 1 / pi): a
+// light's highlight seen from a diffuse surface is a caustic, which gathering rays find by chance,
+// one bright sample in thousands.
 //
 // One RenderHost per render thread. Services read the hit being shaded from a small stack of
 // frames (ray kind, view-through flag, incoming direction, importance, diffuse bounces), so a
