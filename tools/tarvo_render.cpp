@@ -210,7 +210,9 @@ int main(int argc, char** argv) {
   app.add_option("-W,--width", widthText, "image width in pixels");
   app.add_option("-H,--height", heightText, "image height in pixels");
   app.add_option("-s,--samples", samplesText, "samples per pixel");
-  app.add_option("-m,--mode", mode, "shade (shaders trace) or path (path tracer)")
+  app.add_option("-m,--mode", mode,
+                 "how indirect light is gathered (the picture is the same): shade (by shading what "
+                 "a ray sees) or path (along scatter paths)")
       ->check(CLI::IsMember({"shade", "path"}));
   app.add_option("-j,--threads", threadsText, "render threads (0: every core)");
   app.add_option("--seed", seedText, "random seed; the image depends on it, not on the threads");
