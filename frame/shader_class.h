@@ -130,6 +130,14 @@ constexpr int32_t varyingOffset(std::string_view name) {
   return -1;
 }
 
+// The same for a varying the class must declare: a missing one is a compile error where the
+// offset is a constant, never a read outside the varying block.
+template <class Block>
+constexpr int32_t requiredVaryingOffset(std::string_view name) {
+  const int32_t offset = varyingOffset<Block>(name);
+  return offset < 0 ? throw "the parameter block does not declare this varying" : offset;
+}
+
 // Number of typed parameter declarations (varyings not counted).
 template <class Block>
 constexpr int parameterCount() {

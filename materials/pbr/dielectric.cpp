@@ -95,13 +95,10 @@ class quarra_Mtl_Dielectric final
 
   void shade(IHostContext* host, ShadingState* state) const override {
     const ShadingState& s = *state;
-    if (clippedByGlobalPlanes(*this, s)) {
-      state->ignoreHit = 1;
-      return;
-    }
-    shadeWithinPrologue(*this, host, s, state, [&](const float3&, float4(&terms)[6]) {
+    if (ignoreIfClipped(*this, state)) return;
+    shadeWithinPrologue(*this, host, s, state, [&](const float3&, ComposedTerms& terms) {
       const Interface in = interfaceAt(host, s);
-      terms[kDirect] = float4(directLight(host, s, in), 1.0f);
+      terms[Term::kDirectGlossy] = float4(directLight(host, s, in), 1.0f);
       // Seen from inside, the surface reflects nothing of its own: everything goes to refraction.
       const float F = s.frontFacing != 0 ? in.F : 0.0f;
       const float3 K = u_reflectColor * F;
@@ -109,10 +106,11 @@ class quarra_Mtl_Dielectric final
         const float3 R = horizonClampedReflection(s.I, in.frame.N, in.Ng);
         float3 seen;
         host->traceReflection(&seen, &s.P, &R, u_glossyValue, maxComponent(K));
-        terms[kReflection] = float4(seen * K, 1.0f);
+        terms[Term::kReflection] = float4(seen * K, 1.0f);
       }
       const float3 Kt = u_refractColor * (1.0f - F);
-      if (!isBlack(Kt)) terms[kRefraction] = float4(tracedRefraction(host, s, in, Kt), 1.0f);
+      if (!isBlack(Kt))
+        terms[Term::kTransmission] = float4(tracedRefraction(host, s, in, Kt), 1.0f);
     });
   }
 
@@ -125,10 +123,7 @@ class quarra_Mtl_Dielectric final
   }
 
   void evaluate(IHostContext* host, ShadingState* state) const override {
-    if (clippedByGlobalPlanes(*this, *state)) {
-      state->ignoreHit = 1;
-      return;
-    }
+    if (ignoreIfClipped(*this, state)) return;
     const Interface in = interfaceAt(host, *state);
     const float3 o = frameToLocal(in.frame, state->scatterDir);
     state->scatterWeight = float3(microfacetValue(in, o));
@@ -136,10 +131,7 @@ class quarra_Mtl_Dielectric final
   }
 
   void scatter(IHostContext* host, ShadingState* state) const override {
-    if (clippedByGlobalPlanes(*this, *state)) {
-      state->ignoreHit = 1;
-      return;
-    }
+    if (ignoreIfClipped(*this, state)) return;
     const ShadingState& s = *state;
     const ScatterPermissions allowed = scatterPermissions(s);
     if (!allowed.reflection && !allowed.transmission) {
@@ -189,10 +181,6 @@ class quarra_Mtl_Dielectric final
  private:
   static constexpr int32_t kTangent = varyingOffset<DielectricParameters>("tangent");
   static constexpr int32_t kUV = varyingOffset<DielectricParameters>("uv");
-
-  // The composition's places: the direct term where the metal keeps its highlights, the
-  // refraction where see-through colour goes.
-  enum Term { kDirect = 1, kReflection = 3, kRefraction = 4 };
 
   // Rougher than this, `scatter` draws a microfacet normal; smoother is a mirror-flat interface.
   static constexpr float kMinSampledRoughness = 0.01f;

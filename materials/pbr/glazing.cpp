@@ -58,27 +58,24 @@ class quarra_Mtl_Glazing final
 
   void shade(IHostContext* host, ShadingState* state) const override {
     const ShadingState& s = *state;
-    if (clippedByGlobalPlanes(*this, s)) {
-      state->ignoreHit = 1;
-      return;
-    }
-    shadeWithinPrologue(*this, host, s, state, [&](const float3&, float4(&terms)[6]) {
+    if (ignoreIfClipped(*this, state)) return;
+    shadeWithinPrologue(*this, host, s, state, [&](const float3&, ComposedTerms& terms) {
       const TangentFrame frame = facingFrame(s);
       const float R = reflectance();
-      terms[kDirect] = float4(directLight(host, s, frame, R), 1.0f);
+      terms[Term::kDirectGlossy] = float4(directLight(host, s, frame, R), 1.0f);
       const float3 K = u_reflectColor * R;
       if (!isBlack(K)) {
         const float3 Ng = dot(s.I, s.Ng) > 0.0f ? -s.Ng : s.Ng;
         const float3 dir = horizonClampedReflection(s.I, frame.N, Ng);
         float3 seen;
         host->traceSpecular(&seen, &s.P, &dir, maxComponent(K));
-        terms[kReflection] = float4(seen * K, 1.0f);
+        terms[Term::kReflection] = float4(seen * K, 1.0f);
       }
       const float3 Kt = transmissionColor(s) * (1.0f - R);
       if (!isBlack(Kt)) {
         float4 behind;
         host->traceContinue(&behind, &s.P, &s.I, maxComponent(Kt));
-        terms[kTransmission] = float4(rgb(behind) * Kt, 1.0f);
+        terms[Term::kTransmission] = float4(rgb(behind) * Kt, 1.0f);
       }
     });
   }
@@ -89,10 +86,7 @@ class quarra_Mtl_Glazing final
   }
 
   void evaluate(IHostContext*, ShadingState* state) const override {
-    if (clippedByGlobalPlanes(*this, *state)) {
-      state->ignoreHit = 1;
-      return;
-    }
+    if (ignoreIfClipped(*this, state)) return;
     const TangentFrame frame = facingFrame(*state);
     const float3 i = frameToLocal(frame, state->I);
     const float3 o = frameToLocal(frame, state->scatterDir);
@@ -101,10 +95,7 @@ class quarra_Mtl_Glazing final
   }
 
   void scatter(IHostContext* host, ShadingState* state) const override {
-    if (clippedByGlobalPlanes(*this, *state)) {
-      state->ignoreHit = 1;
-      return;
-    }
+    if (ignoreIfClipped(*this, state)) return;
     const ShadingState& s = *state;
     const ScatterPermissions allowed = scatterPermissions(s);
     if (!allowed.reflection && !allowed.transmission) {
@@ -134,9 +125,6 @@ class quarra_Mtl_Glazing final
  private:
   static constexpr int32_t kTangent = varyingOffset<GlazingParameters>("tangent");
   static constexpr int32_t kUV = varyingOffset<GlazingParameters>("uv");
-
-  // The composition's places, as the dielectric keeps them.
-  enum Term { kDirect = 1, kReflection = 3, kTransmission = 4 };
 
   static constexpr float kMinScatterCosine = 1e-6f;
 

@@ -105,8 +105,6 @@ constexpr float kTopcoatReflectance = 0.3f;
 constexpr float kPeelScale = 0.9f;
 // `u_finish` value of the orange-peel topcoat.
 constexpr int32_t kOrangePeelFinish = 1;
-// Specular colours at or below this add no highlight and trace no reflection.
-constexpr float kMinSpecular = 0.00001f;
 // The fleck noise: weight |noise|^2.5, normal offset 0.05 times the gradient.
 constexpr float kFleckDensity = 2.5f;
 constexpr float kFleckOffsetScale = 0.05f;
@@ -194,9 +192,6 @@ inline FleckHighlight fleckHighlight(const MetallicPaintParameters& p, IHostCont
   return h;
 }
 
-// The six composed terms; the paint fills the first four.
-enum Term { kDiffuse, kHighlight, kAmbient, kReflection };
-
 }  // namespace paint
 
 class quarra_Mtl_MetallicPaint final
@@ -249,7 +244,7 @@ class quarra_Mtl_MetallicPaint final
   }
 
   void shadeOriented(IHostContext* host, const ShadingState& s, ShadingState* out) const {
-    shadeWithinPrologue(*this, host, s, out, [&](const float3& mask, float4(&terms)[6]) {
+    shadeWithinPrologue(*this, host, s, out, [&](const float3& mask, ComposedTerms& terms) {
       shadePaint(host, s, mask, terms);
     });
   }
@@ -257,10 +252,7 @@ class quarra_Mtl_MetallicPaint final
   // The base layer's value only: the topcoat's mirror bounce has no extent to evaluate.
   void evaluateOriented(IHostContext* host, const ShadingState& s, ShadingState* out) const {
     using namespace paint;
-    if (clippedByGlobalPlanes(*this, s)) {
-      out->ignoreHit = 1;
-      return;
-    }
+    if (ignoreIfClipped(*this, out)) return;
     const PaintFrames f = paintFrames(*this, host, s);
     const float3 i = unitLocalDirection(f.base, s.I);
     const float3 o = unitLocalDirection(f.base, s.scatterDir);
@@ -278,10 +270,7 @@ class quarra_Mtl_MetallicPaint final
   // base's diffuse/glossy mixture as the metal draws it, its density scaled by the 1 - pc share.
   void scatterOriented(IHostContext* host, const ShadingState& s, ShadingState* out) const {
     using namespace paint;
-    if (clippedByGlobalPlanes(*this, s)) {
-      out->ignoreHit = 1;
-      return;
-    }
+    if (ignoreIfClipped(*this, out)) return;
     if (!reflectionAllowed(s)) {
       out->scatterKind = kRayNone;
       return;
@@ -321,7 +310,7 @@ class quarra_Mtl_MetallicPaint final
 
   // Everything between the mask and the composition.
   void shadePaint(IHostContext* host, const ShadingState& s, const float3& mask,
-                  float4 (&terms)[6]) const {
+                  ComposedTerms& terms) const {
     using namespace paint;
 
     // 1. Frames, the incoming ray in each, the base split and the flecks.
@@ -333,7 +322,7 @@ class quarra_Mtl_MetallicPaint final
     const BaseSplit split = baseSplit(*this, readVarying<float2>(s, kUV), -it.z, -i.z);
     const float3& D = split.diffuse;
     const float3& S = split.specular;
-    const bool specular = maxComponent(S) > kMinSpecular;
+    const bool specular = hasSpecular(S);
     const WardRoughness roughness = baseRoughness(*this);
     const FleckHighlight fleck = fleckHighlight(*this, host, s, f.base);
 
@@ -365,23 +354,21 @@ class quarra_Mtl_MetallicPaint final
       }
       diffuse += dc * w * light.color;
     });
-    terms[kDiffuse] = float4(diffuse, 1.0f);
-    terms[kHighlight] = float4(highlight, 1.0f);
+    terms[Term::kDirectDiffuse] = float4(diffuse, 1.0f);
+    terms[Term::kDirectGlossy] = float4(highlight, 1.0f);
 
     // 3. The clear coat's reflection, traced along the horizon-clamped mirror direction.
     if (specular) {
       const float3 R = horizonClampedReflection(s.I, f.topcoat.N, s.Ng);
       float3 seen;
       host->traceReflection(&seen, &s.P, &R, u_topcoatRoughValue, maxComponent(S));
-      terms[kReflection] = float4(seen * S, 1.0f);
+      terms[Term::kReflection] = float4(seen * S, 1.0f);
     }
 
     // 4. Ambient and indirect diffuse light; occlusion only darkens what there is.
-    const float3 ambient = diffuseLightingWithOcclusion(*this, host, D, s.P, N);
-    if (!isBlack(ambient)) {
-      const float3 ao = ambientOcclusionTerm(*this, host, s, float3(0.0f), maskedWeight(mask));
-      terms[kAmbient] = float4(ambient * ao, 1.0f);
-    }
+    terms[Term::kIndirectDiffuse] =
+        float4(diffuseLightingWithOcclusion(*this, host, D, s.P, N), 1.0f);
+    occludeIndirectDiffuse(*this, host, s, mask, terms);
   }
 };
 

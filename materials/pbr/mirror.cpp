@@ -39,8 +39,6 @@ inline float reflectance(float cosine) {
 // Below this cosine the bounce's weight tint / cosine would overflow; the path ends instead.
 constexpr float kMinBounceCosine = 0.000001f;
 
-enum Term { kDirectDiffuse, kHighlight, kAmbient, kReflection, kTransmission, kExtra };
-
 }  // namespace mirror
 
 class quarra_Mtl_Mirror final
@@ -50,26 +48,23 @@ class quarra_Mtl_Mirror final
 
   void shade(IHostContext* host, ShadingState* state) const override {
     const ShadingState& s = *state;
-    shadeWithinPrologue(*this, host, s, state, [&](const float3&, float4(&terms)[6]) {
+    shadeWithinPrologue(*this, host, s, state, [&](const float3&, ComposedTerms& terms) {
       const float3 K = u_tintColor * mirror::reflectance(-dot(s.N, s.I));
       const float3 R = horizonClampedReflection(s.I, s.N, s.Ng);
       float3 seen;
       host->traceSpecular(&seen, &s.P, &R, maxComponent(K));
-      terms[mirror::kReflection] = float4(seen * K, 1.0f);
+      terms[Term::kReflection] = float4(seen * K, 1.0f);
     });
   }
 
   // A perfect mirror has no value for a direction the host chose; only clipping applies.
   void evaluate(IHostContext*, ShadingState* state) const override {
-    if (clippedByGlobalPlanes(*this, *state)) state->ignoreHit = 1;
+    ignoreIfClipped(*this, state);
   }
 
   // The mirror bounce: weight tint / c, so weight x scatterCos x scatterInvPdf = tint.
   void scatter(IHostContext*, ShadingState* state) const override {
-    if (clippedByGlobalPlanes(*this, *state)) {
-      state->ignoreHit = 1;
-      return;
-    }
+    if (ignoreIfClipped(*this, state)) return;
     const float c = -dot(state->I, state->N);
     if (state->allowScatter[kAllowSpecularReflection] == 0 || !(c >= mirror::kMinBounceCosine)) {
       state->scatterKind = kRayNone;
