@@ -253,13 +253,6 @@ float3 diffuseLightingWithOcclusion(const Params& params, IHostContext* host, co
 
 // ---- clipping --------------------------------------------------------------------------------
 
-namespace prologue_detail {
-template <class P, class = void>
-struct HasClipping : std::false_type {};
-template <class P>
-struct HasClipping<P, std::void_t<decltype(&P::u_globalClippingMapEnable)>> : std::true_type {};
-}  // namespace prologue_detail
-
 // True when `P` lies on or behind one of the planes of a clipping map: texel 0 holds the plane
 // count n in red, plane i (a, b, c, d) is sampled at (i + 0.5) / (n + 1). Only points strictly
 // on the positive side of every plane survive. Out of line: a rare branch of every entry point.
@@ -278,7 +271,7 @@ TARVO_OUT_OF_LINE inline bool clippedByPlanes(const Texture1D& map, const float3
 // block without the clipping pair.
 template <class Params>
 TARVO_ALWAYS_INLINE bool clippedByGlobalPlanes(const Params& params, const ShadingState& state) {
-  if constexpr (prologue_detail::HasClipping<prologue_detail::BlockOfT<Params>>::value) {
+  if constexpr (declaresParameter<prologue_detail::BlockOfT<Params>>("u_globalClippingMapEnable")) {
     return params.u_globalClippingMapEnable && clippedByPlanes(params.u_globalClippingMap, state.P);
   } else {
     return false;
@@ -360,17 +353,10 @@ inline void writeMaskedColor(IHostContext* host, ShadingState* state, const floa
 
 // ---- the frame of a material's shade -----------------------------------------------------------
 
-namespace prologue_detail {
-template <class P, class = void>
-struct HasCommonTint : std::false_type {};
-template <class P>
-struct HasCommonTint<P, std::void_t<decltype(&P::u_commonTintEnable)>> : std::true_type {};
-}  // namespace prologue_detail
-
 // The six terms composed in order, with the common tint when the class declares one.
 template <class Params>
 TARVO_ALWAYS_INLINE float4 composeWithCommonTint(const Params& p, const ComposedTerms& terms) {
-  if constexpr (prologue_detail::HasCommonTint<prologue_detail::BlockOfT<Params>>::value) {
+  if constexpr (declaresParameter<prologue_detail::BlockOfT<Params>>("u_commonTintEnable")) {
     return composeTerms(terms, p.u_commonTintEnable, p.u_commonTintColor);
   } else {
     return composeTerms(terms, false, float4(1.0f));

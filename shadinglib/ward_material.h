@@ -15,7 +15,6 @@
 #define TARVO_SHADINGLIB_WARD_MATERIAL_H
 
 #include <cstdint>
-#include <type_traits>
 
 #include "shadinglib/light_samples.h"
 #include "shadinglib/lobe_scatter.h"
@@ -26,15 +25,6 @@
 
 namespace pvx {
 
-namespace ward_detail {
-
-template <class P, class = void>
-struct HasDecal : std::false_type {};
-template <class P>
-struct HasDecal<P, std::void_t<decltype(&P::u_isDecal)>> : std::true_type {};
-
-}  // namespace ward_detail
-
 template <class P, class S = WardMappedInputs>
 struct WardMaterial {
   static constexpr int32_t kUV = requiredVaryingOffset<P>("uv");
@@ -43,7 +33,7 @@ struct WardMaterial {
 
   // A decal shows only where its transform maps the UV into the unit square.
   TARVO_ALWAYS_INLINE static bool outsideDecal(const P& p, const float2& uv) {
-    if constexpr (ward_detail::HasDecal<P>::value) {
+    if constexpr (declaresParameter<P>("u_isDecal")) {
       if (!p.u_isDecal) return false;
       const float3 x = transformPoint(p.u_decalTransform, float3(uv.x, uv.y, 0.0f));
       return x.x < 0.0f || x.x > 1.0f || x.y < 0.0f || x.y > 1.0f;
