@@ -140,10 +140,7 @@ Pass ggxPass() {
   auto inputs = std::make_shared<std::vector<Inputs>>();
   for (const ShadingState& s : variedStates()) {
     pvx::TangentFrame f = pvx::tangentFrame(s, kDielectricTangentOffset);
-    if (pvx::dot(s.I, f.N) > 0.0f) {
-      f.N = -f.N;
-      f.B = -f.B;
-    }
+    pvx::turnToFaceRay(f, s.I);
     const float3 i = pvx::frameToLocal(f, s.I);
     inputs->push_back({i, pvx::frameToLocal(f, s.scatterDir), pvx::schlickReflectance(0.1f, -i.z),
                        pvx::dielectricIndexRatio(s, 1.52f).eta});

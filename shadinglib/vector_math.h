@@ -353,6 +353,11 @@ inline float3 faceForward(const float3& n, const float3& i, const float3& nref) 
   return -n * sign(dot(nref, i));
 }
 
+// n turned to face a ray travelling along I: -n when n points along I, else n.
+inline float3 facingRay(const float3& n, const float3& I) {
+  return dot(I, n) > 0.0f ? -n : n;
+}
+
 // ---- colour --------------------------------------------------------------------------------
 
 inline float maxComponent(const float3& c) {

@@ -55,7 +55,7 @@ inline bool wardCosinesDefined(float iz, float oz, float hz) {
 }
 
 // Where the lobe is defined: a half vector h = o - i that is not flat and the cosines above.
-inline bool wardDefined(const float3& i, const float3& o, const float3& h) {
+TARVO_ALWAYS_INLINE bool wardDefined(const float3& i, const float3& o, const float3& h) {
   if (dot(h, h) == 0.0f) return false;
   return wardCosinesDefined(i.z, o.z, h.z);
 }

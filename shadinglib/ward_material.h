@@ -111,9 +111,9 @@ struct WardMaterial {
                              ComposedTerms& terms) {
     const bool glossy = hasSpecular(in.glossy);
     float3 diffuse(0.0f), highlight(0.0f);
-    forEachLightSample(lights, [&](const LightSample& light) {
+    forEachRampedLight(lights, N, [&](const LightSample& light, float w) {
       if (isBlack(light.color)) return;
-      const float3 energy = light.color * (horizonRamp(dot(light.L, N)) * light.weight);
+      const float3 energy = light.color * w;
       diffuse += in.diffuse * energy;
       if (light.tag == kLightTagDiffuseOnly || !glossy) return;
       const float3 o = frameToLocal(frame, light.L);

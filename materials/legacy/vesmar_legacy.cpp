@@ -46,6 +46,7 @@
 #include "shadinglib/legacy_lobes.h"
 #include "shadinglib/light_samples.h"
 #include "shadinglib/material_prologue.h"
+#include "shadinglib/ray_directions.h"
 #include "shadinglib/texture_channel.h"
 #include "shadinglib/varyings.h"
 
@@ -688,13 +689,12 @@ class VesmarLegacy final
     } else if (refractiveIndex != 1.0f) {
       const float eta = state.frontFacing != 0 ? 1.0f / refractiveIndex : refractiveIndex;
       const float3 facing = cosine < 0.0f ? n : -n;
-      const float c = abs(cosine);
-      const float k = 1.0f + eta * eta * (c * c - 1.0f);
-      if (!(k > 0.000001f)) {
+      const Snell snellAt = snell(abs(cosine), eta);
+      if (!(snellAt.k > 0.000001f)) {
         r.blocked = true;
         return r;
       }
-      direction = eta * I + (eta * c - sqrt(k)) * facing;
+      direction = snellDirection(I, facing, eta, snellAt);
     }
     const float3 weight = reflectLight ? transparency * (float3(1.0f) - F) : transparency;
     float4 traced;

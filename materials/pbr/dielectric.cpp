@@ -30,12 +30,12 @@
 //   distance of 0 absorbs nothing whatever the coefficient.
 #include "frame/shader_class.h"
 #include "shadinglib/absorption.h"
-#include "shadinglib/light_samples.h"
 #include "shadinglib/mapped_inputs.h"
 #include "shadinglib/material_prologue.h"
 #include "shadinglib/microfacet.h"
 #include "shadinglib/ray_directions.h"
 #include "shadinglib/ripple_normal.h"
+#include "shadinglib/rough_interface.h"
 #include "shadinglib/scatter_choice.h"
 #include "shadinglib/shading_frame.h"
 
@@ -98,7 +98,7 @@ class quarra_Mtl_Dielectric final
     if (ignoreIfClipped(*this, state)) return;
     shadeWithinPrologue(*this, host, s, state, [&](const float3&, ComposedTerms& terms) {
       const Interface in = interfaceAt(host, s);
-      terms[Term::kDirectGlossy] = float4(directLight(host, s, in), 1.0f);
+      terms[Term::kDirectGlossy] = float4(interfaceDirectLight(host, s, in), 1.0f);
       // Seen from inside, the surface reflects nothing of its own: everything goes to refraction.
       const float F = s.frontFacing != 0 ? in.F : 0.0f;
       const float3 K = u_reflectColor * F;
@@ -124,10 +124,7 @@ class quarra_Mtl_Dielectric final
 
   void evaluate(IHostContext* host, ShadingState* state) const override {
     if (ignoreIfClipped(*this, state)) return;
-    const Interface in = interfaceAt(host, *state);
-    const float3 o = frameToLocal(in.frame, state->scatterDir);
-    state->scatterWeight = float3(microfacetValue(in, o));
-    state->scatterCos = abs(o.z);
+    writeInterfaceValue(interfaceAt(host, *state), state);
   }
 
   void scatter(IHostContext* host, ShadingState* state) const override {
@@ -154,7 +151,7 @@ class quarra_Mtl_Dielectric final
     ScatterChoice choice = chooseReflectionOrTransmission(allowed, in.F, host);
     float3 o(0.0f);
     if (!choice.reflect) {
-      o = refractAtMicrofacet(in.i, m, in.ratio.eta);
+      o = refractAtMicrofacet(in.i, m, in.eta);
       if (isBlack(o)) {
         // Total internal reflection keeps the whole weight when a reflection may follow.
         if (!allowed.reflection) {
@@ -175,7 +172,7 @@ class quarra_Mtl_Dielectric final
     state->scatterCos = 1.0f;
     state->scatterInvPdf = 1.0f;
     state->scatterKind = smooth ? kRayTransmission : kRaySpecular;
-    state->mediumIor = in.ratio.transmittedIor;
+    state->mediumIor = in.transmittedIor;
   }
 
  private:
@@ -185,30 +182,25 @@ class quarra_Mtl_Dielectric final
   // Rougher than this, `scatter` draws a microfacet normal; smoother is a mirror-flat interface.
   static constexpr float kMinSampledRoughness = 0.01f;
 
-  // The interface at one hit: the frame with its normals, the incident ray in it, the
-  // reflectance at its angle, the index ratio and the roughness.
-  struct Interface {
-    TangentFrame frame;
-    float3 Ng;  // geometric normal on the incident side
-    float3 i;
-    float F;
-    IndexRatio ratio;
+  // The interface at one hit, with the geometric normal on the incident side, the index of the
+  // medium a refracted ray travels in and the roughness.
+  struct Interface : RoughInterface {
+    float3 Ng;
+    float transmittedIor;
     float roughness;
-    float alpha2;
   };
 
   Interface interfaceAt(IHostContext* host, const ShadingState& s) const {
     const float2 uv = readVarying<float2>(s, kUV);
     Interface in;
     in.frame = bentFrame(host, s, uv);
-    if (dot(s.I, in.frame.N) > 0.0f) {
-      in.frame.N = -in.frame.N;
-      in.frame.B = -in.frame.B;
-    }
-    in.Ng = dot(s.I, s.Ng) > 0.0f ? -s.Ng : s.Ng;
+    turnToFaceRay(in.frame, s.I);
+    in.Ng = facingRay(s.Ng, s.I);
     in.i = frameToLocal(in.frame, s.I);
     in.F = schlickReflectance(u_reflectance, -in.i.z);
-    in.ratio = dielectricIndexRatio(s, u_ior);
+    const IndexRatio ratio = dielectricIndexRatio(s, u_ior);
+    in.eta = ratio.eta;
+    in.transmittedIor = ratio.transmittedIor;
     in.roughness = mappedScalar(TARVO_TEXTURE_MAP(*this, rough), u_roughValue, uv);
     in.alpha2 = ggxAlphaSquared(in.roughness);
     return in;
@@ -231,26 +223,11 @@ class quarra_Mtl_Dielectric final
     return f;
   }
 
-  static float microfacetValue(const Interface& in, const float3& o) {
-    return microfacetScattering(in.i, o, in.F, in.ratio.eta, in.alpha2);
-  }
-
-  float3 directLight(IHostContext* host, const ShadingState& s, const Interface& in) const {
-    const float3& N = in.frame.N;
-    float3 sum(0.0f);
-    forEachLightSample(host->lightSamples(0, &s.P, &N), [&](const LightSample& light) {
-      if (light.tag == kLightTagDiffuseOnly) return;
-      const float v = microfacetValue(in, frameToLocal(in.frame, light.L));
-      sum += light.color * (v * horizonRamp(dot(N, light.L)) * light.weight);
-    });
-    return sum;
-  }
-
   // The refraction seen through the surface; beyond the critical angle, on either side, the
   // whole refraction budget goes into the bent reflection instead. Absorbed on the way out.
   float3 tracedRefraction(IHostContext* host, const ShadingState& s, const Interface& in,
                           const float3& Kt) const {
-    const Refraction r = refractionOrTotalReflection(s.I, in.frame.N, in.ratio.eta);
+    const Refraction r = refractionOrTotalReflection(s.I, in.frame.N, in.eta);
     float3 T = r.direction;
     if (r.totalInternalReflection) T = horizonClampedReflection(s.I, in.frame.N, in.Ng);
     if (isBlack(T)) return float3(0.0f);

@@ -678,8 +678,7 @@ class quarra_Mtl_Metal final
     // 4. Direct light, faded towards the horizon.
     float3 diffuse(0.0f), highlight(0.0f);
     const LightSample* lights = host->lightSamples(0, &s.P, &N);
-    forEachLightSample(lights, [&](const LightSample& light) {
-      const float w = horizonRamp(dot(N, light.L)) * light.weight;
+    forEachRampedLight(lights, N, [&](const LightSample& light, float w) {
       if (w < 0.0f) return;
       if (light.tag != kLightTagDiffuseOnly && i.z < 0.0f && specular) {
         const float3 o = unitLocalDirection(frame, light.L);

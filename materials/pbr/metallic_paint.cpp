@@ -35,7 +35,6 @@
 #include "shadinglib/mapped_inputs.h"
 #include "shadinglib/material_prologue.h"
 #include "shadinglib/metal_lobe.h"
-#include "shadinglib/microfacet.h"
 #include "shadinglib/ray_directions.h"
 #include "shadinglib/ripple_normal.h"
 #include "shadinglib/shading_frame.h"
@@ -158,10 +157,6 @@ inline WardRoughness baseRoughness(const MetallicPaintParameters& p) {
   return {p.u_baseRoughValue, p.u_baseRoughValue};
 }
 
-inline float3 brighterPerChannel(const float3& a, const float3& b) {
-  return float3(max(a.x, b.x), max(a.y, b.y), max(a.z, b.z));
-}
-
 inline bool allFinite(const float3& v) {
   return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
@@ -236,9 +231,8 @@ class quarra_Mtl_MetallicPaint final
       o.No = -o.No;
     }
     if (facing) {
-      for (float3* n : {&o.Ng, &o.N, &o.No}) {
-        if (dot(*n, o.I) > 0.0f) *n = -*n;
-      }
+      for (float3* n : {&o.Ng, &o.N, &o.No})
+        *n = facingRay(*n, o.I);
     }
     return o;
   }
@@ -332,8 +326,7 @@ class quarra_Mtl_MetallicPaint final
     const float facing = abs(dot(V, f.topcoat.N));
     const float3 pearl = rgb(u_pearlColor) * u_pearlAmount;
     float3 diffuse(0.0f), highlight(0.0f);
-    forEachLightSample(host->lightSamples(0, &s.P, &N), [&](const LightSample& light) {
-      const float w = horizonRamp(dot(N, light.L)) * light.weight;
+    forEachRampedLight(host->lightSamples(0, &s.P, &N), N, [&](const LightSample& light, float w) {
       if (!(w >= 0.0f)) return;
       const float wd = pow(w, bias);
       float3 dc = biased ? D * wd : D;
@@ -343,7 +336,7 @@ class quarra_Mtl_MetallicPaint final
         if (fleck.on) {
           const float3 o = unitLocalDirection(fleck.frame, light.L);
           const float3 sparkle = wardLobe(fleck.i, o, fleck.roughness, float3(0.0f), float3(1.0f));
-          h = brighterPerChannel(h, sparkle * fleck.colour);
+          h = max(h, sparkle * fleck.colour);
         }
         highlight += h * w * light.color;
       }
