@@ -13,7 +13,7 @@
 // does not read, `globalIllumIntensity`, `usingHDRbuffer`) are declared and copied for the host
 // only.
 //
-// This library's own choices, where the material's description leaves them open:
+// Choices of this library:
 // - Host light: the host's ambient and indirect diffuse light plus the direct diffuse sums of
 //   both light categories (scaled by `diffuseLightGainValue` in `IBLDiffMode` 0 and 1); the
 //   first-lobe light of both categories (scaled by `specularLightGainValue` in `IBLSpecMode` 0
@@ -74,14 +74,7 @@ namespace pvx {
         "[0, inf)")                                                                                \
   PARAM(Float, diffuseAngularRepeat, 1.0f, TARVO_CHANNEL_ANGULAR_REPEAT_NOTE("diffuse"))           \
   PARAM(Mat3, diffuseUVMatrix, ::pvx::identity3, TARVO_CHANNEL_UV_MATRIX_NOTE("diffuse"))          \
-  PARAM(Color, diffuseIBLGainColor, ::pvx::float3(1.0f),                                           \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Color, diffuseIBLContrastPivot, ::pvx::float3(1.0f),                                       \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, diffuseIBLContrastValue, 1.0f,                                                      \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Int, diffuseIBLGainSource, 0,                                                              \
-        "kept and copied for the host; the shading does not read it")                              \
+  TARVO_KEPT_IBL_GRADING(PARAM, diffuse)                                                           \
   PARAM(Float, diffuseLightGainValue, 1.0f,                                                        \
         "multiplies the direct diffuse light in IBLDiffMode 0 and 1")                              \
   PARAM(Color, specularColor, ::pvx::float3(0.5f), TARVO_CHANNEL_COLOR_NOTE("specular"))           \
@@ -97,14 +90,7 @@ namespace pvx {
   PARAM(Color, specular2Color, ::pvx::float3(0.5f),                                                \
         "colour of the second lobe; black switches it off", "[0, 1]")                              \
   PARAM(Mat3, specularUVMatrix, ::pvx::identity3, TARVO_CHANNEL_UV_MATRIX_NOTE("specular"))        \
-  PARAM(Color, specularIBLGainColor, ::pvx::float3(1.0f),                                          \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Color, specularIBLContrastPivot, ::pvx::float3(1.0f),                                      \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, specularIBLContrastValue, 1.0f,                                                     \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Int, specularIBLGainSource, 0,                                                             \
-        "kept and copied for the host; the shading does not read it")                              \
+  TARVO_KEPT_IBL_GRADING(PARAM, specular)                                                          \
   PARAM(Float, specularLightGainValue, 1.0f,                                                       \
         "multiplies the first-lobe light in IBLSpecMode 0 and 1")                                  \
   PARAM(Float, specular2LightGainValue, 1.0f,                                                      \
@@ -156,12 +142,9 @@ namespace pvx {
         "[0, 1]")                                                                                  \
   PARAM(Bool, reflectLight, false,                                                                 \
         "refraction and diffuse image light are dimmed by one minus the reflectivity")             \
-  PARAM(Color, reflectIBLGainColor, ::pvx::float3(1.0f),                                           \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Int, reflectIBLGainSource, 0,                                                              \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, reflectIBLGainValue, 1.0f,                                                          \
-        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Color, reflectIBLGainColor, ::pvx::float3(1.0f), TARVO_KEPT_NOTE)                          \
+  PARAM(Int, reflectIBLGainSource, 0, TARVO_KEPT_NOTE)                                             \
+  PARAM(Float, reflectIBLGainValue, 1.0f, TARVO_KEPT_NOTE)                                         \
   PARAM(Texture2D, reflectOverride, {},                                                            \
         "latitude-longitude image reflected instead of traced rays")                               \
   PARAM(Bool, useReflectOverride, false, "reflections come from reflectOverride")                  \
@@ -176,59 +159,24 @@ namespace pvx {
   PARAM(Int, IBLSpecMode, -1, "how host specular light combines with direct light",                \
         "-1 added as it is | 0 first lobe scaled by specularLightGainValue | 1 the same | 2 "      \
         "second lobe unscaled")                                                                    \
-  PARAM(Float, diffuseIBLGainValue, 1.0f,                                                          \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, specularIBLGainValue, 1.0f,                                                         \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(TextureCube, diffuseIBLCube, {},                                                           \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(TextureCube, specularIBLCube, {},                                                          \
-        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Float, diffuseIBLGainValue, 1.0f, TARVO_KEPT_NOTE)                                         \
+  PARAM(Float, specularIBLGainValue, 1.0f, TARVO_KEPT_NOTE)                                        \
+  PARAM(TextureCube, diffuseIBLCube, {}, TARVO_KEPT_NOTE)                                          \
+  PARAM(TextureCube, specularIBLCube, {}, TARVO_KEPT_NOTE)                                         \
   PARAM(Color, globalIBLContrastPivot, ::pvx::float3(1.0f), "pivot of the reflection contrast")    \
   PARAM(Float, globalIBLContrastValue, 1.0f,                                                       \
         "reflection contrast; also scales the weight of traced reflection rays")                   \
-  PARAM(Color, globalIBLGainColor, ::pvx::float3(1.0f),                                            \
-        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Color, globalIBLGainColor, ::pvx::float3(1.0f), TARVO_KEPT_NOTE)                           \
   PARAM(Float, globalIBLSatValue, 1.0f, "reflection saturation: 1 unchanged, 0 grey", "[0, inf)")  \
-  PARAM(Int, globalIBLGainSource, 0, "kept and copied for the host; the shading does not read it") \
-  PARAM(Float, globalIBLGainValue, 1.0f,                                                           \
-        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Int, globalIBLGainSource, 0, TARVO_KEPT_NOTE)                                              \
+  PARAM(Float, globalIBLGainValue, 1.0f, TARVO_KEPT_NOTE)                                          \
   PARAM(Mat3, globalIBLMatrix, ::pvx::identity3,                                                   \
         "rotation of the reflection direction before the reflectOverride lookup")                  \
-  PARAM(Color, diffuseIBLChannelContrastPivot, ::pvx::float3(1.0f),                                \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, diffuseIBLChannelContrastValue, 1.0f,                                               \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Color, diffuseIBLChannelGainColor, ::pvx::float3(1.0f),                                    \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Int, diffuseIBLChannelGainSource, 0,                                                       \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, diffuseIBLChannelGainValue, 1.0f,                                                   \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, diffuseIBLChannelSatValue, 1.0f,                                                    \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Color, specularIBLChannelContrastPivot, ::pvx::float3(1.0f),                               \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, specularIBLChannelContrastValue, 1.0f,                                              \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Color, specularIBLChannelGainColor, ::pvx::float3(1.0f),                                   \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Int, specularIBLChannelGainSource, 0,                                                      \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, specularIBLChannelGainValue, 1.0f,                                                  \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, specularIBLChannelSatValue, 1.0f,                                                   \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Color, reflectIBLChannelContrastPivot, ::pvx::float3(1.0f),                                \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, reflectIBLChannelContrastValue, 1.0f,                                               \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Color, reflectIBLChannelGainColor, ::pvx::float3(1.0f),                                    \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Int, reflectIBLChannelGainSource, 0,                                                       \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, reflectIBLChannelGainValue, 1.0f,                                                   \
-        "kept and copied for the host; the shading does not read it")                              \
+  TARVO_KEPT_IBL_CHANNEL(PARAM, diffuse)                                                           \
+  PARAM(Float, diffuseIBLChannelSatValue, 1.0f, TARVO_KEPT_NOTE)                                   \
+  TARVO_KEPT_IBL_CHANNEL(PARAM, specular)                                                          \
+  PARAM(Float, specularIBLChannelSatValue, 1.0f, TARVO_KEPT_NOTE)                                  \
+  TARVO_KEPT_IBL_CHANNEL(PARAM, reflect)                                                           \
   PARAM(Float, reflectIBLChannelSatValue, 1.0f, "reflection saturation factor", "[0, inf)")        \
   PARAM(Texture2D, ambientOcclusionTexture, {},                                                    \
         "precomputed occlusion, read in the red channel at uv1 (1 open, 0 occluded)")              \
@@ -244,11 +192,10 @@ namespace pvx {
         "absorption per unit length of refracted light; -1 absorbs the channel fully", nullptr,    \
         "1/scene unit")                                                                            \
   PARAM(Bool, useAlpha, true, "alpha grows with reflectivity and refraction")                      \
-  PARAM(Float, globalIllumIntensity, 1.0f,                                                         \
-        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Float, globalIllumIntensity, 1.0f, TARVO_KEPT_NOTE)                                        \
   PARAM(Bool, unlitSurface, false, "no light loop: the surface is not lit by lights")              \
   PARAM(Bool, selfIlluminance, false, "take the diffuse light as white")                           \
-  PARAM(Bool, usingHDRbuffer, false, "kept and copied for the host; the shading does not read it") \
+  PARAM(Bool, usingHDRbuffer, false, TARVO_KEPT_NOTE)                                              \
   PARAM(Bool, triplanarXY, false, "box projection samples the x face as (z, y) instead of (y, z)") \
   PARAM(Bool, draw_mere_shadow, false, "shade ignores every hit (shadows only)")                   \
   VARYING(Float2, uv, 0, TARVO_NOTE_UV)                                                            \

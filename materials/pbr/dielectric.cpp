@@ -15,7 +15,7 @@
 // surface's definition also says that entering rays never reflect totally: an entering ray past
 // it sends its refraction budget into the bent reflection as a leaving one does.
 //
-// This library's own choices, where the surface's definition leaves them open:
+// Choices of this library:
 // - The procedural normal pattern (`u_procedureMapEnable` 1, without the first normal map): two
 //   fractal sums of the host's noise (2.6 octaves from frequency 2.0) at the object-space
 //   position scaled by `u_procedureMapTiling`, the second shifted by (-0.6, -0.6, 0), each times

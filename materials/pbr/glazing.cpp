@@ -11,7 +11,7 @@
 // makes the lobe peak at the straight-through direction turned half a revolution about the
 // normal, not at the straight-through direction `scatter` continues along.
 //
-// This library's own choices, where the surface's definition leaves them open:
+// Choices of this library:
 // - `scatter` ends the path when the ray grazes the pane (its cosine with the normal at or below
 //   1e-6), where the weight's division by that cosine would blow up.
 // - A layer count of 0, below 0 or not a number counts as one layer; the reflectance is limited

@@ -10,7 +10,7 @@
 // rotation; the reflectivity curve; cut-outs; uv scales; switchers and their maps; anodised
 // noise tiling; patina; highlight-only; common tint.
 //
-// This library's own choices, where the surface's definition leaves them open:
+// Choices of this library:
 // - Members the host always binds get defaults of their own: identity matrices, the Ward
 //   material's roughness 0.01, anisotropy 1, curve power 0 and reflectivities 0.1 / 1, white
 //   switcher colours and amounts 1, switchers and the cut-out pattern 0, a cut-out grid of

@@ -9,7 +9,7 @@
 // ramp bias, roughness and reflectivity curve; topcoat glossiness; fleck size; common tint;
 // normal orientation (`reverseNormal` in every entry, `faceForward` in `shade` only).
 //
-// This library's own choices, where the surface's definition leaves them open:
+// Choices of this library:
 // - `u_flecksSize` starts at 0.02 (flecks a fiftieth of a unit across); the other members the
 //   host always binds start at identity transforms.
 // - The fleck highlight is a Ward lobe of unit specular colour and no diffuse part, in the base
