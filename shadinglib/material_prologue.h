@@ -55,17 +55,21 @@
 #define TARVO_NOTE_TANGENT "object-space tangent (direction of growing u) of the shading frame"
 #define TARVO_NOTE_BITANGENT "object-space bitangent (direction of growing v)"
 
+// The precomputed occlusion every class with ambient occlusion declares.
+#define TARVO_AO_PARAMETERS(PARAM)                                                              \
+  PARAM(Texture2D, ambientOcclusionTexture, {},                                                 \
+        "precomputed occlusion, read in the red channel at uv1 (1 open, 0 occluded)")           \
+  PARAM(Int, ambientOcclusionMode, 0, "source of the precomputed occlusion",                    \
+        "0 the host occlusion query | 1 ambientOcclusionTexture | 2 vertex colour red channel") \
+  PARAM(Float, ambientOcclusionFactor, 1.0f, "strength of the occlusion: 0 none, 1 full",       \
+        "[0, 1]")                                                                               \
+  PARAM(Color, ambientOcclusionColor, ::pvx::float3(0.0f), "colour of fully occluded areas",    \
+        "[0, 1]")                                                                               \
+  PARAM(Bool, usePrecalcAO, true,                                                               \
+        "use the precomputed occlusion of modes 1 and 2 instead of the host query")
+
 #define TARVO_AO_MASKING_PARAMETERS_AT(PARAM, VARYING, uv1Offset, vtxcolorOffset)                 \
-  PARAM(Texture2D, ambientOcclusionTexture, {},                                                   \
-        "precomputed occlusion, read in the red channel at uv1 (1 open, 0 occluded)")             \
-  PARAM(Int, ambientOcclusionMode, 0, "source of the precomputed occlusion",                      \
-        "0 the host occlusion query | 1 ambientOcclusionTexture | 2 vertex colour red channel")   \
-  PARAM(Float, ambientOcclusionFactor, 1.0f, "strength of the occlusion: 0 none, 1 full",         \
-        "[0, 1]")                                                                                 \
-  PARAM(Color, ambientOcclusionColor, ::pvx::float3(0.0f), "colour of fully occluded areas",      \
-        "[0, 1]")                                                                                 \
-  PARAM(Bool, usePrecalcAO, true,                                                                 \
-        "use the precomputed occlusion of modes 1 and 2 instead of the host query")               \
+  TARVO_AO_PARAMETERS(PARAM)                                                                      \
   PARAM(                                                                                          \
       Bool, showAmbientOnly, false,                                                               \
       "ambient-only material: show the occlusion term alone; the other materials keep it unread") \

@@ -135,13 +135,7 @@ class BackgroundGeometry final
     state->shadowT = float3(blocks ? 0.0f : 1.0f);
   }
 
-  void scatter(IHostContext*, ShadingState* state) const override {
-    state->scatterDir = state->I;
-    state->scatterWeight = float3(1.0f);
-    state->scatterCos = 1.0f;
-    state->scatterInvPdf = 1.0f;
-    state->scatterKind = kRayGlossy;
-  }
+  void scatter(IHostContext*, ShadingState* state) const override { scatterStraightOn(state); }
 
  private:
   static constexpr int32_t kUVOffset = varyingOffset<BackgroundGeometryParameters>("uv");

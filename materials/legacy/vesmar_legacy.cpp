@@ -178,16 +178,7 @@ namespace pvx {
   PARAM(Float, specularIBLChannelSatValue, 1.0f, TARVO_KEPT_NOTE)                                  \
   TARVO_KEPT_IBL_CHANNEL(PARAM, reflect)                                                           \
   PARAM(Float, reflectIBLChannelSatValue, 1.0f, "reflection saturation factor", "[0, inf)")        \
-  PARAM(Texture2D, ambientOcclusionTexture, {},                                                    \
-        "precomputed occlusion, read in the red channel at uv1 (1 open, 0 occluded)")              \
-  PARAM(Int, ambientOcclusionMode, 0, "source of the precomputed occlusion",                       \
-        "0 the host occlusion query | 1 ambientOcclusionTexture | 2 vertex colour red channel")    \
-  PARAM(Float, ambientOcclusionFactor, 1.0f, "strength of the occlusion: 0 none, 1 full",          \
-        "[0, 1]")                                                                                  \
-  PARAM(Color, ambientOcclusionColor, ::pvx::float3(0.0f), "colour of fully occluded areas",       \
-        "[0, 1]")                                                                                  \
-  PARAM(Bool, usePrecalcAO, true,                                                                  \
-        "use the precomputed occlusion of modes 1 and 2 instead of the host query")                \
+  TARVO_AO_PARAMETERS(PARAM)                                                                       \
   PARAM(Color, absorbanceRGB, ::pvx::float3(-1.0f),                                                \
         "absorption per unit length of refracted light; -1 absorbs the channel fully", nullptr,    \
         "1/scene unit")                                                                            \
