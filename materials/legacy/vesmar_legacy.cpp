@@ -319,14 +319,10 @@ class VesmarLegacy final
 
   void evaluate(IHostContext*, ShadingState* state) const override {
     const float sign = normalSign();
-    const ChannelHit hit = channelHit(*state, state->No * sign);
-    float3 cutout = cutoutAmount(*state, hit);
-    float3 transparency = transparencyAmount(hit);
-    foldTransparency(cutout, transparency);
-    if (discardsHit(cutout)) {
-      state->ignoreHit = 1;
-      return;
-    }
+    Presence here;
+    if (!presentOrIgnored(state, sign, here)) return;
+    const ChannelHit& hit = here.hit;
+    const float3 &cutout = here.cutout, &transparency = here.transparency;
     const float3 L = state->scatterDir;
     const float cosine = dot(L, state->N);
     if (!(cosine > 0.0f)) {
@@ -349,14 +345,10 @@ class VesmarLegacy final
   void scatter(IHostContext* host, ShadingState* state) const override {
     const float u = host->random1();
     const float sign = normalSign();
-    const ChannelHit hit = channelHit(*state, state->No * sign);
-    float3 cutout = cutoutAmount(*state, hit);
-    float3 transparency = transparencyAmount(hit);
-    foldTransparency(cutout, transparency);
-    if (discardsHit(cutout)) {
-      state->ignoreHit = 1;
-      return;
-    }
+    Presence here;
+    if (!presentOrIgnored(state, sign, here)) return;
+    const ChannelHit& hit = here.hit;
+    const float3 &cutout = here.cutout, &transparency = here.transparency;
     const float3 diffuse = diffuseColour(hit);
     const float3 n = bumpedNormal(*state, hit, state->N * sign, sign);
     const float3 F = reflectivity(state->I, n).F;
@@ -411,6 +403,25 @@ class VesmarLegacy final
 
   ChannelHit channelHit(const ShadingState& state, const float3& no) const {
     return ChannelHit{state.Po, no, readVarying<float2>(state, kUVOffset)};
+  }
+
+  // The hit's channel inputs and how much of the surface is there: the cut-out with the
+  // transparency folded into it.
+  struct Presence {
+    ChannelHit hit;
+    float3 cutout, transparency;
+  };
+
+  // Fills `p` for a path-tracing entry point; false, with `ignoreHit` set, where the cut-out
+  // removes the surface.
+  bool presentOrIgnored(ShadingState* state, float sign, Presence& p) const {
+    p.hit = channelHit(*state, state->No * sign);
+    p.cutout = cutoutAmount(*state, p.hit);
+    p.transparency = transparencyAmount(p.hit);
+    foldTransparency(p.cutout, p.transparency);
+    if (!discardsHit(p.cutout)) return true;
+    state->ignoreHit = 1;
+    return false;
   }
 
   ChannelOptions channelOptions(bool alphaAsColour, const float3& tint = float3(1.0f)) const {
