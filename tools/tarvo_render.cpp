@@ -5,6 +5,7 @@
 //                [-j threads] [--seed N] [--limit name=value ...]
 //   tarvo-render --validate scene.json       reads the scene as a render would, renders nothing
 #include <OpenImageIO/imageio.h>
+#include <fcntl.h>
 #include <pthread.h>
 #include <unistd.h>
 #include <CLI/CLI.hpp>
@@ -19,6 +20,7 @@
 #include <new>
 #include <thread>
 
+#include "host/nearest_names.h"
 #include "host/plugin_library.h"
 #include "host/render/limits.h"
 #include "host/render/renderer.h"
@@ -27,23 +29,40 @@
 
 namespace {
 
-// SIGINT and SIGTERM are blocked in every thread and taken by one watcher thread, which ends
-// the run at once in any phase (loading, rendering, drawing labels, writing): a temporary file
-// being written is removed, a finished output that has taken its name is left alone.
+// SIGINT, SIGTERM, SIGHUP and SIGPIPE are blocked in every thread and taken by one watcher
+// thread, which ends the run at once in any phase (loading, rendering, drawing labels, writing):
+// a temporary file being written and the renderer's scratch files are removed, a finished
+// output that has taken its name is left alone. The message goes to the standard error as the
+// program found it, which reading an image may have redirected for the moment.
 tarvo::render::WriteGuard writeGuard;
+int messageFd = STDERR_FILENO;
+
+const char* signalMessage(int number) {
+  switch (number) {
+    case SIGINT:
+      return "\ntarvo-render: interrupted (SIGINT); nothing was written\n";
+    case SIGHUP:
+      return "\ntarvo-render: hung up (SIGHUP); nothing was written\n";
+    case SIGPIPE:
+      return "\ntarvo-render: broken pipe (SIGPIPE); nothing was written\n";
+    default:
+      return "\ntarvo-render: terminated (SIGTERM); nothing was written\n";
+  }
+}
 
 void endOnSignals(sigset_t signals) {
+  const int own = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+  if (own >= 0) messageFd = own;
   std::thread([signals] {
     int number = 0;
     while (sigwait(&signals, &number) != 0) {
     }
     std::lock_guard<std::mutex> hold(writeGuard.lock);
     if (writeGuard.committed) return;  // the output is complete: the run ends normally
-    if (!writeGuard.temporary.empty()) std::remove(writeGuard.temporary.c_str());
-    const char* message = number == SIGINT
-                              ? "\ntarvo-render: interrupted (SIGINT); nothing was written\n"
-                              : "\ntarvo-render: terminated (SIGTERM); nothing was written\n";
-    (void)!::write(STDERR_FILENO, message, std::strlen(message));
+    if (!writeGuard.temporary.empty()) ::unlink(writeGuard.temporary.c_str());
+    tarvo::render::removeScratchFiles();
+    const char* message = signalMessage(number);
+    (void)!::write(messageFd, message, std::strlen(message));
     std::_Exit(128 + number);
   }).detach();
 }
@@ -54,7 +73,7 @@ bool parseOption(const std::string& text, const char* option, int64_t least, int
   int64_t v = 0;
   bool digits = !text.empty();
   for (char c : text) {
-    if (c < '0' || c > '9' || v > (INT64_MAX - 9) / 10) {
+    if (c < '0' || c > '9' || v > (INT64_MAX - (c - '0')) / 10) {
       digits = false;
       break;
     }
@@ -67,7 +86,7 @@ bool parseOption(const std::string& text, const char* option, int64_t least, int
   std::cerr << "tarvo-render: " << option << " takes a whole number from " << least << " to "
             << most;
   if (limitName != nullptr) std::cerr << " (--limit " << limitName << "=N raises the ceiling)";
-  std::cerr << ", not '" << text << "'\n";
+  std::cerr << ", not '" << tarvo::host::clipped(text) << "'\n";
   return false;
 }
 
@@ -109,42 +128,6 @@ void drawProgress(double fraction, double seconds) {
   std::fflush(stderr);
 }
 
-// Loads the scene as a render would (textures and meshes read, every parameter bound) and
-// reports the first refusal, or the warnings and a summary.
-int validateScene(const std::string& scenePath, const std::string& library,
-                  const tarvo::render::Limits& limits, bool quiet) {
-  if (scenePath.empty()) {
-    std::cerr << "tarvo-render: --validate needs a scene file\n";
-    return 2;
-  }
-  try {
-    const auto started = std::chrono::steady_clock::now();
-    auto plugin = std::make_shared<tarvo::host::PluginLibrary>(
-        library.empty() ? tarvo::host::PluginLibrary::defaultPath() : library);
-    const std::unique_ptr<tarvo::render::Scene> scene =
-        tarvo::render::loadScene(scenePath, plugin, limits);
-    const double milliseconds =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
-            .count();
-    for (const std::string& warning : scene->warnings)
-      std::cerr << "warning: " << warning << "\n";
-    if (!quiet) {
-      // The time is the library's loading and the scene's reading, without the program's start.
-      char read[32];
-      std::snprintf(read, sizeof read, "%.0f ms", milliseconds);
-      std::cout << scenePath << ": valid (" << scene->shaders().size() << " shaders, "
-                << scene->lights.size() << " lights), read in " << read << "\n";
-    }
-    return 0;
-  } catch (const std::bad_alloc&) {
-    std::cerr << "tarvo-render: out of memory while loading the scene\n";
-    return 1;
-  } catch (const std::exception& e) {
-    std::cerr << "tarvo-render: " << e.what() << "\n";
-    return 1;
-  }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -152,6 +135,8 @@ int main(int argc, char** argv) {
   sigemptyset(&signals);
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGHUP);
+  sigaddset(&signals, SIGPIPE);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
   endOnSignals(signals);
 
@@ -212,19 +197,35 @@ int main(int argc, char** argv) {
       (!seedText.empty() && !parseOption(seedText, "--seed", 0, INT64_MAX, nullptr, &seed))) {
     return 2;
   }
-  if (validate) return validateScene(scenePath, library, limits, quiet);
+  tarvo::render::RenderRequest request;
+  request.width = width;
+  request.height = height;
+  request.samples = samples;
+  request.threads = threads;
+  if (seed >= 0) request.seed = static_cast<uint64_t>(seed);
+  if (!mode.empty()) {
+    request.mode =
+        mode == "path" ? tarvo::render::RenderMode::Path : tarvo::render::RenderMode::Shade;
+  }
+  if (validate && scenePath.empty()) {
+    std::cerr << "tarvo-render: --validate needs a scene file\n";
+    return 2;
+  }
   if (!scenePath.empty() && (!environment.empty() || allClasses)) {
     std::cerr << "tarvo-render: " << (allClasses ? "--all-classes" : "--environment")
               << " shapes the showcase, and a scene file was given; a scene names its "
                  "environment and materials itself\n";
     return 2;
   }
-  if (!tarvo::render::isSupportedOutput(output)) {
+  // --validate checks the output only when one is named.
+  const bool checkOutput = !validate || app.count("--output") > 0;
+  if (checkOutput && !tarvo::render::isSupportedOutput(output)) {
     std::cerr << "tarvo-render: the output '" << output
               << "' must end in .png (8-bit sRGB) or .exr (linear float)\n";
     return 2;
   }
-  if (const std::string problem = tarvo::render::outputProblem(output); !problem.empty()) {
+  if (const std::string problem = checkOutput ? tarvo::render::outputProblem(output) : "";
+      !problem.empty()) {
     std::cerr << "tarvo-render: cannot write '" << output << "': " << problem << "\n";
     return 2;
   }
@@ -245,6 +246,7 @@ int main(int argc, char** argv) {
   }
   const char* phase = "loading the shader library";
   try {
+    const auto started = std::chrono::steady_clock::now();
     auto plugin = std::make_shared<tarvo::host::PluginLibrary>(
         library.empty() ? tarvo::host::PluginLibrary::defaultPath() : library);
     std::unique_ptr<tarvo::render::Scene> scene;
@@ -271,34 +273,37 @@ int main(int argc, char** argv) {
       phase = "loading the scene";
       scene = tarvo::render::loadScene(scenePath, plugin, limits);
     }
+    const double milliseconds =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
+            .count();
     for (const std::string& warning : scene->warnings)
       std::cerr << "warning: " << warning << "\n";
-    tarvo::render::RenderSettings& settings = scene->settings;
-    if (width > 0) settings.width = static_cast<int>(width);
-    if (height > 0) settings.height = static_cast<int>(height);
-    if (samples > 0) settings.samples = static_cast<int>(samples);
-    if (static_cast<int64_t>(settings.width) * settings.height > limits.pixels) {
-      std::cerr << "tarvo-render: the image of " << settings.width << " x " << settings.height
-                << " pixels is larger than the ceiling of "
-                << tarvo::render::ceilingText(limits.pixels, "pixels") << "\n";
+    // Everything below is refused alike by a render and by --validate.
+    try {
+      tarvo::render::applyRequest(*scene, request, limits);
+    } catch (const tarvo::render::RenderRefused& e) {
+      std::cerr << "tarvo-render: " << e.what() << "\n";
       return 2;
     }
-    if (!mode.empty()) {
-      settings.mode =
-          mode == "path" ? tarvo::render::RenderMode::Path : tarvo::render::RenderMode::Shade;
-    }
-    if (threads >= 0) settings.threads = static_cast<int>(threads);
-    if (seed >= 0) settings.seed = static_cast<uint64_t>(seed);
-
-    if (const int64_t bytes = tarvo::render::renderBytes(*scene);
-        bytes > (limits.renderMemoryMB << 20)) {
-      std::cerr << "tarvo-render: the render would take " << (bytes >> 20)
-                << " MB for the image and the light lists of its threads (" << scene->lights.size()
-                << " lights, maxDepth " << settings.maxDepth << "), more than the ceiling of "
-                << tarvo::render::ceilingText(limits.renderMemoryMB, "render-memory")
-                << " MB; use fewer threads (-j) or a smaller image\n";
+    if (const std::string clash =
+            checkOutput ? tarvo::render::outputOverwritesInput(output, *scene) : "";
+        !clash.empty()) {
+      std::cerr << "tarvo-render: will not write '" << output << "': " << clash
+                << "; name another output\n";
       return 2;
     }
+    if (validate) {
+      if (!quiet) {
+        // The time is the library's loading and the scene's reading, without the program's
+        // start.
+        char read[32];
+        std::snprintf(read, sizeof read, "%.0f ms", milliseconds);
+        std::cout << scenePath << ": valid (" << scene->shaders().size() << " shaders, "
+                  << scene->lights.size() << " lights), read in " << read << "\n";
+      }
+      return 0;
+    }
+    const tarvo::render::RenderSettings& settings = scene->settings;
     phase = "rendering";
     const bool bar = !quiet && isatty(STDERR_FILENO);
     tarvo::render::RenderStats stats;

@@ -4,6 +4,8 @@
 #include <OpenImageIO/imageio.h>
 #include <tiny_gltf.h>
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 #include <cctype>
 #include <cfloat>
@@ -14,6 +16,8 @@
 #include <set>
 #include <utility>
 
+#include "host/nearest_names.h"
+#include "host/render/json_positions.h"
 #include "host/render/sky.h"
 
 namespace tarvo::render {
@@ -38,6 +42,7 @@ const std::set<std::string> kReadExtensions = {"KHR_lights_punctual", "KHR_mater
 
 struct FileRules {
   int64_t maxBytes;
+  std::vector<std::string> read;  // every file the reader took
 };
 
 bool fileExists(const std::string& path, void*) {
@@ -53,8 +58,10 @@ std::string namedAsWritten(const std::string& path, void*) {
 bool readLimited(std::vector<unsigned char>* out, std::string* error, const std::string& path,
                  void* user) {
   try {
-    const std::string bytes = readWholeFile(path, "glTF buffer or image",
-                                            static_cast<FileRules*>(user)->maxBytes, "mesh-bytes");
+    FileRules& rules = *static_cast<FileRules*>(user);
+    const std::string bytes =
+        readWholeFile(path, "glTF buffer or image", rules.maxBytes, "mesh-bytes");
+    rules.read.push_back(path);
     out->resize(bytes.size());
     if (!bytes.empty()) std::memcpy(out->data(), bytes.data(), bytes.size());
     return true;
@@ -172,6 +179,113 @@ pvx::mat4 yUpToZUp() {
   return m;
 }
 
+// ---- the model's JSON, counted before it is read ---------------------------------------------
+
+class GltfScan {
+ public:
+  GltfScan(std::string_view text, const char** cursor, const Limits& limits)
+      : ceilings_(text, cursor, limits.jsonValues, limits.nesting, "the model"), limits_(limits) {}
+
+  bool null() { return scalar(); }
+  bool boolean(bool) { return scalar(); }
+  bool number_integer(int64_t) { return scalar(); }
+  bool number_unsigned(uint64_t) { return scalar(); }
+  bool number_float(double, const std::string&) { return scalar(); }
+  bool binary(nlohmann::json::binary_t&) { return scalar(); }
+  bool string(std::string& value) {
+    if (frames_.size() == 2 && frames_[0].key == "asset") {
+      if (frames_[1].key == "version") version_ = value;
+      if (frames_[1].key == "minVersion") minVersion_ = value;
+    }
+    return scalar();
+  }
+  bool key(std::string& key) {
+    frames_.back().key = key;
+    return true;
+  }
+  bool start_object(std::size_t) {
+    element();
+    ceilings_.open();
+    frames_.push_back({false, "", 0, -1, nullptr});
+    return true;
+  }
+  bool start_array(std::size_t) {
+    element();
+    ceilings_.open();
+    Frame frame{true, "", 0, -1, nullptr};
+    const std::string path = pathHere();
+    if (path == "/extensions/KHR_lights_punctual/lights") {
+      frame.most = limits_.lights;
+      frame.limitName = "lights";
+    } else if (path == "/meshes/*/primitives" ||
+               (frames_.size() == 1 && kLists.count(frames_[0].key) != 0)) {
+      frame.most = limits_.items;
+      frame.limitName = "items";
+    }
+    frames_.push_back(frame);
+    return true;
+  }
+  bool end_object() { return closed(); }
+  bool end_array() { return closed(); }
+  template <class Exception>
+  bool parse_error(std::size_t, const std::string&, const Exception& e) {
+    throw e;
+  }
+
+  const std::string& version() const { return version_; }
+  const std::string& minVersion() const { return minVersion_; }
+
+ private:
+  struct Frame {
+    bool array;
+    std::string key;  // an object's latest key
+    int64_t count;    // an array's entries so far
+    int64_t most;     // an array's ceiling, -1 for none
+    const char* limitName;
+  };
+  // The lists at the top of a model whose entries the reader keeps whole.
+  static inline const std::set<std::string> kLists = {
+      "accessors", "animations", "bufferViews", "buffers", "cameras", "images",  "materials",
+      "meshes",    "nodes",      "samplers",    "scenes",  "skins",   "textures"};
+
+  std::string pathHere() const {
+    std::string path;
+    for (const Frame& f : frames_)
+      path += f.array ? std::string("/*") : "/" + f.key;
+    return path;
+  }
+  bool scalar() {
+    element();
+    ceilings_.value();
+    return true;
+  }
+  // One more entry of the enclosing array; primitives are also counted over every mesh.
+  void element() {
+    if (frames_.empty() || !frames_.back().array) return;
+    Frame& list = frames_.back();
+    ++list.count;
+    const bool primitive = list.most >= 0 && frames_.size() == 4 && frames_[0].key == "meshes";
+    if (primitive) ++primitives_;
+    if (list.most >= 0 && (list.count > list.most || primitives_ > limits_.items)) {
+      const std::string what = primitive ? "the meshes' primitives" : pathHere().substr(1);
+      throw ParseRefusal{ceilings_.offset(), "the model's " + what +
+                                                 " hold more entries than the ceiling of " +
+                                                 ceilingText(list.most, list.limitName)};
+    }
+  }
+  bool closed() {
+    ceilings_.close();
+    frames_.pop_back();
+    return true;
+  }
+
+  JsonCeilings ceilings_;
+  const Limits& limits_;
+  std::vector<Frame> frames_;
+  int64_t primitives_ = 0;
+  std::string version_, minVersion_;
+};
+
 // ---- the reader -------------------------------------------------------------------------------
 
 class GltfReader {
@@ -193,6 +307,9 @@ class GltfReader {
     contents_.materialNames.reserve(model_.materials.size());
     for (size_t i = 0; i < model_.materials.size(); ++i)
       contents_.materialNames.push_back(materialName(static_cast<int>(i)));
+    scene_.sources.emplace_back(path_, "glTF model");
+    for (const std::string& file : rules_.read)
+      scene_.sources.emplace_back(file, "glTF buffer");
     walkNodes();
     addLights();
     contents_.triangles = triangles_;
@@ -214,21 +331,28 @@ class GltfReader {
   }
 
   void load() {
+    std::string bytes;
     try {
-      checkReadableFile(path_, "glTF model", limits_.meshBytes, "mesh-bytes");
+      bytes = readWholeFile(path_, "glTF model", limits_.meshBytes, "mesh-bytes");
     } catch (const std::runtime_error& e) {
       throw GltfError(e.what());
     }
+    // A binary model by its magic, whatever its name says.
+    const bool binary = bytes.compare(0, 4, "glTF") == 0;
+    const std::string_view json = binary ? glbJson(bytes) : std::string_view(bytes);
+    scanJson(json);
     tinygltf::TinyGLTF loader;
     loader.SetImageLoader(keepEncoded, &model_);
     loader.SetFsCallbacks({fileExists, namedAsWritten, readLimited, writeNothing, &rules_});
     rules_.maxBytes = limits_.meshBytes;
     std::string error, warning;
-    const bool binary = endsWith(path_, ".glb");
     bool ok = false;
     try {
-      ok = binary ? loader.LoadBinaryFromFile(&model_, &error, &warning, path_)
-                  : loader.LoadASCIIFromFile(&model_, &error, &warning, path_);
+      const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+      ok = binary ? loader.LoadBinaryFromMemory(&model_, &error, &warning, data,
+                                                static_cast<unsigned>(bytes.size()), folder_)
+                  : loader.LoadASCIIFromString(&model_, &error, &warning, bytes.data(),
+                                               static_cast<unsigned>(bytes.size()), folder_);
     } catch (const std::exception& e) {
       // The reader indexes an empty data URI with at().
       error = e.what();
@@ -239,6 +363,76 @@ class GltfReader {
       for (char& c : error)
         if (c == '\n') c = ';';
       fail("cannot read the model: " + (error.empty() ? std::string("not a glTF file") : error));
+    }
+    if (model_.defaultScene >= static_cast<int>(model_.scenes.size())) {
+      fail("the default scene is " + std::to_string(model_.defaultScene) + ", and the model has " +
+           std::to_string(model_.scenes.size()));
+    }
+  }
+
+  // The JSON chunk of a binary model, once its header and chunks are found to lie inside the
+  // file: the reader trusts the BIN chunk's length and copies that many bytes.
+  std::string_view glbJson(const std::string& bytes) const {
+    const auto word = [&](size_t at) {
+      uint32_t w = 0;
+      for (int i = 3; i >= 0; --i)
+        w = (w << 8) | static_cast<unsigned char>(bytes[at + static_cast<size_t>(i)]);
+      return static_cast<uint64_t>(w);
+    };
+    if (bytes.size() < 20) fail("the binary model ends inside its header");
+    if (word(4) != 2) {
+      fail("the binary model has version " + std::to_string(word(4)) +
+           "; this renderer reads version 2 (glTF 2.0)");
+    }
+    const uint64_t length = word(8), jsonLength = word(12);
+    if (length > bytes.size()) {
+      fail("the binary model claims " + std::to_string(length) + " bytes, and the file holds " +
+           std::to_string(bytes.size()));
+    }
+    if (word(16) != 0x4E4F534Au || 20 + jsonLength > length) {
+      fail("the binary model's first chunk is not JSON lying inside the file");
+    }
+    const uint64_t bin = 20 + ((jsonLength + 3) & ~uint64_t{3});
+    if (bin + 8 <= length && 20 + jsonLength < length) {
+      const uint64_t binLength = word(static_cast<size_t>(bin));
+      if (bin + 8 + binLength > length) {
+        fail("the binary model's BIN chunk claims " + std::to_string(binLength) +
+             " bytes, and the file holds " + std::to_string(length - bin - 8) +
+             " after its header");
+      }
+    }
+    return std::string_view(bytes).substr(20, static_cast<size_t>(jsonLength));
+  }
+
+  // The model's JSON, read once before the glTF reader sees it: the reader builds its document
+  // recursively (deep nesting overflows the stack) and keeps every node, mesh and light whole
+  // (millions take gigabytes), so the scene files' nesting and value ceilings, and the item and
+  // light ceilings on the model's lists, are applied here as the text is read. The version must
+  // be glTF 2.
+  void scanJson(std::string_view text) {
+    const char* cursor = text.data();
+    GltfScan scan(text, &cursor, limits_);
+    try {
+      nlohmann::json::sax_parse(TrackedChar(text.data(), &cursor),
+                                TrackedChar(text.data() + text.size(), &cursor), &scan);
+    } catch (const ParseRefusal& refusal) {
+      const TextPosition p = positionOf(text, refusal.offset);
+      throw GltfError(path_ + ":" + std::to_string(p.line) + ":" + std::to_string(p.column) + ": " +
+                      refusal.message);
+    } catch (const nlohmann::json::exception& e) {
+      fail("cannot read the model: it is not valid JSON (" + std::string(e.what()) + ")");
+    }
+    const std::string& version = scan.version();
+    const bool two = version.size() >= 3 && version.compare(0, 2, "2.") == 0 &&
+                     version.find_first_not_of("0123456789", 2) == std::string::npos;
+    if (!two) {
+      fail("the model's asset.version is " +
+           (version.empty() ? std::string("missing") : "'" + host::clipped(version) + "'") +
+           "; this renderer reads glTF 2.x");
+    }
+    if (!scan.minVersion().empty() && scan.minVersion() != "2.0") {
+      fail("the model needs glTF " + host::clipped(scan.minVersion()) +
+           " (asset.minVersion); this renderer reads glTF 2.0");
     }
   }
 
@@ -336,7 +530,12 @@ class GltfReader {
     camera.fovY = fov;
     contents_.camera = camera;
     contents_.hasCamera = true;
-    contents_.aspectRatio = static_cast<float>(c.perspective.aspectRatio);
+    const double aspect = c.perspective.aspectRatio;
+    if (aspect != 0.0 && !(aspect > 0.0 && std::isfinite(aspect))) {
+      warn("camera " + std::to_string(index) + " has no usable aspect ratio; the image's is used");
+    } else {
+      contents_.aspectRatio = aspect;
+    }
   }
 
   // ---- accessors
@@ -1043,7 +1242,7 @@ class GltfReader {
   const GltfPlacement& placement_;
   const Limits& limits_;
   int64_t triangles_;
-  FileRules rules_{0};
+  FileRules rules_{0, {}};
   tinygltf::Model model_;
   GltfContents contents_;
   bool anyBounds_ = false;
@@ -1085,10 +1284,11 @@ std::unique_ptr<Scene> loadGltfScene(const std::string& path,
   GltfContents contents = addGltfModel(*scene, path, GltfPlacement(), limits);
   if (contents.objects.empty()) throw GltfError(path + ": the model holds no triangle meshes");
   scene->camera = contents.hasCamera ? contents.camera : framingCamera(contents);
-  if (contents.aspectRatio > 0.0f) {
-    scene->settings.height =
-        std::max(1, static_cast<int>(std::lround(static_cast<float>(scene->settings.width) /
-                                                 contents.aspectRatio)));
+  scene->camera.aspectRatio = contents.aspectRatio;
+  if (contents.aspectRatio > 0.0) {
+    // Computed wide and kept in range here; a render checks the size it makes (applyRequest).
+    const double height = static_cast<double>(scene->settings.width) / contents.aspectRatio;
+    scene->settings.height = static_cast<int>(std::clamp(std::round(height), 1.0, 65536.0));
   }
   if (scene->lights.empty()) {
     ShaderInstance& s = scene->addShader("camera light", "qvPointLight");

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/parameter_table.h"
@@ -65,6 +66,9 @@ struct Camera {
   float3 target{0.0f, 0.0f, 0.0f};
   float3 up{0.0f, 0.0f, 1.0f};
   float fovY = 40.0f;  // degrees, vertical
+  // Width over height the camera was made for (a glTF camera's), which an image given by one
+  // side keeps; 0: any.
+  double aspectRatio = 0.0;
 
   // Direction through the continuous raster position (x right, y down, pixels).
   float3 direction(float x, float y, int width, int height) const;
@@ -102,6 +106,13 @@ struct Label {
   float3 anchor{0.0f, 0.0f, 0.0f};
   float size = 0.0f;  // pixels; 0 picks one from the image height
   bool screen = false;
+  // The largest size a picked one may take: its longest line times the size squared stays
+  // within the label-area ceiling (0: no ceiling).
+  float largest = 0.0f;
+
+  // Characters (not bytes) of the longest line: drawing the text costs about these times the
+  // size squared, in time and memory.
+  int64_t longestLine() const;
 };
 
 class Scene {
@@ -126,6 +137,7 @@ class Scene {
   const std::vector<std::unique_ptr<ShaderInstance>>& shaders() const { return shaders_; }
 
   TextureLibrary& textures() { return textures_; }
+  const TextureLibrary& textures() const { return textures_; }
 
   // Geometry is set once, after every object is known.
   void setObjects(std::vector<Object> objects);
@@ -141,6 +153,9 @@ class Scene {
   // Things the scene file asked for that could not be done yet (settings of classes that
   // declare no parameters so far).
   std::vector<std::string> warnings;
+  // The files the scene was read from besides its textures, each with what it is ("scene
+  // file", "mesh", "glTF model", ...): an output must never replace one.
+  std::vector<std::pair<std::string, std::string>> sources;
 
   // True when some material of the scene has a shadow entry (shadow rays must then ask it).
   bool anyShadowEntry() const { return anyShadowEntry_; }

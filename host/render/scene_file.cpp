@@ -69,48 +69,16 @@ std::string expectedFor(host::ParamType type) {
   return "?";
 }
 
-// A character pointer that leaves its place where the parse checks can read it: the parser
-// copies its iterators, and this is how a SAX event learns where in the text it happened.
-class TrackedChar {
- public:
-  using iterator_category = std::input_iterator_tag;
-  using value_type = char;
-  using difference_type = std::ptrdiff_t;
-  using pointer = const char*;
-  using reference = const char&;
-
-  TrackedChar(const char* at, const char** cursor) : at_(at), cursor_(cursor) {}
-  reference operator*() const { return *at_; }
-  TrackedChar& operator++() {
-    *cursor_ = ++at_;
-    return *this;
-  }
-  TrackedChar operator++(int) {
-    TrackedChar before = *this;
-    ++*this;
-    return before;
-  }
-  bool operator==(const TrackedChar& o) const { return at_ == o.at_; }
-  bool operator!=(const TrackedChar& o) const { return at_ != o.at_; }
-
- private:
-  const char* at_;
-  const char** cursor_;
-};
-
-// A refusal found while parsing, at a byte offset of the text.
-struct ParseRefusal {
-  size_t offset;
-  std::string message;
-};
-
 // Builds the document through the JSON library's SAX interface, refusing while it reads: nesting
 // deeper than the ceiling (before any memory goes to it), more values than the ceiling, and a
 // key given twice in one object (at the second, naming the first).
 class CheckedBuilder {
  public:
   CheckedBuilder(json& root, const std::string& text, const char** cursor, const Limits& limits)
-      : dom_(root, true), text_(text), cursor_(cursor), limits_(limits) {}
+      : dom_(root, true),
+        text_(text),
+        cursor_(cursor),
+        ceilings_(text, cursor, limits.jsonValues, limits.nesting, "the scene") {}
 
   bool null() { return counted() && dom_.null(); }
   bool boolean(bool v) { return counted() && dom_.boolean(v); }
@@ -122,7 +90,7 @@ class CheckedBuilder {
   bool string(std::string& v) { return counted() && dom_.string(v); }
   bool binary(json::binary_t& v) { return counted() && dom_.binary(v); }
   bool start_object(std::size_t n) {
-    opened();
+    ceilings_.open();
     keys_.emplace_back();
     return dom_.start_object(n);
   }
@@ -139,15 +107,15 @@ class CheckedBuilder {
   }
   bool end_object() {
     keys_.pop_back();
-    --depth_;
+    ceilings_.close();
     return dom_.end_object();
   }
   bool start_array(std::size_t n) {
-    opened();
+    ceilings_.open();
     return dom_.start_array(n);
   }
   bool end_array() {
-    --depth_;
+    ceilings_.close();
     return dom_.end_array();
   }
   template <class Exception>
@@ -163,20 +131,8 @@ class CheckedBuilder {
  private:
   size_t offset() const { return static_cast<size_t>(*cursor_ - text_.data()); }
   bool counted() {
-    if (++values_ > limits_.jsonValues) {
-      throw ParseRefusal{offset() > 0 ? offset() - 1 : 0,
-                         "the scene holds more JSON values than the ceiling of " +
-                             ceilingText(limits_.jsonValues, "json-values")};
-    }
+    ceilings_.value();
     return true;
-  }
-  void opened() {
-    counted();
-    if (++depth_ > limits_.nesting) {
-      throw ParseRefusal{offset() > 0 ? offset() - 1 : 0,
-                         "arrays and objects nest deeper here than the ceiling of " +
-                             ceilingText(limits_.nesting, "nesting")};
-    }
   }
   // The parser has just read the key's closing quote; find its opening one.
   size_t keyStart() const {
@@ -196,9 +152,7 @@ class CheckedBuilder {
   nlohmann::detail::json_sax_dom_parser<json> dom_;
   const std::string& text_;
   const char** cursor_;
-  const Limits& limits_;
-  int64_t values_ = 0;
-  int64_t depth_ = 0;
+  JsonCeilings ceilings_;
   std::vector<std::unordered_map<std::string, size_t>> keys_;
 };
 
@@ -876,7 +830,10 @@ class Loader {
           // A file named by many objects is read once.
           std::shared_ptr<Mesh>& mesh = meshes_[file(name)];
           try {
-            if (!mesh) mesh = std::make_shared<Mesh>(loadObj(file(name), limits_.meshBytes));
+            if (!mesh) {
+              mesh = std::make_shared<Mesh>(loadObj(file(name), limits_.meshBytes));
+              scene_->sources.emplace_back(file(name), "mesh");
+            }
             o.mesh = mesh;
           } catch (const GeometryError& e) {
             fail(op + "/file", what + ": " + e.what());
@@ -1083,6 +1040,17 @@ class Loader {
       if (list[i].contains("size"))
         label.size = number(list[i]["size"], lp + "/size", "label size (pixels)", 0.0f,
                             static_cast<float>(limits_.labelPixels));
+      const int64_t characters = std::max<int64_t>(label.longestLine(), 1);
+      const double area = static_cast<double>(characters) * label.size * label.size;
+      if (area > static_cast<double>(limits_.labelArea)) {
+        fail(lp + "/size", "label of " + std::to_string(characters) + " characters in a line at " +
+                               shortText(label.size) + " pixels covers " +
+                               std::to_string(static_cast<int64_t>(area)) +
+                               " square pixels, more than the ceiling of " +
+                               ceilingText(limits_.labelArea, "label-area"));
+      }
+      label.largest = static_cast<float>(
+          std::sqrt(static_cast<double>(limits_.labelArea) / static_cast<double>(characters)));
       scene_->labels.push_back(label);
     }
   }
@@ -1136,7 +1104,9 @@ std::unique_ptr<Scene> loadScene(const std::string& path,
   }
   const size_t slash = path.find_last_of('/');
   const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash);
-  return loadSceneText(text, path, folder, std::move(library), limits);
+  std::unique_ptr<Scene> scene = loadSceneText(text, path, folder, std::move(library), limits);
+  scene->sources.emplace_back(path, "scene file");
+  return scene;
 }
 
 }  // namespace tarvo::render

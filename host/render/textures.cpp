@@ -9,11 +9,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -310,10 +308,8 @@ TextureLibrary::TextureLibrary() : system_(std::make_unique<System>()) {}
 TextureLibrary::~TextureLibrary() {
   environmentCubes_.clear();
   system_.reset();  // closes the files before they go
-  for (const std::string& path : temporaryFiles_) {
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
-  }
+  for (const std::string& path : temporaryFiles_)
+    dropScratchFile(path);
 }
 
 void TextureLibrary::setLimits(const Limits& limits) {
@@ -427,6 +423,7 @@ pvx::ITexture2D* TextureLibrary::file2D(const std::string& path, const TextureOp
   if (auto found = files_.find(key); found != files_.end()) return found->second.get();
 
   const OIIO::ImageSpec header = checkedSpec(path, limits_);
+  sources_.push_back(path);
   // Read every pixel once now, a strip at a time through the cache: a truncated or corrupt file
   // fails here, with its name, instead of reading as black in the middle of a render.
   {
@@ -489,6 +486,7 @@ pvx::ITexture1D* TextureLibrary::data1D(std::vector<pvx::float4> texels) {
 pvx::ITexture1D* TextureLibrary::file1D(const std::string& path) {
   // Only the first row is read, so a tall image costs one row.
   const OIIO::ImageSpec header = checkedSpec(path, limits_);
+  sources_.push_back(path);
   if (header.width > limits_.items) {
     throw TextureError("cannot read the image '" + path + "': its " + std::to_string(header.width) +
                        " texels are more than the ceiling of " +
@@ -519,18 +517,13 @@ pvx::ITextureCube* TextureLibrary::cubeFromLatLong(pvx::ITexture2D* latLong) {
     if (image.get() != latLong) continue;
     // OpenImageIO reads files only: the host's own image goes to a temporary file once.
     const Image& pixels = image->image();
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    const std::string path =
-        (std::filesystem::temp_directory_path() /
-         ("tarvo-environment-" + std::to_string(reinterpret_cast<std::uintptr_t>(image.get())) +
-          "-" + std::to_string(stamp) + ".exr"))
-            .string();
+    const std::string path = newScratchFile("environment", "exr");
+    temporaryFiles_.push_back(path);
     OIIO::ImageBuf buffer(OIIO::ImageSpec(pixels.width, pixels.height, 4, OIIO::TypeDesc::FLOAT),
                           const_cast<pvx::float4*>(pixels.pixels.data()));
     if (!buffer.write(path)) {
       throw TextureError("cannot write the environment image '" + path + "': " + buffer.geterror());
     }
-    temporaryFiles_.push_back(path);
     return environmentCube(path, 4, false);
   }
   latLongCubes_.push_back(std::make_unique<LatLongCube>(latLong));

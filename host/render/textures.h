@@ -136,6 +136,9 @@ class TextureLibrary {
   pvx::ITextureCube* cubeFromLatLong(pvx::ITexture2D* latLong);
   pvx::ITextureCube* cubeFromFaces(const std::array<pvx::ITexture2D*, 6>& faces);
 
+  // Every image file the textures were read from.
+  const std::vector<std::string>& sources() const { return sources_; }
+
   // Reads a whole image file into memory as linear RGBA (sRGB files decoded), when it has no
   // more than limits.texturePixels pixels.
   static Image readImage(const std::string& path, ColorSpace colorSpace = ColorSpace::Auto,
@@ -154,6 +157,7 @@ class TextureLibrary {
   struct EnvironmentCube;
   std::vector<std::unique_ptr<EnvironmentCube>> environmentCubes_;
   std::vector<std::string> temporaryFiles_;
+  std::vector<std::string> sources_;
   pvx::ITextureCube* environmentCube(const std::string& path, int channels, bool srgb);
 };
 

@@ -2,16 +2,20 @@
 // message naming the place and what was wrong, leaves no output file, and stays under 1 GB of
 // address space (the program runs under that limit, so a runaway allocation shows as a failure
 // rather than a swapping machine).
+#include <OpenImageIO/imagebuf.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -53,6 +57,7 @@ ProgramRun runProgram(const std::string& folder, const std::vector<std::string>&
     const rlimit limit{kAddressSpace, kAddressSpace};
     setrlimit(RLIMIT_AS, &limit);
     if (chdir(folder.c_str()) != 0) _exit(120);
+    setenv("TMPDIR", folder.c_str(), 1);  // scratch files land where the test looks for them
     const int fd = open(errorsFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(fd, STDERR_FILENO);
     dup2(fd, STDOUT_FILENO);
@@ -121,6 +126,10 @@ class Hostile : public ::testing::Test {
     mkfifo((folder_ + "/fifo.obj").c_str(), 0644);
     write(folder_ + "/triangle.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
     write(folder_ + "/infinite.obj", "v 1e999 0 0\nv 0 1 0\nv 0 0 1\nf 1 2 3\n");
+    write(folder_ + "/scene.png", "{}");
+    const OIIO::ImageSpec grey(2, 2, 1, OIIO::TypeDesc::UINT8);
+    std::vector<unsigned char> texels(4, 128);
+    OIIO::ImageBuf(grey, texels.data()).write(folder_ + "/grey.png");
     // A truncated PNG: the first bytes of a valid 1 x 1 grey image.
     write(folder_ + "/truncated.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\0\x40", 20));
   }
@@ -143,8 +152,12 @@ class Hostile : public ::testing::Test {
     for (const std::string& m : c.mentions)
       EXPECT_NE(run.errors.find(m), std::string::npos) << "'" << m << "' not in: " << run.errors;
     EXPECT_EQ(std::filesystem::exists(folder_ + "/out.png"), c.writes);
-    for (const auto& entry : std::filesystem::directory_iterator(folder_))
-      EXPECT_EQ(entry.path().filename().string().find(".partial"), std::string::npos);
+    // Neither a partial output nor a scratch file (TMPDIR is the folder) is left behind.
+    for (const auto& entry : std::filesystem::directory_iterator(folder_)) {
+      const std::string name = entry.path().filename().string();
+      EXPECT_TRUE(name.find(".partial") == std::string::npos && name.rfind("tarvo-", 0) != 0)
+          << name;
+    }
     EXPECT_LT(run.peakKilobytes, 1L << 20);
     // Every line is the program's own: no library chatter.
     std::istringstream lines(run.errors);
@@ -310,6 +323,9 @@ TEST_F(Hostile, ScenesAndOptionsAreRefusedClearly) {
        {"case.json", "bytes", "--limit scene-bytes"}},
       // Options.
       {"zero width", "", {"-W", "0"}, 2, {"-W", "from 1 to 36000000", "'0'"}},
+      // More threads than the task scheduler runs: no warning of its own on the standard error.
+      {"threads beyond the scheduler's", "{" + kSmall + "}", {"-j", "1024"}, 0, {}, true},
+      {"largest seed", "{" + kSmall + "}", {"--seed", "9223372036854775807"}, 0, {}, true},
       {"samples past 2^64", "", {"-s", "99999999999999999999"}, 2, {"-s", "--limit samples"}},
       {"negative seed option", "", {"--seed", "-5"}, 2, {"--seed"}},
       {"showcase beyond the pixel ceiling",
@@ -334,6 +350,17 @@ TEST_F(Hostile, ScenesAndOptionsAreRefusedClearly) {
        {"-o", "folder.png"},
        2,
        {"cannot write 'folder.png'", "it is a folder"}},
+      // An output never replaces what the scene is read from, however it is spelt.
+      {"output is the scene file",
+       "",
+       {"scene.png", "-o", "./scene.png"},
+       2,
+       {"will not write './scene.png'", "scene file 'scene.png'"}},
+      {"output is a texture, --validate too",
+       withShader("quarra_Mtl_AmbientOnly", R"({"ambientOcclusionTexture": "grey.png"})"),
+       {"--validate", "-o", "folder.png/../grey.png"},
+       2,
+       {"will not write 'folder.png/../grey.png'", "texture", "grey.png"}},
   };
   for (const Case& c : cases)
     check(c);
@@ -358,27 +385,92 @@ TEST_F(Hostile, LargeSceneIsRefusedQuickly) {
   check({"50 MB scene, default ceiling", "", {"large.json"}, 1, {"--limit scene-bytes"}});
 }
 
-// A signal ends the run in any phase with 128 + its number and no output: here while the
-// scene loads, while the image renders and while its labels are drawn.
+// A signal ends the run in any phase with 128 + its number, its message and no output, partial
+// file or scratch file: while the scene loads (after a generated cube went to a scratch file, and
+// while textures are read, which holds back the image libraries' own chatter), while the image
+// renders and while its labels are drawn. SIGHUP and SIGPIPE end it as SIGTERM does.
 TEST_F(Hostile, SignalsEndEveryPhaseWithoutOutput) {
-  std::string shaders = R"({"shaders": {)";
+  // Shaders are read in name order: "a" (with the cube) comes first.
+  std::string shaders =
+      R"({"shaders": {"a": {"class": "VesmarLegacy", "parameters": {"diffuseIBLCube": )"
+      R"({"generated": "sky"}}})";
   for (int i = 0; i < 400000; ++i)
-    shaders += (i ? ", \"s" : "\"s") + std::to_string(i) + R"(": {"class": "quarra_Mtl_Solid"})";
+    shaders += ", \"s" + std::to_string(i) + R"(": {"class": "quarra_Mtl_Solid"})";
   shaders += "}}";
-  // Loading 400 000 shaders takes seconds; the signal comes early in it however fast the machine.
-  check({"SIGTERM while loading", shaders, {"--limit", "items=1M"}, 143, {"terminated"}}, SIGTERM,
-        0.2);
-  check({"SIGINT while rendering",
-         "",
-         {"-W", "1920", "-H", "1080", "-s", "64"},
-         130,
-         {"interrupted"}},
-        SIGINT, 1.0);
+  std::string textures = R"({"shaders": {)";
+  for (int i = 0; i < 20000; ++i) {
+    const std::string name = "t" + std::to_string(i) + ".png";
+    std::filesystem::copy_file(folder_ + "/grey.png", folder_ + "/" + name);
+    textures += (i ? ", \"s" : "\"s") + std::to_string(i) +
+                R"(": {"class": "quarra_Mtl_AmbientOnly", "parameters": {)"
+                R"("ambientOcclusionTexture": ")" +
+                name + "\"}}";
+  }
+  textures += "}}";
   std::string labels = R"({"settings": {"width": 64, "height": 36, "samples": 1}, "labels": [)";
   for (int i = 0; i < 20000; ++i)
     labels += std::string(i ? ", " : "") + R"({"text": "label", "at": [0, 0, 0]})";
   labels += "]}";
-  check({"SIGTERM while labels are drawn", labels, {}, 143, {"terminated"}}, SIGTERM, 1.5);
+  const std::vector<std::string> render = {"-W", "1920", "-H", "1080", "-s", "64"};
+  struct Signalled {
+    Case run;
+    int signal;
+    double after;  // seconds
+  };
+  // Loading 400 000 shaders or 20 000 textures takes seconds; the signal comes early in it
+  // however fast the machine.
+  const Signalled cases[] = {
+      {{"SIGTERM while loading", shaders, {"--limit", "items=1M"}, 143, {"terminated"}},
+       SIGTERM,
+       0.5},
+      {{"SIGTERM while textures are read", textures, {}, 143, {"terminated (SIGTERM)"}},
+       SIGTERM,
+       1.0},
+      {{"SIGINT while rendering", "", render, 130, {"interrupted"}}, SIGINT, 1.0},
+      {{"SIGHUP while rendering", "", render, 129, {"hung up (SIGHUP)"}}, SIGHUP, 1.0},
+      {{"SIGPIPE while labels are drawn", labels, {}, 141, {"broken pipe (SIGPIPE)"}},
+       SIGPIPE,
+       1.5},
+  };
+  for (const Signalled& c : cases)
+    check(c.run, c.signal, c.after);
+}
+
+// On a full disk the run fails naming the output and the errno, and the output written before
+// stays as it was, byte for byte (a small tmpfs is the disk; mounting needs root).
+TEST_F(Hostile, FullDiskLeavesTheOldOutput) {
+  const std::string disk = folder_ + "/disk";
+  std::filesystem::create_directories(disk);
+  if (mount("tarvo-full", disk.c_str(), "tmpfs", 0, "size=256k") != 0)
+    GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+  struct Unmount {
+    std::string at;
+    ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
+  } unmount{disk};
+  for (const std::string name : {"old.png", "old.exr"}) {
+    check({"first output", "", {"-W", "64", "-H", "36", "-s", "1", "-o", "disk/" + name}, 0, {}});
+    std::ifstream in(disk + "/" + name, std::ios::binary);
+    const std::string old((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(old.empty());
+    {
+      std::ofstream filler(disk + "/filler", std::ios::binary);
+      const std::string block(4096, 'x');
+      while (filler.write(block.data(), block.size()) && filler.flush()) {
+      }
+    }
+    check({"on a full disk",
+           "",
+           {"-W", "320", "-H", "180", "-s", "1", "-o", "disk/" + name},
+           1,
+           {"cannot write 'disk/" + name + "'", "(ENOSPC)"}});
+    std::ifstream again(disk + "/" + name, std::ios::binary);
+    EXPECT_EQ(
+        std::string((std::istreambuf_iterator<char>(again)), std::istreambuf_iterator<char>()),
+        old);
+    std::filesystem::remove(disk + "/filler");
+    for (const auto& entry : std::filesystem::directory_iterator(disk))
+      EXPECT_EQ(entry.path().filename().string().find(".partial"), std::string::npos);
+  }
 }
 
 }  // namespace
