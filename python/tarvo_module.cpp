@@ -643,6 +643,9 @@ py::array render(const Library& library, py::handle sceneSource, std::optional<i
     std::future<void> done = finished.get_future();
     std::thread worker([&] {
       try {
+        // Image files read again during the render speak through their libraries on the
+        // standard error; a failed read is counted and warned of below.
+        tarvo::render::QuietStandardError quiet;
         film = tarvo::render::renderScene(*scene, &stats, &cancel);
         if (!stats.interrupted) pixels = tarvo::render::linearPixels(film, *scene);
       } catch (...) {
@@ -662,6 +665,12 @@ py::array render(const Library& library, py::handle sceneSource, std::optional<i
     if (failure && !interrupted) std::rethrow_exception(failure);
   }
   if (interrupted) throw py::error_already_set();  // the KeyboardInterrupt Python raised
+  for (const std::string& path : scene->textures().unreadable()) {
+    py::module_::import("warnings")
+        .attr("warn")("the image '" + path +
+                      "' could not be read again during the render (it changed on disk since it "
+                      "was loaded); its lookups gave black");
+  }
   py::array_t<float> image({py::ssize_t(film.height), py::ssize_t(film.width), py::ssize_t(4)});
   std::memcpy(image.mutable_data(), pixels.data(), pixels.size() * sizeof(float));
   return std::move(image);

@@ -123,9 +123,9 @@ void drawProgress(double fraction, double seconds) {
   std::string eta = "--";
   if (fraction > 0.02 && fraction < 1.0) eta = duration(seconds * (1.0 - fraction) / fraction);
   if (fraction >= 1.0) eta = "0s";
-  std::fprintf(stderr, "\r[%s] %5.1f%%  elapsed %s  ETA %s   ", bar.c_str(), fraction * 100.0,
-               duration(seconds).c_str(), eta.c_str());
-  std::fflush(stderr);
+  // The render holds the standard error back from the image libraries: the bar goes past it.
+  dprintf(messageFd, "\r[%s] %5.1f%%  elapsed %s  ETA %s   ", bar.c_str(), fraction * 100.0,
+          duration(seconds).c_str(), eta.c_str());
 }
 
 }  // namespace
@@ -307,12 +307,23 @@ int main(int argc, char** argv) {
     phase = "rendering";
     const bool bar = !quiet && isatty(STDERR_FILENO);
     tarvo::render::RenderStats stats;
-    const tarvo::render::Film film = tarvo::render::renderScene(
-        *scene, &stats, nullptr,
-        bar ? tarvo::render::ProgressFunction(drawProgress) : tarvo::render::ProgressFunction());
-    if (bar) std::fprintf(stderr, "\n");
-    phase = "writing the image";
-    tarvo::render::writeImage(output, film, *scene, &writeGuard);
+    tarvo::render::Film film;
+    {
+      // Image files read again during the render (the cache's memory is bounded) speak through
+      // their libraries on the standard error; a failed read is counted and warned of below.
+      tarvo::render::QuietStandardError quiet;
+      film = tarvo::render::renderScene(
+          *scene, &stats, nullptr,
+          bar ? tarvo::render::ProgressFunction(drawProgress) : tarvo::render::ProgressFunction());
+      if (bar) dprintf(messageFd, "\n");
+      phase = "writing the image";
+      tarvo::render::writeImage(output, film, *scene, &writeGuard);
+    }
+    for (const std::string& image : scene->textures().unreadable()) {
+      std::cerr << "warning: the image '" << image
+                << "' could not be read again during the render (it changed on disk since it "
+                   "was loaded); its lookups gave black\n";
+    }
     if (!quiet) {
       const double s = std::max(stats.seconds, 1e-9);
       std::cerr << "rendered " << settings.width << "x" << settings.height << " at "

@@ -1,7 +1,5 @@
 #include "host/render/gltf_scene.h"
 
-#include <OpenImageIO/filesystem.h>
-#include <OpenImageIO/imageio.h>
 #include <tiny_gltf.h>
 
 #include <nlohmann/json.hpp>
@@ -119,8 +117,9 @@ std::string percentDecoded(const std::string& uri) {
 
 bool endsWith(const std::string& text, const std::string& end) {
   if (text.size() < end.size()) return false;
-  return std::equal(end.rbegin(), end.rend(), text.rbegin(), [](char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) == b;
+  // `end` is lower case; the text may be any case ("model.GLTF").
+  return std::equal(end.rbegin(), end.rend(), text.rbegin(), [](char e, char t) {
+    return std::tolower(static_cast<unsigned char>(t)) == e;
   });
 }
 
@@ -267,7 +266,8 @@ class GltfScan {
     const bool primitive = list.most >= 0 && frames_.size() == 4 && frames_[0].key == "meshes";
     if (primitive) ++primitives_;
     if (list.most >= 0 && (list.count > list.most || primitives_ > limits_.items)) {
-      const std::string what = primitive ? "the meshes' primitives" : pathHere().substr(1);
+      const std::string path = pathHere();  // ends in the list's own "/*"
+      const std::string what = primitive ? "meshes' primitives" : path.substr(1, path.size() - 3);
       throw ParseRefusal{ceilings_.offset(), "the model's " + what +
                                                  " hold more entries than the ceiling of " +
                                                  ceilingText(list.most, list.limitName)};
@@ -322,12 +322,15 @@ class GltfReader {
   }
   void warn(const std::string& message) { scene_.warnings.push_back(path_ + ": " + message); }
   // "<prefix>/<name>", with "#2", "#3", ... when the scene already has a shader of that name.
-  std::string named(const std::string& name) const {
+  // The search goes on from where the last one for the name stopped (names are never given
+  // back), so a model of thousands of materials of one name takes linear time, not cubic.
+  std::string named(const std::string& name) {
     const std::string base = placement_.prefix.empty() ? name : placement_.prefix + "/" + name;
-    std::string unique = base;
-    for (int n = 2; scene_.findShader(unique) >= 0; ++n)
-      unique = base + "#" + std::to_string(n);
-    return unique;
+    for (int& n = suffixes_[base];; ++n) {
+      const std::string unique = n <= 1 ? base : base + "#" + std::to_string(n);
+      if (scene_.findShader(unique) < 0) return unique;
+      n = std::max(n, 1);
+    }
   }
 
   void load() {
@@ -868,6 +871,11 @@ class GltfReader {
       o.material = material(p.material);
       for (const float3& position : mesh->positions)
         grow(transform.point(position));
+      // Nodes can place one mesh many times: every placed primitive is an object.
+      if (static_cast<int64_t>(contents_.objects.size()) >= limits_.items) {
+        fail("the model's nodes place more meshes (each primitive counted) than the ceiling of " +
+             ceilingText(limits_.items, "items"));
+      }
       contents_.objects.push_back(std::move(o));
     }
   }
@@ -1034,102 +1042,64 @@ class GltfReader {
 
   // ---- textures
 
-  const Image& decoded(int textureIndex, ColorSpace colorSpace, const std::string& materialName) {
+  // The texture's image through the scene's image cache, so its memory and pixel ceilings apply
+  // as to any scene texture (decoded whole, an 8192 x 8192 image took 2 GB): a file the model
+  // names by itself, an embedded one (buffer view or data URI) from a scratch file of its
+  // encoded bytes. The sampler's wrap modes (mirrored repeat repeats); none repeats.
+  pvx::ITexture2D* source(int textureIndex, ColorSpace colorSpace,
+                          const std::string& materialName) {
     const std::string what =
-        "material '" + materialName + "' texture " + std::to_string(textureIndex);
+        "material '" + host::clipped(materialName) + "' texture " + std::to_string(textureIndex);
     if (textureIndex < 0 || static_cast<size_t>(textureIndex) >= model_.textures.size()) {
       fail(what + " does not exist (the model has " + std::to_string(model_.textures.size()) +
            " textures)");
     }
-    const int source = model_.textures[static_cast<size_t>(textureIndex)].source;
+    const tinygltf::Texture& texture = model_.textures[static_cast<size_t>(textureIndex)];
+    const int source = texture.source;
     if (source < 0 || static_cast<size_t>(source) >= model_.images.size()) {
       fail(what + " names image " + std::to_string(source) + ", and the model has " +
            std::to_string(model_.images.size()));
     }
-    auto& slot = images_[{source, colorSpace}];
-    if (!slot.pixels.empty()) return slot;
     const tinygltf::Image& image = model_.images[static_cast<size_t>(source)];
+    const std::string label = "image " + std::to_string(source);
+    TextureOptions options;
+    options.colorSpace = colorSpace;
+    if (texture.sampler >= 0 && static_cast<size_t>(texture.sampler) < model_.samplers.size()) {
+      const tinygltf::Sampler& rules = model_.samplers[static_cast<size_t>(texture.sampler)];
+      if (rules.wrapS == TINYGLTF_TEXTURE_WRAP_CLAMP_TO_EDGE) options.wrap = Wrap::Clamp;
+      options.wrapT =
+          rules.wrapT == TINYGLTF_TEXTURE_WRAP_CLAMP_TO_EDGE ? Wrap::Clamp : Wrap::Periodic;
+    }
     try {
       if (!image.uri.empty()) {
-        slot = TextureLibrary::readImage(folder_ + "/" + percentDecoded(image.uri), colorSpace,
-                                         limits_);
-      } else {
-        slot = decodeBytes(image, source, colorSpace);
+        return scene_.textures().file2D(folder_ + "/" + percentDecoded(image.uri), options);
       }
+      std::string& scratch = scratchImages_[source];
+      if (scratch.empty()) {
+        if (image.image.empty()) fail(label + " holds no data");
+        const std::string extension = image.mimeType == "image/jpeg"  ? "jpg"
+                                      : image.mimeType == "image/png" ? "png"
+                                                                      : "";
+        if (extension.empty()) {
+          fail(label + " is stored as '" + host::clipped(image.mimeType) +
+               "'; embedded images are PNG or JPEG");
+        }
+        scratch = scene_.textures().scratchImage(
+            std::string_view(reinterpret_cast<const char*>(image.image.data()), image.image.size()),
+            extension);
+      }
+      return scene_.textures().file2D(scratch, options);
     } catch (const TextureError& e) {
-      fail("image " + std::to_string(source) + ": " + e.what());
+      fail(label + ": " + e.what());
     }
-    return slot;
-  }
-
-  Image decodeBytes(const tinygltf::Image& image, int source, ColorSpace colorSpace) const {
-    const std::string label = "image " + std::to_string(source);
-    if (image.image.empty()) fail(label + " holds no data");
-    // OpenImageIO picks the reader by the name's extension.
-    const std::string name = image.mimeType == "image/jpeg"  ? "embedded.jpg"
-                             : image.mimeType == "image/png" ? "embedded.png"
-                                                             : "";
-    if (name.empty()) {
-      fail(label + " is stored as '" + image.mimeType + "'; embedded images are PNG or JPEG");
-    }
-    OIIO::Filesystem::IOMemReader reader(const_cast<unsigned char*>(image.image.data()),
-                                         image.image.size());
-    auto input = OIIO::ImageInput::open(name, nullptr, &reader);
-    if (!input) fail(label + " cannot be decoded: " + OIIO::geterror());
-    const OIIO::ImageSpec header = input->spec();
-    if (header.width <= 0 || header.height <= 0 ||
-        static_cast<int64_t>(header.width) * header.height > limits_.texturePixels) {
-      fail(label + " of " + std::to_string(header.width) + " x " + std::to_string(header.height) +
-           " pixels is empty or larger than the ceiling of " +
-           ceilingText(limits_.texturePixels, "texture-pixels"));
-    }
-    const int channels = header.nchannels;
-    std::vector<float> pixels(static_cast<size_t>(header.width) *
-                              static_cast<size_t>(header.height) * static_cast<size_t>(channels));
-    if (!input->read_image(0, 0, 0, channels, OIIO::TypeDesc::FLOAT, pixels.data())) {
-      fail(label + " cannot be decoded: " + input->geterror());
-    }
-    const bool srgb = colorSpace == ColorSpace::SRGB;
-    Image out;
-    out.width = header.width;
-    out.height = header.height;
-    out.pixels.resize(static_cast<size_t>(header.width) * static_cast<size_t>(header.height));
-    for (size_t i = 0; i < out.pixels.size(); ++i) {
-      const float* p = &pixels[i * static_cast<size_t>(channels)];
-      float c[4] = {p[0], p[0], p[0], 1.0f};
-      if (channels >= 3) {
-        c[1] = p[1];
-        c[2] = p[2];
-      } else if (channels == 2) {
-        c[3] = p[1];
-      }
-      if (channels >= 4) c[3] = p[3];
-      if (srgb)
-        for (int k = 0; k < 3; ++k)
-          c[k] = srgbToLinear(c[k]);
-      out.pixels[i] = pvx::float4(c[0], c[1], c[2], c[3]);
-    }
-    return out;
-  }
-
-  // The sampler's wrap modes (mirrored repeat repeats); a texture without one repeats.
-  pvx::ITexture2D* texture(Image image, int textureIndex) {
-    const int sampler = model_.textures[static_cast<size_t>(textureIndex)].sampler;
-    Wrap s = Wrap::Periodic, t = Wrap::Periodic;
-    if (sampler >= 0 && static_cast<size_t>(sampler) < model_.samplers.size()) {
-      const tinygltf::Sampler& rules = model_.samplers[static_cast<size_t>(sampler)];
-      if (rules.wrapS == TINYGLTF_TEXTURE_WRAP_CLAMP_TO_EDGE) s = Wrap::Clamp;
-      if (rules.wrapT == TINYGLTF_TEXTURE_WRAP_CLAMP_TO_EDGE) t = Wrap::Clamp;
-    }
-    return scene_.textures().image2D(std::move(image), s, t);
   }
 
   // The base colour texture times its factor (sRGB decoded).
   pvx::ITexture2D* colorTexture(int textureIndex, float3 factor, const std::string& materialName) {
-    Image image = decoded(textureIndex, ColorSpace::SRGB, materialName);
-    for (pvx::float4& p : image.pixels)
-      p = pvx::float4(p.x * factor.x, p.y * factor.y, p.z * factor.z, p.w);
-    return texture(std::move(image), textureIndex);
+    return scene_.textures().mapped2D(
+        source(textureIndex, ColorSpace::SRGB, materialName), [factor](const pvx::float4& p) {
+          return pvx::float4(p.x * factor.x, p.y * factor.y, p.z * factor.z, p.w);
+        });
   }
 
   // The Ward material reads a roughness map through its glossiness curve (white polished, three
@@ -1150,29 +1120,38 @@ class GltfReader {
   }
 
   // Roughness from the green channel times the factor, squared into the lobes' alpha; for the
-  // Ward material as the glossiness its curve turns back into that alpha.
+  // Ward material as the glossiness its curve turns back into that alpha, looked up in a table
+  // over the roughness (the inversion is too slow for every texture lookup).
   pvx::ITexture2D* roughnessTexture(int textureIndex, float factor, bool forWard,
                                     const std::string& materialName) {
-    Image image = decoded(textureIndex, ColorSpace::Linear, materialName);
-    for (pvx::float4& p : image.pixels) {
-      const float r = std::clamp(p.y * factor, 0.0f, 1.0f);
-      const float alpha = r * r;
-      const float v = forWard ? wardGlossiness(std::max(alpha, kMinWardRoughness)) : alpha;
-      p = pvx::float4(v, v, v, 1.0f);
+    constexpr int kSteps = 1024;
+    std::vector<float> curve(kSteps + 1);
+    for (int i = 0; i <= kSteps; ++i) {
+      const float r = static_cast<float>(i) / kSteps;
+      curve[static_cast<size_t>(i)] =
+          forWard ? wardGlossiness(std::max(r * r, kMinWardRoughness)) : r * r;
     }
-    return texture(std::move(image), textureIndex);
+    return scene_.textures().mapped2D(source(textureIndex, ColorSpace::Linear, materialName),
+                                      [factor, curve = std::move(curve)](const pvx::float4& p) {
+                                        const float at =
+                                            std::clamp(p.y * factor, 0.0f, 1.0f) * kSteps;
+                                        const int i = std::min(static_cast<int>(at), kSteps - 1);
+                                        const float t = at - static_cast<float>(i);
+                                        const float v = curve[static_cast<size_t>(i)] * (1.0f - t) +
+                                                        curve[static_cast<size_t>(i) + 1] * t;
+                                        return pvx::float4(v, v, v, 1.0f);
+                                      });
   }
 
   // A tangent-space normal (2 c - 1, scaled in x and y) as the signed offsets along T and B the
   // materials add to N: the normal's slope x / z, y / z, over their normal-map gain.
   pvx::ITexture2D* normalMap(int textureIndex, float scale, const std::string& materialName) {
-    Image image = decoded(textureIndex, ColorSpace::Linear, materialName);
-    for (pvx::float4& p : image.pixels) {
-      const float z = std::max(2.0f * p.z - 1.0f, 0.05f);
-      const float k = scale / (z * kNormalMapGain);
-      p = pvx::float4((2.0f * p.x - 1.0f) * k, (2.0f * p.y - 1.0f) * k, 0.0f, 1.0f);
-    }
-    return texture(std::move(image), textureIndex);
+    return scene_.textures().mapped2D(
+        source(textureIndex, ColorSpace::Linear, materialName), [scale](const pvx::float4& p) {
+          const float z = std::max(2.0f * p.z - 1.0f, 0.05f);
+          const float k = scale / (z * kNormalMapGain);
+          return pvx::float4((2.0f * p.x - 1.0f) * k, (2.0f * p.y - 1.0f) * k, 0.0f, 1.0f);
+        });
   }
 
   // ---- lights
@@ -1232,6 +1211,10 @@ class GltfReader {
         set(s, "cosUmbra", std::min(std::max(inner, outer + 1e-4f), 1.0f));
       }
       light.shader = scene_.findShader(name);
+      if (static_cast<int64_t>(scene_.lights.size()) >= limits_.lights) {
+        fail("the model's nodes place more lights than the ceiling of " +
+             ceilingText(limits_.lights, "lights") + ", the scene's own counted");
+      }
       scene_.lights.push_back(light);
     }
   }
@@ -1248,7 +1231,8 @@ class GltfReader {
   bool anyBounds_ = false;
   std::map<std::pair<int, size_t>, std::shared_ptr<const Mesh>> meshes_;
   std::map<int, int> materials_;
-  std::map<std::pair<int, ColorSpace>, Image> images_;
+  std::map<int, std::string> scratchImages_;  // embedded images, by source
+  std::map<std::string, int> suffixes_;       // where named() last stopped, by name
   std::vector<PendingLight> pendingLights_;
 };
 

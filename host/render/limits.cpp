@@ -149,8 +149,23 @@ void checkStat(const struct stat& info, const std::string& path, const char* wha
 
 }  // namespace
 
+namespace {
+
+// A name with a NUL byte (a JSON "\u0000", a glTF "%00") would be cut short by every system
+// call: another file than the one named would be read.
+void checkName(const std::string& path, const char* what) {
+  if (path.find('\0') != std::string::npos) {
+    throw std::runtime_error("cannot read the " + std::string(what) + " '" +
+                             host::clipped(path.substr(0, path.find('\0'))) +
+                             "\\0...': its name holds a NUL byte");
+  }
+}
+
+}  // namespace
+
 void checkReadableFile(const std::string& path, const char* what, int64_t maxBytes,
                        const char* limitName) {
+  checkName(path, what);
   struct stat info;
   if (::stat(path.c_str(), &info) != 0) {
     throw std::runtime_error("cannot read the " + std::string(what) + " '" + path +
@@ -161,6 +176,7 @@ void checkReadableFile(const std::string& path, const char* what, int64_t maxByt
 
 std::string readWholeFile(const std::string& path, const char* what, int64_t maxBytes,
                           const char* limitName) {
+  checkName(path, what);
   // Opened without blocking, then checked by its descriptor: a FIFO put in place of the file
   // after a name check still cannot stall the read.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);

@@ -101,15 +101,14 @@ ShaderInstance& Scene::adopt(const std::string& name, std::unique_ptr<host::Boun
     anyShadowEntry_ = true;
   }
   instance->bound = std::move(bound);
+  byName_.emplace(name, static_cast<int>(shaders_.size()));
   shaders_.push_back(std::move(instance));
   return *shaders_.back();
 }
 
 int Scene::findShader(const std::string& name) const {
-  for (size_t i = 0; i < shaders_.size(); ++i) {
-    if (shaders_[i]->name == name) return static_cast<int>(i);
-  }
-  return -1;
+  const auto found = byName_.find(name);
+  return found == byName_.end() ? -1 : found->second;
 }
 
 void Scene::setObjects(std::vector<Object> objects) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -166,6 +167,7 @@ class Scene {
   std::shared_ptr<const host::PluginLibrary> library_;
   TextureLibrary textures_;
   std::vector<std::unique_ptr<ShaderInstance>> shaders_;
+  std::unordered_map<std::string, int> byName_;  // the first instance of each name
   std::unique_ptr<Geometry> geometry_;
   bool anyShadowEntry_ = false;
 };

@@ -27,7 +27,7 @@ std::string describe(const json& value) {
     case json::value_t::boolean:
       return value.get<bool>() ? "true" : "false";
     case json::value_t::string:
-      return "the string \"" + value.get<std::string>() + "\"";
+      return "the string \"" + host::clipped(value.get<std::string>()) + "\"";
     case json::value_t::array:
       return "an array of " + std::to_string(value.size()) +
              (value.size() == 1 ? " value" : " values");
@@ -99,7 +99,8 @@ class CheckedBuilder {
     const auto [first, inserted] = keys_.back().emplace(k, at);
     if (!inserted) {
       const TextPosition p = positionOf(text_, first->second);
-      throw ParseRefusal{at, "the key \"" + k + "\" appears twice in one object (first at line " +
+      throw ParseRefusal{at, "the key \"" + host::clipped(k) +
+                                 "\" appears twice in one object (first at line " +
                                  std::to_string(p.line) + ", column " + std::to_string(p.column) +
                                  "); give each setting once"};
     }
@@ -238,8 +239,9 @@ class Loader {
                  const std::vector<std::string>& allowed) const {
     for (const auto& item : object.items()) {
       if (std::find(allowed.begin(), allowed.end(), item.key()) != allowed.end()) continue;
-      failAtKey(childPointer(pointer, item.key()),
-                what + " has no setting '" + item.key() + "'" + suggestion(item.key(), allowed));
+      failAtKey(childPointer(pointer, item.key()), what + " has no setting '" +
+                                                       host::clipped(item.key()) + "'" +
+                                                       suggestion(item.key(), allowed));
     }
   }
   const json& object(const json& value, const std::string& pointer, const std::string& what) const {
@@ -397,7 +399,7 @@ class Loader {
       } else if (mode == "path") {
         r.mode = RenderMode::Path;
       } else {
-        fail(p + "/mode", "setting 'mode' is 'shade' or 'path', not '" + mode + "'" +
+        fail(p + "/mode", "setting 'mode' is 'shade' or 'path', not '" + host::clipped(mode) + "'" +
                               suggestion(mode, {"shade", "path"}));
       }
     }
@@ -426,14 +428,14 @@ class Loader {
     }
     for (const auto& item : shaders.items()) {
       const std::string sp = childPointer(p, item.key());
-      const std::string label = "shader '" + item.key() + "'";
+      const std::string label = "shader '" + host::clipped(item.key()) + "'";
       const json& entry = object(item.value(), sp, label);
       checkKeys(entry, sp, label, {"class", "parameters"});
       if (!entry.contains("class")) fail(sp, label + " needs a \"class\"");
       const std::string className = string(entry["class"], sp + "/class", label + " class");
       if (pvx::findCatalogueIndex(className) < 0) {
-        fail(sp + "/class", label + ": there is no shader class '" + className + "'" +
-                                suggestion(className, host::catalogueClassNames()));
+        fail(sp + "/class", label + ": there is no shader class '" + host::clipped(className) +
+                                "'" + suggestion(className, host::catalogueClassNames()));
       }
       ShaderInstance* instance = nullptr;
       try {
@@ -464,7 +466,8 @@ class Loader {
                                    "' is ignored");
         return;
       }
-      failAtKey(pointer, owner + " has no parameter '" + name + "'" + suggestion(name, names));
+      failAtKey(pointer, owner + " has no parameter '" + host::clipped(name) + "'" +
+                             suggestion(name, names));
     }
     const std::string what = owner + ", parameter '" + name + "'";
     const auto wrongType = [&] {
@@ -586,11 +589,14 @@ class Loader {
     if (!texels.is_array() || texels.empty()) {
       fail(pointer + "/texels", what + ": texels is a non-empty array of [r, g, b, a]");
     }
+    checkCount(texels, pointer + "/texels", what + " texels", limits_.items, "items");
     Image image;
     image.width = static_cast<int>(texels.size());
     if (value.contains("width")) {
+      // Checked against the count before it divides anything: 1e20 narrowed to 0.
       const float w = number(value["width"], pointer + "/width", what + " width");
-      if (!(w >= 1.0f) || w != std::floor(w) || texels.size() % static_cast<size_t>(w) != 0) {
+      if (!(w >= 1.0f && w <= static_cast<float>(texels.size())) || w != std::floor(w) ||
+          texels.size() % static_cast<size_t>(w) != 0) {
         fail(pointer + "/width", what + ": width must be a whole number dividing the " +
                                      std::to_string(texels.size()) + " texels");
       }
@@ -763,7 +769,8 @@ class Loader {
       std::vector<std::string> names;
       for (const auto& s : scene_->shaders())
         if (s->kind == pvx::kKindMaterial) names.push_back(s->name);
-      fail(pointer, what + ": there is no shader '" + name + "'" + suggestion(name, names));
+      fail(pointer,
+           what + ": there is no shader '" + host::clipped(name) + "'" + suggestion(name, names));
     }
     if (scene_->shader(index).kind != pvx::kKindMaterial) {
       fail(pointer, what + ": shader '" + name + "' is a " +
@@ -786,7 +793,7 @@ class Loader {
         o.name = entry.is_object() && entry.contains("name") && entry["name"].is_string()
                      ? entry["name"].get<std::string>()
                      : "#" + std::to_string(i);
-        const std::string what = "object '" + o.name + "'";
+        const std::string what = "object '" + host::clipped(o.name) + "'";
         object(entry, op, what);
         checkKeys(entry, op, what,
                   {"name", "type", "radius", "size", "file", "material", "transform",
@@ -831,7 +838,8 @@ class Loader {
           std::shared_ptr<Mesh>& mesh = meshes_[file(name)];
           try {
             if (!mesh) {
-              mesh = std::make_shared<Mesh>(loadObj(file(name), limits_.meshBytes));
+              mesh = std::make_shared<Mesh>(
+                  loadObj(file(name), limits_.meshBytes, limits_.triangles - triangles_));
               scene_->sources.emplace_back(file(name), "mesh");
             }
             o.mesh = mesh;
@@ -846,8 +854,8 @@ class Loader {
                                    ceilingText(limits_.triangles, "triangles"));
           }
         } else {
-          fail(op + "/type", what + " type is sphere, plane, box, mesh or gltf, not '" + type +
-                                 "'" +
+          fail(op + "/type", what + " type is sphere, plane, box, mesh or gltf, not '" +
+                                 host::clipped(type) + "'" +
                                  suggestion(type, {"sphere", "plane", "box", "mesh", "gltf"}));
         }
         if (entry.contains("uvScale")) {
@@ -895,7 +903,7 @@ class Loader {
         entry.contains("materials") ? object(entry["materials"], mp, what + " materials") : empty;
     for (const auto& item : overrides.items()) {
       const std::string ip = childPointer(mp, item.key());
-      const std::string label = what + " material '" + item.key() + "'";
+      const std::string label = what + " material '" + host::clipped(item.key()) + "'";
       if (item.value().is_string()) {
         materialIndex(item.value(), ip, label);
         continue;
@@ -909,8 +917,8 @@ class Loader {
         const std::string className =
             string(item.value()["class"], ip + "/class", label + " class");
         if (pvx::findCatalogueIndex(className) < 0) {
-          fail(ip + "/class", label + ": there is no shader class '" + className + "'" +
-                                  suggestion(className, host::catalogueClassNames()));
+          fail(ip + "/class", label + ": there is no shader class '" + host::clipped(className) +
+                                  "'" + suggestion(className, host::catalogueClassNames()));
         }
       }
       if (item.value().contains("parameters"))
@@ -944,7 +952,7 @@ class Loader {
       const auto& names = contents.materialNames;
       if (std::find(names.begin(), names.end(), item.key()) == names.end()) {
         failAtKey(childPointer(mp, item.key()), what + ": the model has no material '" +
-                                                    item.key() + "'" +
+                                                    host::clipped(item.key()) + "'" +
                                                     suggestion(item.key(), names));
       }
     }
@@ -965,7 +973,7 @@ class Loader {
       light.name = entry.is_object() && entry.contains("name") && entry["name"].is_string()
                        ? entry["name"].get<std::string>()
                        : "#" + std::to_string(i);
-      const std::string what = "light '" + light.name + "'";
+      const std::string what = "light '" + host::clipped(light.name) + "'";
       object(entry, lp, what);
       checkKeys(entry, lp, what, {"name", "shader", "position", "axis", "lookAt", "diffuseOnly"});
       if (!entry.contains("shader")) fail(lp, what + " needs a \"shader\" (a light shader's name)");
@@ -975,8 +983,8 @@ class Loader {
         std::vector<std::string> names;
         for (const auto& s : scene_->shaders())
           if (s->kind == pvx::kKindLight) names.push_back(s->name);
-        fail(lp + "/shader",
-             what + ": there is no shader '" + shader + "'" + suggestion(shader, names));
+        fail(lp + "/shader", what + ": there is no shader '" + host::clipped(shader) + "'" +
+                                 suggestion(shader, names));
       }
       if (scene_->shader(light.shader).kind != pvx::kKindLight) {
         fail(lp + "/shader", what + ": shader '" + shader + "' is a " +
@@ -1009,7 +1017,8 @@ class Loader {
       std::vector<std::string> names;
       for (const auto& s : scene_->shaders())
         if (s->kind == pvx::kKindEnvironment) names.push_back(s->name);
-      fail(p, "environment: there is no shader '" + name + "'" + suggestion(name, names));
+      fail(p, "environment: there is no shader '" + host::clipped(name) + "'" +
+                  suggestion(name, names));
     }
     if (scene_->shader(index).kind != pvx::kKindEnvironment) {
       fail(p, "environment: shader '" + name + "' is a " +

@@ -9,9 +9,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -248,6 +250,7 @@ struct TextureLibrary::FileTexture final : public pvx::ITexture2D {
   int channels = 4;
   bool srgb = false;
   bool blackOutside = false;
+  std::atomic<bool> failed{false};
 
   void sample(pvx::float4* result, const pvx::float2* st) override {
     const float s = st->x, t = 1.0f - st->y;
@@ -259,7 +262,10 @@ struct TextureLibrary::FileTexture final : public pvx::ITexture2D {
     OIIO::TextureOpt lookup = options;  // the lookup writes into its options: a copy per call
     if (!system->texture(handle, threads->get(), lookup, s, t, 0.0f, 0.0f, 0.0f, 0.0f,
                          std::min(channels, 4), texel)) {
-      return;  // an error inside the texture system reads as the caller's pre-fill
+      // An error inside the texture system (the file changed on disk since it was read) reads
+      // as the caller's pre-fill, and is reported once the render is done.
+      failed.store(true, std::memory_order_relaxed);
+      return;
     }
     pvx::float4 c = expandChannels(texel, channels);
     if (srgb) {
@@ -275,6 +281,7 @@ struct TextureLibrary::FileTexture final : public pvx::ITexture2D {
 // vector, which is already a direction of its y-up convention.
 struct TextureLibrary::EnvironmentCube final : public pvx::ITextureCube {
   OIIO::TextureSystem* system = nullptr;
+  std::atomic<bool>* failed = nullptr;  // the image file's, when the cube reads one
   ThreadStates* threads = nullptr;
   OIIO::TextureSystem::TextureHandle* handle = nullptr;
   OIIO::TextureOpt options;
@@ -291,6 +298,7 @@ struct TextureLibrary::EnvironmentCube final : public pvx::ITextureCube {
     OIIO::TextureOpt lookup = options;  // see FileTexture::sample
     if (!system->environment(handle, threads->get(), lookup, R, none, none, std::min(channels, 4),
                              texel)) {
+      if (failed != nullptr) failed->store(true, std::memory_order_relaxed);
       return;
     }
     pvx::float4 colour = expandChannels(texel, channels);
@@ -327,33 +335,6 @@ std::string oneLine(const std::string& reason, const char* otherwise) {
   return line.empty() ? std::string(otherwise) : line;
 }
 
-// Image format libraries (libpng, libtiff) print their complaints on the standard error
-// besides returning them; while a file is read, those lines are held back, since the error this
-// library throws already says what went wrong, with the file's name.
-class QuietStandardError {
- public:
-  QuietStandardError() {
-    std::fflush(stderr);
-    held_ = std::tmpfile();
-    saved_ = held_ != nullptr ? ::dup(STDERR_FILENO) : -1;
-    if (saved_ >= 0) ::dup2(::fileno(held_), STDERR_FILENO);
-  }
-  ~QuietStandardError() {
-    if (saved_ >= 0) {
-      std::fflush(stderr);
-      ::dup2(saved_, STDERR_FILENO);
-      ::close(saved_);
-    }
-    if (held_ != nullptr) std::fclose(held_);
-  }
-  QuietStandardError(const QuietStandardError&) = delete;
-  QuietStandardError& operator=(const QuietStandardError&) = delete;
-
- private:
-  std::FILE* held_ = nullptr;
-  int saved_ = -1;
-};
-
 // The header of a regular image file within the ceilings; only the header is read.
 OIIO::ImageSpec checkedSpec(const std::string& path, const Limits& limits) {
   try {
@@ -384,38 +365,20 @@ OIIO::ImageSpec checkedSpec(const std::string& path, const Limits& limits) {
 
 }  // namespace
 
-Image TextureLibrary::readImage(const std::string& path, ColorSpace colorSpace,
-                                const Limits& limits) {
-  const OIIO::ImageSpec header = checkedSpec(path, limits);
-  QuietStandardError quiet;
-  OIIO::ImageBuf buffer(path);
-  if (!buffer.read(0, 0, true, OIIO::TypeDesc::FLOAT)) {
-    throw TextureError("cannot read the image '" + path +
-                       "': " + oneLine(buffer.geterror(), "its pixels are unreadable"));
+QuietStandardError::QuietStandardError() {
+  std::fflush(stderr);
+  held_ = std::tmpfile();
+  saved_ = held_ != nullptr ? ::dup(STDERR_FILENO) : -1;
+  if (saved_ >= 0) ::dup2(::fileno(held_), STDERR_FILENO);
+}
+
+QuietStandardError::~QuietStandardError() {
+  if (saved_ >= 0) {
+    std::fflush(stderr);
+    ::dup2(saved_, STDERR_FILENO);
+    ::close(saved_);
   }
-  const int channels = std::clamp(header.nchannels, 1, 4);
-  const bool srgb = isSrgb(header, colorSpace);
-  Image image;
-  image.width = header.width;
-  image.height = header.height;
-  image.pixels.resize(static_cast<size_t>(header.width) * static_cast<size_t>(header.height));
-  std::vector<float> row(static_cast<size_t>(header.width) * static_cast<size_t>(header.nchannels));
-  for (int y = 0; y < header.height; ++y) {
-    OIIO::ROI roi(header.x, header.x + header.width, header.y + y, header.y + y + 1, 0, 1, 0,
-                  header.nchannels);
-    buffer.get_pixels(roi, OIIO::TypeDesc::FLOAT, row.data());
-    for (int x = 0; x < header.width; ++x) {
-      pvx::float4 c = expandChannels(&row[static_cast<size_t>(x * header.nchannels)], channels);
-      if (srgb) {
-        c.x = srgbToLinear(c.x);
-        c.y = srgbToLinear(c.y);
-        c.z = srgbToLinear(c.z);
-      }
-      image.pixels[static_cast<size_t>(y) * static_cast<size_t>(header.width) +
-                   static_cast<size_t>(x)] = c;
-    }
-  }
-  return image;
+  if (held_ != nullptr) std::fclose(held_);
 }
 
 pvx::ITexture2D* TextureLibrary::file2D(const std::string& path, const TextureOptions& options) {
@@ -456,21 +419,53 @@ pvx::ITexture2D* TextureLibrary::file2D(const std::string& path, const TextureOp
   texture->srgb = isSrgb(header, options.colorSpace);
   texture->options.interpmode = OIIO::TextureOpt::InterpBilinear;
   texture->options.mipmode = OIIO::TextureOpt::MipModeNoMIP;
-  switch (options.wrap) {
-    case Wrap::Periodic:
-      texture->options.swrap = texture->options.twrap = OIIO::TextureOpt::WrapPeriodic;
-      break;
-    case Wrap::Clamp:
-      texture->options.swrap = texture->options.twrap = OIIO::TextureOpt::WrapClamp;
-      break;
-    case Wrap::Black:
-      texture->options.swrap = texture->options.twrap = OIIO::TextureOpt::WrapClamp;
-      texture->blackOutside = true;
-      break;
-  }
+  const auto rule = [&](Wrap wrap) {
+    texture->blackOutside = texture->blackOutside || wrap == Wrap::Black;
+    return wrap == Wrap::Periodic ? OIIO::TextureOpt::WrapPeriodic : OIIO::TextureOpt::WrapClamp;
+  };
+  texture->options.swrap = rule(options.wrap);
+  texture->options.twrap = rule(options.wrapT.value_or(options.wrap));
   FileTexture* result = texture.get();
   files_.emplace(std::move(key), std::move(texture));
   return result;
+}
+
+std::vector<std::string> TextureLibrary::unreadable() const {
+  std::vector<std::string> paths;
+  for (const auto& file : files_)
+    if (file.second->failed.load(std::memory_order_relaxed)) paths.push_back(file.second->path);
+  return paths;
+}
+
+std::string TextureLibrary::scratchImage(std::string_view bytes, const std::string& extension) {
+  const std::string path = newScratchFile("image", extension);
+  temporaryFiles_.push_back(path);
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  const bool written =
+      file != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  if (file == nullptr || std::fclose(file) != 0 || !written) {
+    throw TextureError("cannot write the scratch image '" + path + "': " + std::strerror(errno));
+  }
+  return path;
+}
+
+struct TextureLibrary::MappedTexture final : public pvx::ITexture2D {
+  pvx::ITexture2D* source = nullptr;
+  std::function<pvx::float4(const pvx::float4&)> map;
+  void sample(pvx::float4* result, const pvx::float2* st) override {
+    pvx::float4 texel = *result;
+    source->sample(&texel, st);
+    *result = map(texel);
+  }
+};
+
+pvx::ITexture2D* TextureLibrary::mapped2D(pvx::ITexture2D* source,
+                                          std::function<pvx::float4(const pvx::float4&)> map) {
+  auto texture = std::make_unique<MappedTexture>();
+  texture->source = source;
+  texture->map = std::move(map);
+  mapped_.push_back(std::move(texture));
+  return mapped_.back().get();
 }
 
 pvx::ITexture2D* TextureLibrary::image2D(Image image, Wrap wrapS, Wrap wrapT) {
@@ -510,7 +505,9 @@ pvx::ITexture1D* TextureLibrary::file1D(const std::string& path) {
 pvx::ITextureCube* TextureLibrary::cubeFromLatLong(pvx::ITexture2D* latLong) {
   for (const auto& file : files_) {
     if (file.second.get() == latLong) {
-      return environmentCube(file.second->path, file.second->channels, file.second->srgb);
+      environmentCube(file.second->path, file.second->channels, file.second->srgb);
+      environmentCubes_.back()->failed = &file.second->failed;
+      return environmentCubes_.back().get();
     }
   }
   for (const auto& image : images_) {

@@ -15,9 +15,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -46,10 +48,11 @@ bool signalsBlocked(pid_t pid) {
   return false;
 }
 
-// Runs tarvo-render in `folder` under the address-space limit; `signal` is sent after
-// `signalAfter` seconds when non-zero.
+// Runs tarvo-render in `folder` under the address-space limit; `act` (sending a signal, cutting
+// a file short) is done to it after `actAfter` seconds when given.
 ProgramRun runProgram(const std::string& folder, const std::vector<std::string>& arguments,
-                      int signal = 0, double signalAfter = 0.0, double timeLimit = 60.0) {
+                      const std::function<void(pid_t)>& act = {}, double actAfter = 0.0,
+                      double timeLimit = 60.0) {
   const std::string errorsFile = folder + "/errors.txt";
   const auto start = std::chrono::steady_clock::now();
   const pid_t child = fork();
@@ -69,7 +72,7 @@ ProgramRun runProgram(const std::string& folder, const std::vector<std::string>&
     _exit(121);
   }
   ProgramRun run;
-  bool ready = false, signalled = false;
+  bool ready = false, acted = false;
   int status = 0;
   rusage usage{};
   for (;;) {
@@ -78,13 +81,13 @@ ProgramRun runProgram(const std::string& folder, const std::vector<std::string>&
     if (done == child) break;
     // The delay counts from the moment the program has taken over its signals (before that,
     // while the dynamic loader runs, a signal would end it the system's way).
-    if (signal != 0 && !ready && signalsBlocked(child)) {
+    if (act && !ready && signalsBlocked(child)) {
       ready = true;
-      signalAfter += run.seconds;
+      actAfter += run.seconds;
     }
-    if (ready && !signalled && run.seconds >= signalAfter) {
-      kill(child, signal);
-      signalled = true;
+    if (ready && !acted && run.seconds >= actAfter) {
+      act(child);
+      acted = true;
     }
     if (run.seconds > timeLimit) kill(child, SIGKILL);
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -126,6 +129,9 @@ class Hostile : public ::testing::Test {
     mkfifo((folder_ + "/fifo.obj").c_str(), 0644);
     write(folder_ + "/triangle.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
     write(folder_ + "/infinite.obj", "v 1e999 0 0\nv 0 1 0\nv 0 0 1\nf 1 2 3\n");
+    write(folder_ + "/nan.obj", "v nan 0 0\nv 0 1 0\nv 0 0 1\nf 1 2 3\n");
+    write(folder_ + "/garbage.obj", "v 0 0 0\nv 0 zz 0\nv 0 0 1\nf 1 2 3\n");
+
     write(folder_ + "/scene.png", "{}");
     const OIIO::ImageSpec grey(2, 2, 1, OIIO::TypeDesc::UINT8);
     std::vector<unsigned char> texels(4, 128);
@@ -135,7 +141,7 @@ class Hostile : public ::testing::Test {
   }
   void TearDown() override { std::filesystem::remove_all(folder_); }
 
-  void check(const Case& c, int signal = 0, double signalAfter = 0.0) {
+  void check(const Case& c, const std::function<void(pid_t)>& act = {}, double actAfter = 0.0) {
     SCOPED_TRACE(c.what);
     std::filesystem::remove(folder_ + "/out.png");
     std::vector<std::string> arguments;
@@ -147,7 +153,7 @@ class Hostile : public ::testing::Test {
     arguments.push_back("-q");
     if (std::find(arguments.begin(), arguments.end(), "-o") == arguments.end())
       arguments.insert(arguments.end(), {"-o", "out.png"});
-    const ProgramRun run = runProgram(folder_, arguments, signal, signalAfter);
+    const ProgramRun run = runProgram(folder_, arguments, act, actAfter);
     EXPECT_EQ(run.status, c.status) << run.errors;
     for (const std::string& m : c.mentions)
       EXPECT_NE(run.errors.find(m), std::string::npos) << "'" << m << "' not in: " << run.errors;
@@ -159,6 +165,8 @@ class Hostile : public ::testing::Test {
           << name;
     }
     EXPECT_LT(run.peakKilobytes, 1L << 20);
+    // Messages quote names and values short, whatever their size.
+    EXPECT_LT(run.errors.size(), 4096u) << run.errors.substr(0, 200);
     // Every line is the program's own: no library chatter.
     std::istringstream lines(run.errors);
     for (std::string line; std::getline(lines, line);) {
@@ -172,12 +180,28 @@ class Hostile : public ::testing::Test {
 
 const std::string kSmall = R"("settings": {"width": 16, "height": 9, "samples": 1})";
 
+// A scene of one mesh object (end it with "}" or add more keys after it).
+std::string mesh(const std::string& file) {
+  return R"({"objects": [{"type": "mesh", "file": ")" + file + R"("}])";
+}
+const std::string kSmallScene = ", " + kSmall + "}";
+
 std::string withShader(const std::string& className, const std::string& parameters) {
   return R"({"shaders": {"s": {"class": ")" + className + R"(", "parameters": )" + parameters +
          "}}}";
 }
 
 TEST_F(Hostile, ScenesAndOptionsAreRefusedClearly) {
+  std::string faces = "v 0 0 0\nv 1 0 0\nv 0 1 0\n", disc, corners = "f";
+  for (int i = 0; i < 2000; ++i)
+    faces += "f 1 2 3\n";
+  write(folder_ + "/faces.obj", faces);
+  for (int i = 0; i < 200000; ++i) {
+    const double a = 6.283185307179586 * i / 200000;
+    disc += "v " + std::to_string(std::cos(a)) + " " + std::to_string(std::sin(a)) + " 4\n";
+    corners += " " + std::to_string(i + 1);
+  }
+  write(folder_ + "/disc.obj", disc + corners + "\n");
   const Case cases[] = {
       // Parse-time ceilings: `{"title": ` is 10 characters, so the 64th bracket (the 65th
       // level with the scene object) sits at column 74.
@@ -306,6 +330,59 @@ TEST_F(Hostile, ScenesAndOptionsAreRefusedClearly) {
        {"-j", "1000", "--limit", "render-memory=4"},
        2,
        {"7 MB", "--limit render-memory"}},
+      // OBJ numbers are finite numbers, nothing read as 0; faces are counted before they are
+      // stored (the third face is the 1001st triangle).
+      {"mesh with a nan",
+       mesh("nan.obj") + "}",
+       {},
+       1,
+       {"nan.obj': line 1 holds 'nan'", "not finite"}},
+      {"mesh with garbage", mesh("garbage.obj") + "}", {}, 1, {"line 2 holds 'zz'"}},
+      {"faces beyond the triangle ceiling",
+       mesh("faces.obj") + "}",
+       {"--limit", "triangles=1000"},
+       1,
+       {"line 1004 brings the faces to 1001 triangles", "--limit triangles"}},
+      // One convex face of 200 000 vertices: a fan in linear time (ear clipping took minutes).
+      {"huge convex face", mesh("disc.obj") + kSmallScene, {}, 0, {}, true},
+      // Inline texels: a width beyond the count divided by zero; 2-D texels obey items.
+      {"texel width of 1e20",
+       withShader("quarra_Mtl_AmbientOnly",
+                  R"({"ambientOcclusionTexture": {"texels": [[1, 1, 1, 1]], "width": 1e20}})"),
+       {},
+       1,
+       {"width must be a whole number dividing the 1 texels"}},
+      {"2-D texels beyond items",
+       withShader(
+           "quarra_Mtl_AmbientOnly",
+           R"({"ambientOcclusionTexture": {"texels": [[1, 1, 1, 1], [1, 1, 1, 1], [1, 1, 1, 1]]}})"),
+       {"--limit", "items=2"},
+       1,
+       {"texels holds 3 entries", "--limit items"}},
+      // A NUL byte cut the name short, and the file before it was read.
+      {"NUL in a file name",
+       withShader("quarra_Mtl_AmbientOnly", R"({"ambientOcclusionTexture": "grey.png\u0000.exr"})"),
+       {},
+       1,
+       {"'grey.png\\0...': its name holds a NUL byte"}},
+      // Names of megabytes: quoted short, no suggestions computed (they took a minute).
+      {"8 MB parameter name",
+       withShader("quarra_Mtl_Solid", "{\"" + std::string(8 << 20, 'x') + "\": 1}"),
+       {},
+       1,
+       {"has no parameter 'xxxx", "x... (8388608 bytes)'"}},
+      {"8 MB class name",
+       R"({"shaders": {"s": {"class": ")" + std::string(8 << 20, 'q') + R"("}}})",
+       {},
+       1,
+       {"there is no shader class 'qqqq", "q... (8388608 bytes)'"}},
+      // Drawing a label costs its longest line times its size squared, bounded alike by a render
+      // and by --validate (4096 characters at 1024 pixels took tens of GB).
+      {"label of the largest area",
+       R"({"labels": [{"text": ")" + std::string(4096, 'W') + R"(", "size": 1024}]})",
+       {"--validate"},
+       1,
+       {"case.json:1:", "4096 characters in a line at 1024 pixels", "--limit label-area"}},
       {"texture is /dev/zero",
        withShader("quarra_Mtl_AmbientOnly", R"({"ambientOcclusionTexture": "/dev/zero"})"),
        {},
@@ -361,6 +438,88 @@ TEST_F(Hostile, ScenesAndOptionsAreRefusedClearly) {
        {"--validate", "-o", "folder.png/../grey.png"},
        2,
        {"will not write 'folder.png/../grey.png'", "texture", "grey.png"}},
+  };
+  for (const Case& c : cases)
+    check(c);
+}
+
+// glTF models meet the ceilings of scene files: their images go through the budgeted image cache
+// (an 8192 x 4096 PNG decoded whole took over 1 GB), their JSON is held to the nesting ceiling
+// before the reader's recursion meets it, a camera's aspect ratio is checked before it sizes the
+// image, names are made unique in linear time, and the extension is read in any case.
+TEST_F(Hostile, GltfModelsMeetTheCeilings) {
+  // One triangle, its positions then its indices; a material with a base colour texture.
+  const float positions[9] = {0, 0, 0, 1, 0, 0, 0, 1, 0};
+  const uint16_t indices[4] = {0, 1, 2, 0};
+  std::string bytes(reinterpret_cast<const char*>(positions), sizeof positions);
+  bytes.append(reinterpret_cast<const char*>(indices), sizeof indices);
+  write(folder_ + "/tri.bin", bytes);
+  const std::vector<unsigned char> grey(size_t{8192} * 4096, 128);
+  OIIO::ImageBuf(OIIO::ImageSpec(8192, 4096, 1, OIIO::TypeDesc::UINT8),
+                 const_cast<unsigned char*>(grey.data()))
+      .write(folder_ + "/big.png");
+  const auto model = [&](const std::string& name, const std::string& primitives,
+                         const std::string& more) {
+    write(folder_ + "/" + name,
+          R"({"asset": {"version": "2.0")" + more + R"(}, "scenes": [{"nodes": [0]}],
+              "nodes": [{"mesh": 0, "camera": 0}],
+              "cameras": [{"type": "perspective", "perspective": {"yfov": 0.5, "znear": 0.1,
+                           "aspectRatio": )" +
+              (name == "wide.gltf" ? "4294967296" : "1.5") + R"(}}],
+              "meshes": [{"primitives": [)" +
+              primitives + R"(]}],
+              "textures": [{"source": 0}], "images": [{"uri": "big.png"}],
+              "buffers": [{"uri": "tri.bin", "byteLength": 44}],
+              "bufferViews": [{"buffer": 0, "byteLength": 36}, {"buffer": 0, "byteOffset": 36, "byteLength": 8}],
+              "accessors": [{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3"},
+                            {"bufferView": 1, "componentType": 5123, "count": 3, "type": "SCALAR"}],
+              "materials": [)" +
+              std::string(R"({"name": "m", "pbrMetallicRoughness": {"metallicFactor": 0,
+                                 "baseColorTexture": {"index": 0}}})") +
+              "]}");
+  };
+  const std::string one = R"({"attributes": {"POSITION": 0}, "indices": 1, "material": 0})";
+  model("textured.GLTF", one, "");
+  model("wide.gltf", one, "");
+  model("deep.gltf", one, R"(, "extras": )" + std::string(15000, '[') + std::string(15000, ']'));
+  // 5000 primitives with 5000 materials, all named "m" (made unique took minutes, cubic).
+  std::string many, materials;
+  for (int i = 0; i < 5000; ++i) {
+    many += (i ? ", " : "") + std::string(R"({"attributes": {"POSITION": 0}, "material": )") +
+            std::to_string(i) + "}";
+    materials += (i ? ", " : "") + std::string(R"({"name": "m"})");
+  }
+  std::string text =
+      R"({"asset": {"version": "2.0"}, "scenes": [{"nodes": [0]}], "nodes": [{"mesh": 0}],
+      "meshes": [{"primitives": [)" +
+      many + R"(]}], "materials": [)" + materials + R"(],
+      "buffers": [{"uri": "tri.bin", "byteLength": 44}], "bufferViews": [{"buffer": 0, "byteLength": 36}],
+      "accessors": [{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3"}]})";
+  write(folder_ + "/names.gltf", text);
+  const Case cases[] = {
+      {"image through the cache, upper-case extension",
+       "",
+       {"textured.GLTF", "-W", "32", "-s", "1"},
+       0,
+       {},
+       true},
+      {"image beyond the pixel ceiling",
+       "",
+       {"textured.GLTF", "--limit", "texture-pixels=1M"},
+       1,
+       {"textured.GLTF: image 0", "big.png", "8192 x 4096", "--limit texture-pixels"}},
+      {"nesting of a model", "", {"deep.gltf"}, 1, {"deep.gltf:1:", "nest deeper"}},
+      {"camera aspect ratio of 2^32",
+       "",
+       {"wide.gltf", "-W", "64"},
+       2,
+       {"aspect ratio of 4.29497e+09", "less than one pixel"}},
+      {"camera aspect ratio of 2^32, --validate",
+       "",
+       {"--validate", "wide.gltf", "-W", "64"},
+       2,
+       {"aspect ratio of 4.29497e+09", "less than one pixel"}},
+      {"5000 materials of one name", "", {"names.gltf", "-W", "8", "-s", "1"}, 0, {}, true},
   };
   for (const Case& c : cases)
     check(c);
@@ -433,7 +592,8 @@ TEST_F(Hostile, SignalsEndEveryPhaseWithoutOutput) {
        1.5},
   };
   for (const Signalled& c : cases)
-    check(c.run, c.signal, c.after);
+    check(
+        c.run, [&](pid_t program) { kill(program, c.signal); }, c.after);
 }
 
 // On a full disk the run fails naming the output and the errno, and the output written before
