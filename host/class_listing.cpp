@@ -105,11 +105,13 @@ std::string valueText(const BoundShader& shader, const ParameterRecord& paramete
 }
 
 std::string classListing(const BoundShader& shader,
-                         const std::function<std::string(const std::string&)>& noteOf) {
+                         const std::function<std::string(const std::string&)>& noteOf,
+                         const char* summary) {
   const ParameterTable& table = shader.table();
-  std::string out = shader.className() + ": " + kindName(shader.kind()) + ", capability mask " +
-                    std::to_string(table.capabilityMask()) + " (" +
-                    joinNames(capabilityNames(table.capabilityMask()), ", ") + ")\n";
+  std::string out = summary != nullptr ? shader.className() + ": " + summary + "\n" : "";
+  out += shader.className() + ": " + kindName(shader.kind()) + ", capability mask " +
+         std::to_string(table.capabilityMask()) + " (" +
+         joinNames(capabilityNames(table.capabilityMask()), ", ") + ")\n";
   out += std::to_string(table.parameters().size()) + " parameters, " +
          std::to_string(table.varyings().size()) + " varyings, in declaration order:\n";
   const auto note = [&](const std::string& name) {

@@ -28,12 +28,14 @@ std::string formatFloat(float value);
 // matrix, "bound" or "unbound" for a texture.
 std::string valueText(const BoundShader& shader, const ParameterRecord& parameter);
 
-// The class line (kind, capability mask and entries), the counts, then one line per parameter
-// (number, type, name, value) with the varyings between them where they were declared. With
-// `noteOf`, each declaration is followed by an indented line of what it gives for the name
-// (its meaning, range and unit), when that is not empty.
+// The class's summary line when one is given, the class line (kind, capability mask and
+// entries), the counts, then one line per parameter (number, type, name, value) with the
+// varyings between them where they were declared. With `noteOf`, each declaration is followed
+// by an indented line of what it gives for the name (its meaning, range and unit), when that is
+// not empty.
 std::string classListing(const BoundShader& shader,
-                         const std::function<std::string(const std::string&)>& noteOf = {});
+                         const std::function<std::string(const std::string&)>& noteOf = {},
+                         const char* summary = nullptr);
 
 }  // namespace tarvo::host
 

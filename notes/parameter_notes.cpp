@@ -35,6 +35,72 @@ const ParameterNote* parameterNotes(std::string_view className) {
   return nullptr;
 }
 
+namespace {
+
+struct ClassSummary {
+  const char* className;
+  const char* summary;
+};
+
+// Written from each class's description; the catalogue order.
+constexpr ClassSummary kClassSummaries[] = {
+    {"BackgroundGeometry",
+     "the dome or ground that carries a backplate picture, with the scene's shadows on it"},
+    {"VesmarLegacy",
+     "the older layered surface: textured diffuse, two glossy lobes, Fresnel reflection, glass"},
+    {"XRite",
+     "measured metallic car paint: base coat, sparkling flakes and clear coat, lit by cubes"},
+    {"qvPointLight", "light from a point, with a range, a distance falloff and shadows"},
+    {"qvSpotLight", "the point light within a cone whose edge rises smoothly"},
+    {"quarra_Env_Backplate",
+     "a background picture behind the geometry, lit and reflected by an environment image"},
+    {"quarra_Env_Default",
+     "a flat background colour, or a latitude-longitude image for reflections and the sky"},
+    {"quarra_Mtl_AmbientOnly", "diagnostic: the ambient-occlusion term as a grey level"},
+    {"quarra_Mtl_Dielectric",
+     "glass and clear dielectrics: smooth or rough refraction, Fresnel reflection, absorption"},
+    {"quarra_Mtl_Glazing", "thin window glass: straight-through light and a traced reflection"},
+    {"quarra_Mtl_Metal",
+     "sheet metal: anisotropic Ward lobe, reflectivity curve, flecks, patina, punched holes"},
+    {"quarra_Mtl_MetallicPaint",
+     "layered car paint: metallic base, sparkling flecks, pearl sheen, clear topcoat"},
+    {"quarra_Mtl_Mirror", "a perfect tinted mirror"},
+    {"quarra_Mtl_NormalsOnly", "diagnostic: colours a surface by the side that faces the viewer"},
+    {"quarra_Mtl_ShadowPlane",
+     "shadow catcher: shows what lies behind it, darkened where light does not reach"},
+    {"quarra_Mtl_Solid", "geometry preview: a fixed tint shaded by the viewing angle"},
+    {"quarra_Mtl_Unlit", "a flat colour that only camera rays see"},
+    {"quarra_Mtl_Ward",
+     "general-purpose surface: diffuse under an anisotropic Ward glossy lobe, with glass, decals "
+     "and bumps"},
+    {"quarra_Mtl_Ward_120b7820", "Ward whose diffuse colour is a noise of two constant colours"},
+    {"quarra_Mtl_Ward_33632204",
+     "Ward whose diffuse colour and bump are each a noise of two noises of two bitmaps"},
+    {"quarra_Mtl_Ward_5592d496",
+     "Ward whose diffuse colour is a noise of two bitmaps, with a bitmap bump"},
+    {"quarra_Mtl_Ward_5ba0bfff",
+     "Ward whose bump is a noise of two constant colours (flat: a constant network bends nothing)"},
+    {"quarra_Mtl_Ward_82261344",
+     "Ward whose diffuse colour is a noise of two bitmaps, with a bitmap cut-out"},
+    {"quarra_Mtl_Ward_aa598cb4",
+     "Ward whose diffuse colour and bump are each a noise of two bitmaps"},
+    {"quarra_Mtl_Ward_b9aac246",
+     "Ward whose diffuse colour is a noise of two brick walls (bitmap bricks, mortar), with a "
+     "bitmap bump"},
+    {"quarra_Mtl_Ward_ccb3a2e6", "Ward whose diffuse colour is a noise of two bitmaps"},
+    {"quarra_Mtl_Ward_f05db29e",
+     "Ward whose diffuse colour is a brick wall (bitmap bricks and mortar), with a bitmap bump"},
+};
+
+}  // namespace
+
+const char* classSummary(std::string_view className) {
+  for (const ClassSummary& c : kClassSummaries) {
+    if (className == c.className) return c.summary;
+  }
+  return nullptr;
+}
+
 const NoteText* parameterNote(std::string_view className, std::string_view name) {
   for (const ParameterNote* n = parameterNotes(className); n != nullptr && n->name != nullptr;
        ++n) {

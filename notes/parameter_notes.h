@@ -20,6 +20,10 @@ const ParameterNote* parameterNotes(std::string_view className);
 // The note of one declared name of the class, or null.
 const NoteText* parameterNote(std::string_view className, std::string_view name);
 
+// One line on what the class is for, as the catalogue listing shows it; for the Ward network
+// variants, what their networks feed. Null for a name that is not in the catalogue.
+const char* classSummary(std::string_view className);
+
 // "meaning; range; unit" with the parts the note has; empty for a name without a note.
 std::string noteLine(std::string_view className, std::string_view name);
 

@@ -542,7 +542,8 @@ py::list parameterList(const Shader& shader) {
 std::string describe(const Shader& shader) {
   const tarvo::host::BoundShader& fresh = defaultsOf(shader);
   return tarvo::host::classListing(
-      fresh, [&](const std::string& name) { return pvx::noteLine(fresh.className(), name); });
+      fresh, [&](const std::string& name) { return pvx::noteLine(fresh.className(), name); },
+      pvx::classSummary(fresh.className()));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -625,6 +626,7 @@ py::array render(const Library& library, py::handle sceneSource, std::optional<i
   }
   try {
     tarvo::render::applyRequest(*scene, request, limits);
+    tarvo::render::checkRenderMemory(*scene, limits);
   } catch (const tarvo::render::RenderRefused& e) {
     raise(PyExc_ValueError, e.what());
   }

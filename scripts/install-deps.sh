@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs the Debian 12 packages a part of the build needs, when missing.
-#   scripts/install-deps.sh [core] [cross] [renderer] [fuzz] [python]    (no argument: all)
+#   scripts/install-deps.sh [core] [cross] [renderer] [fuzz] [python] [slurm]  (no argument: all)
 set -eu
 
 core="cmake ninja-build g++ make pkg-config ccache libgtest-dev googletest libbenchmark-dev valgrind
@@ -11,8 +11,10 @@ renderer="libembree-dev libopenimageio-dev openimageio-tools libtbb-dev libtinyo
           libtinygltf-dev nlohmann-json3-dev libcli11-dev fonts-dejavu-core"
 fuzz="clang libclang-rt-14-dev"
 python="python3-dev pybind11-dev python3-numpy python3-matplotlib python3-pytest python3-jsonschema"
+# The render-farm test brings up a single-node cluster (daemons and clients) with its own key.
+slurm="slurm-wlm munge"
 
-groups=${*:-core cross renderer fuzz python}
+groups=${*:-core cross renderer fuzz python slurm}
 wanted=""
 for group in $groups; do
   case $group in
@@ -21,7 +23,8 @@ for group in $groups; do
     renderer) wanted="$wanted $renderer" ;;
     fuzz) wanted="$wanted $fuzz" ;;
     python) wanted="$wanted $python" ;;
-    *) echo "install-deps: unknown group '$group' (core, cross, renderer, fuzz, python)" >&2; exit 2 ;;
+    slurm) wanted="$wanted $slurm" ;;
+    *) echo "install-deps: unknown group '$group' (core, cross, renderer, fuzz, python, slurm)" >&2; exit 2 ;;
   esac
 done
 

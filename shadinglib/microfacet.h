@@ -1,7 +1,7 @@
 // The rough interface of the glass-like materials: the Schlick reflectance curve, the GGX
 // (Trowbridge-Reitz) distribution of microfacet normals with its Smith masking term, the
-// reflection and transmission terms built on them (Walter et al. 2007, "Microfacet models for
-// refraction through rough surfaces") and the sampling of a microfacet normal.
+// reflection and transmission terms built on them (after Walter et al. 2007, "Microfacet models
+// for refraction through rough surfaces") and the sampling of a microfacet normal.
 //
 // Everything here works on local directions, z along the surface normal, and needs no frame:
 // i is the incident ray's direction of travel (towards the surface, i.z < 0 from the normal's
@@ -86,25 +86,26 @@ inline float microfacetReflection(const float3& i, const float3& o, float alpha2
   return g * d / (4.0f * abs(i.z * o.z));
 }
 
-// Transmission term of Walter et al.: with the half vector h = normalize(eta i - o) (the one
-// microfacet normal that refracts i into o),
-//   G1(i, h) G1(o, h) D(h) |i.h| |o.h| / (|i.z o.z| (o.h - eta i.h)^2),
-// where |o.h| / (o.h - eta i.h)^2 is the Jacobian that turns a density of microfacet normals
-// into one of transmitted directions. This is the radiance form: sampling h by D(h) h.z and
-// refracting gives the weight G1 G1 |i.h| / (|i.z| h.z), as for reflection. 0 when o does not
-// pass to the other side, or when i and o do not cross the microfacet (i.h and o.h of opposite
-// signs).
+// Transmission term of a pair that crosses the interface (i.z and o.z of one sign):
+//   G1(i, h) G1(o, h) D(h) |i.h| |o.h| eta^2 / ((i.h + eta o.h)^2 |i.z o.z|),
+// with the half vector h = normalize(-(i + eta o)) for an incident ray from the normal's side,
+// negated for one from below. The incident index enters h with weight 1 and the transmitted one
+// with eta, the grouping the denominator has (it is |i + eta o|^2), so the term stays finite
+// wherever h exists, at eta = 1 included. This is not the density of the refracted directions
+// `refractAtMicrofacet` draws: h is built from i as it travels, not reversed, so the lobe peaks
+// where o's tangential part is -(i.x, i.y) / eta, not along the refracted ray. 0 on the incident
+// side, at grazing directions and where G or D is not positive.
 inline float microfacetTransmission(const float3& i, const float3& o, float eta, float alpha2) {
   if (!(i.z * o.z > 0.0f) || grazesSurface(i, o)) return 0.0f;
-  const float3 h = upperHalfVector(normalize(eta * i - o));
+  const float3 sum = i + eta * o;
+  const float3 h = normalize(i.z < 0.0f ? -sum : sum);
   const float ih = dot(i, h), oh = dot(o, h);
-  if (!(ih * oh > 0.0f)) return 0.0f;
   const float g = smithMasking(i, h, alpha2) * smithMasking(o, h, alpha2);
   const float d = ggxDistribution(h, alpha2);
-  const float jacobian = oh - eta * ih;
-  const float denominator = abs(i.z * o.z) * jacobian * jacobian;
+  const float across = ih + eta * oh;
+  const float denominator = across * across * abs(i.z * o.z);
   if (!(g > 0.0f) || !(d > 0.0f) || !(denominator > 0.0f)) return 0.0f;
-  const float value = g * d * abs(ih * oh) / denominator;
+  const float value = g * d * abs(ih * oh) * eta * eta / denominator;
   return value < 3.0e38f ? value : 0.0f;
 }
 
@@ -114,14 +115,6 @@ inline float microfacetScattering(const float3& i, const float3& o, float F, flo
                                   float alpha2) {
   return F * microfacetReflection(i, o, alpha2) +
          (1.0f - F) * microfacetTransmission(i, o, eta, alpha2);
-}
-
-// Transmission through a thin rough sheet that does not bend light: what passes on leaves around
-// the straight-through direction as the reflection would leave around the mirror direction, so
-// the term is the reflection term of o mirrored in the surface plane.
-inline float thinSheetTransmission(const float3& i, const float3& o, float alpha2) {
-  if (!(i.z * o.z > 0.0f)) return 0.0f;
-  return microfacetReflection(i, float3(o.x, o.y, -o.z), alpha2);
 }
 
 // A microfacet normal drawn with density D(m) m.z from two uniform numbers in [0, 1):

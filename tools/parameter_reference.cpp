@@ -312,21 +312,24 @@ std::string markdownReference(const host::PluginLibrary& library) {
     std::string anchor = entry.className;
     for (char& c : anchor)
       c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    out += "- [" + std::string(entry.className) + "](#" + anchor + ")\n";
+    const char* summary = pvx::classSummary(entry.className);
+    out += "- [" + std::string(entry.className) + "](#" + anchor + ")" +
+           (summary ? std::string(": ") + summary : std::string()) + "\n";
   }
   for (const pvx::CatalogueEntry& entry : pvx::kCatalogue) {
     host::BoundShader shader(library.create(entry.className), entry.className);
     const host::ParameterTable& table = shader.table();
     out += "\n## " + std::string(entry.className) + "\n\n";
+    if (const char* summary = pvx::classSummary(entry.className)) {
+      std::string sentence = summary;
+      sentence[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(sentence[0])));
+      out += sentence + ".\n\n";
+    }
     out += std::string("Kind: ") + host::kindName(shader.kind()) + ". Capability mask " +
            std::to_string(table.capabilityMask()) + ": " +
            host::joinNames(host::capabilityNames(table.capabilityMask()), ", ") + ". " +
            counted(table.parameters().size(), "parameter") + ", " +
            counted(table.varyings().size(), "varying") + ".\n";
-    if (table.parameters().empty() && table.varyings().empty()) {
-      out += "\nDeclares no parameters yet.\n";
-      continue;
-    }
     out += "\n| # | Name | Type | Default | Meaning | Range | Unit |\n";
     out += "|---|---|---|---|---|---|---|\n";
     size_t number = 0;
@@ -388,9 +391,11 @@ json sceneSchema(const host::PluginLibrary& library) {
     json properties = json::object();
     for (; next < declared.size() && declared[next].className == entry.className; ++next)
       properties[declared[next].name] = reference(declared[next]);
-    json parameters = {{"type", "object"}, {"properties", properties}};
-    // A class that declares nothing yet ignores its settings (with a warning).
-    if (!properties.empty()) parameters["additionalProperties"] = false;
+    json parameters = {
+        {"type", "object"}, {"properties", properties}, {"additionalProperties", false}};
+    if (const char* summary = pvx::classSummary(entry.className)) {
+      parameters["description"] = std::string(entry.className) + ": " + summary;
+    }
     const std::string defName = std::string("parameters.") + entry.className;
     defs[defName] = parameters;
     byClass.push_back(

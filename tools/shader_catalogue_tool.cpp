@@ -1,5 +1,6 @@
-// tarvo-inspect: lists the shader catalogue of a tarvoShaders library, or one class's parameters
-// in declaration order with their types, default values, meanings and ranges, and its varyings.
+// tarvo-inspect: lists the shader catalogue of a tarvoShaders library with a line on what each
+// class is for, or one class's parameters in declaration order with their types, default
+// values, meanings and ranges, and its varyings.
 // Like oslinfo for shaders; --json for machines. --markdown writes the parameter reference
 // (docs/parameters.md) and --scene-schema the JSON Schema of scene files
 // (scenes/scene.schema.json); the notes come from tarvoShaders_notes, not from the library.
@@ -38,6 +39,11 @@ struct ClassSummary {
   size_t varyings = 0;
 };
 
+std::string summaryOf(const std::string& className) {
+  const char* summary = pvx::classSummary(className);
+  return summary != nullptr ? summary : "";
+}
+
 ClassSummary summarize(const PluginLibrary& library, const pvx::CatalogueEntry& entry) {
   BoundShader shader(library.create(entry.className), entry.className);
   return {entry.className, shader.kind(), shader.table().capabilityMask(),
@@ -53,6 +59,7 @@ int listCatalogue(const PluginLibrary& library, bool json) {
     nlohmann::ordered_json out = nlohmann::ordered_json::array();
     for (const ClassSummary& c : classes) {
       out.push_back({{"class", c.name},
+                     {"description", summaryOf(c.name)},
                      {"kind", kindName(c.kind)},
                      {"capabilityMask", c.mask},
                      {"entries", capabilityNames(c.mask)},
@@ -67,6 +74,7 @@ int listCatalogue(const PluginLibrary& library, bool json) {
   for (const ClassSummary& c : classes) {
     std::printf("%-26s %-12s %4d  %-32s %6zu %8zu\n", c.name.c_str(), kindName(c.kind), c.mask,
                 joinNames(capabilityNames(c.mask), ", ").c_str(), c.parameters, c.varyings);
+    std::printf("    %s\n", summaryOf(c.name).c_str());
   }
   std::printf("%zu classes in %s\n", classes.size(), library.path().c_str());
   return 0;
@@ -102,6 +110,7 @@ int describeClass(const PluginLibrary& library, const std::string& className, bo
       varyings.push_back(entry);
     }
     nlohmann::ordered_json out = {{"class", className},
+                                  {"description", summaryOf(className)},
                                   {"kind", kindName(shader.kind())},
                                   {"capabilityMask", table.capabilityMask()},
                                   {"entries", capabilityNames(table.capabilityMask())},
@@ -111,7 +120,8 @@ int describeClass(const PluginLibrary& library, const std::string& className, bo
     return 0;
   }
   std::fputs(tarvo::host::classListing(
-                 shader, [&](const std::string& name) { return pvx::noteLine(className, name); })
+                 shader, [&](const std::string& name) { return pvx::noteLine(className, name); },
+                 pvx::classSummary(className))
                  .c_str(),
              stdout);
   return 0;

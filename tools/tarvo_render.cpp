@@ -4,6 +4,9 @@
 //   tarvo-render [scene.json | model.gltf] -o out.png [-W 1280 -H 720] [-s 16] [--mode shade|path]
 //                [-j threads] [--seed N] [--limit name=value ...]
 //   tarvo-render --validate scene.json       reads the scene as a render would, renders nothing
+//   --strict                                 the scene's warnings are errors (exit 1)
+//   tarvo-render [scene] --tile I/N -o part.exr     renders tile I of N (a band of rows) alone
+//   tarvo-render --merge part*.exr -o frame.png     merges the tiles into the whole render
 #include <OpenImageIO/imageio.h>
 #include <fcntl.h>
 #include <pthread.h>
@@ -19,6 +22,7 @@
 #include <memory>
 #include <new>
 #include <thread>
+#include <tuple>
 
 #include "host/nearest_names.h"
 #include "host/plugin_library.h"
@@ -26,6 +30,7 @@
 #include "host/render/renderer.h"
 #include "host/render/scene_file.h"
 #include "host/render/showcase.h"
+#include "host/render/tiles.h"
 
 namespace {
 
@@ -128,6 +133,30 @@ void drawProgress(double fraction, double seconds) {
           duration(seconds).c_str(), eta.c_str());
 }
 
+// Prints the scene's warnings; with `strict` they are errors and the run ends (true).
+bool reportWarnings(const tarvo::render::Scene& scene, bool strict) {
+  for (const std::string& warning : scene.warnings)
+    std::cerr << (strict ? "tarvo-render: error: " : "warning: ") << warning << "\n";
+  if (strict && !scene.warnings.empty()) {
+    std::cerr << "tarvo-render: " << scene.warnings.size()
+              << (scene.warnings.size() == 1 ? " warning" : " warnings")
+              << " under --strict; nothing was rendered\n";
+    return true;
+  }
+  return false;
+}
+
+int mergeCommand(const std::vector<std::string>& parts, const std::string& output, bool quiet) {
+  try {
+    tarvo::render::mergeTiles(parts, output, &writeGuard);
+  } catch (const std::exception& e) {
+    std::cerr << "tarvo-render: " << e.what() << "\n";
+    return 1;
+  }
+  if (!quiet) std::cerr << "merged " << parts.size() << " tiles into " << output << "\n";
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -146,7 +175,7 @@ int main(int argc, char** argv) {
   std::string scenePath, output = "out.png", library, mode;
   std::string widthText, heightText, samplesText, threadsText, seedText;
   std::vector<std::string> limitTexts;
-  bool allClasses = false, quiet = false;
+  bool quiet = false, strict = false;
   app.add_option("scene", scenePath,
                  "scene file (JSON) or glTF model (.gltf, .glb); none renders the showcase");
   app.add_option("-o,--output", output, "output image, .png (sRGB) or .exr (linear)")
@@ -165,13 +194,21 @@ int main(int argc, char** argv) {
   std::string environment;
   app.add_option("--environment", environment,
                  "showcase: latitude-longitude environment image (default: a generated sky)");
-  app.add_flag("--all-classes", allClasses,
-               "showcase: also show classes whose entry points are not built yet");
   bool validate = false;
   app.add_flag("--validate", validate,
                "check the scene file (every value, file and name it holds) without rendering; "
                "exit 1 with the loader's file:line:column message when it is refused");
   app.add_flag("-q,--quiet", quiet, "no progress bar and no summary (warnings still show)");
+  app.add_flag("--strict", strict,
+               "treat the scene's warnings (a light that lights nothing, a mirror-like curve "
+               "hiding a diffuse colour, a value outside its range, ...) as errors: exit 1");
+  std::string tileText;
+  std::vector<std::string> mergeParts;
+  app.add_option("--tile", tileText,
+                 "render tile I of N alone (I/N, from 1; bands of whole rows) into an EXR "
+                 "for --merge");
+  app.add_option("--merge", mergeParts,
+                 "merge the EXR tiles of one render (from --tile) into the whole frame");
   CLI11_PARSE(app, argc, argv);
 
   tarvo::render::Limits limits;
@@ -207,14 +244,36 @@ int main(int argc, char** argv) {
     request.mode =
         mode == "path" ? tarvo::render::RenderMode::Path : tarvo::render::RenderMode::Shade;
   }
-  if (validate && scenePath.empty()) {
+  if (!mergeParts.empty() && (!scenePath.empty() || !tileText.empty() || !widthText.empty() ||
+                              !heightText.empty() || !samplesText.empty() || !mode.empty() ||
+                              !seedText.empty() || !environment.empty() || validate)) {
+    std::cerr << "tarvo-render: --merge takes the tiles and -o alone: the tiles carry the scene "
+                 "and its settings\n";
+    return 2;
+  }
+  tarvo::render::TileSpec tile;
+  if (!tileText.empty()) {
+    try {
+      tile = tarvo::render::parseTile(tileText);
+    } catch (const tarvo::render::TileError& e) {
+      std::cerr << "tarvo-render: " << e.what() << "\n";
+      return 2;
+    }
+    if (output.size() < 4 || output.compare(output.size() - 4, 4, ".exr") != 0) {
+      std::cerr << "tarvo-render: a tile is written as .exr (its raw linear values and its place "
+                   "in the frame), not '"
+                << output << "'\n";
+      return 2;
+    }
+  }
+  // With --tile the whole command line is checked, the split against the frame included.
+  if (validate && scenePath.empty() && tile.count == 0) {
     std::cerr << "tarvo-render: --validate needs a scene file\n";
     return 2;
   }
-  if (!scenePath.empty() && (!environment.empty() || allClasses)) {
-    std::cerr << "tarvo-render: " << (allClasses ? "--all-classes" : "--environment")
-              << " shapes the showcase, and a scene file was given; a scene names its "
-                 "environment and materials itself\n";
+  if (!scenePath.empty() && !environment.empty()) {
+    std::cerr << "tarvo-render: --environment shapes the showcase, and a scene file was given; a "
+                 "scene names its environment itself\n";
     return 2;
   }
   // --validate checks the output only when one is named.
@@ -232,6 +291,7 @@ int main(int argc, char** argv) {
   // The image library's own messages come back through its error calls, which this program
   // words itself; no debug lines of its own.
   OIIO::attribute("debug", 0);
+  if (!mergeParts.empty()) return mergeCommand(mergeParts, output, quiet);
 
   if (scenePath.empty()) {
     // The showcase's size is known before it is built.
@@ -256,19 +316,9 @@ int main(int argc, char** argv) {
       if (width > 0) options.width = static_cast<int>(width);
       if (height > 0) options.height = static_cast<int>(height);
       if (samples > 0) options.samples = static_cast<int>(samples);
-      options.includeUnimplemented = allClasses;
       options.limits = limits;
       options.environmentImage = environment;
-      std::vector<std::string> shown, left;
-      scene = tarvo::render::makeShowcase(plugin, options, &shown, &left);
-      if (!quiet) {
-        std::cerr << "showcase: " << shown.size() << " material classes";
-        if (!left.empty()) {
-          std::cerr << " (" << left.size()
-                    << " not built yet and left out; --all-classes shows them)";
-        }
-        std::cerr << "\n";
-      }
+      scene = tarvo::render::makeShowcase(plugin, options);
     } else {
       phase = "loading the scene";
       scene = tarvo::render::loadScene(scenePath, plugin, limits);
@@ -276,11 +326,22 @@ int main(int argc, char** argv) {
     const double milliseconds =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
             .count();
-    for (const std::string& warning : scene->warnings)
-      std::cerr << "warning: " << warning << "\n";
+    if (reportWarnings(*scene, strict)) return 1;
     // Everything below is refused alike by a render and by --validate.
+    tarvo::render::RenderSettings& settings = scene->settings;
+    tarvo::render::TileSource source;
     try {
       tarvo::render::applyRequest(*scene, request, limits);
+      if (tile.count > 0) {
+        try {
+          std::tie(settings.firstRow, settings.endRow) =
+              tarvo::render::tileRows(tile, settings.height);
+        } catch (const tarvo::render::TileError& e) {
+          std::cerr << "tarvo-render: --tile " << tileText << ": " << e.what() << "\n";
+          return 2;
+        }
+      }
+      tarvo::render::checkRenderMemory(*scene, limits);
     } catch (const tarvo::render::RenderRefused& e) {
       std::cerr << "tarvo-render: " << e.what() << "\n";
       return 2;
@@ -293,7 +354,11 @@ int main(int argc, char** argv) {
       return 2;
     }
     if (validate) {
-      if (!quiet) {
+      if (!quiet && tile.count > 0) {
+        std::cout << (scenePath.empty() ? "showcase" : scenePath) << ": valid; tile " << tileText
+                  << " is rows " << settings.firstRow << " to " << settings.endRow - 1 << " of "
+                  << settings.height << "\n";
+      } else if (!quiet) {
         // The time is the library's loading and the scene's reading, without the program's
         // start.
         char read[32];
@@ -303,7 +368,18 @@ int main(int argc, char** argv) {
       }
       return 0;
     }
-    const tarvo::render::RenderSettings& settings = scene->settings;
+    if (tile.count > 0) {
+      // What the tile is of, for the merge to compare, taken before the render: the scene's
+      // text (the showcase's options) and the library's code.
+      const std::string showcase =
+          "showcase" + (environment.empty()
+                            ? std::string()
+                            : " " + environment + " " + tarvo::render::fileHash(environment));
+      source = {scenePath.empty() ? "showcase" : scenePath,
+                scenePath.empty() ? tarvo::render::textHash(showcase)
+                                  : tarvo::render::fileHash(scenePath),
+                tarvo::render::fileHash(plugin->path())};
+    }
     phase = "rendering";
     const bool bar = !quiet && isatty(STDERR_FILENO);
     tarvo::render::RenderStats stats;
@@ -311,13 +387,17 @@ int main(int argc, char** argv) {
     {
       // Image files read again during the render (the cache's memory is bounded) speak through
       // their libraries on the standard error; a failed read is counted and warned of below.
-      tarvo::render::QuietStandardError quiet;
+      const tarvo::render::QuietStandardError held;
       film = tarvo::render::renderScene(
           *scene, &stats, nullptr,
           bar ? tarvo::render::ProgressFunction(drawProgress) : tarvo::render::ProgressFunction());
       if (bar) dprintf(messageFd, "\n");
       phase = "writing the image";
-      tarvo::render::writeImage(output, film, *scene, &writeGuard);
+      if (tile.count > 0) {
+        tarvo::render::writeTile(output, film, *scene, tile, source, &writeGuard);
+      } else {
+        tarvo::render::writeImage(output, film, *scene, &writeGuard);
+      }
     }
     for (const std::string& image : scene->textures().unreadable()) {
       std::cerr << "warning: the image '" << image
@@ -326,9 +406,13 @@ int main(int argc, char** argv) {
     }
     if (!quiet) {
       const double s = std::max(stats.seconds, 1e-9);
-      std::cerr << "rendered " << settings.width << "x" << settings.height << " at "
-                << settings.samples << " spp ("
-                << (settings.mode == tarvo::render::RenderMode::Path ? "path" : "shade")
+      std::cerr << "rendered ";
+      if (tile.count > 0) {
+        std::cerr << "tile " << tileText << " (rows " << settings.firstRow << " to "
+                  << settings.endRow - 1 << ") of ";
+      }
+      std::cerr << settings.width << "x" << settings.height << " at " << settings.samples
+                << " spp (" << (settings.mode == tarvo::render::RenderMode::Path ? "path" : "shade")
                 << " mode) in " << duration(stats.seconds) << " on " << stats.threads
                 << (stats.threads == 1 ? " thread" : " threads") << ": "
                 << shortNumber(static_cast<double>(stats.counters.samples) / s) << " samples/s, "

@@ -39,16 +39,17 @@ struct Tile {
 Film renderScene(const Scene& scene, RenderStats* stats, const std::atomic<bool>* cancel,
                  const ProgressFunction& progress) {
   const RenderSettings& settings = scene.settings;
+  const int endRow = settings.endRow > 0 ? settings.endRow : settings.height;
   Film film;
   film.width = settings.width;
-  film.height = settings.height;
+  film.height = endRow - settings.firstRow;
+  film.top = settings.firstRow;
   film.pixels.assign(static_cast<size_t>(film.width) * static_cast<size_t>(film.height),
                      pvx::float4(0.0f, 0.0f, 0.0f, 0.0f));
   std::vector<Tile> tiles;
-  for (int y = 0; y < film.height; y += kTileSize) {
+  for (int y = film.top; y < endRow; y += kTileSize) {
     for (int x = 0; x < film.width; x += kTileSize) {
-      tiles.push_back(
-          {x, y, std::min(x + kTileSize, film.width), std::min(y + kTileSize, film.height)});
+      tiles.push_back({x, y, std::min(x + kTileSize, film.width), std::min(y + kTileSize, endRow)});
     }
   }
   // Tiles go in a fixed shuffled order, so the finished fraction grows evenly over the image
@@ -111,7 +112,8 @@ Film renderScene(const Scene& scene, RenderStats* stats, const std::atomic<bool>
                     sum = sum + c;
                   }
                 }
-                film.at(x, y) = sum * (1.0f / static_cast<float>(std::max(1, settings.samples)));
+                film.at(x, y - film.top) =
+                    sum * (1.0f / static_cast<float>(std::max(1, settings.samples)));
               }
             }
             ++tilesDone;
@@ -190,6 +192,10 @@ void applyRequest(Scene& scene, const RenderRequest& request, const Limits& limi
     count(request.threads, &settings.threads, limits.threads, "threads", "threads");
   if (request.seed) settings.seed = *request.seed;
   if (request.mode) settings.mode = *request.mode;
+}
+
+void checkRenderMemory(const Scene& scene, const Limits& limits) {
+  const RenderSettings& settings = scene.settings;
   if (const int64_t bytes = renderBytes(scene); bytes > (limits.renderMemoryMB << 20)) {
     throw RenderRefused("the render would take " + std::to_string(bytes >> 20) +
                         " MB for the image and the light lists of its threads (" +
@@ -205,8 +211,9 @@ int64_t renderBytes(const Scene& scene) {
   const int64_t threads = settings.threads > 0
                               ? settings.threads
                               : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
-  const int64_t film = static_cast<int64_t>(settings.width) * settings.height *
-                       static_cast<int64_t>(2 * sizeof(pvx::float4));
+  const int rows = (settings.endRow > 0 ? settings.endRow : settings.height) - settings.firstRow;
+  const int64_t film =
+      static_cast<int64_t>(settings.width) * rows * static_cast<int64_t>(2 * sizeof(pvx::float4));
   const int64_t lists = RenderHost::lightListBytes(settings.maxDepth, scene.lights.size());
   return film + threads * lists;
 }
@@ -336,6 +343,9 @@ OIIO::ImageBuf finishedImage(const Film& film, const Scene& scene, bool srgb) {
   }
   drawLabels(image, scene, !srgb);
   image.specmod().attribute("oiio:ColorSpace", srgb ? "sRGB" : "Linear");
+  // No time stamp (the image writer's default is the time of writing): the file is a function
+  // of the scene alone, so a render made again or merged from tiles is the same file.
+  image.specmod().attribute("DateTime", "");
   return image;
 }
 

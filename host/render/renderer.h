@@ -22,6 +22,7 @@ namespace tarvo::render {
 struct Film {
   int width = 0;
   int height = 0;
+  int top = 0;  // the frame row of the film's first row (a band rendered alone starts lower)
   std::vector<pvx::float4> pixels;
   pvx::float4& at(int x, int y) {
     return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
@@ -49,7 +50,7 @@ using ProgressFunction = std::function<void(double fraction, double seconds)>;
 // Renders every pixel with settings.samples samples in 16 x 16 tiles over settings.threads
 // threads (0: all). The result depends only on the scene and the seed, never on the number of
 // threads or the order in which tiles finish. Setting `cancel` stops the render early: the
-// stats say so and the film is incomplete.
+// stats say so and the film is incomplete. Settings naming a band of rows render those alone.
 Film renderScene(const Scene& scene, RenderStats* stats = nullptr,
                  const std::atomic<bool>* cancel = nullptr, const ProgressFunction& progress = {});
 
@@ -70,10 +71,14 @@ class RenderRefused : public std::runtime_error {
 
 // Applies the request to the scene's settings and checks the render it makes against the
 // ceilings: the image size (a side given alone keeps the aspect ratio of the scene's camera when
-// it has one, computed wide and checked before it is narrowed), the samples, the threads and
-// the memory of the render. Throws RenderRefused naming the ceiling; the command line's render
-// and its --validate, and Python's render, all go through here.
+// it has one, computed wide and checked before it is narrowed), the samples and the threads.
+// Throws RenderRefused naming the ceiling; the command line's render and its --validate, and
+// Python's render, all go through here, and through checkRenderMemory once the rows to render
+// are known.
 void applyRequest(Scene& scene, const RenderRequest& request, const Limits& limits);
+
+// Refuses (RenderRefused) a render whose memory (renderBytes) is beyond the ceiling.
+void checkRenderMemory(const Scene& scene, const Limits& limits);
 
 // Memory a render of the scene takes beyond the scene itself, the most of it: the film and
 // the image written from it, and every render thread's light lists (one per trace level).

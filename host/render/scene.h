@@ -98,6 +98,10 @@ struct RenderSettings {
   float4 prefill{0.8f, 0.2f, 0.8f, 1.0f};
   bool opaque = false;    // write alpha 1 everywhere instead of the shaders' alpha
   float exposure = 0.0f;  // stops, applied before writing
+  // The band of rows rendered, [firstRow, endRow) (endRow 0: to the bottom), for a frame split
+  // over machines; the film then holds these rows alone.
+  int firstRow = 0;
+  int endRow = 0;
 };
 
 // Text drawn over the finished image at the raster position of a world point.
@@ -151,8 +155,8 @@ class Scene {
   int environment = -1;
   std::vector<Label> labels;
   std::string title;  // shown in progress output
-  // Things the scene file asked for that could not be done yet (settings of classes that
-  // declare no parameters so far).
+  // What the scene file holds that will not show as its author meant, each message starting
+  // with the file, line and column (see scene_warnings.h).
   std::vector<std::string> warnings;
   // The files the scene was read from besides its textures, each with what it is ("scene
   // file", "mesh", "glTF model", ...): an output must never replace one.

@@ -12,6 +12,7 @@
 #include "host/nearest_names.h"
 #include "host/render/gltf_scene.h"
 #include "host/render/json_positions.h"
+#include "host/render/scene_warnings.h"
 #include "host/render/sky.h"
 
 namespace tarvo::render {
@@ -214,6 +215,9 @@ class Loader {
     if (root_.contains("lights")) readLights();
     if (root_.contains("environment")) readEnvironment();
     if (root_.contains("labels")) readLabels();
+    sources_.file = prefix({});
+    if (root_.contains("camera")) sources_.camera = prefix(positions_.key("/camera"));
+    warnAboutScene(*scene_, sources_);
     return std::move(scene_);
   }
 
@@ -443,6 +447,7 @@ class Loader {
       } catch (const std::exception& e) {
         fail(sp + "/class", label + ": " + e.what());
       }
+      sources_.shaders[item.key()] = prefix(positions_.key(sp));
       if (!entry.contains("parameters")) continue;
       const std::string pp = sp + "/parameters";
       const json& parameters = object(entry["parameters"], pp, label + " parameters");
@@ -458,17 +463,10 @@ class Loader {
     const std::string owner = "shader '" + instance.name + "' (" + instance.className() + ")";
     const host::ParameterRecord* record = instance.bound->table().find(name);
     if (record == nullptr) {
-      const std::vector<std::string> names = instance.bound->table().names();
-      if (names.empty()) {
-        // A class still being built declares nothing yet: its settings wait for it.
-        const TextPosition p = positions_.key(pointer);
-        scene_->warnings.push_back(prefix(p) + owner + " declares no parameters yet; '" + name +
-                                   "' is ignored");
-        return;
-      }
       failAtKey(pointer, owner + " has no parameter '" + host::clipped(name) + "'" +
-                             suggestion(name, names));
+                             suggestion(name, instance.bound->table().names()));
     }
+    sources_.parameters[instance.name][name] = prefix(positions_.value(pointer));
     const std::string what = owner + ", parameter '" + name + "'";
     const auto wrongType = [&] {
       fail(pointer, what + ": expected " + expectedFor(record->type) + ", got " + describe(value));
@@ -803,6 +801,7 @@ class Loader {
         const std::string type = string(entry["type"], op + "/type", what + " type");
         if (type == "gltf") {
           readGltfObject(entry, op, what, o.name, objects);
+          sources_.objects.resize(objects.size(), prefix(positions_.value(op)));
           continue;
         }
         if (entry.contains("materials")) {
@@ -871,6 +870,7 @@ class Loader {
         if (entry.contains("material"))
           o.material = materialIndex(entry["material"], op + "/material", what);
         objects.push_back(std::move(o));
+        sources_.objects.push_back(prefix(positions_.value(op)));
       }
     }
     try {
@@ -1072,6 +1072,7 @@ class Loader {
   json root_;
   JsonPositions positions_;
   std::unique_ptr<Scene> scene_;
+  SceneSources sources_;
   std::vector<pvx::float4> planes_;
   std::map<std::string, std::shared_ptr<Mesh>> meshes_;
   int64_t triangles_ = 0;

@@ -17,69 +17,16 @@ namespace {
 
 using nlohmann::json;
 
-// Neutral answers for probing a shader outside any scene: open sky, no light, mid noise.
-class ProbeHost final : public pvx::IHostContext {
- public:
-  const pvx::LightSample* lightSamples(int32_t, const pvx::float3*, const pvx::float3*) override {
-    return nullptr;
-  }
-  pvx::float3* ambientLight(pvx::float3* r, const pvx::float3*, const pvx::float3*) override {
-    return &(*r = pvx::float3(0.0f));
-  }
-  pvx::float3* shadowTransmission(pvx::float3* r, const pvx::float3*, const pvx::float3*) override {
-    return &(*r = pvx::float3(1.0f));
-  }
-  pvx::float3* traceRay(pvx::float3* r, int32_t, const pvx::float3*, const pvx::float3*,
-                        float) override {
-    return &(*r = pvx::float3(0.5f));
-  }
-  pvx::float3* traceSpecular(pvx::float3* r, const pvx::float3*, const pvx::float3*,
-                             float) override {
-    return &(*r = pvx::float3(0.5f));
-  }
-  pvx::float4* traceContinue(pvx::float4* r, const pvx::float3*, const pvx::float3*,
-                             float) override {
-    return &(*r = pvx::float4(0.5f, 0.5f, 0.5f, 1.0f));
-  }
-  pvx::float3* traceAnisotropic(pvx::float3* r, const pvx::float3*, const pvx::float3*,
-                                const pvx::float3*, const pvx::float3*, float, float,
-                                float) override {
-    return &(*r = pvx::float3(0.5f));
-  }
-  pvx::float3* traceReflection(pvx::float3* r, const pvx::float3*, const pvx::float3*, float,
-                               float) override {
-    return &(*r = pvx::float3(0.5f));
-  }
-  pvx::float4* traceRefraction(pvx::float4* r, const pvx::float3*, const pvx::float3*, float,
-                               float) override {
-    return &(*r = pvx::float4(0.5f, 0.5f, 0.5f, 1.0f));
-  }
-  pvx::float3* occlusion(pvx::float3* r, const pvx::float3*, const pvx::float3*, float) override {
-    return &(*r = pvx::float3(1.0f));
-  }
-  pvx::float3* indirectDiffuse(pvx::float3* r, const pvx::float3*, const pvx::float3*,
-                               float) override {
-    return &(*r = pvx::float3(0.5f));
-  }
-  float random1() override { return 0.5f; }
-  pvx::float2* random2(pvx::float2* r) override { return &(*r = pvx::float2(0.5f, 0.5f)); }
-  float noise4(const pvx::float4*) override { return 0.5f; }
-  float noise3(const pvx::float3*) override { return 0.5f; }
-  float noise2(const pvx::float2*) override { return 0.5f; }
-  float cellRandom(float) override { return 0.5f; }
-  float lookup49(const pvx::float3*) override { return 0.0f; }
-  pvx::float3* cellVector(pvx::float3* r, const pvx::float3*) override {
-    return &(*r = pvx::float3(0.0f));
-  }
-};
-
 bool declares(const host::BoundShader& shader, const char* name) {
   return shader.table().find(name) != nullptr;
 }
 
-// A colour around the hue circle for the i-th of n spheres.
-std::vector<float> hue(size_t i, size_t n) {
-  const float h = static_cast<float>(i) / static_cast<float>(std::max<size_t>(1, n)) * 6.0f;
+// A colour for the i-th sphere: neighbours far apart on the hue circle from red through blue to
+// violet, never the magenta the host pre-fills with (a sphere in it would read as a class
+// that writes nothing).
+std::vector<float> hue(size_t i) {
+  constexpr float kGolden = 0.618034f, kLastHue = 4.3f;  // of 6: violet, short of magenta
+  const float h = std::fmod(static_cast<float>(i) * kGolden, 1.0f) * kLastHue;
   const float x = 1.0f - std::fabs(std::fmod(h, 2.0f) - 1.0f);
   float r = 0, g = 0, b = 0;
   switch (static_cast<int>(h) % 6) {
@@ -114,6 +61,8 @@ std::string presetOf(const std::string& entry) {
   const size_t open = entry.find(" (");
   return open == std::string::npos ? "" : entry.substr(open + 2, entry.size() - open - 3);
 }
+
+constexpr const char* kMaterialPrefix = "quarra_Mtl_";
 
 // The Ward material's guises, each with a reflectivity curve from 0.04 head-on to 1 at grazing.
 const char* const kWardPresets[] = {"plastic", "brushed metal", "glass"};
@@ -316,7 +265,9 @@ void setWardNetworkPreset(const host::BoundShader& shader, const std::vector<flo
   const json ridges = texelImage({{0, 0, 0}, {0.4f, 0.4f, 0.4f}, {1, 1, 1}, {0.4f, 0.4f, 0.4f}}, 4);
   const json stripes = texelImage({{1, 1, 1}, {1, 1, 1}, {0, 0, 0}}, 3);
   const std::vector<float> dark = {colour[0] * 0.35f, colour[1] * 0.35f, colour[2] * 0.35f};
-  const json swatch1 = texelImage({colour, {colour[2], colour[0], colour[1]}}, 2);
+  const std::vector<float> light = {0.5f + 0.5f * colour[0], 0.5f + 0.5f * colour[1],
+                                    0.5f + 0.5f * colour[2]};
+  const json swatch1 = texelImage({colour, light}, 2);
   const json swatch2 = texelImage({dark, {0.9f, 0.88f, 0.82f}}, 2);
   bool diffuse = false, bump = false, cutout = false;
   for (const host::ParameterRecord& p : shader.table().parameters()) {
@@ -451,11 +402,35 @@ std::vector<const char*> presetsOf(const std::string& className) {
   return {};
 }
 
+// What each Ward network variant shows with its networks switched on (setWardNetworkPreset).
+const std::map<std::string, const char*> kNetworkLabels = {
+    {"quarra_Mtl_Ward_120b7820", "noise colour"},   {"quarra_Mtl_Ward_33632204", "nested noises"},
+    {"quarra_Mtl_Ward_5592d496", "noise + bump"},   {"quarra_Mtl_Ward_5ba0bfff", "flat noise bump"},
+    {"quarra_Mtl_Ward_82261344", "noise, cut-out"}, {"quarra_Mtl_Ward_aa598cb4", "noisy bump"},
+    {"quarra_Mtl_Ward_b9aac246", "brick noise"},    {"quarra_Mtl_Ward_ccb3a2e6", "bitmap noise"},
+    {"quarra_Mtl_Ward_f05db29e", "bricks + bump"},
+};
+
+// At most two lines, so that a label stays in the gap above the next row: the class without
+// the material family's prefix (the caption says so), then its preset or what its networks
+// show.
+std::string labelOf(const std::string& entry) {
+  const std::string className = classOf(entry);
+  std::string text = className;
+  if (text.rfind(kMaterialPrefix, 0) == 0) text.erase(0, std::strlen(kMaterialPrefix));
+  if (text == "BackgroundGeometry") text.insert(10, "\n");
+  const std::string preset = presetOf(entry);
+  if (!preset.empty()) text += "\n" + preset;
+  if (const auto network = kNetworkLabels.find(className); network != kNetworkLabels.end())
+    text += std::string("\n") + network->second;
+  return text;
+}
+
 // Parameters that make a class look like itself on the stage, set only where declared.
 json materialParameters(const host::BoundShader& shader, const std::string& preset, size_t index,
-                        size_t count, const json& sky) {
+                        const json& sky) {
   json p = json::object();
-  const std::vector<float> colour = hue(index, count);
+  const std::vector<float> colour = hue(index);
   const std::string& c = shader.className();
   const std::function<void(const char*, json)> set = [&](const char* name, json value) {
     if (declares(shader, name)) p[name] = std::move(value);
@@ -491,40 +466,6 @@ json materialParameters(const host::BoundShader& shader, const std::string& pres
 
 }  // namespace
 
-bool answersProbe(const host::BoundShader& shader) {
-  ProbeHost host;
-  pvx::ShadingState s;
-  std::memset(&s, 0, sizeof s);
-  // A camera ray straight down onto the top of a unit sphere's pole.
-  s.rayOrigin = pvx::float3(0.0f, 0.0f, 3.0f);
-  s.I = pvx::float3(0.0f, 0.0f, -1.0f);
-  s.P = s.N = s.Ng = s.Po = s.No = pvx::float3(0.0f, 0.0f, 1.0f);
-  s.rasterInfo = {0.5f, 0.5f, 1, 1};
-  s.outsideIor = s.mediumIor = 1.0f;
-  s.worldToObject = s.objectToWorld = pvx::identity4;
-  s.rayKind = pvx::kRayCamera;
-  s.frontFacing = 1;
-  std::memset(s.allowScatter, 1, sizeof s.allowScatter);
-  s.lightP = pvx::float3(0.0f, 0.0f, 3.0f);
-  s.lightL = pvx::float3(0.0f, 0.0f, -1.0f);
-  s.lightAxis = pvx::float3(0.0f, 0.0f, -1.0f);
-  s.lightDist = 2.0f;
-  const float unset = std::nanf("");
-  s.Ci = pvx::float4(unset);
-  s.lightColor = pvx::float3(unset);
-  switch (shader.kind()) {
-    case pvx::kKindMaterial:
-      shader.material()->shade(&host, &s);
-      return s.ignoreHit || !std::isnan(s.Ci.x) || !std::isnan(s.Ci.y) || !std::isnan(s.Ci.z);
-    case pvx::kKindLight:
-      shader.light()->shade(&host, &s);
-      return s.ignoreHit || !std::isnan(s.lightColor.x);
-    default:
-      shader.environment()->shade(&host, &s);
-      return !std::isnan(s.Ci.x);
-  }
-}
-
 std::string showcaseSceneText(const host::PluginLibrary& library,
                               const std::vector<std::string>& materials,
                               const ShowcaseOptions& options) {
@@ -558,27 +499,13 @@ std::string showcaseSceneText(const host::PluginLibrary& library,
       {"diffuseDepth", 1},      {"aoSamples", 2},           {"ambient", {0.0, 0.0, 0.0}}};
   json shaders = json::object();
 
-  // The ground: the Ward material in a neutral grey where it is built, else the solid
-  // material, else the host's pre-fill shows.
-  std::string groundClass = "quarra_Mtl_Ward";
-  json groundParameters = json::object();
-  {
-    host::BoundShader ward(library.create("quarra_Mtl_Ward"), "quarra_Mtl_Ward");
-    if (answersProbe(ward) && declares(ward, "u_diffuseColor")) {
-      groundParameters["u_diffuseColor"] = {0.5, 0.5, 0.5};
-      if (declares(ward, "u_reflectivity")) groundParameters["u_reflectivity"] = 0.05;
-    } else {
-      groundClass = "quarra_Mtl_Solid";
-      host::BoundShader solid(library.create(groundClass), groundClass);
-      if (declares(solid, "patchState")) groundParameters["patchState"] = 2;
-    }
-  }
+  // The ground: the Ward material in a neutral grey with a faint sheen.
+  const std::string groundClass = "quarra_Mtl_Ward";
+  const json groundParameters = {{"u_diffuseColor", {0.5, 0.5, 0.5}}, {"u_reflectivity", 0.05}};
   shaders["ground"] = {{"class", groundClass}, {"parameters", groundParameters}};
   json backdropParameters = groundParameters, barParameters = groundParameters;
-  if (groundParameters.contains("u_diffuseColor")) {
-    backdropParameters["u_diffuseColor"] = {0.85, 0.83, 0.78};
-    barParameters["u_diffuseColor"] = {0.08, 0.1, 0.25};
-  }
+  backdropParameters["u_diffuseColor"] = {0.85, 0.83, 0.78};
+  barParameters["u_diffuseColor"] = {0.08, 0.1, 0.25};
   shaders["backdrop"] = {{"class", groundClass}, {"parameters", backdropParameters}};
   shaders["bars"] = {{"class", groundClass}, {"parameters", barParameters}};
 
@@ -603,7 +530,7 @@ std::string showcaseSceneText(const host::PluginLibrary& library,
     host::BoundShader probe(library.create(className), className);
     const std::string name = "m" + std::to_string(i) + "_" + className;
     shaders[name] = {{"class", className},
-                     {"parameters", materialParameters(probe, presetOf(entry), i, n, sky)}};
+                     {"parameters", materialParameters(probe, presetOf(entry), i, sky)}};
     const int column = static_cast<int>(i) % columns, row = static_cast<int>(i) / columns;
     const float x = -(width * 0.5f - radius) + spacingX * static_cast<float>(column);
     const float z = lift + radius + spacingZ * static_cast<float>(rows - 1 - row);
@@ -619,7 +546,7 @@ std::string showcaseSceneText(const host::PluginLibrary& library,
            {"material", name},
            {"transform", {{"rotate", {90.0, 0.0, 0.0}}, {"translate", {x, 0.0f, z}}}}});
       json behind = groundParameters;
-      if (groundParameters.contains("u_diffuseColor")) behind["u_diffuseColor"] = hue(i + n / 2, n);
+      behind["u_diffuseColor"] = hue(i + 1);
       shaders["behind pane"] = {{"class", groundClass}, {"parameters", behind}};
       objects.push_back({{"name", "behind pane"},
                          {"type", "sphere"},
@@ -635,35 +562,22 @@ std::string showcaseSceneText(const host::PluginLibrary& library,
                          // A shadow catcher shows the shadows of others; it casts none itself.
                          {"castsShadows", className != "quarra_Mtl_ShadowPlane"}});
     }
-    // Long class names go on two lines, the family prefix first; a preset on a line of its own.
-    std::string text = className;
-    if (text.size() > 14 && text.rfind("quarra_", 0) == 0) text.insert(11, "\n");
-    if (text == "BackgroundGeometry") text.insert(10, "\n");
-    if (entry.size() > className.size()) text += "\n" + entry.substr(className.size() + 1);
     labels.push_back(
-        {{"text", text}, {"at", {x, -radius, z - radius - 0.16f}}, {"size", labelSize}});
+        {{"text", labelOf(entry)}, {"at", {x, -radius, z - radius - 0.16f}}, {"size", labelSize}});
   }
 
   const float lightHeight = extent * 1.6f;
   shaders["key"] = {{"class", "qvPointLight"}, {"parameters", json::object()}};
   shaders["spot"] = {{"class", "qvSpotLight"}, {"parameters", json::object()}};
   shaders["environment"] = {{"class", "quarra_Env_Default"}, {"parameters", json::object()}};
-  {
-    host::BoundShader point(library.create("qvPointLight"), "qvPointLight");
-    json& p = shaders["key"]["parameters"];
-    if (declares(point, "color")) p["color"] = {0.75, 0.72, 0.68};
-    if (declares(point, "attenuationFactors")) p["attenuationFactors"] = {extent * 12.0f, 2.0, 0.0};
-    host::BoundShader spot(library.create("qvSpotLight"), "qvSpotLight");
-    json& s = shaders["spot"]["parameters"];
-    if (declares(spot, "color")) s["color"] = {0.9, 0.75, 0.55};
-    if (declares(spot, "attenuationFactors")) s["attenuationFactors"] = {extent * 12.0f, 2.0, 1.0};
-    if (declares(spot, "cosPenumbra")) s["cosPenumbra"] = 0.9;
-    if (declares(spot, "cosUmbra")) s["cosUmbra"] = 0.97;
-    host::BoundShader env(library.create("quarra_Env_Default"), "quarra_Env_Default");
-    json& e = shaders["environment"]["parameters"];
-    if (declares(env, "reflectionLatlong")) e["reflectionLatlong"] = sky;
-    if (declares(env, "backgroundColor")) e["backgroundColor"] = {0.32, 0.42, 0.55};
-  }
+  shaders["key"]["parameters"] = {{"color", {0.75, 0.72, 0.68}},
+                                  {"attenuationFactors", {extent * 12.0f, 2.0, 0.0}}};
+  shaders["spot"]["parameters"] = {{"color", {0.9, 0.75, 0.55}},
+                                   {"attenuationFactors", {extent * 12.0f, 2.0, 1.0}},
+                                   {"cosPenumbra", 0.9},
+                                   {"cosUmbra", 0.97}};
+  shaders["environment"]["parameters"] = {{"reflectionLatlong", sky},
+                                          {"backgroundColor", {0.32, 0.42, 0.55}}};
   scene["shaders"] = shaders;
   scene["objects"] = objects;
   scene["lights"] = json::array({{{"name", "key"},
@@ -680,29 +594,23 @@ std::string showcaseSceneText(const host::PluginLibrary& library,
 }
 
 std::unique_ptr<Scene> makeShowcase(std::shared_ptr<const host::PluginLibrary> library,
-                                    const ShowcaseOptions& options, std::vector<std::string>* shown,
-                                    std::vector<std::string>* left) {
-  std::vector<std::string> materials, spheres, missing;
+                                    const ShowcaseOptions& options) {
+  std::vector<std::string> spheres;
   for (const pvx::CatalogueEntry& entry : pvx::kCatalogue) {
     if (entry.kind != pvx::kKindMaterial) continue;
-    host::BoundShader probe(library->create(entry.className), entry.className);
-    if (options.includeUnimplemented || answersProbe(probe)) {
-      materials.emplace_back(entry.className);
-      const std::vector<const char*> presets = presetsOf(entry.className);
-      for (const char* preset : presets)
-        spheres.push_back(std::string(entry.className) + " (" + preset + ")");
-      if (presets.empty()) spheres.emplace_back(entry.className);
-    } else {
-      missing.emplace_back(entry.className);
-    }
+    const std::vector<const char*> presets = presetsOf(entry.className);
+    for (const char* preset : presets)
+      spheres.push_back(std::string(entry.className) + " (" + preset + ")");
+    if (presets.empty()) spheres.emplace_back(entry.className);
   }
   const std::string text = showcaseSceneText(*library, spheres, options);
   std::unique_ptr<Scene> scene = loadSceneText(text, "showcase", "", library, options.limits);
-  std::string caption = "lights: qvPointLight, qvSpotLight   environment: quarra_Env_Default";
-  if (materials.empty()) caption = "no material class is built yet;  " + caption;
-  scene->labels.push_back({caption, {0.5f, 0.04f, 0.0f}, 0.0f, true});
-  if (shown) *shown = materials;
-  if (left) *left = missing;
+  scene->labels.push_back({std::string("materials: ") + kMaterialPrefix +
+                               "... unless named otherwise   lights: qvPointLight, qvSpotLight   "
+                               "environment: quarra_Env_Default",
+                           {0.5f, 0.04f, 0.0f},
+                           0.0f,
+                           true});
   return scene;
 }
 

@@ -17,17 +17,11 @@ struct ShowcaseOptions {
   int width = 1280;
   int height = 720;
   int samples = 16;
-  // Also show classes whose entry points write nothing yet (they show the host's pre-fill).
-  bool includeUnimplemented = false;
   // A latitude-longitude image for the environment; empty: the host generates a sky.
   std::string environmentImage;
   // The ceilings the showcase scene is read under.
   Limits limits;
 };
-
-// True when the shader's shade entry answers a probe hit (writes its colour or its light, or
-// sets ignoreHit): classes still being built declare their mask but write nothing.
-bool answersProbe(const host::BoundShader& shader);
 
 // The showcase scene as scene-file JSON text, one sphere per entry: a material class, or
 // "Class (preset)" for a class shown in one of its guises (the Ward material's plastic, brushed
@@ -36,11 +30,9 @@ std::string showcaseSceneText(const host::PluginLibrary& library,
                               const std::vector<std::string>& materials,
                               const ShowcaseOptions& options);
 
-// Builds the showcase; `shown` and `left` receive the classes on display and those left out.
+// Builds the showcase of every material class of the catalogue.
 std::unique_ptr<Scene> makeShowcase(std::shared_ptr<const host::PluginLibrary> library,
-                                    const ShowcaseOptions& options,
-                                    std::vector<std::string>* shown = nullptr,
-                                    std::vector<std::string>* left = nullptr);
+                                    const ShowcaseOptions& options);
 
 }  // namespace tarvo::render
 

@@ -30,8 +30,7 @@
 // - `evaluate`: the base lobe times the reflection tint times h cv / (4 pi m^2 x l), the factor
 //   that makes the lobe's directional albedo at most its Fresnel term (shadinglib/
 //   legacy_lobes.h), plus the diffuse share; the sum times the present share (1 - t) (1 -
-//   max(cut-out)), written rather than added to what the field held. Directions below the
-//   unperturbed normal get nothing.
+//   max(cut-out)). Directions below the unperturbed normal add nothing and report a cosine of 0.
 // - `scatter`: three events with albedos pass-through c + (1 - c) t (c the largest cut-out
 //   channel), diffuse (1 - F) D (1 - t) P and mirror F P (P the present share of evaluate);
 //   each is chosen with the probability of its largest channel (all three scaled down together
@@ -392,7 +391,6 @@ class VesmarLegacy final
     const float3 L = state->scatterDir;
     const float cosine = dot(L, state->N);
     if (!(cosine > 0.0f)) {
-      state->scatterWeight = float3(0.0f);
       state->scatterCos = 0.0f;
       return;
     }
@@ -404,7 +402,8 @@ class VesmarLegacy final
         glossyLobe(g, specularREG.x, specularREG.y, false) * glossyNormalisation(g, specularREG.y);
     const float3 response = glossy * reflectionTint(hit, diffuse) +
                             (float3(1.0f) - F.F) * diffuse * (float3(1.0f) - transparency) * kInvPi;
-    state->scatterWeight = response * presentShare(cutout, transparency);
+    // Added: the host may gather several lobes' responses in the field.
+    state->scatterWeight += response * presentShare(cutout, transparency);
     state->scatterCos = cosine;
   }
 
@@ -430,8 +429,6 @@ class VesmarLegacy final
                       (float3(1.0f) - F) * diffuse * (float3(1.0f) - transparency) * present,
                       F * present, state->allowScatter);
 
-    state->scatterCos = 1.0f;
-    state->scatterInvPdf = 1.0f;
     if (u < events.probability[0]) {
       state->scatterDir = state->I;
       state->scatterWeight = events.albedo[0] / events.probability[0];
@@ -447,8 +444,12 @@ class VesmarLegacy final
       state->scatterWeight = events.albedo[2] / events.probability[2];
       state->scatterKind = kRayGlossy;
     } else {
+      // No event, or one the host does not accept: the path ends and nothing else is written.
       state->scatterKind = kRayNone;
+      return;
     }
+    state->scatterCos = 1.0f;
+    state->scatterInvPdf = 1.0f;
   }
 
  private:

@@ -7,6 +7,14 @@
 // map; the procedural normal pattern; two normal maps; roughness; index, reflectance, absorption
 // and the two tints; common tint.
 //
+// The lights' transmission term (shadinglib/microfacet.h) weighs the transmitted index by the
+// ratio in the half vector, normalize(-(i + eta o)), as its denominator (i.h + eta o.h)^2 does.
+// It is not the density `scatter`'s refraction through a drawn normal gives: the two agree only
+// in the reflected part, and the lights' transmitted highlight is not where the traced refraction
+// goes. The total-internal-reflection test (k at most 1e-6) is made on both sides, although the
+// surface's definition also says that entering rays never reflect totally: an entering ray past
+// it sends its refraction budget into the bent reflection as a leaving one does.
+//
 // This library's own choices, where the surface's definition leaves them open:
 // - The procedural normal pattern (`u_procedureMapEnable` 1, without the first normal map): two
 //   fractal sums of the host's noise (2.6 octaves from frequency 2.0) at the object-space
@@ -15,8 +23,8 @@
 //   amount of 0 asks the host nothing and leaves the normal as it is.
 // - A shading normal facing away from the arriving ray is turned towards it, so the interface
 //   means the same whichever way the mesh winds.
-// - The transmission term is Walter's radiance form (shadinglib/microfacet.h), whose sampled
-//   weight is the one `scatter` reports.
+// - The transmission term counts only for directions on the far side of the interface, as in
+//   the refraction model it comes from; on the incident side only the reflection term does.
 // - An index ratio of 0, below 0, infinite or not a number counts as 1 (light passes unbent); a
 //   roughness of 0 or not a number is a smooth interface; absorption never amplifies, and a
 //   distance of 0 absorbs nothing whatever the coefficient.
@@ -250,15 +258,13 @@ class quarra_Mtl_Dielectric final
     return sum;
   }
 
-  // The refraction seen through the surface; leaving the body beyond the critical angle, the
+  // The refraction seen through the surface; beyond the critical angle, on either side, the
   // whole refraction budget goes into the bent reflection instead. Absorbed on the way out.
   float3 tracedRefraction(IHostContext* host, const ShadingState& s, const Interface& in,
                           const float3& Kt) const {
     const Refraction r = refractionOrTotalReflection(s.I, in.frame.N, in.ratio.eta);
     float3 T = r.direction;
-    if (r.totalInternalReflection && s.frontFacing == 0) {
-      T = horizonClampedReflection(s.I, in.frame.N, in.Ng);
-    }
+    if (r.totalInternalReflection) T = horizonClampedReflection(s.I, in.frame.N, in.Ng);
     if (isBlack(T)) return float3(0.0f);
     float4 seen;
     host->traceRefraction(&seen, &s.P, &T, u_glossyValue, maxComponent(Kt));

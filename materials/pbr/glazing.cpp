@@ -6,9 +6,12 @@
 // (tested by every entry but `shadow`); reflectance, tints, roughness and layer count; the
 // transmittance map; common tint.
 //
+// The lights' transmission term is the dielectric's at an index ratio of 1 (shadinglib/
+// microfacet.h): its half vector, the sum of the two directions turned to the incident side,
+// makes the lobe peak at the straight-through direction turned half a revolution about the
+// normal, not at the straight-through direction `scatter` continues along.
+//
 // This library's own choices, where the surface's definition leaves them open:
-// - Light transmitted through the rough pane leaves around the straight-through direction as the
-//   reflection leaves around the mirror direction (shadinglib/microfacet.h, the thin sheet).
 // - `scatter` ends the path when the ray grazes the pane (its cosine with the normal at or below
 //   1e-6), where the weight's division by that cosine would blow up.
 // - A layer count of 0, below 0 or not a number counts as one layer; the reflectance is limited
@@ -161,9 +164,7 @@ class quarra_Mtl_Glazing final
 
   // R Rm + (1 - R) Tm for the roughness `u_rough` and no bending.
   float microfacetValue(const float3& i, const float3& o, float R) const {
-    const float alpha2 = ggxAlphaSquared(u_rough);
-    return R * microfacetReflection(i, o, alpha2) +
-           (1.0f - R) * thinSheetTransmission(i, o, alpha2);
+    return microfacetScattering(i, o, R, 1.0f, ggxAlphaSquared(u_rough));
   }
 
   float3 directLight(IHostContext* host, const ShadingState& s, const TangentFrame& frame,

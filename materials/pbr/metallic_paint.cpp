@@ -273,13 +273,17 @@ class quarra_Mtl_MetallicPaint final
     out->scatterWeight = wardLobe(i, o, baseRoughness(*this), split.diffuse, split.specular);
   }
 
-  // The topcoat's mirror bounce with probability pc = Ft (always, pc = 1, when the host asks for
-  // neither a diffuse nor a glossy bounce), else the base's diffuse/glossy mixture as the metal
-  // draws it, its density scaled by the 1 - pc share.
+  // Nothing without a reflection bounce the host accepts; otherwise the topcoat's mirror bounce
+  // with probability pc = Ft (always, pc = 1, when only the specular one is accepted), else the
+  // base's diffuse/glossy mixture as the metal draws it, its density scaled by the 1 - pc share.
   void scatterOriented(IHostContext* host, const ShadingState& s, ShadingState* out) const {
     using namespace paint;
     if (clippedByGlobalPlanes(*this, s)) {
       out->ignoreHit = 1;
+      return;
+    }
+    if (!reflectionAllowed(s)) {
+      out->scatterKind = kRayNone;
       return;
     }
     const PaintFrames f = paintFrames(*this, host, s);

@@ -2,7 +2,8 @@
 // interface's draws follow the GGX distribution of normals pushed through reflection and
 // refraction with the F / (1 - F) choice (a chi-square test over the whole sphere against that
 // density written out here), and the reflected plus transmitted albedo is at most 1, exactly 1
-// for the smooth interface.
+// for the smooth interface. That density matches `evaluate` in its reflected part only: the
+// material's transmission term for lights is built around another half vector.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -116,36 +116,42 @@ TEST(DielectricShade, TracesReflectionAndRefractionWeightedBySchlick) {
   EXPECT_FLOAT_EQ(t->scalars[1], 0.9f);
 }
 
-TEST(DielectricShade, LeavingTheBodyRefractsOrReflectsTotallyWithAbsorption) {
+TEST(DielectricShade, RefractsOrReflectsTotallyOnEitherSideAndAbsorbsInside) {
   // Index 1.5 into air: critical angle 41.81 degrees. Inside there is no reflection trace and
   // the whole budget (F = 0) goes to the refraction, absorbed by 10^-(1 x 0.5) = 0.316228 in
-  // red when the falloff is on.
+  // red when the falloff is on. Entering a body of index 1 from a medium of 1.5 at 60 degrees,
+  // k = (0.25 - 1) 2.25 + 1 < 1e-6 as well: the refraction budget 1 - F(0.5) = 0.871875 goes to
+  // the bent reflection, and the reflection F = 0.128125 is traced too (it sees black here).
   struct Case {
     float degrees;
-    bool falloff;
+    bool inside, falloff;
     float3 direction;  // of the refraction trace
-    float red;
+    float budget;      // its weight
+    float3 colour;
   };
   // 30 degrees: sin t = 1.5 sin 30 = 0.75, cos t = 0.661438. 60 degrees: mirror (0.866, 0, 0.5).
-  const Case cases[] = {{30.0f, false, float3(0.75f, 0.0f, -0.6614378f), 1.0f},
-                        {30.0f, true, float3(0.75f, 0.0f, -0.6614378f), 0.3162278f},
-                        {60.0f, true, float3(0.8660254f, 0.0f, 0.5f), 0.3162278f}};
+  const float3 refracted(0.75f, 0.0f, -0.6614378f), mirror(0.8660254f, 0.0f, 0.5f);
+  const Case cases[] = {{30.0f, true, false, refracted, 1.0f, float3(1.0f)},
+                        {30.0f, true, true, refracted, 1.0f, float3(0.3162278f, 1.0f, 1.0f)},
+                        {60.0f, true, true, mirror, 1.0f, float3(0.3162278f, 1.0f, 1.0f)},
+                        {60.0f, false, true, mirror, 0.871875f, float3(0.871875f)}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.degrees);
+    SCOPED_TRACE(testing::Message() << c.degrees << (c.inside ? " inside" : " entering"));
     BoundShader m = dielectric();
-    m.set("u_ior", 1.5f);
+    m.set("u_ior", c.inside ? 1.5f : 1.0f);
     m.set("u_absorptionCoef", float3(1.0f, 0.0f, 0.0f));
     m.set("u_falloffEnable", c.falloff);
-    pvx::ShadingState s = insideHit(c.degrees);
+    pvx::ShadingState s = c.inside ? insideHit(c.degrees) : hit(c.degrees);
+    s.outsideIor = 1.5f;
     ScriptedHost host;
     host.traceRefractionAnswer = float4(1.0f, 1.0f, 1.0f, 1.0f);
     m.material()->shade(&host, &s);
-    EXPECT_EQ(host.count(slot::kTraceReflection), 0);
+    EXPECT_EQ(host.count(slot::kTraceReflection), c.inside ? 0 : 1);
     const HostCall* t = host.first(slot::kTraceRefraction);
     ASSERT_NE(t, nullptr);
     EXPECT_TRUE(nearFloat3(normalize(t->vector(1)), c.direction, 1e-5f));
-    EXPECT_FLOAT_EQ(t->scalars[1], 1.0f);
-    EXPECT_TRUE(nearFloat4(s.Ci, float4(c.red, 1.0f, 1.0f, 1.0f), 1e-5f));
+    EXPECT_FLOAT_EQ(t->scalars[1], c.budget);
+    EXPECT_TRUE(nearFloat4(s.Ci, float4(c.colour, 1.0f), 1e-5f));
   }
 }
 
@@ -164,18 +170,34 @@ TEST(DielectricShadow, TransmitsOneMinusFAndAbsorbsInsideWhateverTheFalloff) {
   EXPECT_TRUE(nearFloat3(s.shadowT, float3(0.871875f * 0.3162278f, 0.871875f, 0.4359375f)));
 }
 
-TEST(DielectricEvaluate, MicrofacetReflectionAndTransmissionHeadOn) {
-  // Roughness 0.5, head-on, F = 0.1. Reflected straight back: Rm = 1 / pi, v = 0.1 / pi.
-  // Straight through with eta = 1 / 1.52: Tm = (4 / pi) (1.52 / 0.52)^2 = 10.87899, v = 0.9 Tm.
-  BoundShader m = dielectric();
-  m.set("u_roughValue", 0.5f);
-  ScriptedHost host;
+TEST(DielectricEvaluate, ReflectionAndTransmissionTermsByHand) {
+  // Roughness 0.5 (a2 0.25), F = 0.1 head-on. Head-on every half vector is n: D = 4 / pi,
+  // G1 = 1, |i.h| = |o.h| = 1. Reflected straight back: Rm = D / 4 = 1 / pi, v = 0.1 / pi (the
+  // transmission term counts on the far side only). Straight through:
+  // Tm = D eta^2 / (1 + eta)^2: eta = 2/3 gives 0.203718, eta = 1 gives 1 / pi, from inside
+  // eta = 1.5 gives 0.458366; v = 0.9 Tm.
+  // At 30 degrees, eta = 2/3, o = (0, 0, -1): i + eta o = (0.5, 0, -1.532692), h = its reverse
+  // normalised (-0.310138, 0, 0.950692); i.h = -0.978392, o.h = -0.950692, (i.h + eta o.h)^2 =
+  // |i + eta o|^2 = 2.599156; D(h) = 0.766837 (cos^2 0.903815, tan^2 0.106421), G1(i) =
+  // 2 / (1 + sqrt(1 + 0.25 / 3)) = 0.979992, G1(o) = 1; Tm = 0.138018; F = 0.1 + 0.9 x
+  // 0.133975^5 = 0.100039, v = 0.124211.
   const struct {
+    float ior, degrees;
+    bool inside;
     float3 o;
     float value;
-  } cases[] = {{float3(0, 0, 1), 0.0318310f}, {float3(0, 0, -1), 9.791091f}};
+  } cases[] = {{1.5f, 0.0f, false, float3(0, 0, 1), 0.0318310f},
+               {1.5f, 0.0f, false, float3(0, 0, -1), 0.1833465f},
+               {1.0f, 0.0f, false, float3(0, 0, -1), 0.2864789f},
+               {1.5f, 0.0f, true, float3(0, 0, -1), 0.4125296f},
+               {1.5f, 30.0f, false, float3(0, 0, -1), 0.1242105f}};
   for (const auto& c : cases) {
-    pvx::ShadingState s = hit();
+    SCOPED_TRACE(testing::Message() << c.ior << " at " << c.degrees << " to " << c.o.z);
+    BoundShader m = dielectric();
+    m.set("u_roughValue", 0.5f);
+    m.set("u_ior", c.ior);
+    ScriptedHost host;
+    pvx::ShadingState s = c.inside ? insideHit(c.degrees) : hit(c.degrees);
     s.scatterDir = c.o;
     m.material()->evaluate(&host, &s);
     EXPECT_NEAR(s.scatterWeight.x, c.value, 1e-5f * c.value);

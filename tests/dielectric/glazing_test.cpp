@@ -109,22 +109,32 @@ TEST(GlazingShadow, UsesTheTintNeverTheMap) {
 }
 
 TEST(GlazingEvaluate, HighlightAndLightSentThroughThePane) {
-  // Roughness 0.5, head-on: Rm = 1 / pi back towards the viewer, and the same through the pane
-  // straight on; weighted R = 0.01 and 1 - R.
+  // Roughness 0.5 (a2 0.25), weights R = 0.01 and 1 - R. Head-on: Rm = D(n) / 4 = 1 / pi back
+  // towards the viewer and Tm = 1 / pi straight on (h = n, (i.h + o.h)^2 = 4). At 30 degrees,
+  // i = (0.5, 0, -0.866025), G1 = 2 / (1 + sqrt(1 + 0.25 / 3)) = 0.979992 for every direction:
+  // - straight on, o = i: h = -i, i.h = o.h = -1, D(h) = 0.25 / (pi 0.5625 (0.25 + 1/3)^2) =
+  //   0.415752, Tm = G1^2 D / (4 x 0.75) = 0.133094;
+  // - turned half a revolution, o = (-0.5, 0, -0.866025): h = n, i.h = o.h = -0.866025,
+  //   Tm = G1^2 (4 / pi) 0.75 / (3 x 0.75) = 0.407600.
   BoundShader m = glazing();
   m.set("u_rough", 0.5f);
   ScriptedHost host;
   const float invPi = 0.3183099f;
   const struct {
+    float degrees;
     float3 o;
     float value;
-  } cases[] = {{float3(0, 0, 1), 0.01f * invPi}, {float3(0, 0, -1), 0.99f * invPi}};
+  } cases[] = {{0.0f, float3(0, 0, 1), 0.01f * invPi},
+               {0.0f, float3(0, 0, -1), 0.99f * invPi},
+               {30.0f, float3(0.5f, 0, -0.8660254f), 0.99f * 0.133094f},
+               {30.0f, float3(-0.5f, 0, -0.8660254f), 0.99f * 0.407600f}};
   for (const auto& c : cases) {
-    pvx::ShadingState s = hit();
+    SCOPED_TRACE(testing::Message() << c.degrees << " to " << c.o.x << ", " << c.o.z);
+    pvx::ShadingState s = hit(c.degrees);
     s.scatterDir = c.o;
     m.material()->evaluate(&host, &s);
-    EXPECT_NEAR(s.scatterWeight.x, c.value, 1e-6f);
-    EXPECT_FLOAT_EQ(s.scatterCos, 1.0f);
+    EXPECT_NEAR(s.scatterWeight.x, c.value, 2e-6f);
+    EXPECT_FLOAT_EQ(s.scatterCos, std::fabs(c.o.z));
   }
 }
 

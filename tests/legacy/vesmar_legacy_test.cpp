@@ -2,7 +2,9 @@
 // expected values worked out by hand from the material's formulas.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
 
 #include "shadinglib/vector_math.h"
@@ -269,33 +271,64 @@ TEST(VesmarLegacyShadow, TransmissionByHand) {
   }
 }
 
-TEST(VesmarLegacyEvaluate, HeadOnResponseByHand) {
+TEST(VesmarLegacyEvaluate, HeadOnResponseByHandAddedToWhatTheFieldHolds) {
   // L = N, I = -N: x = h = cv = l = 1, D = 1, G = 1, Fs = f0 = 0.66; the factor
   // h cv / (4 pi m^2 x l) = 1 / (4 pi 0.1089) = 0.730739; the tint is D = (0, 0, 1). Diffuse:
-  // (1 - 0) (0, 0, 1) / pi. Sum z = 0.66 x 0.730739 + 0.3183099 = 0.800598.
+  // (1 - 0) (0, 0, 1) / pi. Sum z = 0.66 x 0.730739 + 0.3183099 = 0.800598. Transparency 0.5:
+  // the diffuse share and then the sum take (1 - t) each: 0.66 x 0.730739 x 0.5 + 0.3183099 x
+  // 0.25 = 0.320721. Below the surface: nothing added, cosine 0. Each adds to the 0.25 found.
+  const struct {
+    float transparency;
+    float3 L;
+    float added, cosine;
+  } cases[] = {{0.0f, float3(0, 0, 1), 0.800598f, 1.0f},
+               {0.5f, float3(0, 0, 1), 0.320721f, 1.0f},
+               {0.5f, float3(0, 0.6f, -0.8f), 0.0f, 0.0f}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.transparency);
+    BoundShader m = legacy();
+    m.set("transparencyColor", float3(c.transparency));
+    pvx::ShadingState s = hitAt(0.0f);
+    s.scatterDir = c.L;
+    s.scatterWeight = float3(0.25f);
+    ScriptedHost host;
+    m.material()->evaluate(&host, &s);
+    EXPECT_TRUE(nearFloat3(s.scatterWeight, float3(0.25f, 0.25f, 0.25f + c.added), 2e-6f));
+    EXPECT_EQ(s.scatterCos, c.cosine);
+  }
+  // Fully cut out: ignored.
   BoundShader m = legacy();
-  m.set("transparencyColor", float3(0.0f));
+  m.set("maskingColor", float3(1.0f));
   pvx::ShadingState s = hitAt(0.0f);
-  s.scatterDir = float3(0, 0, 1);
   ScriptedHost host;
   m.material()->evaluate(&host, &s);
-  EXPECT_TRUE(nearFloat3(s.scatterWeight, float3(0.0f, 0.0f, 0.800598f), 2e-6f));
-  EXPECT_FLOAT_EQ(s.scatterCos, 1.0f);
-
-  // Transparency 0.5: the diffuse share and then the sum take (1 - t) each:
-  // 0.66 x 0.730739 x 0.5 + 0.3183099 x 0.25 = 0.320721.
-  m.set("transparencyColor", float3(0.5f));
-  m.material()->evaluate(&host, &s);
-  EXPECT_NEAR(s.scatterWeight.z, 0.320721f, 2e-6f);
-
-  // Below the surface: nothing; fully cut out: ignored.
-  s.scatterDir = float3(0, 0.6f, -0.8f);
-  m.material()->evaluate(&host, &s);
-  EXPECT_TRUE(nearFloat3(s.scatterWeight, float3(0.0f)));
-  EXPECT_EQ(s.scatterCos, 0.0f);
-  m.set("maskingColor", float3(1.0f));
-  m.material()->evaluate(&host, &s);
   EXPECT_EQ(s.ignoreHit, 1);
+}
+
+TEST(VesmarLegacyScatter, AnEventTheHostRefusesEndsThePathWritingNothingElse) {
+  // Defaults: transparency 0.8, so pass-through (specular byte) has the share 0.8 and the blue
+  // diffuse bounce (1 - 0.8)^2 = 0.04. With no byte set r = 0.01 finds no allowed event;
+  // with the diffuse byte only, r = 0.5 lies beyond its 0.04.
+  const struct {
+    int diffuseByte;
+    float random;
+  } cases[] = {{0, 0.01f}, {1, 0.5f}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.diffuseByte);
+    BoundShader m = legacy();
+    pvx::ShadingState s = hitAt(0.0f);
+    std::fill(std::begin(s.allowScatter), std::end(s.allowScatter), uint8_t{0});
+    s.allowScatter[pvx::kAllowDiffuseReflection] = uint8_t(c.diffuseByte);
+    s.scatterKind = 99;
+    s.scatterCos = s.scatterInvPdf = -1.0f;
+    const pvx::ShadingState before = s;
+    ScriptedHost host;
+    host.randomSequence = {c.random};
+    m.material()->scatter(&host, &s);
+    EXPECT_EQ(s.scatterKind, pvx::kRayNone);
+    s.scatterKind = before.scatterKind;
+    EXPECT_EQ(std::memcmp(&s, &before, sizeof s), 0);
+  }
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 // colours for every fleck size.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "shadinglib/vector_math.h"
@@ -134,6 +136,45 @@ TEST(PaintShade, TopcoatReflectionIsTracedWithTheBaseSpecularColour) {
     EXPECT_TRUE(nearFloat3(trace->vector(1), float3(0.0f, 0.0f, 1.0f)));
     EXPECT_EQ(trace->scalars[0], 0.25f);
     EXPECT_NEAR(trace->scalars[1], S, 1e-6f);
+  }
+}
+
+TEST(PaintScatter, ReflectionBytesDecideWhetherAndHowTheTopcoatBounces) {
+  // Head-on Ft = 0.3. No reflection byte (none at all, or transmission ones only): kind 0 at
+  // once, no random number, nothing else written. Specular alone: pc = 1, so even r = 0.99 takes
+  // the topcoat bounce, weight Ft, inverse density 1. Diffuse: pc = Ft, r = 0.2 bounces with
+  // inverse density 1 / 0.3.
+  const struct {
+    const char* what;
+    uint8_t allow[6];
+    float random;
+    int kind;
+    float invPdf;
+  } cases[] = {{"none", {0, 0, 0, 0, 0, 0}, 0.2f, 0, 0.0f},
+               {"transmission only", {0, 0, 0, 1, 1, 1}, 0.2f, 0, 0.0f},
+               {"specular only", {0, 0, 1, 0, 0, 0}, 0.99f, 4, 1.0f},
+               {"diffuse", {1, 0, 0, 0, 0, 0}, 0.2f, 4, 1.0f / 0.3f}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    BoundShader p = paint();
+    ScriptedHost host;
+    host.randomSequence = {c.random};
+    pvx::ShadingState s = hit();
+    std::copy(std::begin(c.allow), std::end(c.allow), s.allowScatter);
+    s.scatterKind = 99;
+    s.scatterCos = s.scatterInvPdf = -1.0f;
+    const pvx::ShadingState before = s;
+    p.material()->scatter(&host, &s);
+    ASSERT_EQ(s.scatterKind, c.kind);
+    if (c.kind == 0) {
+      EXPECT_EQ(host.count(slot::kRandom1), 0);
+      s.scatterKind = before.scatterKind;
+      EXPECT_EQ(std::memcmp(&s, &before, sizeof s), 0);
+      continue;
+    }
+    EXPECT_NEAR(s.scatterWeight.x, 0.3f, 1e-6f);
+    EXPECT_NEAR(s.scatterInvPdf, c.invPdf, 1e-5f);
+    EXPECT_TRUE(nearFloat3(s.scatterDir, float3(0.0f, 0.0f, 1.0f)));
   }
 }
 

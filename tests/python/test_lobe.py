@@ -1,6 +1,6 @@
 """tarvo-lobe as a user meets it: every material class with an evaluate entry gets a picture,
-classes whose parameter blocks are not built yet included; sweeps and SVG output work; wrong
-parameter names are refused with the nearest names."""
+a transmitting one with the lower hemisphere too; sweeps share a scale and SVG output works;
+wrong parameter names are refused with the nearest names."""
 import importlib.machinery
 import importlib.util
 import os
@@ -48,6 +48,14 @@ def test_a_sweep_draws_a_row_of_lobes_as_svg(tmp_path):
     assert result.returncode == 0, result.stderr
     svg = output.read_text()
     assert svg.count("u_roughValue = ") == 6  # one titled lobe per value
+    assert "one scale" in svg
+
+
+def test_a_transmitting_class_gets_the_lower_hemisphere(tmp_path):
+    output = tmp_path / "glass.svg"
+    assert load_lobe().main(["quarra_Mtl_Dielectric", "u_roughValue=0.2", "--samples", "20000",
+                             "-o", str(output)]) == 0
+    assert "scatter below: reported density" in output.read_text()
 
 
 @pytest.mark.parametrize("args, message", [

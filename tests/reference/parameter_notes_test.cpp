@@ -107,6 +107,35 @@ TEST(ParameterNotes, RangesParseAndHoldTheDefaults) {
   EXPECT_GT(modeLists, 10);
 }
 
+// Every class has one line for the catalogue listing; a Ward network variant's line names
+// each input its networks feed and the node kinds in them, as its declarations show them
+// (a hand-written line copied from another variant would name the wrong ones).
+TEST(ParameterNotes, EveryClassHasASummaryAndTheVariantsNameTheirNetworks) {
+  for (const pvx::CatalogueEntry& entry : pvx::kCatalogue) {
+    SCOPED_TRACE(entry.className);
+    const char* summary = pvx::classSummary(entry.className);
+    ASSERT_NE(summary, nullptr);
+    const std::string line = summary;
+    EXPECT_TRUE(!line.empty() && line.size() <= 100 && line.find('\n') == std::string::npos);
+    if (std::string(entry.className).rfind("quarra_Mtl_Ward_", 0) != 0) continue;
+    const host::BoundShader shader = makeShader(entry.className);
+    std::string declared;
+    for (const host::ParameterRecord& p : shader.table().parameters())
+      declared += p.name + " ";
+    const std::pair<const char*, const char*> fed[] = {{"_ward_diffuse_color", "diffuse colour"},
+                                                       {"_ward_normal0_map", "bump"},
+                                                       {"_ward_cutout_map", "cut-out"},
+                                                       {"_Tile_", "brick"},
+                                                       {"UnifiedBitmap_", "bitmap"}};
+    for (const auto& [declaration, words] : fed) {
+      EXPECT_EQ(declared.find(declaration) != std::string::npos,
+                line.find(words) != std::string::npos)
+          << declaration << " against \"" << line << "\"";
+    }
+  }
+  EXPECT_EQ(pvx::classSummary("quarra_Mtl_Wrad"), nullptr);
+}
+
 TEST(ParameterNotes, TheTrailingPartsAreOptional) {
   const pvx::ParameterNote* n = pvx::ParameterDescription<pvx::NotesTestParameters>::notes;
   const pvx::ParameterEntry* e = pvx::ParameterDescription<pvx::NotesTestParameters>::entries;

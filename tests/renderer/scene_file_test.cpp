@@ -103,6 +103,99 @@ TEST(SceneFile, ErrorsPointAtTheTextAndSuggestNames) {
   }
 }
 
+// A scene that loads but would not show what its author meant warns, at the place of the value
+// (or of the shader whose default it is), with the value and what to set instead. Each case
+// changes one part of a lit red ball in view, which warns about nothing.
+TEST(SceneFile, WarningsNameThePlaceTheValueAndTheFix) {
+  const std::string red =
+      R"("red": {"class": "quarra_Mtl_Ward", "parameters": {"u_diffuseColor": [0.8, 0.1, 0.1], )";
+  const std::string lamp = R"("lamp": {"class": "qvPointLight", "parameters": )";
+  struct Case {
+    const char* what;
+    std::string red, lamp, more, lookAt, expected;  // expected "": no warning at all
+  };
+  const std::string lit = lamp + R"({"attenuationFactors": [20, 2, 0]}})";
+  const auto repeated = [](const std::string& text, int times) {
+    std::string all;
+    for (int i = 0; i < times; ++i)
+      all += text;
+    return all;
+  };
+  const std::string curved = red + R"("u_brdfCurvePower": 5}})";
+  const Case cases[] = {
+      {"nothing to say", curved, lit, "", "[0, 0, 1]", ""},
+      // The light sits 6.4 from the ball: twice that rounds up to 20. Its shader's key is at
+      // column 125 of line 2.
+      {"light with the default falloff", curved, lamp + R"({"color": [1, 1, 1]}})", "", "[0, 0, 1]",
+       "scene.json:2:125: shader 'lamp' (qvPointLight), used by light 'key', lights nothing: "
+       "attenuationFactors (1, 0, 0) gives black at every distance (the falloff is 1 - (d / "
+       "a)^b, and b = 0 makes it 0 everywhere); set \"attenuationFactors\": [20, 2, 0]"},
+      // (d / 0)^2 is infinite at every distance.
+      {"spot whose reach is 0", curved,
+       R"("lamp": {"class": "qvSpotLight", "parameters": {"attenuationFactors": [0, 2, 1]}})", "",
+       "[0, 0, 1]", "attenuationFactors (0, 2, 1) gives black at every distance (the falloff is"},
+      {"Ward with the default curve", red.substr(0, red.size() - 2) + "}}", lit, "", "[0, 0, 1]",
+       "scene.json:2:14: shader 'red' (quarra_Mtl_Ward): u_brdfCurvePower 0 makes the "
+       "reflectivity u_brdf90Reflectivity (1) at every angle, so the surface is a mirror and its "
+       "u_diffuseColor (0.8, 0.1, 0.1) never shows; set \"u_brdfCurvePower\": 5 and "
+       "\"u_brdf00Reflectivity\": 0.04"},
+      // F = 1 x 0.5 leaves half the diffuse colour.
+      {"Ward whose curve is scaled down", red + R"("u_reflectivity": 0.5}})", lit, "", "[0, 0, 1]",
+       ""},
+      {"metal reflecting fully facing and grazing",
+       R"("red": {"class": "quarra_Mtl_Metal", "parameters": {"u_diffuseColor": [0.8, 0.1, 0.1], )"
+       R"("u_brdfCurvePower": 5, "u_brdf00Reflectivity": 1}})",
+       lit, "", "[0, 0, 1]",
+       "scene.json:2:148: shader 'red' (quarra_Mtl_Metal): u_brdf00Reflectivity 1 and "
+       "u_brdf90Reflectivity 1 make the reflectivity 1 at every angle"},
+      {"colour beyond [0, 1]",
+       R"("red": {"class": "quarra_Mtl_Ward", "parameters": {"u_diffuseColor": [1.2, 0.5, -0.1], )"
+       R"("u_brdfCurvePower": 5}})",
+       lit, "", "[0, 0, 1]",
+       "u_diffuseColor (1.2, 0.5, -0.1) lies outside its range [0, 1] (per component); set a "
+       "value within it, such as [1, 0.5, 0]"},
+      {"open end of a range", red + R"("u_brdfCurvePower": 5, "u_anisotropyValue": 0}})", lit, "",
+       "[0, 0, 1]", "u_anisotropyValue 0 lies outside its range (0, inf); set a value within it\n"},
+      {"mode number not listed", red + R"("u_brdfCurvePower": 5, "maskingMode": 7}})", lit, "",
+       "[0, 0, 1]", "maskingMode 7 is none of its values (-1 off | 0 constant"},
+      {"object without a material", curved, lit, R"(, {"name": "box", "type": "box"})", "[0, 0, 1]",
+       "scene.json:3:108: object 'box' has no \"material\": no shader runs on it, and the "
+       "renderer draws it in a flat grey by the viewing angle (black in path mode); give it a "
+       "\"material\" (the scene's materials: 'red')"},
+      // 70 objects without a material: 64 warnings are told.
+      {"warnings past the ceiling", curved, lit, repeated(R"(, {"type": "box"})", 70), "[0, 0, 1]",
+       "scene.json: 6 more warnings are left out; mend these first\n"},
+      {"camera looking away", curved, lit, "", "[0, -20, 1]",
+       "scene.json:1:2: the camera at [0, -6, 1] looking at [0, -20, 1] sees none of the "
+       "scene's 1 object, only empty space; set the camera's \"lookAt\": [0, 0, 1]"},
+  };
+  const auto warningsOf = [](const std::string& text) {
+    std::string all;
+    const auto scene = loadSceneText(text, "scene.json", "", library());
+    for (const std::string& w : scene->warnings)
+      all += w + "\n";
+    return all;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string all =
+        warningsOf("{\"camera\": {\"position\": [0, -6, 1], \"lookAt\": " + c.lookAt + "},\n" +
+                   " \"shaders\": {" + c.red + ", " + c.lamp + "},\n" +
+                   R"( "objects": [{"name": "ball", "type": "sphere", "material": "red", )" +
+                   R"("transform": {"translate": [0, 0, 1]}})" + c.more + "],\n" +
+                   R"( "lights": [{"name": "key", "shader": "lamp", "position": [-3, -4, 5]}]})");
+    if (c.expected.empty()) {
+      EXPECT_EQ(all, "");
+    } else {
+      EXPECT_NE(all.find(c.expected), std::string::npos) << all;
+    }
+  }
+  EXPECT_EQ(warningsOf("{}"),
+            "scene.json: the scene has no objects and no environment: the camera sees nothing "
+            "and the image is empty; add \"objects\" (and an \"environment\" for the "
+            "background)\n");
+}
+
 // Values land in the declared members: numbers, colours, bools; matrices in stored order.
 TEST(SceneFile, ParametersAreBoundByTheirDeclaredNames) {
   auto scene = loadSceneText(
