@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -15,11 +16,12 @@
 
 namespace {
 
-// A folder of this process holding the files the samples name.
+// A folder of this process holding the files the samples name, removed when the run ends.
 std::string workFolder() {
-  const std::string folder = std::filesystem::temp_directory_path().string() + "/tarvo-gltf-fuzz-" +
-                             std::to_string(::getpid());
+  static const std::string folder = std::filesystem::temp_directory_path().string() +
+                                    "/tarvo-gltf-fuzz-" + std::to_string(::getpid());
   std::filesystem::create_directories(folder);
+  std::atexit([] { std::filesystem::remove_all(folder); });
   for (const char* name : {"sample.bin", "checker.png"}) {
     std::filesystem::copy_file(std::string(TARVO_FUZZ_SEEDS) + "/" + name, folder + "/" + name,
                                std::filesystem::copy_options::overwrite_existing);
