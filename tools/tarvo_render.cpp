@@ -3,6 +3,7 @@
 //
 //   tarvo-render [scene.json | model.gltf] -o out.png [-W 1280 -H 720] [-s 16] [--mode shade|path]
 //                [-j threads] [--seed N] [--limit name=value ...]
+//                [--time-limit SECONDS] [--keep-partial]
 //   tarvo-render --validate scene.json       reads the scene as a render would, renders nothing
 //   --strict                                 the scene's warnings are errors (exit 1)
 //   tarvo-render [scene] --tile I/N -o part.exr     renders tile I of N (a band of rows) alone
@@ -15,6 +16,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -37,10 +39,16 @@ namespace {
 // SIGINT, SIGTERM, SIGHUP and SIGPIPE are blocked in every thread and taken by one watcher
 // thread, which ends the run at once in any phase (loading, rendering, drawing labels, writing):
 // a temporary file being written and the renderer's scratch files are removed, a finished
-// output that has taken its name is left alone. The message goes to the standard error as the
-// program found it, which reading an image may have redirected for the moment.
+// output that has taken its name is left alone. With --keep-partial the first signal during
+// rendering stops the render instead, and the image rendered so far is written; a second one
+// ends the run. The message goes to the standard error as the program found it, which reading
+// an image may have redirected for the moment.
 tarvo::render::WriteGuard writeGuard;
 int messageFd = STDERR_FILENO;
+std::atomic<bool> stopRendering{false};
+std::atomic<bool> keepPartial{false};
+std::atomic<bool> rendering{false};
+std::atomic<int> stoppedBy{0};  // the signal that stopped the render, 0 for none
 
 const char* signalMessage(int number) {
   switch (number) {
@@ -60,7 +68,12 @@ void endOnSignals(sigset_t signals) {
   if (own >= 0) messageFd = own;
   std::thread([signals] {
     int number = 0;
-    while (sigwait(&signals, &number) != 0) {
+    for (;;) {
+      while (sigwait(&signals, &number) != 0) {
+      }
+      if (!keepPartial || !rendering || stopRendering) break;
+      stoppedBy = number;
+      stopRendering = true;
     }
     std::lock_guard<std::mutex> hold(writeGuard.lock);
     if (writeGuard.committed) return;  // the output is complete: the run ends normally
@@ -120,7 +133,7 @@ std::string duration(double seconds) {
   return buffer;
 }
 
-void drawProgress(double fraction, double seconds) {
+void drawProgress(double fraction, double seconds, int samplesDone, int samples) {
   constexpr int kWidth = 40;
   const int filled = static_cast<int>(fraction * kWidth + 0.5);
   std::string bar(static_cast<size_t>(filled), '#');
@@ -129,8 +142,8 @@ void drawProgress(double fraction, double seconds) {
   if (fraction > 0.02 && fraction < 1.0) eta = duration(seconds * (1.0 - fraction) / fraction);
   if (fraction >= 1.0) eta = "0s";
   // The render holds the standard error back from the image libraries: the bar goes past it.
-  dprintf(messageFd, "\r[%s] %5.1f%%  elapsed %s  ETA %s   ", bar.c_str(), fraction * 100.0,
-          duration(seconds).c_str(), eta.c_str());
+  dprintf(messageFd, "\r[%s] %5.1f%%  %d/%d spp  elapsed %s  ETA %s   ", bar.c_str(),
+          fraction * 100.0, samplesDone, samples, duration(seconds).c_str(), eta.c_str());
 }
 
 // Prints the scene's warnings; with `strict` they are errors and the run ends (true).
@@ -183,7 +196,9 @@ int main(int argc, char** argv) {
   app.add_option("-W,--width", widthText, "image width in pixels");
   app.add_option("-H,--height", heightText, "image height in pixels");
   app.add_option("-s,--samples", samplesText, "samples per pixel");
-  app.add_option("-m,--mode", mode, "shade (shaders trace) or path (path tracer)")
+  app.add_option("-m,--mode", mode,
+                 "how indirect light is gathered (the picture is the same): shade (by shading what "
+                 "a ray sees) or path (along scatter paths)")
       ->check(CLI::IsMember({"shade", "path"}));
   app.add_option("-j,--threads", threadsText, "render threads (0: every core)");
   app.add_option("--seed", seedText, "random seed; the image depends on it, not on the threads");
@@ -199,6 +214,15 @@ int main(int argc, char** argv) {
                "check the scene file (every value, file and name it holds) without rendering; "
                "exit 1 with the loader's file:line:column message when it is refused");
   app.add_flag("-q,--quiet", quiet, "no progress bar and no summary (warnings still show)");
+  double timeLimit = 0.0;
+  app.add_option("--time-limit", timeLimit,
+                 "stop rendering after this many seconds (with --keep-partial the image so far "
+                 "is written, else nothing)")
+      ->check(CLI::PositiveNumber);
+  bool keep = false;
+  app.add_flag("--keep-partial", keep,
+               "when the time limit or Ctrl-C stops the render, write the image rendered so far "
+               "(every pixel, fewer samples)");
   app.add_flag("--strict", strict,
                "treat the scene's warnings (a light that lights nothing, a mirror-like curve "
                "hiding a diffuse colour, a value outside its range, ...) as errors: exit 1");
@@ -383,16 +407,62 @@ int main(int argc, char** argv) {
     phase = "rendering";
     const bool bar = !quiet && isatty(STDERR_FILENO);
     tarvo::render::RenderStats stats;
+    const int samplesAsked = settings.samples;
+    keepPartial = keep;
+    rendering = true;
+    std::mutex timerLock;
+    std::condition_variable timerWake;
+    bool renderDone = false, timedOut = false;
+    std::thread timer;
+    if (timeLimit > 0.0) {
+      timer = std::thread([&] {
+        std::unique_lock<std::mutex> lock(timerLock);
+        if (!timerWake.wait_for(lock, std::chrono::duration<double>(timeLimit),
+                                [&] { return renderDone; })) {
+          timedOut = true;
+          stopRendering = true;
+        }
+      });
+    }
     tarvo::render::Film film;
     {
       // Image files read again during the render (the cache's memory is bounded) speak through
       // their libraries on the standard error; a failed read is counted and warned of below.
       const tarvo::render::QuietStandardError held;
       film = tarvo::render::renderScene(
-          *scene, &stats, nullptr,
-          bar ? tarvo::render::ProgressFunction(drawProgress) : tarvo::render::ProgressFunction());
-      if (bar) dprintf(messageFd, "\n");
-      phase = "writing the image";
+          *scene, &stats, &stopRendering,
+          bar ? tarvo::render::ProgressFunction([samplesAsked](double f, double t, int done) {
+            drawProgress(f, t, done, samplesAsked);
+          })
+              : tarvo::render::ProgressFunction());
+    }
+    rendering = false;
+    if (timer.joinable()) {
+      {
+        std::lock_guard<std::mutex> lock(timerLock);
+        renderDone = true;
+      }
+      timerWake.notify_all();
+      timer.join();
+    }
+    if (bar) std::fprintf(stderr, "\n");
+    if (stats.interrupted) {
+      const std::string why =
+          timedOut ? "the time limit stopped the render" : "the render was interrupted";
+      std::cerr << "tarvo-render: " << why << " after " << stats.samplesDone << " of "
+                << samplesAsked << " samples per pixel";
+      if (!keep || tile.count > 0) {
+        // A tile's merge needs all of its samples.
+        std::cerr << (keep ? "; a tile is written only whole, so nothing was written\n"
+                           : "; nothing was written (--keep-partial writes the image rendered "
+                             "so far)\n");
+        return timedOut ? 1 : 128 + stoppedBy.load();
+      }
+      std::cerr << "; writing the image rendered so far\n";
+    }
+    phase = "writing the image";
+    {
+      const tarvo::render::QuietStandardError held;  // libpng's complaints
       if (tile.count > 0) {
         tarvo::render::writeTile(output, film, *scene, tile, source, &writeGuard);
       } else {
@@ -411,7 +481,7 @@ int main(int argc, char** argv) {
         std::cerr << "tile " << tileText << " (rows " << settings.firstRow << " to "
                   << settings.endRow - 1 << ") of ";
       }
-      std::cerr << settings.width << "x" << settings.height << " at " << settings.samples
+      std::cerr << settings.width << "x" << settings.height << " at " << stats.samplesDone
                 << " spp (" << (settings.mode == tarvo::render::RenderMode::Path ? "path" : "shade")
                 << " mode) in " << duration(stats.seconds) << " on " << stats.threads
                 << (stats.threads == 1 ? " thread" : " threads") << ": "
@@ -421,7 +491,7 @@ int main(int argc, char** argv) {
                 << shortNumber(static_cast<double>(stats.counters.shaderCalls))
                 << " shader calls)\nwrote " << output << "\n";
     }
-    return 0;
+    return stats.interrupted && !timedOut ? 128 + stoppedBy.load() : 0;
   } catch (const std::bad_alloc&) {
     std::cerr << "tarvo-render: out of memory while " << phase
               << "; lower the image size, the samples or a ceiling raised with --limit\n";

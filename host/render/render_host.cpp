@@ -14,6 +14,7 @@ constexpr int kMaxPassThrough = 64;     // surfaces one ray may pass through (ig
 constexpr int kMaxShadowSurfaces = 16;  // surfaces a shadow ray asks before giving up
 constexpr float kDegreesToRadians = kPi / 180.0f;
 constexpr float kGlossyConeDegrees = 45.0f;
+constexpr float kSkyShare = 0.25f;  // of path mode's gathering rays, drawn from the environment
 
 uint64_t mix64(uint64_t x) {
   x ^= x >> 30;
@@ -79,14 +80,24 @@ void RenderHost::seed(uint64_t pixel, uint64_t sampleIndex) {
 
 pvx::float4 RenderHost::renderSample(int px, int py, int sampleIndex) {
   const int width = settings_.width, height = settings_.height;
-  seed(static_cast<uint64_t>(py) * static_cast<uint64_t>(width) + static_cast<uint64_t>(px),
-       static_cast<uint64_t>(sampleIndex));
-  // The first sample of a pixel goes through its centre, so one sample per pixel is
-  // aliased but steady; later ones are jittered.
+  const uint64_t pixel =
+      static_cast<uint64_t>(py) * static_cast<uint64_t>(width) + static_cast<uint64_t>(px);
+  seed(pixel, static_cast<uint64_t>(sampleIndex));
+  // One sample per pixel goes through its centre, aliased but steady. More spread over the
+  // pixel evenly, as the points of a rank-1 lattice (the R2 sequence) shifted by an offset of
+  // the pixel's own: independent jitter leaves clumps and gaps, which on a high-contrast
+  // texture are noise as strong as a firefly's.
   float jx = 0.5f, jy = 0.5f;
-  if (sampleIndex > 0 || settings_.samples > 1) {
-    jx = random_.uniform();
-    jy = random_.uniform();
+  if (settings_.samples > 1) {
+    // In 32-bit fixed point, where wrapping around is the fractional part: the steps are
+    // 1/g and 1/g^2 of the plastic number g.
+    const uint64_t offset = mix64(mix64(settings_.seed ^ 0x5851f42d4c957f2dULL) + pixel);
+    const uint32_t i = static_cast<uint32_t>(sampleIndex);
+    const uint32_t x = static_cast<uint32_t>(offset) + i * 3242174889u;
+    const uint32_t y = static_cast<uint32_t>(offset >> 32) + i * 2447445414u;
+    // 24 bits, so that the float never rounds up to 1.
+    jx = static_cast<float>(x >> 8) * (1.0f / 16777216.0f);
+    jy = static_cast<float>(y >> 8) * (1.0f / 16777216.0f);
   }
   const float x = static_cast<float>(px) + jx, y = static_cast<float>(py) + jy;
   raster_ = {x, y, width, height};
@@ -99,7 +110,6 @@ pvx::float4 RenderHost::renderSample(int px, int py, int sampleIndex) {
   ray.tnear = 0.0f;
   ++counters_.samples;
   frames_.clear();
-  if (settings_.mode == RenderMode::Path) return tracePath(ray);
   return traceShade(ray, pvx::kRayCamera, false, 1.0f, 0);
 }
 
@@ -182,9 +192,79 @@ pvx::float4 RenderHost::environment(const Ray& ray, int32_t kind, bool viewThrou
   return s.Ci;
 }
 
+namespace {
+
+// An object without a material: a neutral grey by the view cosine.
+pvx::float4 unboundColor(const Ray& ray, const SurfacePoint& p) {
+  const float c = 0.6f * std::fabs(dot(ray.direction, p.N));
+  return {c, c, c, 1.0f};
+}
+
+// A straight continuation with nothing taken away: the bounce of a surface that shows what lies
+// behind it (the shadow catcher, the background geometry). What such a surface looks like is
+// its shade, which traces on by itself.
+bool passesThrough(const ScatterAnswer& a, float3 incoming) {
+  return a.scatterKind == pvx::kRayGlossy && sameDirection(a.scatterDir, incoming) &&
+         a.scatterWeight.x == 1.0f && a.scatterWeight.y == 1.0f && a.scatterWeight.z == 1.0f;
+}
+
+// A bounce drawn from no density: a mirror, a smooth refraction, a straight continuation. Light
+// from a point reaches the next surface along such a bounce only in one direction, which a light
+// direction never is; evaluate's value for a light there is the peak of a lobe scatter does not
+// draw, so such a bounce takes no light from the lights.
+bool deterministic(const ScatterAnswer& a) {
+  return a.scatterInvPdf == 1.0f &&
+         (a.scatterKind == pvx::kRayGlossy || a.scatterKind == pvx::kRayTransmission);
+}
+
+// A bounce that may be diffuse: the mixed diffuse and glossy draw, the legacy diffuse bounce.
+bool diffuseBounce(const ScatterAnswer& a) {
+  return a.scatterKind == pvx::kRayReflection || a.scatterKind == pvx::kRayCamera;
+}
+
+}  // namespace
+
+float3 RenderHost::gather(float3 P, const NormalBasis& basis, float importance, int diffuseDepth) {
+  const float u1 = random_.uniform(), u2 = random_.uniform();
+  float3 d = cosineDirection(basis, u1, u2);
+  if (settings_.mode == RenderMode::Shade) {
+    const Ray ray = offsetRay(P, d, basis.n);
+    return rgb(limited(traceShade(ray, pvx::kRayReflection, false, importance, diffuseDepth)));
+  }
+  // A quarter of the directions are drawn where the environment is bright instead: each is
+  // weighed by the cosine density over the mixture's (the balance heuristic), at most 4/3, so
+  // a small bright sun is found by the draws aimed at it and no draw makes a firefly.
+  float weight = 1.0f;
+  if (const EnvironmentLight* sky = environmentLight()) {
+    if (random_.uniform() < kSkyShare) {
+      float density = 0.0f;
+      d = sky->sample(random_.uniform(), random_.uniform(), &density);
+    }
+    const float cosineDensity = std::max(0.0f, dot(d, basis.n)) / kPi;
+    if (!(cosineDensity > 0.0f)) return float3(0.0f);
+    weight = cosineDensity / ((1.0f - kSkyShare) * cosineDensity + kSkyShare * sky->density(d));
+  }
+  const Ray ray = offsetRay(P, d, basis.n);
+  return rgb(limited(tracePath(ray, importance * weight, diffuseDepth) * weight));
+}
+
+const EnvironmentLight* RenderHost::environmentLight() {
+  if (!environmentLightBuilt_) {
+    environmentLightBuilt_ = true;
+    if (scene_.environment >= 0) {
+      environmentLight_ = std::make_unique<EnvironmentLight>([this](float3 d) {
+        Ray ray;
+        ray.direction = d;
+        const float3 c = rgb(environment(ray, pvx::kRayReflection, false));
+        return 0.2126f * c.x + 0.7152f * c.y + 0.0722f * c.z;
+      });
+    }
+  }
+  return environmentLight_ && environmentLight_->lit() ? environmentLight_.get() : nullptr;
+}
+
 // ---------------------------------------------------------------------------------------------
-// The host-driven model: a ray's hit is shaded by the material's shade entry, which traces
-// further rays through the services.
+// Shading a hit: the material's shade entry, which traces further rays through the services.
 
 pvx::float4 RenderHost::traceShade(const Ray& start, int32_t kind, bool viewThrough,
                                    float importance, int diffuseDepth) {
@@ -195,11 +275,7 @@ pvx::float4 RenderHost::traceShade(const Ray& start, int32_t kind, bool viewThro
     if (!scene_.geometry().intersect(ray, &hit)) return environment(ray, kind, viewThrough);
     const Object& object = scene_.geometry().objects()[hit.object];
     const SurfacePoint p = scene_.geometry().surface(ray, hit);
-    if (object.material < 0) {
-      // No material: a neutral grey by the view cosine.
-      const float c = 0.6f * std::fabs(dot(ray.direction, p.N));
-      return {c, c, c, 1.0f};
-    }
+    if (object.material < 0) return unboundColor(ray, p);
     const ShaderInstance& material = scene_.shader(object.material);
     pvx::ShadingState s;
     fillHit(&s, ray, hit, p, &material, kind, viewThrough, 1.0f, 1.0f);
@@ -223,19 +299,23 @@ pvx::float4 RenderHost::request(const pvx::float3* origin, float3 direction, int
     return {0.0f, 0.0f, 0.0f, 1.0f};
   }
   const Ray ray = spawn(*origin, normalize(direction));
-  return traceShade(ray, kind, viewThrough, importance, current.diffuseDepth);
+  return limited(traceShade(ray, kind, viewThrough, importance, current.diffuseDepth));
+}
+
+pvx::float4 RenderHost::limited(pvx::float4 c) const {
+  const float most = std::max({c.x, c.y, c.z});
+  if (!(settings_.clamp > 0.0f) || !(most > settings_.clamp)) return c;
+  const float scale = settings_.clamp / most;
+  return {c.x * scale, c.y * scale, c.z * scale, c.w};
 }
 
 // ---------------------------------------------------------------------------------------------
-// The path tracer: scatter picks each next ray, evaluate weighs the lights; classes without a
-// scatter entry end the path with their shade colour.
+// Paths: light gathered along a ray as it travels, scatter picking each next ray and evaluate
+// weighing the lights at every bounce.
 
-pvx::float4 RenderHost::tracePath(Ray ray) {
+pvx::float4 RenderHost::tracePath(Ray ray, float importance, int diffuseDepth) {
   float3 throughput(1.0f), radiance(0.0f);
-  float alpha = 0.0f;
-  bool alphaKnown = false;
-  int32_t kind = pvx::kRayCamera;
-  bool viewThrough = false;
+  int32_t kind = pvx::kRayReflection;
   // Media the path is inside: entering a refracting surface pushes the index its scatter
   // names, leaving pops it.
   float iorStack[16] = {1.0f};
@@ -245,16 +325,17 @@ pvx::float4 RenderHost::tracePath(Ray ray) {
     ++counters_.rays;
     Hit hit;
     if (!scene_.geometry().intersect(ray, &hit)) {
-      const pvx::float4 env = environment(ray, kind, viewThrough);
-      radiance += throughput * rgb(env);
-      if (!alphaKnown) alpha = env.w;
-      alphaKnown = true;
+      // Whatever kind scatter gave the last ray (16 and 32 through glass, 1 from the legacy
+      // diffuse bounce), light that comes from outside the scene comes from the environment
+      // image, as reflections see it: not the black the environments give shadow-kind rays,
+      // nor the backdrop of camera rays.
+      radiance += throughput * rgb(environment(ray, pvx::kRayReflection, false));
       break;
     }
     const Object& object = scene_.geometry().objects()[hit.object];
     const SurfacePoint p = scene_.geometry().surface(ray, hit);
     if (object.material < 0) {
-      if (!alphaKnown) alpha = 1.0f;
+      radiance += throughput * rgb(unboundColor(ray, p));
       break;
     }
     const ShaderInstance& material = scene_.shader(object.material);
@@ -262,48 +343,46 @@ pvx::float4 RenderHost::tracePath(Ray ray) {
     const float outside = iorStack[iorDepth - 1];
     const float beyond = iorDepth >= 2 ? iorStack[iorDepth - 2] : 1.0f;
     pvx::ShadingState s;
-    fillHit(&s, ray, hit, p, &material, kind, viewThrough, outside, entering ? outside : beyond);
-    frames_.push_back({kind, viewThrough, ray.direction, maxComponent(throughput), 0});
-
-    if (!material.has(pvx::kCapScatter)) {
-      s.Ci = settings_.prefill;
-      ++counters_.shaderCalls;
-      material.material()->shade(this, &s);
-      frames_.pop_back();
-      if (s.ignoreHit) {
-        ray = offsetRay(p.P, ray.direction, p.Ng);
-        continue;
-      }
-      radiance += throughput * rgb(s.Ci);
-      if (!alphaKnown) alpha = s.Ci.w;
-      alphaKnown = true;
-      break;
-    }
+    fillHit(&s, ray, hit, p, &material, kind, false, outside, entering ? outside : beyond);
+    frames_.push_back(
+        {kind, false, ray.direction, importance * maxComponent(throughput), diffuseDepth});
 
     // Entry points write only the state's outputs (scatter also mediumIor), so one state
-    // serves scatter and then every light's evaluate: scatter's answer is kept aside and the
-    // index it may have changed is put back.
-    const float hitMediumIor = s.mediumIor;
-    s.scatterKind = pvx::kRayNone;
-    ++counters_.shaderCalls;
-    material.material()->scatter(this, &s);
-    const ScatterAnswer scattered{s.scatterDir, s.scatterWeight, s.scatterCos,    s.scatterInvPdf,
-                                  s.mediumIor,  s.scatterKind,   s.ignoreHit != 0};
-    s.mediumIor = hitMediumIor;
+    // serves scatter and then shade or every light's evaluate: scatter's answer is kept aside
+    // and the index it may have changed is put back.
+    ScatterAnswer scattered{};
+    bool shaded = !material.has(pvx::kCapScatter);
+    if (!shaded) {
+      const float hitMediumIor = s.mediumIor;
+      s.scatterKind = pvx::kRayNone;
+      ++counters_.shaderCalls;
+      material.material()->scatter(this, &s);
+      scattered = {s.scatterDir, s.scatterWeight, s.scatterCos,    s.scatterInvPdf,
+                   s.mediumIor,  s.scatterKind,   s.ignoreHit != 0};
+      s.mediumIor = hitMediumIor;
+      shaded = !scattered.ignoreHit && passesThrough(scattered, ray.direction);
+    }
+    if (shaded) {
+      // A surface that is not a bounce gives the light its shade makes.
+      s.Ci = settings_.prefill;
+      s.ignoreHit = 0;
+      ++counters_.shaderCalls;
+      material.material()->shade(this, &s);
+      scattered.ignoreHit = s.ignoreHit != 0;
+    }
     if (scattered.ignoreHit) {
       frames_.pop_back();
       ray = offsetRay(p.P, ray.direction, p.Ng);
       continue;
     }
-    const bool straightOn = scattered.scatterKind == pvx::kRayGlossy &&
-                            sameDirection(scattered.scatterDir, ray.direction);
-    if (!straightOn && !alphaKnown) {
-      alpha = 1.0f;
-      alphaKnown = true;
+    if (shaded) {
+      frames_.pop_back();
+      radiance += throughput * rgb(s.Ci);
+      break;
     }
 
     // Light from every light, weighed by the material for its direction.
-    if (material.has(pvx::kCapEvaluate)) {
+    if (material.has(pvx::kCapEvaluate) && !deterministic(scattered)) {
       pvx::ShadingState& e = s;
       for (const Light& light : scene_.lights) {
         float3 color, lightT, L;
@@ -318,14 +397,26 @@ pvx::float4 RenderHost::tracePath(Ray ray) {
         material.material()->evaluate(this, &e);
         if (e.ignoreHit || !(e.scatterCos > 0.0f)) continue;
         // A light's colour is what the materials' shade entries read it as: the brightness
-        // it gives a white diffuse surface facing it, that is irradiance over pi.
-        const float3 add = throughput * e.scatterWeight * arriving * (e.scatterCos * kPi);
+        // it gives a white diffuse surface facing it, that is irradiance over pi. Every path
+        // hit is one indirect light is gathered from, so it takes a light's light as a white
+        // diffuse surface at most would (evaluate's value up to 1 / pi): above that is a
+        // highlight, which seen from the diffuse surface gathering is a caustic, found by one
+        // gathering ray in thousands (as the lights of shade mode's gathered hits are tagged).
+        const float3 value(std::min(e.scatterWeight.x, 1.0f / kPi),
+                           std::min(e.scatterWeight.y, 1.0f / kPi),
+                           std::min(e.scatterWeight.z, 1.0f / kPi));
+        const float3 add = throughput * value * arriving * (e.scatterCos * kPi);
         if (finite(add)) radiance += add;
       }
     }
     frames_.pop_back();
 
-    if (scattered.scatterKind == pvx::kRayNone) break;
+    // Indirect light takes as many diffuse bounces in a path as in the shade model: the
+    // light of the last one is what its lights give.
+    if (scattered.scatterKind == pvx::kRayNone ||
+        (diffuseBounce(scattered) && ++diffuseDepth > settings_.diffuseDepth)) {
+      break;
+    }
     const float3 weight =
         scattered.scatterWeight * (std::fabs(scattered.scatterCos) * scattered.scatterInvPdf);
     throughput *= weight;
@@ -333,9 +424,8 @@ pvx::float4 RenderHost::tracePath(Ray ray) {
       break;
     }
     const float3 next = normalize(scattered.scatterDir);
-    // A straight continuation does not count as a bounce.
-    if (!straightOn && ++bounces > settings_.maxDepth) break;
-    if (bounces >= 3 && !straightOn) {
+    if (++bounces > settings_.maxDepth) break;
+    if (bounces >= 3) {
       const float survive = std::min(0.95f, maxComponent(throughput));
       if (random_.uniform() >= survive) break;
       throughput = throughput * (1.0f / survive);
@@ -348,11 +438,10 @@ pvx::float4 RenderHost::tracePath(Ray ray) {
         --iorDepth;
       }
     }
-    viewThrough = straightOn && (kind == pvx::kRayCamera || viewThrough);
     kind = scattered.scatterKind;
     ray = offsetRay(p.P, next, p.Ng);
   }
-  return {radiance.x, radiance.y, radiance.z, alpha};
+  return {radiance.x, radiance.y, radiance.z, 1.0f};
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -413,7 +502,11 @@ const pvx::LightSample* RenderHost::lightSamples(int32_t, const pvx::float3* P,
     record.unshadowedColor = color;
     record.transmission = lightT;
     record.lightIndex = static_cast<int32_t>(i);
-    record.tag = light.diffuseOnly ? pvx::kLightTagDiffuseOnly : 0;
+    // A hit that indirect light is gathered from shows no highlights: a point light's highlight
+    // seen from a diffuse surface is a caustic, which gathering rays find by chance, one bright
+    // sample among thousands. The lights' diffuse light stays.
+    const bool gathered = frame().diffuseDepth > 0;
+    record.tag = light.diffuseOnly || gathered ? pvx::kLightTagDiffuseOnly : 0;
     record.next = nullptr;
     if (previous) previous->next = &record;
     if (!first) first = &record;
@@ -590,10 +683,8 @@ pvx::float3* RenderHost::indirectDiffuse(pvx::float3* result, const pvx::float3*
   float3 sum(0.0f);
   const NormalBasis basis(n);
   for (int i = 0; i < settings_.indirectSamples; ++i) {
-    const float u1 = random_.uniform(), u2 = random_.uniform();
-    const Ray ray = offsetRay(*P, cosineDirection(basis, u1, u2), n);
     // Cosine-weighted directions: the plain mean of what they see is the irradiance over pi.
-    const float3 c = rgb(traceShade(ray, pvx::kRayReflection, false, importance, diffuseDepth));
+    const float3 c = gather(*P, basis, importance, diffuseDepth);
     if (finite(c)) sum += c;
   }
   *result = sum * (1.0f / static_cast<float>(settings_.indirectSamples));

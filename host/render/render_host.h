@@ -1,9 +1,23 @@
-// The host context of the renderer: what shaders call back into while they shade, and the two
-// ways of following a camera ray (the host-driven `shade` model and the `path` tracer).
+// The host context of the renderer: what shaders call back into while they shade, and the one
+// way of following a ray, in which the render mode decides how indirect light is gathered.
+//
+// What a surface looks like is its shade: the camera, and every ray a shader traces to see
+// something (reflections, refractions, continuations), get the shade of the surface they hit,
+// in both modes. Indirect diffuse light is gathered by shading what an indirectDiffuse ray hits
+// (`shade` mode) or by a path (`path` mode), whose first direction is drawn from the cosine or,
+// a quarter of the time, from the environment's brightness, weighed by the balance heuristic:
+// scatter picks each bounce and evaluate weighs every light at it, except at a bounce drawn
+// from no density (a mirror, smooth glass: no light direction meets it); a path surface that is not
+// a bounce (no scatter entry, or a straight pass-through such as the shadow catcher's) gives its
+// shade and ends the path. Both modes take diffuseDepth diffuse bounces; paths follow mirrors and
+// glass on beyond them. Hits that indirect light is gathered from are given their lights tagged
+// diffuse-only (a path hit takes evaluate's value up to a white diffuse surface's, 1 / pi): a
+// light's highlight seen from a diffuse surface is a caustic, which gathering rays find by chance,
+// one bright sample in thousands.
 //
 // One RenderHost per render thread. Services read the hit being shaded from a small stack of
-// frames (ray kind, view-through flag, incoming direction, importance), so a trace from inside
-// a shader shades its own hit with the same host and returns.
+// frames (ray kind, view-through flag, incoming direction, importance, diffuse bounces), so a
+// trace from inside a shader shades its own hit with the same host and returns.
 //
 // Ray kinds and view-through of each trace (what the environments and background geometry see):
 //
@@ -20,23 +34,23 @@
 //   traceSpecular, traceAnisotropic      4                          0
 //   traceRefraction                      as traceContinue           as traceContinue
 //   indirectDiffuse rays                 2                          0
-//   path tracer bounces                  the scatterKind returned   set for a kind-4 straight
-//                                                                   continuation of a camera or
-//                                                                   view-through ray
+//   path bounces                         the scatterKind returned   0
+//   a path leaving the scene             2                          0
 //   shadow rays (material `shadow`)      the kind of the ray whose  0
 //                                        hit asked for the light
 //
-// So camera rays continued through a surface still see the backplate and the flat background,
-// and reflections see the environment image.
+// So camera rays continued or refracted through a surface still see the backplate and the flat
+// background, and reflections see the environment image. A path that leaves the scene sees the
+// image too, whatever kind its last scatter gave: 16 and 32 (through glass) would get the black
+// the environments answer shadow-kind rays with, 1 (the legacy diffuse bounce) the backdrop.
 //
 // Shading states carry N and Ng turned towards the arriving ray (a ray leaving an object sees
 // them point inwards), with frontFacing telling which side was hit; Po and No stay as the
 // object has them.
 //
 // Lights: a light shader's colour is taken as the materials' shade entries take it, the
-// brightness it gives a white diffuse surface facing it (irradiance over pi); the path tracer
-// weighs it by evaluate's value and cosine times pi, so both modes light a diffuse surface
-// alike.
+// brightness it gives a white diffuse surface facing it (irradiance over pi); a path weighs it
+// by evaluate's value and cosine times pi, so both modes light a diffuse surface alike.
 //
 // Glossy traces spread over a cone: traceReflection and traceRefraction pick one direction
 // uniformly in the cone of half-angle clamp(glossiness, 0, 1) x 45 degrees about the direction
@@ -50,8 +64,10 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+#include "host/render/environment_light.h"
 #include "host/render/scene.h"
 
 namespace tarvo::render {
@@ -82,12 +98,6 @@ class RenderHost final : public pvx::IHostContext {
   // Colour and alpha of one camera sample of pixel (px, py); the sample's random numbers
   // depend only on the seed, the pixel and the sample index.
   pvx::float4 renderSample(int px, int py, int sampleIndex);
-
-  // Follows one ray in the host-driven model (as the trace services do) or as a path; public
-  // for tests.
-  pvx::float4 traceShade(const Ray& ray, int32_t kind, bool viewThrough, float importance,
-                         int diffuseDepth);
-  pvx::float4 tracePath(Ray ray);
 
   const RenderCounters& counters() const { return counters_; }
   void resetCounters() { counters_ = RenderCounters(); }
@@ -146,6 +156,19 @@ class RenderHost final : public pvx::IHostContext {
                const ShaderInstance* material, int32_t kind, bool viewThrough, float outsideIor,
                float mediumIor) const;
   pvx::float4 environment(const Ray& ray, int32_t kind, bool viewThrough);
+  // What a ray sees: the shade of the first surface it meets that does not set ignoreHit.
+  pvx::float4 traceShade(const Ray& ray, int32_t kind, bool viewThrough, float importance,
+                         int diffuseDepth);
+  // One sample of the indirect diffuse light at P (irradiance over pi), as the mode gathers
+  // it: what a cosine-weighted ray sees, or a path (diffuseDepth counts the diffuse bounces so
+  // far, this one included) along a direction drawn from cosines and the environment.
+  float3 gather(float3 P, const NormalBasis& basis, float importance, int diffuseDepth);
+  pvx::float4 tracePath(Ray ray, float importance, int diffuseDepth);
+  // The environment tabulated as a light, on first use; null when there is none or it is
+  // black.
+  const EnvironmentLight* environmentLight();
+  // A traced colour as a shader receives it: limited by the settings' clamp.
+  pvx::float4 limited(pvx::float4 c) const;
   // Unshadowed colour and transmission of a light for a point; false when it gives nothing.
   bool queryLight(const Light& light, float3 P, float3 N, float3* color, float3* transmission,
                   float3* towardsLight);
@@ -172,6 +195,8 @@ class RenderHost final : public pvx::IHostContext {
   // The camera's frame, worked out once: forward, and right and up scaled to the image plane.
   float3 cameraForward_, cameraRight_, cameraUp_;
   std::vector<Frame> frames_;
+  std::unique_ptr<EnvironmentLight> environmentLight_;
+  bool environmentLightBuilt_ = false;
   std::vector<std::array<std::vector<pvx::LightSample>, kListsPerLevel>> lightLists_;
   std::vector<int> lightListCursor_;
   RenderCounters counters_;

@@ -29,23 +29,35 @@ namespace tarvo::render {
 namespace {
 
 constexpr int kTileSize = 16;
+constexpr int kPasses = 16;
 
 struct Tile {
   int x0, y0, x1, y1;
 };
+
+// What one camera sample adds to its pixel. The film keeps colour premultiplied by alpha, so a
+// sample the film does not cover (alpha 0, a backdrop's colour) adds nothing to a transparent
+// film; an opaque film takes the colour whole.
+pvx::float4 filmSample(pvx::float4 c, bool transparentFilm) {
+  if (!transparentFilm) return {c.x, c.y, c.z, 1.0f};
+  const float a = std::clamp(c.w, 0.0f, 1.0f);
+  return {c.x * a, c.y * a, c.z * a, a};
+}
 
 }  // namespace
 
 Film renderScene(const Scene& scene, RenderStats* stats, const std::atomic<bool>* cancel,
                  const ProgressFunction& progress) {
   const RenderSettings& settings = scene.settings;
+  const int samples = std::max(1, settings.samples);
   const int endRow = settings.endRow > 0 ? settings.endRow : settings.height;
   Film film;
   film.width = settings.width;
   film.height = endRow - settings.firstRow;
   film.top = settings.firstRow;
-  film.pixels.assign(static_cast<size_t>(film.width) * static_cast<size_t>(film.height),
-                     pvx::float4(0.0f, 0.0f, 0.0f, 0.0f));
+  const size_t pixelCount = static_cast<size_t>(film.width) * static_cast<size_t>(film.height);
+  // Sums of the samples so far; film.pixels is their mean, set at the end.
+  std::vector<pvx::float4> sums(pixelCount, pvx::float4(0.0f, 0.0f, 0.0f, 0.0f));
   std::vector<Tile> tiles;
   for (int y = film.top; y < endRow; y += kTileSize) {
     for (int x = 0; x < film.width; x += kTileSize) {
@@ -56,6 +68,11 @@ Film renderScene(const Scene& scene, RenderStats* stats, const std::atomic<bool>
   // (a sky is quicker than a busy foreground) and the progress estimate holds. Every pixel's
   // samples depend on the pixel alone, so the order changes nothing in the image.
   std::shuffle(tiles.begin(), tiles.end(), std::mt19937(12345u));
+  // The samples go in passes over the whole image, about sixteen of them, so that an image
+  // stopped early is the whole picture with fewer samples. Each tile counts the samples it has.
+  const int perPass = std::max(1, (samples + kPasses - 1) / kPasses);
+  const int passes = (samples + perPass - 1) / perPass;
+  std::vector<int> tileSamples(tiles.size(), 0);
   // No more threads than the task scheduler allows (asked for more, it warns on the standard
   // error and runs this many anyway).
   const int allowed = static_cast<int>(std::min<size_t>(
@@ -65,6 +82,7 @@ Film renderScene(const Scene& scene, RenderStats* stats, const std::atomic<bool>
                                     : static_cast<int>(std::thread::hardware_concurrency()),
                std::max(1, allowed));
   std::atomic<size_t> tilesDone{0};
+  std::atomic<int> samplesDone{0};
   std::atomic<bool> stopped{false};
   tbb::enumerable_thread_specific<std::unique_ptr<RenderHost>> hosts;
   const auto start = std::chrono::steady_clock::now();
@@ -72,56 +90,68 @@ Film renderScene(const Scene& scene, RenderStats* stats, const std::atomic<bool>
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   };
 
-  // The watcher reports progress until the tiles are done.
+  // The watcher reports progress until the passes are done.
   std::mutex mutex;
   std::condition_variable finished;
   bool done = false;
   std::thread watcher;
+  const double totalTiles = static_cast<double>(tiles.size()) * passes;
   if (progress) {
     watcher = std::thread([&] {
       std::unique_lock<std::mutex> lock(mutex);
       while (!finished.wait_for(lock, std::chrono::milliseconds(250), [&] { return done; })) {
-        progress(static_cast<double>(tilesDone.load()) / static_cast<double>(tiles.size()),
-                 elapsed());
+        progress(static_cast<double>(tilesDone.load()) / totalTiles, elapsed(), samplesDone.load());
       }
     });
   }
 
   tbb::task_arena arena(std::max(1, threads));
-  arena.execute([&] {
-    tbb::parallel_for(
-        tbb::blocked_range<size_t>(0, tiles.size(), 1),
-        [&](const tbb::blocked_range<size_t>& range) {
-          std::unique_ptr<RenderHost>& host = hosts.local();
-          if (!host) host = std::make_unique<RenderHost>(scene);
-          for (size_t i = range.begin(); i != range.end(); ++i) {
-            if ((cancel && cancel->load()) || stopped.load()) {
-              stopped = true;
-              return;
-            }
-            const Tile& tile = tiles[i];
-            for (int y = tile.y0; y < tile.y1; ++y) {
-              for (int x = tile.x0; x < tile.x1; ++x) {
-                pvx::float4 sum(0.0f);
-                for (int s = 0; s < settings.samples; ++s) {
-                  const pvx::float4 c = host->renderSample(x, y, s);
-                  // A sample that went wrong inside a shader (NaN, infinity) is dropped
-                  // rather than spoiling the pixel.
-                  if (std::isfinite(c.x) && std::isfinite(c.y) && std::isfinite(c.z) &&
-                      std::isfinite(c.w)) {
-                    sum = sum + c;
+  for (int pass = 0; pass < passes && !stopped.load(); ++pass) {
+    const int first = pass * perPass, last = std::min(samples, first + perPass);
+    arena.execute([&] {
+      tbb::parallel_for(
+          tbb::blocked_range<size_t>(0, tiles.size(), 1),
+          [&](const tbb::blocked_range<size_t>& range) {
+            std::unique_ptr<RenderHost>& host = hosts.local();
+            if (!host) host = std::make_unique<RenderHost>(scene);
+            for (size_t i = range.begin(); i != range.end(); ++i) {
+              if ((cancel && cancel->load()) || stopped.load()) {
+                stopped = true;
+                return;
+              }
+              const Tile& tile = tiles[i];
+              for (int y = tile.y0; y < tile.y1; ++y) {
+                for (int x = tile.x0; x < tile.x1; ++x) {
+                  pvx::float4& sum = sums[static_cast<size_t>(y - film.top) * film.width + x];
+                  for (int s = first; s < last; ++s) {
+                    const pvx::float4 c = host->renderSample(x, y, s);
+                    // A sample that went wrong inside a shader (NaN, infinity) is dropped
+                    // rather than spoiling the pixel.
+                    if (std::isfinite(c.x) && std::isfinite(c.y) && std::isfinite(c.z) &&
+                        std::isfinite(c.w)) {
+                      sum = sum + filmSample(c, settings.transparentFilm);
+                    }
                   }
                 }
-                film.at(x, y - film.top) =
-                    sum * (1.0f / static_cast<float>(std::max(1, settings.samples)));
               }
+              tileSamples[i] = last;
+              ++tilesDone;
             }
-            ++tilesDone;
-          }
-        },
-        tbb::simple_partitioner());
-  });
+          },
+          tbb::simple_partitioner());
+    });
+    if (!stopped.load()) samplesDone = last;
+  }
 
+  film.pixels.resize(pixelCount);
+  for (size_t i = 0; i < tiles.size(); ++i) {
+    const Tile& tile = tiles[i];
+    const float scale = 1.0f / static_cast<float>(std::max(1, tileSamples[i]));
+    for (int y = tile.y0; y < tile.y1; ++y) {
+      for (int x = tile.x0; x < tile.x1; ++x)
+        film.at(x, y - film.top) = sums[static_cast<size_t>(y - film.top) * film.width + x] * scale;
+    }
+  }
   if (watcher.joinable()) {
     {
       std::lock_guard<std::mutex> lock(mutex);
@@ -141,8 +171,9 @@ Film renderScene(const Scene& scene, RenderStats* stats, const std::atomic<bool>
       ++stats->threads;
     }
     stats->interrupted = stopped.load();
+    stats->samplesDone = samplesDone.load();
   }
-  if (progress && !stopped.load()) progress(1.0, elapsed());
+  if (progress && !stopped.load()) progress(1.0, elapsed(), samples);
   return film;
 }
 
@@ -319,8 +350,9 @@ std::string outputProblem(const std::string& path) {
 
 namespace {
 
-// The film as it is written: exposure applied, alpha clamped (or 1 when opaque), labels drawn;
-// sRGB-encoded for 8-bit output, linear otherwise.
+// The film as it is written: exposure applied, labels drawn; sRGB-encoded for 8-bit output,
+// linear otherwise. EXR keeps the film's premultiplied colour; PNG holds colour apart from
+// alpha, so it is divided out before encoding.
 OIIO::ImageBuf finishedImage(const Film& film, const Scene& scene, bool srgb) {
   const RenderSettings& settings = scene.settings;
   const float gain = std::exp2(settings.exposure);
@@ -333,16 +365,21 @@ OIIO::ImageBuf finishedImage(const Film& film, const Scene& scene, bool srgb) {
     for (int x = 0; x < film.width; ++x) {
       const pvx::float4 c = film.at(x, y);
       float* out = &row[static_cast<size_t>(x) * 4];
-      const float rgb[3] = {c.x * gain, c.y * gain, c.z * gain};
+      const float alpha = std::clamp(c.w, 0.0f, 1.0f);
+      const float unpremultiply = srgb && alpha > 0.0f ? 1.0f / alpha : 1.0f;
+      const float rgb[3] = {c.x * gain * unpremultiply, c.y * gain * unpremultiply,
+                            c.z * gain * unpremultiply};
       for (int k = 0; k < 3; ++k)
         out[k] = srgb ? linearToSrgb(rgb[k]) : rgb[k];
-      out[3] = settings.opaque ? 1.0f : std::clamp(c.w, 0.0f, 1.0f);
+      out[3] = alpha;
     }
     image.set_pixels(OIIO::ROI(0, film.width, y, y + 1, 0, 1, 0, 4), OIIO::TypeDesc::FLOAT,
                      row.data());
   }
   drawLabels(image, scene, !srgb);
   image.specmod().attribute("oiio:ColorSpace", srgb ? "sRGB" : "Linear");
+  // Already divided: the PNG writer must not divide by alpha again.
+  if (srgb) image.specmod().attribute("oiio:UnassociatedAlpha", 1);
   // No time stamp (the image writer's default is the time of writing): the file is a function
   // of the scene alone, so a render made again or merged from tiles is the same file.
   image.specmod().attribute("DateTime", "");

@@ -37,6 +37,7 @@ struct RenderStats {
   int threads = 0;
   RenderCounters counters;
   bool interrupted = false;
+  int samplesDone = 0;  // samples per pixel that every pixel has (all of them unless interrupted)
 };
 
 class RenderInterrupted : public std::runtime_error {
@@ -44,13 +45,17 @@ class RenderInterrupted : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Called now and then from a watcher thread with the finished fraction and the seconds spent.
-using ProgressFunction = std::function<void(double fraction, double seconds)>;
+// Called now and then from a watcher thread with the finished fraction, the seconds spent and
+// the samples per pixel that every pixel has so far.
+using ProgressFunction = std::function<void(double fraction, double seconds, int samplesDone)>;
 
-// Renders every pixel with settings.samples samples in 16 x 16 tiles over settings.threads
-// threads (0: all). The result depends only on the scene and the seed, never on the number of
-// threads or the order in which tiles finish. Setting `cancel` stops the render early: the
-// stats say so and the film is incomplete. Settings naming a band of rows render those alone.
+// Renders every pixel with settings.samples samples, in passes of a few samples over the whole
+// image, each pass in 16 x 16 tiles over settings.threads threads (0: all). The result depends
+// only on the scene and the seed, never on the number of threads or the order in which tiles
+// finish. Setting `cancel` stops the render early: the stats say so, and the film holds the
+// whole picture with the samples done so far (a tile that finished the interrupted pass has a
+// few more). The film holds colour premultiplied by alpha; alpha is 1 unless the settings ask
+// for a transparent film. Settings naming a band of rows render those alone.
 Film renderScene(const Scene& scene, RenderStats* stats = nullptr,
                  const std::atomic<bool>* cancel = nullptr, const ProgressFunction& progress = {});
 
@@ -99,8 +104,10 @@ struct WriteGuard {
 };
 
 // Writes the film by the file's extension: .png as 8-bit sRGB with alpha, .exr as linear float
-// RGBA; anything else is refused. The exposure of the settings is applied; with `opaque` set the
-// alpha is 1. Labels are drawn over the image.
+// RGBA (premultiplied, as EXR keeps it); anything else is refused. The exposure of the settings
+// is applied. Labels are drawn over the image. The file is written under a temporary name in
+// the same folder and renamed when complete, so a failed write leaves no partial file; a
+// failure names the output and the reason (a missing or read-only folder, a full disk).
 void writeImage(const std::string& path, const Film& film, const Scene& scene,
                 WriteGuard* guard = nullptr);
 

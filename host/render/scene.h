@@ -87,7 +87,7 @@ struct RenderSettings {
   uint64_t seed = 1;
   int threads = 0;                   // 0: every core
   int maxDepth = 6;                  // nested traces (shade) or bounces (path)
-  int diffuseDepth = 1;              // nested indirect-diffuse rays in shade mode
+  int diffuseDepth = 1;              // diffuse bounces of indirect light
   int aoSamples = 1;                 // rays per occlusion query
   float aoDistance = 0.0f;           // reach of occlusion rays; 0: the scene's radius
   int indirectSamples = 1;           // rays per indirect-diffuse query
@@ -96,7 +96,11 @@ struct RenderSettings {
   // What Ci holds before a material's shade runs: a material whose shade writes nothing shows
   // this colour.
   float4 prefill{0.8f, 0.2f, 0.8f, 1.0f};
-  bool opaque = false;    // write alpha 1 everywhere instead of the shaders' alpha
+  // An opaque film writes alpha 1 everywhere; a transparent one keeps the shaders' alpha (the
+  // shadow catcher's, the backdrop's 0).
+  bool transparentFilm = false;
+  // Largest channel of a colour a traced ray brings back to a shader; 0: no limit.
+  float clamp = 0.0f;
   float exposure = 0.0f;  // stops, applied before writing
   // The band of rows rendered, [firstRow, endRow) (endRow 0: to the bottom), for a frame split
   // over machines; the film then holds these rows alone.

@@ -351,10 +351,15 @@ class Loader {
     const std::string p = "/settings";
     const json& s = object(root_["settings"], p, "settings");
     const std::vector<std::string> known = {
-        "width",     "height",     "samples",         "mode",
-        "seed",      "threads",    "maxDepth",        "diffuseDepth",
-        "aoSamples", "aoDistance", "indirectSamples", "importanceCutoff",
-        "ambient",   "prefill",    "opaque",          "exposure"};
+        "width",           "height",           "samples",      "mode",      "seed",
+        "threads",         "maxDepth",         "diffuseDepth", "aoSamples", "aoDistance",
+        "indirectSamples", "importanceCutoff", "ambient",      "prefill",   "film",
+        "clamp",           "exposure"};
+    if (s.contains("opaque")) {
+      failAtKey(p + "/opaque",
+                "setting 'opaque' no longer exists: images are opaque unless \"film\" is "
+                "\"transparent\"");
+    }
     checkKeys(s, p, "settings", known);
     RenderSettings& r = scene_->settings;
     const auto count = [&](const char* key, int* target, int64_t least, int64_t most,
@@ -418,7 +423,27 @@ class Loader {
       const std::vector<float> v = numbers(s["prefill"], p + "/prefill", "setting 'prefill'", 4);
       r.prefill = {v[0], v[1], v[2], v[3]};
     }
-    if (s.contains("opaque")) r.opaque = boolean(s["opaque"], p + "/opaque", "setting 'opaque'");
+    if (s.contains("film")) {
+      const std::string film = string(s["film"], p + "/film", "setting 'film'");
+      if (film != "opaque" && film != "transparent") {
+        fail(p + "/film", "setting 'film' is 'opaque' or 'transparent', not '" + film + "'" +
+                              suggestion(film, {"opaque", "transparent"}));
+      }
+      r.transparentFilm = film == "transparent";
+    }
+    if (s.contains("clamp")) {
+      const json& v = s["clamp"];
+      if (v.is_string() && v.get<std::string>() == "off") {
+        r.clamp = 0.0f;
+      } else if (!v.is_number() || !(v.get<double>() > 0.0)) {
+        fail(p + "/clamp",
+             "setting 'clamp' is \"off\" or a positive number (the brightest channel a traced "
+             "ray may bring back), not " +
+                 describe(v));
+      } else {
+        r.clamp = number(v, p + "/clamp", "setting 'clamp'");
+      }
+    }
     if (s.contains("exposure"))
       r.exposure = number(s["exposure"], p + "/exposure", "setting 'exposure'", -64.0f, 64.0f);
   }

@@ -493,10 +493,14 @@ std::string showcaseSceneText(const host::PluginLibrary& library,
                      {"lookAt", {target.x, target.y, target.z}},
                      {"up", {0.0, 0.0, 1.0}},
                      {"fov", fov}};
-  scene["settings"] = {
-      {"width", options.width}, {"height", options.height}, {"samples", options.samples},
-      {"mode", "shade"},        {"opaque", true},           {"maxDepth", 4},
-      {"diffuseDepth", 1},      {"aoSamples", 2},           {"ambient", {0.0, 0.0, 0.0}}};
+  scene["settings"] = {{"width", options.width},
+                       {"height", options.height},
+                       {"samples", options.samples},
+                       {"mode", "shade"},
+                       {"maxDepth", 4},
+                       {"diffuseDepth", 1},
+                       {"aoSamples", 2},
+                       {"ambient", {0.0, 0.0, 0.0}}};
   json shaders = json::object();
 
   // The ground: the Ward material in a neutral grey with a faint sheen.

@@ -60,10 +60,11 @@ void eachSetting(Settings& s, Visit&& visit) {
   visit("importanceCutoff", s.importanceCutoff);
   visit("ambient", s.ambient);
   visit("prefill", s.prefill);
-  visit("opaque", s.opaque);
+  visit("transparentFilm", s.transparentFilm);
+  visit("clamp", s.clamp);
   visit("exposure", s.exposure);
 }
-static_assert(sizeof(RenderSettings) == 96,
+static_assert(sizeof(RenderSettings) == 104,
               "a render setting was added: name it in eachSetting when it changes the pixels or "
               "how they are written, so tiles of different settings are not merged");
 

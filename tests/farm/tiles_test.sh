@@ -11,7 +11,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 render() { "$bin/tarvo-render" -q "$@"; }
 
 cat > scene.json <<'SCENE'
-{"settings": {"width": 48, "height": 20, "samples": 2, "exposure": 1.5},
+{"settings": {"width": 48, "height": 20, "samples": 2, "exposure": 1.5, "film": "transparent"},
  "shaders": {"m": {"class": "quarra_Mtl_Unlit", "parameters": {"diffuseColor": [1, 0.5, 0.2]}}},
  "objects": [{"name": "ball", "type": "sphere", "radius": 3, "material": "m"}],
  "labels": [{"text": "ball", "at": [0, 0, 0], "size": 14}]}

@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -160,11 +161,88 @@ TEST(Program, WritesPngAndExrAndRefusesOtherFormats) {
   EXPECT_FALSE(std::filesystem::exists(folder + "/small.tif"));
 }
 
+// A time limit stops the render; the image so far is written only when asked, and Ctrl-C with
+// --keep-partial writes it too (status 130, as for any SIGINT; it comes late enough for a loaded
+// machine to have started rendering).
+TEST(Program, StoppedRendersWriteTheImageSoFarOnlyWhenAsked) {
+  const std::string folder = ::testing::TempDir() + "/tarvo_render_partial";
+  std::filesystem::create_directories(folder);
+  const std::string scene = kData + "/scenes/shade_basics.json -W 32 -H 24 -s 60000 -j 1";
+  struct Case {
+    const char* what;
+    std::string command;
+    int status;
+    bool written;
+  };
+  const std::string image = folder + "/partial.png";
+  const Case cases[] = {
+      {"time limit", TARVO_RENDER_PROGRAM " " + scene + " --time-limit 0.5 -o " + image, 1, false},
+      {"time limit, kept",
+       TARVO_RENDER_PROGRAM " " + scene + " --time-limit 0.5 --keep-partial -o " + image, 0, true},
+      {"Ctrl-C, kept",
+       "timeout --preserve-status -s INT 6 " TARVO_RENDER_PROGRAM " " + scene +
+           " --keep-partial -o " + image,
+       130, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove(image);
+    const int status = std::system((c.command + " -q 2>/dev/null").c_str());
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, c.status);
+    OIIO::ImageBuf written(image);
+    EXPECT_EQ(written.read(), c.written);
+    if (c.written) {
+      EXPECT_EQ(written.roi().width(), 32);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tarvo::render
 
 namespace tarvo::render {
 namespace {
+
+// The film is opaque unless the scene asks for a transparent one; then what the camera sees of
+// the backdrop (alpha 0) is gone, and an edge pixel of a dark sphere half over it keeps the
+// sphere's colour in the PNG (colour and alpha apart) instead of a bright fringe.
+TEST(Output, TransparentFilmOnRequestWithoutFringes) {
+  for (const char* film : {"opaque", "transparent"}) {
+    SCOPED_TRACE(film);
+    auto scene = loadSceneText(
+        std::string(R"({"camera": {"position": [0, -5, 0], "lookAt": [0, 0, 0], "fov": 30},
+          "settings": {"width": 24, "height": 24, "samples": 16, "film": ")") +
+            film + R"("},
+          "shaders": {"dark": {"class": "quarra_Mtl_Unlit",
+                               "parameters": {"diffuseColor": [0.2, 0.2, 0.2]}},
+                      "sky": {"class": "quarra_Env_Default",
+                              "parameters": {"backgroundColor": [1, 1, 1]}}},
+          "objects": [{"type": "sphere", "material": "dark"}], "environment": "sky"})",
+        "film.json", "", library());
+    const std::string image = ::testing::TempDir() + "/tarvo_film.png";
+    writeImage(image, renderScene(*scene), *scene);
+    OIIO::ImageSpec asStored;  // colour apart from alpha, as the file holds it
+    asStored.attribute("oiio:UnassociatedAlpha", 1);
+    OIIO::ImageBuf written(image, 0, 0, nullptr, &asStored);
+    ASSERT_TRUE(written.read(0, 0, true, OIIO::TypeDesc::FLOAT));
+    int edges = 0;
+    for (int y = 0; y < 24; ++y) {
+      for (int x = 0; x < 24; ++x) {
+        float c[4];
+        written.getpixel(x, y, c, 4);
+        if (std::string(film) == "opaque") {
+          EXPECT_EQ(c[3], 1.0f);
+        } else if (c[3] > 0.0f && c[3] < 1.0f) {
+          ++edges;
+          EXPECT_NEAR(c[0], 0.48f, 0.01f);  // 0.2 in sRGB
+        }
+      }
+    }
+    if (std::string(film) == "transparent") {
+      EXPECT_GT(edges, 8);
+    }
+  }
+}
 
 // A write that cannot finish leaves neither the image nor its temporary file; a finished one
 // replaces the old image whole.

@@ -91,6 +91,11 @@ TEST(SceneFile, ErrorsPointAtTheTextAndSuggestNames) {
        "'ambientOcclusionTexture': cannot read the image 'nowhere.png'"},
       {"render mode", "{\"settings\": {\"mode\": \"paths\"}}",
        "setting 'mode' is 'shade' or 'path', not 'paths'; did you mean 'path'"},
+      {"film", "{\"settings\": {\"film\": \"transparnt\"}}",
+       "not 'transparnt'; did you mean 'transparent'"},
+      {"the film's old switch", "{\"settings\": {\"opaque\": false}}",
+       "images are opaque unless \"film\" is \"transparent\""},
+      {"clamp", "{\"settings\": {\"clamp\": 0}}", "setting 'clamp' is \"off\" or a positive"},
       {"light without a light shader",
        "{\"shaders\": {\"m\": {\"class\": \"quarra_Mtl_Solid\"}},\n"
        " \"lights\": [{\"name\": \"sun\", \"shader\": \"m\"}]}",
