@@ -10,7 +10,7 @@
 // rotation; the reflectivity curve; cut-outs; uv scales; switchers and their maps; anodised
 // noise tiling; patina; highlight-only; common tint.
 //
-// This library's own choices, where the surface's definition leaves them open:
+// Choices of this library:
 // - Members the host always binds get defaults of their own: identity matrices, the Ward
 //   material's roughness 0.01, anisotropy 1, curve power 0 and reflectivities 0.1 / 1, white
 //   switcher colours and amounts 1, switchers and the cut-out pattern 0, a cut-out grid of
@@ -177,9 +177,6 @@ namespace metal {
 
 constexpr int32_t kTangent = varyingOffset<MetalParameters>("tangent");
 constexpr int32_t kUV = varyingOffset<MetalParameters>("uv");
-
-// Specular colours at or below this add no highlight and trace no reflection.
-constexpr float kMinSpecular = 0.00001f;
 
 // ---- cut-outs ---------------------------------------------------------------------------------
 
@@ -512,6 +509,11 @@ inline float rotationAngle(const MetalParameters& p, const float2& uv, float swi
   return mappedScalar(map, p.u_anisoRotationValue, uv);
 }
 
+// Whether the pattern or the procedural bump bends the frame's normal away from the state's.
+inline bool bendsNormal(const MetalParameters& p) {
+  return p.u_patternEnable || p.u_bumpSwitcher == 1;
+}
+
 // The tangent frame of the `tangent` varying around `N`, bent by the pattern and procedural
 // bumps and rotated for the anisotropy.
 inline TangentFrame metalFrame(const MetalParameters& p, IHostContext* host, const ShadingState& s,
@@ -566,9 +568,6 @@ inline ReflectivitySplit reflectivitySplit(const MetalParameters& p, float mu, f
 // Scale of the fleck normal offset (computed for the metal, not applied).
 constexpr float kFleckOffsetScale = 0.005f;
 
-// The six composed terms.
-enum Term { kDiffuse, kHighlight, kAmbient, kReflection, kSeeThrough, kExtra };
-
 }  // namespace metal
 
 class quarra_Mtl_Metal final
@@ -578,7 +577,7 @@ class quarra_Mtl_Metal final
 
   void shade(IHostContext* host, ShadingState* state) const override {
     const ShadingState& s = *state;
-    shadeWithinPrologue(*this, host, s, state, [&](const float3& mask, float4(&terms)[6]) {
+    shadeWithinPrologue(*this, host, s, state, [&](const float3& mask, ComposedTerms& terms) {
       shadeSheet(host, s, mask, terms);
     });
   }
@@ -591,21 +590,64 @@ class quarra_Mtl_Metal final
     state->shadowT = float3(1.0f - c);
   }
 
+  // Unbumped, the frame's normal is the state's own: the cosines with it decide whether the lobe
+  // is met before any frame is built.
   void evaluate(IHostContext* host, ShadingState* state) const override {
-    if (clippedByGlobalPlanes(*this, *state)) {
-      state->ignoreHit = 1;
+    if (ignoreIfClipped(*this, state)) return;
+    const ShadingState& s = *state;
+    if (!metal::bendsNormal(*this) && (!(dot(s.scatterDir, s.N) > 0.0f) || dot(s.I, s.N) >= 0.0f)) {
+      state->scatterCos = 0.0f;
+      state->scatterWeight = float3(0.0f);
       return;
     }
+    evaluateLobe(host, state);
+  }
+
+  // Only the glossy lobe when the host asks for no diffuse or glossy bounce, else the
+  // diffuse/glossy mixture.
+  void scatter(IHostContext* host, ShadingState* state) const override {
+    if (ignoreIfClipped(*this, state)) return;
+    const ShadingState& s = *state;
+    if (!reflectionAllowed(s) || (!metal::bendsNormal(*this) && dot(s.I, s.N) >= 0.0f)) {
+      state->scatterKind = kRayNone;
+      return;
+    }
+    drawLobe(host, state);
+  }
+
+ private:
+  // The lobe towards `scatterDir`: around the state's normal without a frame when nothing bends
+  // it and the roughness is the same both ways, else in the metal's frame.
+  TARVO_OUT_OF_LINE void evaluateLobe(IHostContext* host, ShadingState* state) const {
     const ShadingState& s = *state;
     const float2 uv = readVarying<float2>(s, metal::kUV);
+    const bool bent = metal::bendsNormal(*this);
+    float patina = 0.0f;
+    WardRoughness roughness{0.0f, 0.0f};
+    if (!bent) {
+      patina = metal::patinaWeight(*this, host, uv);
+      roughness = metal::metalRoughness(*this, uv, patina);
+      if (roughness.ax == roughness.ay) {
+        const float iz = dot(s.I, s.N);
+        const float oz = dot(s.scatterDir, s.N);
+        const metal::ReflectivitySplit split =
+            metal::reflectivitySplit(*this, -iz, u_specularColor, patina);
+        state->scatterCos = oz;
+        state->scatterWeight = isotropicWardLobe(s.I, s.scatterDir, s.N, iz, oz, roughness,
+                                                 split.diffuse, split.specular);
+        return;
+      }
+    }
     const TangentFrame frame = metal::metalFrame(*this, host, s, uv, 0.0f);
     const float3 i = unitLocalDirection(frame, s.I);
     const float3 o = unitLocalDirection(frame, s.scatterDir);
     state->scatterCos = 0.0f;
     state->scatterWeight = float3(0.0f);
     if (o.z <= 0.0f || i.z >= 0.0f) return;
-    const float patina = metal::patinaWeight(*this, host, uv);
-    const WardRoughness roughness = metal::metalRoughness(*this, uv, patina);
+    if (bent) {
+      patina = metal::patinaWeight(*this, host, uv);
+      roughness = metal::metalRoughness(*this, uv, patina);
+    }
     const metal::ReflectivitySplit split =
         metal::reflectivitySplit(*this, -dot(s.I, frame.N), u_specularColor, patina);
     const float cosine = reportedCosine(u_cosineUsesBump, s, o, s.scatterDir);
@@ -615,18 +657,13 @@ class quarra_Mtl_Metal final
     }
   }
 
-  // Only the glossy lobe when the host asks for no diffuse or glossy bounce, else the
-  // diffuse/glossy mixture.
-  void scatter(IHostContext* host, ShadingState* state) const override {
-    if (clippedByGlobalPlanes(*this, *state)) {
-      state->ignoreHit = 1;
-      return;
-    }
+  // A draw for I arriving from above the frame's normal.
+  TARVO_OUT_OF_LINE void drawLobe(IHostContext* host, ShadingState* state) const {
     const ShadingState& s = *state;
     const float2 uv = readVarying<float2>(s, metal::kUV);
     const TangentFrame frame = metal::metalFrame(*this, host, s, uv, 0.0f);
     const float3 i = unitLocalDirection(frame, s.I);
-    if (!reflectionAllowed(s) || !(i.z < 0.0f)) {
+    if (!(i.z < 0.0f)) {
       state->scatterKind = kRayNone;
       return;
     }
@@ -648,10 +685,9 @@ class quarra_Mtl_Metal final
     writeMixtureDraw(state, frame, sample, u_cosineUsesBump);
   }
 
- private:
   // Everything between the mask and the composition.
   void shadeSheet(IHostContext* host, const ShadingState& s, const float3& mask,
-                  float4 (&terms)[6]) const {
+                  ComposedTerms& terms) const {
     using namespace metal;
     const float2 uv = readVarying<float2>(s, kUV);
 
@@ -665,7 +701,7 @@ class quarra_Mtl_Metal final
       behind = rgb(seen);
     }
     if (c == 0.0f) {
-      terms[kSeeThrough] = float4(behind, 1.0f);
+      terms[Term::kTransmission] = float4(behind, 1.0f);
       return;
     }
 
@@ -685,13 +721,12 @@ class quarra_Mtl_Metal final
     if (u_flecksEnable) {
       fleck = fleckAt(host, s.P * (1.0f / u_flecksSize), u_flecksDensity, kFleckOffsetScale);
     }
-    const bool specular = maxComponent(S) > kMinSpecular;
+    const bool specular = hasSpecular(S);
 
     // 4. Direct light, faded towards the horizon.
     float3 diffuse(0.0f), highlight(0.0f);
     const LightSample* lights = host->lightSamples(0, &s.P, &N);
-    forEachLightSample(lights, [&](const LightSample& light) {
-      const float w = horizonRamp(dot(N, light.L)) * light.weight;
+    forEachRampedLight(lights, N, [&](const LightSample& light, float w) {
       if (w < 0.0f) return;
       if (light.tag != kLightTagDiffuseOnly && i.z < 0.0f && specular) {
         const float3 o = unitLocalDirection(frame, light.L);
@@ -704,8 +739,8 @@ class quarra_Mtl_Metal final
       if (!specular && u_bumpMapColorEnable) D = u_reflectColor;
       diffuse += w * D * light.color;
     });
-    terms[kDiffuse] = float4(diffuse, 1.0f);
-    terms[kHighlight] = float4(highlight, 1.0f);
+    terms[Term::kDirectDiffuse] = float4(diffuse, 1.0f);
+    terms[Term::kDirectGlossy] = float4(highlight, 1.0f);
 
     // 5. The glossy reflection, traced along the horizon-clamped mirror direction.
     if (specular && !u_reflectionHighlightOnly) {
@@ -716,23 +751,16 @@ class quarra_Mtl_Metal final
       float3 seen;
       host->traceAnisotropic(&seen, &s.P, &R, &frame.T, &frame.B, u_glossyValueU, u_glossyValueV,
                              maxComponent(K));
-      terms[kReflection] = float4(seen * K, 1.0f);
+      terms[Term::kReflection] = float4(seen * K, 1.0f);
     }
 
     // 6. Ambient and indirect diffuse light.
-    terms[kAmbient] = float4(diffuseLightingWithOcclusion(*this, host, D, s.P, N), 1.0f);
+    terms[Term::kIndirectDiffuse] =
+        float4(diffuseLightingWithOcclusion(*this, host, D, s.P, N), 1.0f);
 
     // 7. Through the holes' soft edges the sheet and what lies behind it share the pixel.
-    if (cutouts) {
-      for (int t = kDiffuse; t <= kReflection; ++t)
-        terms[t] = float4(rgb(terms[t]) * c, terms[t].w);
-      terms[kSeeThrough] = float4(behind * (1.0f - c) + rgb(terms[kSeeThrough]) * c, 1.0f);
-    }
-    // Occlusion only darkens indirect light; without any there is nothing to ask the host.
-    if (!isBlack(rgb(terms[kAmbient]))) {
-      const float3 ao = ambientOcclusionTerm(*this, host, s, float3(0.0f), maskedWeight(mask));
-      terms[kAmbient] = float4(rgb(terms[kAmbient]) * ao, 1.0f);
-    }
+    if (cutouts) coverTerms(terms, c, behind);
+    occludeIndirectDiffuse(*this, host, s, mask, terms);
   }
 };
 
