@@ -37,6 +37,7 @@ int editDistance(std::string_view a, std::string_view b) {
 
 std::vector<std::string> nearestNames(std::string_view name,
                                       const std::vector<std::string>& candidates, int count) {
+  if (name.size() > kMessageQuote) return {};
   const std::string key = lowered(name);
   std::vector<std::pair<int, std::string>> scored;
   for (const std::string& candidate : candidates) {
@@ -56,6 +57,14 @@ std::vector<std::string> nearestNames(std::string_view name,
     if (score <= limit) result.push_back(candidate);
   }
   return result;
+}
+
+std::string clipped(std::string_view text) {
+  if (text.size() <= kMessageQuote) return std::string(text);
+  size_t end = kMessageQuote - 20;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+    --end;  // not inside a UTF-8 character
+  return std::string(text.substr(0, end)) + "... (" + std::to_string(text.size()) + " bytes)";
 }
 
 std::string quoteList(const std::vector<std::string>& names) {

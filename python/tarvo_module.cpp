@@ -565,11 +565,12 @@ const Library& defaultLibrary() {
 }
 
 #if defined(TARVO_PYTHON_RENDER)
-py::array render(const Library& library, py::handle sceneSource, std::optional<int> width,
-                 std::optional<int> height, std::optional<int> samples, const std::string& mode,
-                 uint64_t seed, std::optional<int> threads) {
-  if (mode != "shade" && mode != "path") {
-    raise(PyExc_ValueError, "mode must be 'shade' or 'path', not '" + mode + "'");
+py::array render(const Library& library, py::handle sceneSource, std::optional<int64_t> width,
+                 std::optional<int64_t> height, std::optional<int64_t> samples,
+                 std::optional<std::string> mode, std::optional<uint64_t> seed,
+                 std::optional<int64_t> threads, std::optional<py::dict> limitValues) {
+  if (mode && *mode != "shade" && *mode != "path") {
+    raise(PyExc_ValueError, "mode must be 'shade' or 'path', not '" + mode->substr(0, 100) + "'");
   }
   for (const auto& [name, value] :
        {std::pair{"width", width}, std::pair{"height", height}, std::pair{"samples", samples}}) {
@@ -579,6 +580,17 @@ py::array render(const Library& library, py::handle sceneSource, std::optional<i
     }
   }
   if (threads && *threads < 0) raise(PyExc_ValueError, "threads must not be negative");
+  // The ceilings of tarvo-render, moved by name as its --limit moves them.
+  tarvo::render::Limits limits;
+  if (limitValues) {
+    for (const auto& [name, value] : *limitValues) {
+      try {
+        limits.set(py::str(name).cast<std::string>() + "=" + py::str(value).cast<std::string>());
+      } catch (const std::invalid_argument& e) {
+        raise(PyExc_ValueError, e.what());
+      }
+    }
+  }
 
   std::unique_ptr<tarvo::render::Scene> scene;
   try {
@@ -586,10 +598,10 @@ py::array render(const Library& library, py::handle sceneSource, std::optional<i
       const std::string text =
           py::str(py::module_::import("json").attr("dumps")(sceneSource)).cast<std::string>();
       const std::string folder = py::str(py::module_::import("os").attr("getcwd")());
-      scene = tarvo::render::loadSceneText(text, "<scene dict>", folder, library.plugin);
+      scene = tarvo::render::loadSceneText(text, "<scene dict>", folder, library.plugin, limits);
     } else {
       const std::string path = py::str(py::module_::import("os").attr("fspath")(sceneSource));
-      scene = tarvo::render::loadScene(path, library.plugin);
+      scene = tarvo::render::loadScene(path, library.plugin, limits);
     }
   } catch (const tarvo::host::PluginError& error) {
     raise(sceneError, error.what());
@@ -601,14 +613,23 @@ py::array render(const Library& library, py::handle sceneSource, std::optional<i
     for (const std::string& warning : scene->warnings)
       warn(warning);
   }
-  tarvo::render::RenderSettings& settings = scene->settings;
-  if (width) settings.width = *width;
-  if (height) settings.height = *height;
-  if (samples) settings.samples = *samples;
-  settings.mode =
-      mode == "path" ? tarvo::render::RenderMode::Path : tarvo::render::RenderMode::Shade;
-  settings.seed = seed;
-  if (threads) settings.threads = *threads;
+  // Only what the call gives replaces the scene's settings (its mode and seed among them).
+  tarvo::render::RenderRequest request;
+  request.width = width.value_or(0);
+  request.height = height.value_or(0);
+  request.samples = samples.value_or(0);
+  request.threads = threads.value_or(-1);
+  request.seed = seed;
+  if (mode) {
+    request.mode =
+        *mode == "path" ? tarvo::render::RenderMode::Path : tarvo::render::RenderMode::Shade;
+  }
+  try {
+    tarvo::render::applyRequest(*scene, request, limits);
+    tarvo::render::checkRenderMemory(*scene, limits);
+  } catch (const tarvo::render::RenderRefused& e) {
+    raise(PyExc_ValueError, e.what());
+  }
 
   // The render runs on its own thread; this one waits without the GIL and takes it back now and
   // then to let Python see a pending Ctrl-C, which cancels the render.
@@ -624,6 +645,9 @@ py::array render(const Library& library, py::handle sceneSource, std::optional<i
     std::future<void> done = finished.get_future();
     std::thread worker([&] {
       try {
+        // Image files read again during the render speak through their libraries on the
+        // standard error; a failed read is counted and warned of below.
+        tarvo::render::QuietStandardError quiet;
         film = tarvo::render::renderScene(*scene, &stats, &cancel);
         if (!stats.interrupted) pixels = tarvo::render::linearPixels(film, *scene);
       } catch (...) {
@@ -643,6 +667,12 @@ py::array render(const Library& library, py::handle sceneSource, std::optional<i
     if (failure && !interrupted) std::rethrow_exception(failure);
   }
   if (interrupted) throw py::error_already_set();  // the KeyboardInterrupt Python raised
+  for (const std::string& path : scene->textures().unreadable()) {
+    py::module_::import("warnings")
+        .attr("warn")("the image '" + path +
+                      "' could not be read again during the render (it changed on disk since it "
+                      "was loaded); its lookups gave black");
+  }
   py::array_t<float> image({py::ssize_t(film.height), py::ssize_t(film.width), py::ssize_t(4)});
   std::memcpy(image.mutable_data(), pixels.data(), pixels.size() * sizeof(float));
   return std::move(image);
@@ -741,23 +771,28 @@ PYBIND11_MODULE(tarvo, m) {
 #if defined(TARVO_PYTHON_RENDER)
       .def("render", &render, py::arg("scene"), py::arg("width") = py::none(),
            py::arg("height") = py::none(), py::arg("samples") = py::none(),
-           py::arg("mode") = "shade", py::arg("seed") = 0, py::arg("threads") = py::none(),
+           py::arg("mode") = py::none(), py::arg("seed") = py::none(),
+           py::arg("threads") = py::none(), py::arg("limits") = py::none(),
            "Renders a scene file (path) or a dict in the scene-file format into a float32 "
-           "H x W x 4 array of linear RGBA, the pixels tarvo-render writes into an EXR")
+           "H x W x 4 array of linear RGBA, the pixels tarvo-render writes into an EXR; what is "
+           "not given comes from the scene, and limits moves tarvo-render's ceilings by name "
+           "({'pixels': 1000000})")
 #endif
       .def("__repr__", [](const Library& l) { return "<tarvo.Library " + l.plugin->path() + ">"; });
 
 #if defined(TARVO_PYTHON_RENDER)
   m.def(
       "render",
-      [](py::handle scene, std::optional<int> width, std::optional<int> height,
-         std::optional<int> samples, const std::string& mode, uint64_t seed,
-         std::optional<int> threads) {
-        return render(defaultLibrary(), scene, width, height, samples, mode, seed, threads);
+      [](py::handle scene, std::optional<int64_t> width, std::optional<int64_t> height,
+         std::optional<int64_t> samples, std::optional<std::string> mode,
+         std::optional<uint64_t> seed, std::optional<int64_t> threads,
+         std::optional<py::dict> limits) {
+        return render(defaultLibrary(), scene, width, height, samples, mode, seed, threads, limits);
       },
       py::arg("scene"), py::arg("width") = py::none(), py::arg("height") = py::none(),
-      py::arg("samples") = py::none(), py::arg("mode") = "shade", py::arg("seed") = 0,
-      py::arg("threads") = py::none(), "Library().render(...) with the default library");
+      py::arg("samples") = py::none(), py::arg("mode") = py::none(), py::arg("seed") = py::none(),
+      py::arg("threads") = py::none(), py::arg("limits") = py::none(),
+      "Library().render(...) with the default library");
 #endif
   m.def("evaluate", &evaluate, py::arg("shader"), py::arg("incident"), py::arg("directions"),
         py::arg("ray_kind") = int32_t(pvx::kRayCamera),

@@ -9,6 +9,7 @@
 //   tarvo-render [scene] --tile I/N -o part.exr     renders tile I of N (a band of rows) alone
 //   tarvo-render --merge part*.exr -o frame.png     merges the tiles into the whole render
 #include <OpenImageIO/imageio.h>
+#include <fcntl.h>
 #include <pthread.h>
 #include <unistd.h>
 #include <CLI/CLI.hpp>
@@ -25,6 +26,7 @@
 #include <thread>
 #include <tuple>
 
+#include "host/nearest_names.h"
 #include "host/plugin_library.h"
 #include "host/render/limits.h"
 #include "host/render/renderer.h"
@@ -34,18 +36,36 @@
 
 namespace {
 
-// SIGINT and SIGTERM are blocked in every thread and taken by one watcher thread, which ends
-// the run at once in any phase (loading, rendering, drawing labels, writing): a temporary file
-// being written is removed, a finished output that has taken its name is left alone. With
-// --keep-partial the first signal during rendering stops the render instead, and the image
-// rendered so far is written; a second one ends the run.
+// SIGINT, SIGTERM, SIGHUP and SIGPIPE are blocked in every thread and taken by one watcher
+// thread, which ends the run at once in any phase (loading, rendering, drawing labels, writing):
+// a temporary file being written and the renderer's scratch files are removed, a finished
+// output that has taken its name is left alone. With --keep-partial the first signal during
+// rendering stops the render instead, and the image rendered so far is written; a second one
+// ends the run. The message goes to the standard error as the program found it, which reading
+// an image may have redirected for the moment.
 tarvo::render::WriteGuard writeGuard;
+int messageFd = STDERR_FILENO;
 std::atomic<bool> stopRendering{false};
 std::atomic<bool> keepPartial{false};
 std::atomic<bool> rendering{false};
 std::atomic<int> stoppedBy{0};  // the signal that stopped the render, 0 for none
 
+const char* signalMessage(int number) {
+  switch (number) {
+    case SIGINT:
+      return "\ntarvo-render: interrupted (SIGINT); nothing was written\n";
+    case SIGHUP:
+      return "\ntarvo-render: hung up (SIGHUP); nothing was written\n";
+    case SIGPIPE:
+      return "\ntarvo-render: broken pipe (SIGPIPE); nothing was written\n";
+    default:
+      return "\ntarvo-render: terminated (SIGTERM); nothing was written\n";
+  }
+}
+
 void endOnSignals(sigset_t signals) {
+  const int own = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+  if (own >= 0) messageFd = own;
   std::thread([signals] {
     int number = 0;
     for (;;) {
@@ -57,11 +77,10 @@ void endOnSignals(sigset_t signals) {
     }
     std::lock_guard<std::mutex> hold(writeGuard.lock);
     if (writeGuard.committed) return;  // the output is complete: the run ends normally
-    if (!writeGuard.temporary.empty()) std::remove(writeGuard.temporary.c_str());
-    const char* message = number == SIGINT
-                              ? "\ntarvo-render: interrupted (SIGINT); nothing was written\n"
-                              : "\ntarvo-render: terminated (SIGTERM); nothing was written\n";
-    (void)!::write(STDERR_FILENO, message, std::strlen(message));
+    if (!writeGuard.temporary.empty()) ::unlink(writeGuard.temporary.c_str());
+    tarvo::render::removeScratchFiles();
+    const char* message = signalMessage(number);
+    (void)!::write(messageFd, message, std::strlen(message));
     std::_Exit(128 + number);
   }).detach();
 }
@@ -72,7 +91,7 @@ bool parseOption(const std::string& text, const char* option, int64_t least, int
   int64_t v = 0;
   bool digits = !text.empty();
   for (char c : text) {
-    if (c < '0' || c > '9' || v > (INT64_MAX - 9) / 10) {
+    if (c < '0' || c > '9' || v > (INT64_MAX - (c - '0')) / 10) {
       digits = false;
       break;
     }
@@ -85,7 +104,7 @@ bool parseOption(const std::string& text, const char* option, int64_t least, int
   std::cerr << "tarvo-render: " << option << " takes a whole number from " << least << " to "
             << most;
   if (limitName != nullptr) std::cerr << " (--limit " << limitName << "=N raises the ceiling)";
-  std::cerr << ", not '" << text << "'\n";
+  std::cerr << ", not '" << tarvo::host::clipped(text) << "'\n";
   return false;
 }
 
@@ -122,9 +141,9 @@ void drawProgress(double fraction, double seconds, int samplesDone, int samples)
   std::string eta = "--";
   if (fraction > 0.02 && fraction < 1.0) eta = duration(seconds * (1.0 - fraction) / fraction);
   if (fraction >= 1.0) eta = "0s";
-  std::fprintf(stderr, "\r[%s] %5.1f%%  %d/%d spp  elapsed %s  ETA %s   ", bar.c_str(),
-               fraction * 100.0, samplesDone, samples, duration(seconds).c_str(), eta.c_str());
-  std::fflush(stderr);
+  // The render holds the standard error back from the image libraries: the bar goes past it.
+  dprintf(messageFd, "\r[%s] %5.1f%%  %d/%d spp  elapsed %s  ETA %s   ", bar.c_str(),
+          fraction * 100.0, samplesDone, samples, duration(seconds).c_str(), eta.c_str());
 }
 
 // Prints the scene's warnings; with `strict` they are errors and the run ends (true).
@@ -138,41 +157,6 @@ bool reportWarnings(const tarvo::render::Scene& scene, bool strict) {
     return true;
   }
   return false;
-}
-
-// Loads the scene as a render would (textures and meshes read, every parameter bound) and
-// reports the first refusal, or the warnings and a summary.
-int validateScene(const std::string& scenePath, const std::string& library,
-                  const tarvo::render::Limits& limits, bool quiet, bool strict) {
-  if (scenePath.empty()) {
-    std::cerr << "tarvo-render: --validate needs a scene file\n";
-    return 2;
-  }
-  try {
-    const auto started = std::chrono::steady_clock::now();
-    auto plugin = std::make_shared<tarvo::host::PluginLibrary>(
-        library.empty() ? tarvo::host::PluginLibrary::defaultPath() : library);
-    const std::unique_ptr<tarvo::render::Scene> scene =
-        tarvo::render::loadScene(scenePath, plugin, limits);
-    const double milliseconds =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
-            .count();
-    if (reportWarnings(*scene, strict)) return 1;
-    if (!quiet) {
-      // The time is the library's loading and the scene's reading, without the program's start.
-      char read[32];
-      std::snprintf(read, sizeof read, "%.0f ms", milliseconds);
-      std::cout << scenePath << ": valid (" << scene->shaders().size() << " shaders, "
-                << scene->lights.size() << " lights), read in " << read << "\n";
-    }
-    return 0;
-  } catch (const std::bad_alloc&) {
-    std::cerr << "tarvo-render: out of memory while loading the scene\n";
-    return 1;
-  } catch (const std::exception& e) {
-    std::cerr << "tarvo-render: " << e.what() << "\n";
-    return 1;
-  }
 }
 
 int mergeCommand(const std::vector<std::string>& parts, const std::string& output, bool quiet) {
@@ -193,6 +177,8 @@ int main(int argc, char** argv) {
   sigemptyset(&signals);
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGHUP);
+  sigaddset(&signals, SIGPIPE);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
   endOnSignals(signals);
 
@@ -272,6 +258,16 @@ int main(int argc, char** argv) {
       (!seedText.empty() && !parseOption(seedText, "--seed", 0, INT64_MAX, nullptr, &seed))) {
     return 2;
   }
+  tarvo::render::RenderRequest request;
+  request.width = width;
+  request.height = height;
+  request.samples = samples;
+  request.threads = threads;
+  if (seed >= 0) request.seed = static_cast<uint64_t>(seed);
+  if (!mode.empty()) {
+    request.mode =
+        mode == "path" ? tarvo::render::RenderMode::Path : tarvo::render::RenderMode::Shade;
+  }
   if (!mergeParts.empty() && (!scenePath.empty() || !tileText.empty() || !widthText.empty() ||
                               !heightText.empty() || !samplesText.empty() || !mode.empty() ||
                               !seedText.empty() || !environment.empty() || validate)) {
@@ -295,18 +291,24 @@ int main(int argc, char** argv) {
     }
   }
   // With --tile the whole command line is checked, the split against the frame included.
-  if (validate && tile.count == 0) return validateScene(scenePath, library, limits, quiet, strict);
+  if (validate && scenePath.empty() && tile.count == 0) {
+    std::cerr << "tarvo-render: --validate needs a scene file\n";
+    return 2;
+  }
   if (!scenePath.empty() && !environment.empty()) {
     std::cerr << "tarvo-render: --environment shapes the showcase, and a scene file was given; a "
                  "scene names its environment itself\n";
     return 2;
   }
-  if (!tarvo::render::isSupportedOutput(output)) {
+  // --validate checks the output only when one is named.
+  const bool checkOutput = !validate || app.count("--output") > 0;
+  if (checkOutput && !tarvo::render::isSupportedOutput(output)) {
     std::cerr << "tarvo-render: the output '" << output
               << "' must end in .png (8-bit sRGB) or .exr (linear float)\n";
     return 2;
   }
-  if (const std::string problem = tarvo::render::outputProblem(output); !problem.empty()) {
+  if (const std::string problem = checkOutput ? tarvo::render::outputProblem(output) : "";
+      !problem.empty()) {
     std::cerr << "tarvo-render: cannot write '" << output << "': " << problem << "\n";
     return 2;
   }
@@ -328,6 +330,7 @@ int main(int argc, char** argv) {
   }
   const char* phase = "loading the shader library";
   try {
+    const auto started = std::chrono::steady_clock::now();
     auto plugin = std::make_shared<tarvo::host::PluginLibrary>(
         library.empty() ? tarvo::host::PluginLibrary::defaultPath() : library);
     std::unique_ptr<tarvo::render::Scene> scene;
@@ -344,40 +347,52 @@ int main(int argc, char** argv) {
       phase = "loading the scene";
       scene = tarvo::render::loadScene(scenePath, plugin, limits);
     }
+    const double milliseconds =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
+            .count();
     if (reportWarnings(*scene, strict)) return 1;
+    // Everything below is refused alike by a render and by --validate.
     tarvo::render::RenderSettings& settings = scene->settings;
-    if (width > 0) settings.width = static_cast<int>(width);
-    if (height > 0) settings.height = static_cast<int>(height);
-    if (samples > 0) settings.samples = static_cast<int>(samples);
-    if (static_cast<int64_t>(settings.width) * settings.height > limits.pixels) {
-      std::cerr << "tarvo-render: the image of " << settings.width << " x " << settings.height
-                << " pixels is larger than the ceiling of "
-                << tarvo::render::ceilingText(limits.pixels, "pixels") << "\n";
+    tarvo::render::TileSource source;
+    try {
+      tarvo::render::applyRequest(*scene, request, limits);
+      if (tile.count > 0) {
+        try {
+          std::tie(settings.firstRow, settings.endRow) =
+              tarvo::render::tileRows(tile, settings.height);
+        } catch (const tarvo::render::TileError& e) {
+          std::cerr << "tarvo-render: --tile " << tileText << ": " << e.what() << "\n";
+          return 2;
+        }
+      }
+      tarvo::render::checkRenderMemory(*scene, limits);
+    } catch (const tarvo::render::RenderRefused& e) {
+      std::cerr << "tarvo-render: " << e.what() << "\n";
       return 2;
     }
-    if (!mode.empty()) {
-      settings.mode =
-          mode == "path" ? tarvo::render::RenderMode::Path : tarvo::render::RenderMode::Shade;
+    if (const std::string clash =
+            checkOutput ? tarvo::render::outputOverwritesInput(output, *scene) : "";
+        !clash.empty()) {
+      std::cerr << "tarvo-render: will not write '" << output << "': " << clash
+                << "; name another output\n";
+      return 2;
     }
-    if (threads >= 0) settings.threads = static_cast<int>(threads);
-    if (seed >= 0) settings.seed = static_cast<uint64_t>(seed);
-    tarvo::render::TileSource source;
+    if (validate) {
+      if (!quiet && tile.count > 0) {
+        std::cout << (scenePath.empty() ? "showcase" : scenePath) << ": valid; tile " << tileText
+                  << " is rows " << settings.firstRow << " to " << settings.endRow - 1 << " of "
+                  << settings.height << "\n";
+      } else if (!quiet) {
+        // The time is the library's loading and the scene's reading, without the program's
+        // start.
+        char read[32];
+        std::snprintf(read, sizeof read, "%.0f ms", milliseconds);
+        std::cout << scenePath << ": valid (" << scene->shaders().size() << " shaders, "
+                  << scene->lights.size() << " lights), read in " << read << "\n";
+      }
+      return 0;
+    }
     if (tile.count > 0) {
-      try {
-        std::tie(settings.firstRow, settings.endRow) =
-            tarvo::render::tileRows(tile, settings.height);
-      } catch (const tarvo::render::TileError& e) {
-        std::cerr << "tarvo-render: --tile " << tileText << ": " << e.what() << "\n";
-        return 2;
-      }
-      if (validate) {
-        if (!quiet) {
-          std::cout << (scenePath.empty() ? "showcase" : scenePath) << ": valid; tile " << tileText
-                    << " is rows " << settings.firstRow << " to " << settings.endRow - 1 << " of "
-                    << settings.height << "\n";
-        }
-        return 0;
-      }
       // What the tile is of, for the merge to compare, taken before the render: the scene's
       // text (the showcase's options) and the library's code.
       const std::string showcase =
@@ -388,16 +403,6 @@ int main(int argc, char** argv) {
                 scenePath.empty() ? tarvo::render::textHash(showcase)
                                   : tarvo::render::fileHash(scenePath),
                 tarvo::render::fileHash(plugin->path())};
-    }
-
-    if (const int64_t bytes = tarvo::render::renderBytes(*scene);
-        bytes > (limits.renderMemoryMB << 20)) {
-      std::cerr << "tarvo-render: the render would take " << (bytes >> 20)
-                << " MB for the image and the light lists of its threads (" << scene->lights.size()
-                << " lights, maxDepth " << settings.maxDepth << "), more than the ceiling of "
-                << tarvo::render::ceilingText(limits.renderMemoryMB, "render-memory")
-                << " MB; use fewer threads (-j) or a smaller image\n";
-      return 2;
     }
     phase = "rendering";
     const bool bar = !quiet && isatty(STDERR_FILENO);
@@ -419,12 +424,18 @@ int main(int argc, char** argv) {
         }
       });
     }
-    const tarvo::render::Film film = tarvo::render::renderScene(
-        *scene, &stats, &stopRendering,
-        bar ? tarvo::render::ProgressFunction([samplesAsked](double f, double t, int done) {
-          drawProgress(f, t, done, samplesAsked);
-        })
-            : tarvo::render::ProgressFunction());
+    tarvo::render::Film film;
+    {
+      // Image files read again during the render (the cache's memory is bounded) speak through
+      // their libraries on the standard error; a failed read is counted and warned of below.
+      const tarvo::render::QuietStandardError held;
+      film = tarvo::render::renderScene(
+          *scene, &stats, &stopRendering,
+          bar ? tarvo::render::ProgressFunction([samplesAsked](double f, double t, int done) {
+            drawProgress(f, t, done, samplesAsked);
+          })
+              : tarvo::render::ProgressFunction());
+    }
     rendering = false;
     if (timer.joinable()) {
       {
@@ -450,10 +461,18 @@ int main(int argc, char** argv) {
       std::cerr << "; writing the image rendered so far\n";
     }
     phase = "writing the image";
-    if (tile.count > 0) {
-      tarvo::render::writeTile(output, film, *scene, tile, source, &writeGuard);
-    } else {
-      tarvo::render::writeImage(output, film, *scene, &writeGuard);
+    {
+      const tarvo::render::QuietStandardError held;  // libpng's complaints
+      if (tile.count > 0) {
+        tarvo::render::writeTile(output, film, *scene, tile, source, &writeGuard);
+      } else {
+        tarvo::render::writeImage(output, film, *scene, &writeGuard);
+      }
+    }
+    for (const std::string& image : scene->textures().unreadable()) {
+      std::cerr << "warning: the image '" << image
+                << "' could not be read again during the render (it changed on disk since it "
+                   "was loaded); its lookups gave black\n";
     }
     if (!quiet) {
       const double s = std::max(stats.seconds, 1e-9);

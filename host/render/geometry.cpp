@@ -4,12 +4,16 @@
 #include <tiny_obj_loader.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <map>
+#include <string_view>
 #include <tuple>
 
+#include "host/nearest_names.h"
 #include "host/render/limits.h"
 
 namespace tarvo::render {
@@ -72,24 +76,169 @@ void Mesh::completeFrames() {
   }
 }
 
-Mesh loadObj(const std::string& path, int64_t maxBytes) {
+Mesh loadObj(const std::string& path, int64_t maxBytes, int64_t maxTriangles) {
   std::string text;
   try {
     text = readWholeFile(path, "mesh", maxBytes, "mesh-bytes");
   } catch (const std::runtime_error& e) {
     throw GeometryError(e.what());
   }
-  return parseObj(text, path);
+  return parseObj(text, path, maxTriangles);
 }
 
-Mesh parseObj(const std::string& text, const std::string& path) {
+namespace {
+
+// The text read once, line by line, before the OBJ reader sees it. The reader takes nan, inf and
+// garbage as 0, stores every face before anything can count them (128 MB of faces took 3 GB),
+// and ear-clips each face in quadratic time (one face of 100 000 vertices took 38 s). Here every
+// number of a vertex line must be finite, the faces' triangles are counted against the ceiling
+// as they are read, and a face of more than 64 vertices that is convex (nearly every large face:
+// discs, caps) is rewritten as the fan of triangles it is, so the reader sees only small faces.
+// The rewritten text is returned; an empty one means the text is used as it is.
+class ObjScan {
+ public:
+  ObjScan(const std::string& text, const std::string& path, int64_t maxTriangles)
+      : text_(text), path_(path), maxTriangles_(maxTriangles) {}
+
+  std::string run() {
+    for (size_t start = 0; start < text_.size();) {
+      size_t end = text_.find('\n', start);
+      if (end == std::string::npos) end = text_.size();
+      ++line_;
+      scanLine(start, end);
+      start = end + 1;
+    }
+    if (rewritten_) out_.append(text_, copied_, std::string::npos);
+    return out_;
+  }
+
+ private:
+  [[noreturn]] void refuse(const std::string& why) const {
+    throw GeometryError("cannot read the mesh '" + path_ + "': line " + std::to_string(line_) +
+                        " " + why);
+  }
+
+  void scanLine(size_t start, size_t end) {
+    tokens_.clear();
+    for (size_t at = start; at < end;) {
+      while (at < end && std::isspace(static_cast<unsigned char>(text_[at])))
+        ++at;
+      if (at >= end || text_[at] == '#') break;
+      const size_t from = at;
+      while (at < end && !std::isspace(static_cast<unsigned char>(text_[at])))
+        ++at;
+      tokens_.emplace_back(text_.data() + from, at - from);
+    }
+    if (tokens_.empty()) return;
+    const std::string_view key = tokens_[0];
+    if (key == "v" || key == "vn" || key == "vt") {
+      float p[3] = {0.0f, 0.0f, 0.0f};
+      for (size_t i = 1; i < tokens_.size(); ++i) {
+        const std::string number(tokens_[i]);
+        char* stop = nullptr;
+        const double v = std::strtod(number.c_str(), &stop);
+        if (stop != number.c_str() + number.size() || !std::isfinite(v) ||
+            std::fabs(v) > static_cast<double>(std::numeric_limits<float>::max())) {
+          refuse("holds '" + host::clipped(number) +
+                 "', a number that is not finite (too large, inf or nan) or no number at all");
+        }
+        if (i <= 3) p[i - 1] = static_cast<float>(v);
+      }
+      if (key == "v") positions_.emplace_back(p[0], p[1], p[2]);
+    } else if (key == "f") {
+      const size_t corners = tokens_.size() - 1;
+      triangles_ += corners >= 3 ? static_cast<int64_t>(corners - 2) : 0;
+      if (triangles_ > maxTriangles_) {
+        refuse("brings the faces to " + std::to_string(triangles_) +
+               " triangles, more than the ceiling of " + ceilingText(maxTriangles_, "triangles"));
+      }
+      if (corners > 64) splitFace(start, end);
+    }
+  }
+
+  // The position a face corner ("7", "7/2", "-1//3") names, when it names one read so far.
+  bool corner(std::string_view token, float3* p) const {
+    const std::string index(token.substr(0, token.find('/')));
+    char* stop = nullptr;
+    const long i = std::strtol(index.c_str(), &stop, 10);
+    const long n = static_cast<long>(positions_.size());
+    const long at = i > 0 ? i - 1 : n + i;
+    if (stop == index.c_str() || at < 0 || at >= n) return false;
+    *p = positions_[static_cast<size_t>(at)];
+    return true;
+  }
+
+  // A convex face as a fan from its first corner; a concave one is left to the reader's ear
+  // clipping, within its size.
+  void splitFace(size_t start, size_t end) {
+    const size_t n = tokens_.size() - 1;
+    std::vector<float3> p(n);
+    bool known = true;
+    for (size_t i = 0; i < n && known; ++i)
+      known = corner(tokens_[i + 1], &p[i]);
+    float3 normal(0.0f);  // Newell's: robust for any planar polygon
+    for (size_t i = 0; known && i < n; ++i) {
+      const float3 &a = p[i], &b = p[(i + 1) % n];
+      normal +=
+          float3((a.y - b.y) * (a.z + b.z), (a.z - b.z) * (a.x + b.x), (a.x - b.x) * (a.y + b.y));
+    }
+    // Every corner turns the same way about the normal. A corner bent back over a millionth of
+    // the face's area (the normal's length is twice it) is not the rounding of the file's
+    // decimals along a dense curve, which a fan draws as the curve.
+    const float tolerance = 1e-6f * dot(normal, normal);
+    bool convex = known;
+    for (size_t i = 0; convex && i < n; ++i) {
+      const float3 &a = p[i], &b = p[(i + 1) % n], &c = p[(i + 2) % n];
+      convex = dot(cross(b - a, c - b), normal) >= -tolerance;
+    }
+    if (!convex) {
+      if (n > kMaxConcaveFace) {
+        refuse("holds a face of " + std::to_string(n) +
+               " vertices that is not convex (or names a vertex not read yet); such faces may "
+               "have at most " +
+               std::to_string(kMaxConcaveFace));
+      }
+      return;
+    }
+    if (!rewritten_) out_.reserve(text_.size() + n * 24);
+    rewritten_ = true;
+    out_.append(text_, copied_, start - copied_);
+    for (size_t i = 2; i < n; ++i) {
+      out_ += "f ";
+      out_ += tokens_[1];
+      out_ += ' ';
+      out_ += tokens_[i];
+      out_ += ' ';
+      out_ += tokens_[i + 1];
+      out_ += '\n';
+    }
+    copied_ = std::min(end + 1, text_.size());
+  }
+
+  const std::string& text_;
+  const std::string& path_;
+  int64_t maxTriangles_;
+  int64_t line_ = 0;
+  int64_t triangles_ = 0;
+  std::vector<std::string_view> tokens_;
+  std::vector<float3> positions_;
+  bool rewritten_ = false;
+  std::string out_;
+  size_t copied_ = 0;
+};
+
+}  // namespace
+
+Mesh parseObj(const std::string& text, const std::string& path, int64_t maxTriangles) {
+  const std::string rewritten = ObjScan(text, path, maxTriangles).run();
+  const std::string& obj = rewritten.empty() ? text : rewritten;
   tinyobj::ObjReaderConfig config;
   config.triangulate = true;
   config.vertex_color = true;
   // Material libraries are not read: the scene file gives the material.
   config.mtl_search_path = "";
   tinyobj::ObjReader reader;
-  if (!reader.ParseFromString(text, std::string(), config)) {
+  if (!reader.ParseFromString(obj, std::string(), config)) {
     std::string reason = reader.Error();
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r'))
       reason.pop_back();
@@ -97,15 +246,6 @@ Mesh parseObj(const std::string& text, const std::string& path) {
                         "': " + (reason.empty() ? std::string("the file is unreadable") : reason));
   }
   const tinyobj::attrib_t& attrib = reader.GetAttrib();
-  for (const std::vector<tinyobj::real_t>* values :
-       {&attrib.vertices, &attrib.normals, &attrib.texcoords, &attrib.colors}) {
-    for (const tinyobj::real_t v : *values) {
-      if (!std::isfinite(v)) {
-        throw GeometryError("cannot read the mesh '" + path +
-                            "': it holds a number that is not finite (too large, inf or nan)");
-      }
-    }
-  }
   const size_t vertexCount = attrib.vertices.size() / 3;
   const size_t normalCount = attrib.normals.size() / 3;
   const size_t uvCount = attrib.texcoords.size() / 2;

@@ -45,11 +45,16 @@ struct Mesh {
 };
 
 // Reads an OBJ file (triangulated; positions, normals, texture coordinates and vertex colours
-// when present). Only a regular file of at most `maxBytes` is read. Throws GeometryError naming
-// the file.
-Mesh loadObj(const std::string& path, int64_t maxBytes = int64_t{128} << 20);
+// when present). Only a regular file of at most `maxBytes` is read, and its faces are counted
+// before any is stored: more than `maxTriangles` triangles are refused. Every number must be a
+// finite number (nan, inf and garbage are refused with their line). A convex face is split as a
+// fan in linear time, however many vertices it has; a concave one is ear-clipped, up to
+// kMaxConcaveFace vertices. Throws GeometryError naming the file.
+constexpr size_t kMaxConcaveFace = 4096;
+Mesh loadObj(const std::string& path, int64_t maxBytes = int64_t{128} << 20,
+             int64_t maxTriangles = 10000000);
 // The same from OBJ text; `name` names it in messages.
-Mesh parseObj(const std::string& text, const std::string& name);
+Mesh parseObj(const std::string& text, const std::string& name, int64_t maxTriangles = 10000000);
 
 enum class ShapeKind { Mesh, Sphere, Plane, Box };
 

@@ -1,8 +1,8 @@
 #include "host/render/gltf_scene.h"
 
-#include <OpenImageIO/filesystem.h>
-#include <OpenImageIO/imageio.h>
 #include <tiny_gltf.h>
+
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cctype>
@@ -14,6 +14,8 @@
 #include <set>
 #include <utility>
 
+#include "host/nearest_names.h"
+#include "host/render/json_positions.h"
 #include "host/render/sky.h"
 
 namespace tarvo::render {
@@ -38,6 +40,7 @@ const std::set<std::string> kReadExtensions = {"KHR_lights_punctual", "KHR_mater
 
 struct FileRules {
   int64_t maxBytes;
+  std::vector<std::string> read;  // every file the reader took
 };
 
 bool fileExists(const std::string& path, void*) {
@@ -53,8 +56,10 @@ std::string namedAsWritten(const std::string& path, void*) {
 bool readLimited(std::vector<unsigned char>* out, std::string* error, const std::string& path,
                  void* user) {
   try {
-    const std::string bytes = readWholeFile(path, "glTF buffer or image",
-                                            static_cast<FileRules*>(user)->maxBytes, "mesh-bytes");
+    FileRules& rules = *static_cast<FileRules*>(user);
+    const std::string bytes =
+        readWholeFile(path, "glTF buffer or image", rules.maxBytes, "mesh-bytes");
+    rules.read.push_back(path);
     out->resize(bytes.size());
     if (!bytes.empty()) std::memcpy(out->data(), bytes.data(), bytes.size());
     return true;
@@ -112,8 +117,9 @@ std::string percentDecoded(const std::string& uri) {
 
 bool endsWith(const std::string& text, const std::string& end) {
   if (text.size() < end.size()) return false;
-  return std::equal(end.rbegin(), end.rend(), text.rbegin(), [](char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) == b;
+  // `end` is lower case; the text may be any case ("model.GLTF").
+  return std::equal(end.rbegin(), end.rend(), text.rbegin(), [](char e, char t) {
+    return std::tolower(static_cast<unsigned char>(t)) == e;
   });
 }
 
@@ -172,6 +178,114 @@ pvx::mat4 yUpToZUp() {
   return m;
 }
 
+// ---- the model's JSON, counted before it is read ---------------------------------------------
+
+class GltfScan {
+ public:
+  GltfScan(std::string_view text, const char** cursor, const Limits& limits)
+      : ceilings_(text, cursor, limits.jsonValues, limits.nesting, "the model"), limits_(limits) {}
+
+  bool null() { return scalar(); }
+  bool boolean(bool) { return scalar(); }
+  bool number_integer(int64_t) { return scalar(); }
+  bool number_unsigned(uint64_t) { return scalar(); }
+  bool number_float(double, const std::string&) { return scalar(); }
+  bool binary(nlohmann::json::binary_t&) { return scalar(); }
+  bool string(std::string& value) {
+    if (frames_.size() == 2 && frames_[0].key == "asset") {
+      if (frames_[1].key == "version") version_ = value;
+      if (frames_[1].key == "minVersion") minVersion_ = value;
+    }
+    return scalar();
+  }
+  bool key(std::string& key) {
+    frames_.back().key = key;
+    return true;
+  }
+  bool start_object(std::size_t) {
+    element();
+    ceilings_.open();
+    frames_.push_back({false, "", 0, -1, nullptr});
+    return true;
+  }
+  bool start_array(std::size_t) {
+    element();
+    ceilings_.open();
+    Frame frame{true, "", 0, -1, nullptr};
+    const std::string path = pathHere();
+    if (path == "/extensions/KHR_lights_punctual/lights") {
+      frame.most = limits_.lights;
+      frame.limitName = "lights";
+    } else if (path == "/meshes/*/primitives" ||
+               (frames_.size() == 1 && kLists.count(frames_[0].key) != 0)) {
+      frame.most = limits_.items;
+      frame.limitName = "items";
+    }
+    frames_.push_back(frame);
+    return true;
+  }
+  bool end_object() { return closed(); }
+  bool end_array() { return closed(); }
+  template <class Exception>
+  bool parse_error(std::size_t, const std::string&, const Exception& e) {
+    throw e;
+  }
+
+  const std::string& version() const { return version_; }
+  const std::string& minVersion() const { return minVersion_; }
+
+ private:
+  struct Frame {
+    bool array;
+    std::string key;  // an object's latest key
+    int64_t count;    // an array's entries so far
+    int64_t most;     // an array's ceiling, -1 for none
+    const char* limitName;
+  };
+  // The lists at the top of a model whose entries the reader keeps whole.
+  static inline const std::set<std::string> kLists = {
+      "accessors", "animations", "bufferViews", "buffers", "cameras", "images",  "materials",
+      "meshes",    "nodes",      "samplers",    "scenes",  "skins",   "textures"};
+
+  std::string pathHere() const {
+    std::string path;
+    for (const Frame& f : frames_)
+      path += f.array ? std::string("/*") : "/" + f.key;
+    return path;
+  }
+  bool scalar() {
+    element();
+    ceilings_.value();
+    return true;
+  }
+  // One more entry of the enclosing array; primitives are also counted over every mesh.
+  void element() {
+    if (frames_.empty() || !frames_.back().array) return;
+    Frame& list = frames_.back();
+    ++list.count;
+    const bool primitive = list.most >= 0 && frames_.size() == 4 && frames_[0].key == "meshes";
+    if (primitive) ++primitives_;
+    if (list.most >= 0 && (list.count > list.most || primitives_ > limits_.items)) {
+      const std::string path = pathHere();  // ends in the list's own "/*"
+      const std::string what = primitive ? "meshes' primitives" : path.substr(1, path.size() - 3);
+      throw ParseRefusal{ceilings_.offset(), "the model's " + what +
+                                                 " hold more entries than the ceiling of " +
+                                                 ceilingText(list.most, list.limitName)};
+    }
+  }
+  bool closed() {
+    ceilings_.close();
+    frames_.pop_back();
+    return true;
+  }
+
+  JsonCeilings ceilings_;
+  const Limits& limits_;
+  std::vector<Frame> frames_;
+  int64_t primitives_ = 0;
+  std::string version_, minVersion_;
+};
+
 // ---- the reader -------------------------------------------------------------------------------
 
 class GltfReader {
@@ -193,6 +307,9 @@ class GltfReader {
     contents_.materialNames.reserve(model_.materials.size());
     for (size_t i = 0; i < model_.materials.size(); ++i)
       contents_.materialNames.push_back(materialName(static_cast<int>(i)));
+    scene_.sources.emplace_back(path_, "glTF model");
+    for (const std::string& file : rules_.read)
+      scene_.sources.emplace_back(file, "glTF buffer");
     walkNodes();
     addLights();
     contents_.triangles = triangles_;
@@ -205,30 +322,40 @@ class GltfReader {
   }
   void warn(const std::string& message) { scene_.warnings.push_back(path_ + ": " + message); }
   // "<prefix>/<name>", with "#2", "#3", ... when the scene already has a shader of that name.
-  std::string named(const std::string& name) const {
+  // The search goes on from where the last one for the name stopped (names are never given
+  // back), so a model of thousands of materials of one name takes linear time, not cubic.
+  std::string named(const std::string& name) {
     const std::string base = placement_.prefix.empty() ? name : placement_.prefix + "/" + name;
-    std::string unique = base;
-    for (int n = 2; scene_.findShader(unique) >= 0; ++n)
-      unique = base + "#" + std::to_string(n);
-    return unique;
+    for (int& n = suffixes_[base];; ++n) {
+      const std::string unique = n <= 1 ? base : base + "#" + std::to_string(n);
+      if (scene_.findShader(unique) < 0) return unique;
+      n = std::max(n, 1);
+    }
   }
 
   void load() {
+    std::string bytes;
     try {
-      checkReadableFile(path_, "glTF model", limits_.meshBytes, "mesh-bytes");
+      bytes = readWholeFile(path_, "glTF model", limits_.meshBytes, "mesh-bytes");
     } catch (const std::runtime_error& e) {
       throw GltfError(e.what());
     }
+    // A binary model by its magic, whatever its name says.
+    const bool binary = bytes.compare(0, 4, "glTF") == 0;
+    const std::string_view json = binary ? glbJson(bytes) : std::string_view(bytes);
+    scanJson(json);
     tinygltf::TinyGLTF loader;
     loader.SetImageLoader(keepEncoded, &model_);
     loader.SetFsCallbacks({fileExists, namedAsWritten, readLimited, writeNothing, &rules_});
     rules_.maxBytes = limits_.meshBytes;
     std::string error, warning;
-    const bool binary = endsWith(path_, ".glb");
     bool ok = false;
     try {
-      ok = binary ? loader.LoadBinaryFromFile(&model_, &error, &warning, path_)
-                  : loader.LoadASCIIFromFile(&model_, &error, &warning, path_);
+      const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+      ok = binary ? loader.LoadBinaryFromMemory(&model_, &error, &warning, data,
+                                                static_cast<unsigned>(bytes.size()), folder_)
+                  : loader.LoadASCIIFromString(&model_, &error, &warning, bytes.data(),
+                                               static_cast<unsigned>(bytes.size()), folder_);
     } catch (const std::exception& e) {
       // The reader indexes an empty data URI with at().
       error = e.what();
@@ -239,6 +366,76 @@ class GltfReader {
       for (char& c : error)
         if (c == '\n') c = ';';
       fail("cannot read the model: " + (error.empty() ? std::string("not a glTF file") : error));
+    }
+    if (model_.defaultScene >= static_cast<int>(model_.scenes.size())) {
+      fail("the default scene is " + std::to_string(model_.defaultScene) + ", and the model has " +
+           std::to_string(model_.scenes.size()));
+    }
+  }
+
+  // The JSON chunk of a binary model, once its header and chunks are found to lie inside the
+  // file: the reader trusts the BIN chunk's length and copies that many bytes.
+  std::string_view glbJson(const std::string& bytes) const {
+    const auto word = [&](size_t at) {
+      uint32_t w = 0;
+      for (int i = 3; i >= 0; --i)
+        w = (w << 8) | static_cast<unsigned char>(bytes[at + static_cast<size_t>(i)]);
+      return static_cast<uint64_t>(w);
+    };
+    if (bytes.size() < 20) fail("the binary model ends inside its header");
+    if (word(4) != 2) {
+      fail("the binary model has version " + std::to_string(word(4)) +
+           "; this renderer reads version 2 (glTF 2.0)");
+    }
+    const uint64_t length = word(8), jsonLength = word(12);
+    if (length > bytes.size()) {
+      fail("the binary model claims " + std::to_string(length) + " bytes, and the file holds " +
+           std::to_string(bytes.size()));
+    }
+    if (word(16) != 0x4E4F534Au || 20 + jsonLength > length) {
+      fail("the binary model's first chunk is not JSON lying inside the file");
+    }
+    const uint64_t bin = 20 + ((jsonLength + 3) & ~uint64_t{3});
+    if (bin + 8 <= length && 20 + jsonLength < length) {
+      const uint64_t binLength = word(static_cast<size_t>(bin));
+      if (bin + 8 + binLength > length) {
+        fail("the binary model's BIN chunk claims " + std::to_string(binLength) +
+             " bytes, and the file holds " + std::to_string(length - bin - 8) +
+             " after its header");
+      }
+    }
+    return std::string_view(bytes).substr(20, static_cast<size_t>(jsonLength));
+  }
+
+  // The model's JSON, read once before the glTF reader sees it: the reader builds its document
+  // recursively (deep nesting overflows the stack) and keeps every node, mesh and light whole
+  // (millions take gigabytes), so the scene files' nesting and value ceilings, and the item and
+  // light ceilings on the model's lists, are applied here as the text is read. The version must
+  // be glTF 2.
+  void scanJson(std::string_view text) {
+    const char* cursor = text.data();
+    GltfScan scan(text, &cursor, limits_);
+    try {
+      nlohmann::json::sax_parse(TrackedChar(text.data(), &cursor),
+                                TrackedChar(text.data() + text.size(), &cursor), &scan);
+    } catch (const ParseRefusal& refusal) {
+      const TextPosition p = positionOf(text, refusal.offset);
+      throw GltfError(path_ + ":" + std::to_string(p.line) + ":" + std::to_string(p.column) + ": " +
+                      refusal.message);
+    } catch (const nlohmann::json::exception& e) {
+      fail("cannot read the model: it is not valid JSON (" + std::string(e.what()) + ")");
+    }
+    const std::string& version = scan.version();
+    const bool two = version.size() >= 3 && version.compare(0, 2, "2.") == 0 &&
+                     version.find_first_not_of("0123456789", 2) == std::string::npos;
+    if (!two) {
+      fail("the model's asset.version is " +
+           (version.empty() ? std::string("missing") : "'" + host::clipped(version) + "'") +
+           "; this renderer reads glTF 2.x");
+    }
+    if (!scan.minVersion().empty() && scan.minVersion() != "2.0") {
+      fail("the model needs glTF " + host::clipped(scan.minVersion()) +
+           " (asset.minVersion); this renderer reads glTF 2.0");
     }
   }
 
@@ -336,7 +533,12 @@ class GltfReader {
     camera.fovY = fov;
     contents_.camera = camera;
     contents_.hasCamera = true;
-    contents_.aspectRatio = static_cast<float>(c.perspective.aspectRatio);
+    const double aspect = c.perspective.aspectRatio;
+    if (aspect != 0.0 && !(aspect > 0.0 && std::isfinite(aspect))) {
+      warn("camera " + std::to_string(index) + " has no usable aspect ratio; the image's is used");
+    } else {
+      contents_.aspectRatio = aspect;
+    }
   }
 
   // ---- accessors
@@ -669,6 +871,11 @@ class GltfReader {
       o.material = material(p.material);
       for (const float3& position : mesh->positions)
         grow(transform.point(position));
+      // Nodes can place one mesh many times: every placed primitive is an object.
+      if (static_cast<int64_t>(contents_.objects.size()) >= limits_.items) {
+        fail("the model's nodes place more meshes (each primitive counted) than the ceiling of " +
+             ceilingText(limits_.items, "items"));
+      }
       contents_.objects.push_back(std::move(o));
     }
   }
@@ -835,102 +1042,64 @@ class GltfReader {
 
   // ---- textures
 
-  const Image& decoded(int textureIndex, ColorSpace colorSpace, const std::string& materialName) {
+  // The texture's image through the scene's image cache, so its memory and pixel ceilings apply
+  // as to any scene texture (decoded whole, an 8192 x 8192 image took 2 GB): a file the model
+  // names by itself, an embedded one (buffer view or data URI) from a scratch file of its
+  // encoded bytes. The sampler's wrap modes (mirrored repeat repeats); none repeats.
+  pvx::ITexture2D* source(int textureIndex, ColorSpace colorSpace,
+                          const std::string& materialName) {
     const std::string what =
-        "material '" + materialName + "' texture " + std::to_string(textureIndex);
+        "material '" + host::clipped(materialName) + "' texture " + std::to_string(textureIndex);
     if (textureIndex < 0 || static_cast<size_t>(textureIndex) >= model_.textures.size()) {
       fail(what + " does not exist (the model has " + std::to_string(model_.textures.size()) +
            " textures)");
     }
-    const int source = model_.textures[static_cast<size_t>(textureIndex)].source;
+    const tinygltf::Texture& texture = model_.textures[static_cast<size_t>(textureIndex)];
+    const int source = texture.source;
     if (source < 0 || static_cast<size_t>(source) >= model_.images.size()) {
       fail(what + " names image " + std::to_string(source) + ", and the model has " +
            std::to_string(model_.images.size()));
     }
-    auto& slot = images_[{source, colorSpace}];
-    if (!slot.pixels.empty()) return slot;
     const tinygltf::Image& image = model_.images[static_cast<size_t>(source)];
+    const std::string label = "image " + std::to_string(source);
+    TextureOptions options;
+    options.colorSpace = colorSpace;
+    if (texture.sampler >= 0 && static_cast<size_t>(texture.sampler) < model_.samplers.size()) {
+      const tinygltf::Sampler& rules = model_.samplers[static_cast<size_t>(texture.sampler)];
+      if (rules.wrapS == TINYGLTF_TEXTURE_WRAP_CLAMP_TO_EDGE) options.wrap = Wrap::Clamp;
+      options.wrapT =
+          rules.wrapT == TINYGLTF_TEXTURE_WRAP_CLAMP_TO_EDGE ? Wrap::Clamp : Wrap::Periodic;
+    }
     try {
       if (!image.uri.empty()) {
-        slot = TextureLibrary::readImage(folder_ + "/" + percentDecoded(image.uri), colorSpace,
-                                         limits_);
-      } else {
-        slot = decodeBytes(image, source, colorSpace);
+        return scene_.textures().file2D(folder_ + "/" + percentDecoded(image.uri), options);
       }
+      std::string& scratch = scratchImages_[source];
+      if (scratch.empty()) {
+        if (image.image.empty()) fail(label + " holds no data");
+        const std::string extension = image.mimeType == "image/jpeg"  ? "jpg"
+                                      : image.mimeType == "image/png" ? "png"
+                                                                      : "";
+        if (extension.empty()) {
+          fail(label + " is stored as '" + host::clipped(image.mimeType) +
+               "'; embedded images are PNG or JPEG");
+        }
+        scratch = scene_.textures().scratchImage(
+            std::string_view(reinterpret_cast<const char*>(image.image.data()), image.image.size()),
+            extension);
+      }
+      return scene_.textures().file2D(scratch, options);
     } catch (const TextureError& e) {
-      fail("image " + std::to_string(source) + ": " + e.what());
+      fail(label + ": " + e.what());
     }
-    return slot;
-  }
-
-  Image decodeBytes(const tinygltf::Image& image, int source, ColorSpace colorSpace) const {
-    const std::string label = "image " + std::to_string(source);
-    if (image.image.empty()) fail(label + " holds no data");
-    // OpenImageIO picks the reader by the name's extension.
-    const std::string name = image.mimeType == "image/jpeg"  ? "embedded.jpg"
-                             : image.mimeType == "image/png" ? "embedded.png"
-                                                             : "";
-    if (name.empty()) {
-      fail(label + " is stored as '" + image.mimeType + "'; embedded images are PNG or JPEG");
-    }
-    OIIO::Filesystem::IOMemReader reader(const_cast<unsigned char*>(image.image.data()),
-                                         image.image.size());
-    auto input = OIIO::ImageInput::open(name, nullptr, &reader);
-    if (!input) fail(label + " cannot be decoded: " + OIIO::geterror());
-    const OIIO::ImageSpec header = input->spec();
-    if (header.width <= 0 || header.height <= 0 ||
-        static_cast<int64_t>(header.width) * header.height > limits_.texturePixels) {
-      fail(label + " of " + std::to_string(header.width) + " x " + std::to_string(header.height) +
-           " pixels is empty or larger than the ceiling of " +
-           ceilingText(limits_.texturePixels, "texture-pixels"));
-    }
-    const int channels = header.nchannels;
-    std::vector<float> pixels(static_cast<size_t>(header.width) *
-                              static_cast<size_t>(header.height) * static_cast<size_t>(channels));
-    if (!input->read_image(0, 0, 0, channels, OIIO::TypeDesc::FLOAT, pixels.data())) {
-      fail(label + " cannot be decoded: " + input->geterror());
-    }
-    const bool srgb = colorSpace == ColorSpace::SRGB;
-    Image out;
-    out.width = header.width;
-    out.height = header.height;
-    out.pixels.resize(static_cast<size_t>(header.width) * static_cast<size_t>(header.height));
-    for (size_t i = 0; i < out.pixels.size(); ++i) {
-      const float* p = &pixels[i * static_cast<size_t>(channels)];
-      float c[4] = {p[0], p[0], p[0], 1.0f};
-      if (channels >= 3) {
-        c[1] = p[1];
-        c[2] = p[2];
-      } else if (channels == 2) {
-        c[3] = p[1];
-      }
-      if (channels >= 4) c[3] = p[3];
-      if (srgb)
-        for (int k = 0; k < 3; ++k)
-          c[k] = srgbToLinear(c[k]);
-      out.pixels[i] = pvx::float4(c[0], c[1], c[2], c[3]);
-    }
-    return out;
-  }
-
-  // The sampler's wrap modes (mirrored repeat repeats); a texture without one repeats.
-  pvx::ITexture2D* texture(Image image, int textureIndex) {
-    const int sampler = model_.textures[static_cast<size_t>(textureIndex)].sampler;
-    Wrap s = Wrap::Periodic, t = Wrap::Periodic;
-    if (sampler >= 0 && static_cast<size_t>(sampler) < model_.samplers.size()) {
-      const tinygltf::Sampler& rules = model_.samplers[static_cast<size_t>(sampler)];
-      if (rules.wrapS == TINYGLTF_TEXTURE_WRAP_CLAMP_TO_EDGE) s = Wrap::Clamp;
-      if (rules.wrapT == TINYGLTF_TEXTURE_WRAP_CLAMP_TO_EDGE) t = Wrap::Clamp;
-    }
-    return scene_.textures().image2D(std::move(image), s, t);
   }
 
   // The base colour texture times its factor (sRGB decoded).
   pvx::ITexture2D* colorTexture(int textureIndex, float3 factor, const std::string& materialName) {
-    Image image = decoded(textureIndex, ColorSpace::SRGB, materialName);
-    for (pvx::float4& p : image.pixels)
-      p = pvx::float4(p.x * factor.x, p.y * factor.y, p.z * factor.z, p.w);
-    return texture(std::move(image), textureIndex);
+    return scene_.textures().mapped2D(
+        source(textureIndex, ColorSpace::SRGB, materialName), [factor](const pvx::float4& p) {
+          return pvx::float4(p.x * factor.x, p.y * factor.y, p.z * factor.z, p.w);
+        });
   }
 
   // The Ward material reads a roughness map through its glossiness curve (white polished, three
@@ -951,29 +1120,38 @@ class GltfReader {
   }
 
   // Roughness from the green channel times the factor, squared into the lobes' alpha; for the
-  // Ward material as the glossiness its curve turns back into that alpha.
+  // Ward material as the glossiness its curve turns back into that alpha, looked up in a table
+  // over the roughness (the inversion is too slow for every texture lookup).
   pvx::ITexture2D* roughnessTexture(int textureIndex, float factor, bool forWard,
                                     const std::string& materialName) {
-    Image image = decoded(textureIndex, ColorSpace::Linear, materialName);
-    for (pvx::float4& p : image.pixels) {
-      const float r = std::clamp(p.y * factor, 0.0f, 1.0f);
-      const float alpha = r * r;
-      const float v = forWard ? wardGlossiness(std::max(alpha, kMinWardRoughness)) : alpha;
-      p = pvx::float4(v, v, v, 1.0f);
+    constexpr int kSteps = 1024;
+    std::vector<float> curve(kSteps + 1);
+    for (int i = 0; i <= kSteps; ++i) {
+      const float r = static_cast<float>(i) / kSteps;
+      curve[static_cast<size_t>(i)] =
+          forWard ? wardGlossiness(std::max(r * r, kMinWardRoughness)) : r * r;
     }
-    return texture(std::move(image), textureIndex);
+    return scene_.textures().mapped2D(source(textureIndex, ColorSpace::Linear, materialName),
+                                      [factor, curve = std::move(curve)](const pvx::float4& p) {
+                                        const float at =
+                                            std::clamp(p.y * factor, 0.0f, 1.0f) * kSteps;
+                                        const int i = std::min(static_cast<int>(at), kSteps - 1);
+                                        const float t = at - static_cast<float>(i);
+                                        const float v = curve[static_cast<size_t>(i)] * (1.0f - t) +
+                                                        curve[static_cast<size_t>(i) + 1] * t;
+                                        return pvx::float4(v, v, v, 1.0f);
+                                      });
   }
 
   // A tangent-space normal (2 c - 1, scaled in x and y) as the signed offsets along T and B the
   // materials add to N: the normal's slope x / z, y / z, over their normal-map gain.
   pvx::ITexture2D* normalMap(int textureIndex, float scale, const std::string& materialName) {
-    Image image = decoded(textureIndex, ColorSpace::Linear, materialName);
-    for (pvx::float4& p : image.pixels) {
-      const float z = std::max(2.0f * p.z - 1.0f, 0.05f);
-      const float k = scale / (z * kNormalMapGain);
-      p = pvx::float4((2.0f * p.x - 1.0f) * k, (2.0f * p.y - 1.0f) * k, 0.0f, 1.0f);
-    }
-    return texture(std::move(image), textureIndex);
+    return scene_.textures().mapped2D(
+        source(textureIndex, ColorSpace::Linear, materialName), [scale](const pvx::float4& p) {
+          const float z = std::max(2.0f * p.z - 1.0f, 0.05f);
+          const float k = scale / (z * kNormalMapGain);
+          return pvx::float4((2.0f * p.x - 1.0f) * k, (2.0f * p.y - 1.0f) * k, 0.0f, 1.0f);
+        });
   }
 
   // ---- lights
@@ -1033,6 +1211,10 @@ class GltfReader {
         set(s, "cosUmbra", std::min(std::max(inner, outer + 1e-4f), 1.0f));
       }
       light.shader = scene_.findShader(name);
+      if (static_cast<int64_t>(scene_.lights.size()) >= limits_.lights) {
+        fail("the model's nodes place more lights than the ceiling of " +
+             ceilingText(limits_.lights, "lights") + ", the scene's own counted");
+      }
       scene_.lights.push_back(light);
     }
   }
@@ -1043,13 +1225,14 @@ class GltfReader {
   const GltfPlacement& placement_;
   const Limits& limits_;
   int64_t triangles_;
-  FileRules rules_{0};
+  FileRules rules_{0, {}};
   tinygltf::Model model_;
   GltfContents contents_;
   bool anyBounds_ = false;
   std::map<std::pair<int, size_t>, std::shared_ptr<const Mesh>> meshes_;
   std::map<int, int> materials_;
-  std::map<std::pair<int, ColorSpace>, Image> images_;
+  std::map<int, std::string> scratchImages_;  // embedded images, by source
+  std::map<std::string, int> suffixes_;       // where named() last stopped, by name
   std::vector<PendingLight> pendingLights_;
 };
 
@@ -1085,10 +1268,11 @@ std::unique_ptr<Scene> loadGltfScene(const std::string& path,
   GltfContents contents = addGltfModel(*scene, path, GltfPlacement(), limits);
   if (contents.objects.empty()) throw GltfError(path + ": the model holds no triangle meshes");
   scene->camera = contents.hasCamera ? contents.camera : framingCamera(contents);
-  if (contents.aspectRatio > 0.0f) {
-    scene->settings.height =
-        std::max(1, static_cast<int>(std::lround(static_cast<float>(scene->settings.width) /
-                                                 contents.aspectRatio)));
+  scene->camera.aspectRatio = contents.aspectRatio;
+  if (contents.aspectRatio > 0.0) {
+    // Computed wide and kept in range here; a render checks the size it makes (applyRequest).
+    const double height = static_cast<double>(scene->settings.width) / contents.aspectRatio;
+    scene->settings.height = static_cast<int>(std::clamp(std::round(height), 1.0, 65536.0));
   }
   if (scene->lights.empty()) {
     ShaderInstance& s = scene->addShader("camera light", "qvPointLight");

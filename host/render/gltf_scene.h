@@ -49,7 +49,7 @@ struct GltfContents {
   std::vector<std::string> materialNames;  // every glTF material, by name
   bool hasCamera = false;
   Camera camera;                    // the first perspective camera, placed
-  float aspectRatio = 0.0f;         // the camera's, 0 when it gives none
+  double aspectRatio = 0.0;         // the camera's, 0 when it gives none
   float3 lower{0.0f}, upper{0.0f};  // world bounds of the placed meshes
   int64_t triangles = 0;
 };

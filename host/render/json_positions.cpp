@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "host/render/limits.h"
+
 namespace tarvo::render {
 
 TextPosition positionOf(std::string_view text, size_t offset) {
@@ -15,6 +17,26 @@ TextPosition positionOf(std::string_view text, size_t offset) {
     }
   }
   return p;
+}
+
+size_t JsonCeilings::offset() const {
+  const size_t at = static_cast<size_t>(*cursor_ - text_.data());
+  return at > 0 ? at - 1 : 0;
+}
+
+void JsonCeilings::value() {
+  if (++values_ > maxValues_) {
+    throw ParseRefusal{offset(), whole_ + " holds more JSON values than the ceiling of " +
+                                     ceilingText(maxValues_, "json-values")};
+  }
+}
+
+void JsonCeilings::open() {
+  value();
+  if (++depth_ > maxNesting_) {
+    throw ParseRefusal{offset(), "arrays and objects nest deeper here than the ceiling of " +
+                                     ceilingText(maxNesting_, "nesting")};
+  }
 }
 
 std::string childPointer(const std::string& parent, std::string_view key) {

@@ -4,8 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <set>
+
+#include "host/nearest_names.h"
 
 namespace tarvo::render {
 
@@ -26,11 +32,17 @@ const std::vector<Limits::Entry>& Limits::entries() {
        "bytes of one OBJ or glTF file (and each file a glTF names)"},
       {"texture-pixels", &Limits::texturePixels, "pixels of one texture image"},
       {"texture-bytes", &Limits::textureBytes, "bytes of one texture file"},
-      {"texture-memory", &Limits::textureMemoryMB, "MB the texture cache may hold"},
+      // The image cache thrashes forever or crashes below a few tiles, and overflows its byte
+      // count at 2^44 MB.
+      {"texture-memory", &Limits::textureMemoryMB, "MB the texture cache may hold", 32,
+       int64_t{1} << 20},
       {"render-memory", &Limits::renderMemoryMB,
-       "MB a render takes beyond the scene: the image, each thread's light lists"},
+       "MB a render takes beyond the scene: the image, each thread's light lists", 1,
+       int64_t{1} << 30},
       {"label-pixels", &Limits::labelPixels, "label text height in pixels"},
       {"label-characters", &Limits::labelCharacters, "characters of one label"},
+      {"label-area", &Limits::labelArea,
+       "a label's longest line (characters) x its size squared (pixels)"},
   };
   return rows;
 }
@@ -46,7 +58,7 @@ void Limits::set(const std::string& assignment) {
     if (name == e.name) entry = &e;
   if (entry == nullptr || equals == std::string::npos) {
     throw std::invalid_argument("--limit takes name=value with a name among " + names + ", not '" +
-                                assignment + "'");
+                                host::clipped(assignment) + "'");
   }
   const std::string text = assignment.substr(equals + 1);
   int64_t value = 0;
@@ -61,13 +73,49 @@ void Limits::set(const std::string& assignment) {
     scale = text[i] == 'k' ? 1000 : text[i] == 'M' ? 1000000 : 1000000000;
     ++i;
   }
-  if (i == 0 || i != text.size() || value > kMost / scale || value * scale < 1) {
-    throw std::invalid_argument("--limit " + name +
-                                " takes a whole number from 1 to 2^50 (k, M or G may follow), "
-                                "not '" +
-                                text + "'");
+  if (i == 0 || i != text.size() || value > entry->most / scale || value * scale < entry->least) {
+    throw std::invalid_argument(
+        "--limit " + name + " takes a whole number from " + std::to_string(entry->least) + " to " +
+        (entry->most == kMost ? std::string("2^50") : std::to_string(entry->most)) +
+        " (k, M or G may follow), not '" + host::clipped(text) + "'");
   }
   this->*(entry->value) = value * scale;
+}
+
+namespace {
+
+std::mutex scratchLock;
+std::set<std::string>& scratchFiles() {
+  static std::set<std::string>* files = new std::set<std::string>;  // outlives every owner
+  return *files;
+}
+
+}  // namespace
+
+std::string newScratchFile(const std::string& stem, const std::string& extension) {
+  static std::atomic<uint64_t> serial{0};
+  std::error_code error;
+  std::filesystem::path folder = std::filesystem::temp_directory_path(error);
+  if (error) folder = "/tmp";
+  const std::string path = (folder / ("tarvo-" + stem + "-" + std::to_string(::getpid()) + "-" +
+                                      std::to_string(++serial) + "." + extension))
+                               .string();
+  std::lock_guard<std::mutex> hold(scratchLock);
+  scratchFiles().insert(path);
+  return path;
+}
+
+void dropScratchFile(const std::string& path) {
+  std::lock_guard<std::mutex> hold(scratchLock);
+  ::unlink(path.c_str());
+  scratchFiles().erase(path);
+}
+
+void removeScratchFiles() {
+  std::lock_guard<std::mutex> hold(scratchLock);
+  for (const std::string& path : scratchFiles())
+    ::unlink(path.c_str());
+  scratchFiles().clear();
 }
 
 std::string ceilingText(int64_t ceiling, const char* limitName) {
@@ -101,8 +149,23 @@ void checkStat(const struct stat& info, const std::string& path, const char* wha
 
 }  // namespace
 
+namespace {
+
+// A name with a NUL byte (a JSON "\u0000", a glTF "%00") would be cut short by every system
+// call: another file than the one named would be read.
+void checkName(const std::string& path, const char* what) {
+  if (path.find('\0') != std::string::npos) {
+    throw std::runtime_error("cannot read the " + std::string(what) + " '" +
+                             host::clipped(path.substr(0, path.find('\0'))) +
+                             "\\0...': its name holds a NUL byte");
+  }
+}
+
+}  // namespace
+
 void checkReadableFile(const std::string& path, const char* what, int64_t maxBytes,
                        const char* limitName) {
+  checkName(path, what);
   struct stat info;
   if (::stat(path.c_str(), &info) != 0) {
     throw std::runtime_error("cannot read the " + std::string(what) + " '" + path +
@@ -113,6 +176,7 @@ void checkReadableFile(const std::string& path, const char* what, int64_t maxByt
 
 std::string readWholeFile(const std::string& path, const char* what, int64_t maxBytes,
                           const char* limitName) {
+  checkName(path, what);
   // Opened without blocking, then checked by its descriptor: a FIFO put in place of the file
   // after a name check still cannot stall the read.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);

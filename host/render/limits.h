@@ -31,17 +31,21 @@ struct Limits {
   int64_t renderMemoryMB = 2048;             // image, written image, light lists of a render
   int64_t labelPixels = 1024;                // label text height
   int64_t labelCharacters = 4096;            // characters of one label
+  int64_t labelArea = int64_t{1} << 22;      // a label's longest line x its size squared
 
-  // One row per ceiling: its option name, the member, what it bounds and its unit.
+  // One row per ceiling: its option name, the member, what it bounds, and the values it may
+  // take (memory ceilings stop where their bytes would overflow, or the image cache aborts).
   struct Entry {
     const char* name;
     int64_t Limits::*value;
     const char* what;
+    int64_t least = 1;
+    int64_t most = int64_t{1} << 50;
   };
   static const std::vector<Entry>& entries();
 
   // Applies "name=value" (value a whole number, optionally with k, M or G); throws
-  // std::invalid_argument with a message naming the known ceilings.
+  // std::invalid_argument with a message naming the known ceilings, or the row's bounds.
   void set(const std::string& assignment);
 };
 
@@ -55,6 +59,14 @@ void checkReadableFile(const std::string& path, const char* what, int64_t maxByt
 // Reads a regular file whole after checkReadableFile.
 std::string readWholeFile(const std::string& path, const char* what, int64_t maxBytes,
                           const char* limitName);
+
+// Files the renderer writes for itself on the way (a generated environment handed to the image
+// cache, an image a glTF model embeds): named here before they are made, so that a program
+// ending on a signal removes every one (removeScratchFiles), and removed by their owner at the
+// end otherwise (dropScratchFile).
+std::string newScratchFile(const std::string& stem, const std::string& extension);
+void dropScratchFile(const std::string& path);
+void removeScratchFiles();
 
 // "36000000 (--limit pixels=N raises it)"
 std::string ceilingText(int64_t ceiling, const char* limitName);

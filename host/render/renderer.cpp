@@ -1,10 +1,13 @@
 #include "host/render/renderer.h"
 
+#include <OpenImageIO/filesystem.h>
 #include <OpenImageIO/imagebuf.h>
 #include <OpenImageIO/imagebufalgo.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <tbb/blocked_range.h>
 #include <tbb/enumerable_thread_specific.h>
+#include <tbb/global_control.h>
 #include <tbb/parallel_for.h>
 #include <tbb/task_arena.h>
 #include <unistd.h>
@@ -73,8 +76,14 @@ Film renderScene(const Scene& scene, RenderStats* stats, const std::atomic<bool>
   const int perPass = std::min(samples, std::max(kLeastPerPass, (samples + kPasses - 1) / kPasses));
   const int passes = (samples + perPass - 1) / perPass;
   std::vector<int> tileSamples(tiles.size(), 0);
-  const int threads = settings.threads > 0 ? settings.threads
-                                           : static_cast<int>(std::thread::hardware_concurrency());
+  // No more threads than the task scheduler allows (asked for more, it warns on the standard
+  // error and runs this many anyway).
+  const int allowed = static_cast<int>(std::min<size_t>(
+      tbb::global_control::active_value(tbb::global_control::max_allowed_parallelism), INT32_MAX));
+  const int threads =
+      std::min(settings.threads > 0 ? settings.threads
+                                    : static_cast<int>(std::thread::hardware_concurrency()),
+               std::max(1, allowed));
   std::atomic<size_t> tilesDone{0};
   std::atomic<int> samplesDone{0};
   std::atomic<bool> stopped{false};
@@ -156,16 +165,79 @@ Film renderScene(const Scene& scene, RenderStats* stats, const std::atomic<bool>
   }
   if (stats) {
     stats->seconds = elapsed();
-    stats->threads = std::max(1, threads);
+    // The threads that rendered: a small image has fewer tiles than threads.
+    stats->threads = 0;
     stats->counters = RenderCounters();
     for (const auto& host : hosts) {
-      if (host) stats->counters.add(host->counters());
+      if (!host) continue;
+      stats->counters.add(host->counters());
+      ++stats->threads;
     }
     stats->interrupted = stopped.load();
     stats->samplesDone = samplesDone.load();
   }
   if (progress && !stopped.load()) progress(1.0, elapsed(), samples);
   return film;
+}
+
+void applyRequest(Scene& scene, const RenderRequest& request, const Limits& limits) {
+  RenderSettings& settings = scene.settings;
+  int64_t width = request.width > 0 ? request.width : settings.width;
+  int64_t height = request.height > 0 ? request.height : settings.height;
+  const double aspect = scene.camera.aspectRatio;
+  if (aspect > 0.0 && !(request.width > 0 && request.height > 0)) {
+    // The side not given follows the camera's aspect ratio, computed wide: a ratio near 0 or
+    // 2^32 must meet the ceiling, not wrap.
+    const bool fromHeight = request.height > 0;
+    const double side =
+        fromHeight ? static_cast<double>(height) * aspect : static_cast<double>(width) / aspect;
+    const double most = static_cast<double>(std::min<int64_t>(limits.pixels, INT32_MAX));
+    if (!(side >= 0.5 && side <= most)) {
+      char ratio[32];
+      std::snprintf(ratio, sizeof ratio, "%g", aspect);
+      throw RenderRefused(
+          std::string("the camera's aspect ratio of ") + ratio + " makes the image " +
+          (fromHeight ? "width" : "height") + " of " + std::to_string(fromHeight ? height : width) +
+          " pixels " +
+          (side < 0.5 ? "less than one pixel"
+                      : "larger than the ceiling of " + ceilingText(limits.pixels, "pixels")) +
+          "; give both -W and -H");
+    }
+    (fromHeight ? width : height) = std::llround(side);
+  }
+  if (width * height > limits.pixels || width > INT32_MAX || height > INT32_MAX) {
+    throw RenderRefused("the image of " + std::to_string(width) + " x " + std::to_string(height) +
+                        " pixels is larger than the ceiling of " +
+                        ceilingText(limits.pixels, "pixels"));
+  }
+  settings.width = static_cast<int>(width);
+  settings.height = static_cast<int>(height);
+  const auto count = [&](int64_t value, int* target, int64_t most, const char* what,
+                         const char* limitName) {
+    if (value > most) {
+      throw RenderRefused(std::string(what) + " of " + std::to_string(value) +
+                          " are more than the ceiling of " + ceilingText(most, limitName));
+    }
+    *target = static_cast<int>(value);
+  };
+  if (request.samples > 0)
+    count(request.samples, &settings.samples, limits.samples, "samples", "samples");
+  if (request.threads >= 0)
+    count(request.threads, &settings.threads, limits.threads, "threads", "threads");
+  if (request.seed) settings.seed = *request.seed;
+  if (request.mode) settings.mode = *request.mode;
+}
+
+void checkRenderMemory(const Scene& scene, const Limits& limits) {
+  const RenderSettings& settings = scene.settings;
+  if (const int64_t bytes = renderBytes(scene); bytes > (limits.renderMemoryMB << 20)) {
+    throw RenderRefused("the render would take " + std::to_string(bytes >> 20) +
+                        " MB for the image and the light lists of its threads (" +
+                        std::to_string(scene.lights.size()) + " lights, maxDepth " +
+                        std::to_string(settings.maxDepth) + "), more than the ceiling of " +
+                        ceilingText(limits.renderMemoryMB, "render-memory") +
+                        " MB; use fewer threads (-j) or a smaller image");
+  }
 }
 
 int64_t renderBytes(const Scene& scene) {
@@ -215,10 +287,13 @@ void drawLabels(OIIO::ImageBuf& image, const Scene& scene, bool linear) {
     const float perspective =
         label.screen ? 1.0f
                      : std::max(0.75f, nearest / length(label.anchor - scene.camera.position));
-    const int size = label.size > 0.0f
-                         ? static_cast<int>(label.size)
-                         : std::max(9, static_cast<int>(static_cast<float>(image.roi().height()) /
-                                                        40.0f * perspective));
+    int size = label.size > 0.0f
+                   ? static_cast<int>(label.size)
+                   : std::max(9, static_cast<int>(static_cast<float>(image.roi().height()) / 40.0f *
+                                                  perspective));
+    // A size picked from the image stays within the label-area ceiling.
+    if (label.size <= 0.0f && label.largest > 0.0f)
+      size = std::min(size, static_cast<int>(label.largest));
     const float color[4] = {0.04f, 0.04f, 0.05f, 1.0f};
     (void)linear;
     // One call per line: the lines stack downward from the anchor.
@@ -229,13 +304,25 @@ void drawLabels(OIIO::ImageBuf& image, const Scene& scene, bool linear) {
       if (end == std::string::npos) break;
       start = end + 1;
     }
+    const int width = image.roi().width(), height = image.roi().height();
     for (size_t i = 0; i < lines.size(); ++i) {
-      const int lineY = static_cast<int>(y) + static_cast<int>(i) * (size + size / 5);
+      const float lineY = y + static_cast<float>(i) * static_cast<float>(size + size / 5);
+      if (!(std::fabs(x) < 1e7f && std::fabs(lineY) < 1e7f) || size < 1) continue;
+      const int cx = static_cast<int>(x), cy = static_cast<int>(lineY);
       // OpenImageIO looks for the font in the usual system font folders.
       for (const char* font : {"DejaVuSans", "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
                                "LiberationSans-Regular"}) {
-        if (OIIO::ImageBufAlgo::render_text(image, static_cast<int>(x), lineY, lines[i], size, font,
-                                            color, OIIO::ImageBufAlgo::TextAlignX::Center,
+        const OIIO::ROI box = OIIO::ImageBufAlgo::text_size(lines[i], size, font);
+        if (!box.defined()) continue;
+        // The text is centred on the anchor. A box wholly outside the image fails an assertion
+        // inside OpenImageIO, so such a line is left out (two pixels to spare for rounding).
+        const int left = cx - box.width() / 2, top = cy - box.height() / 2;
+        if (left + box.width() <= 2 || left >= width - 2 || top + box.height() <= 2 ||
+            top >= height - 2) {
+          break;
+        }
+        if (OIIO::ImageBufAlgo::render_text(image, cx, cy, lines[i], size, font, color,
+                                            OIIO::ImageBufAlgo::TextAlignX::Center,
                                             OIIO::ImageBufAlgo::TextAlignY::Center, 0)) {
           break;
         }
@@ -322,42 +409,145 @@ void writeImage(const std::string& path, const Film& film, const Scene& scene, W
   writeImageBuffer(path, finishedImage(film, scene, png), png, guard);
 }
 
+namespace {
+
+// "No space left on device (ENOSPC)"
+std::string errnoText(int error) {
+  const char* name = strerrorname_np(error);
+  return std::string(std::strerror(error)) +
+         (name != nullptr ? " (" + std::string(name) + ")" : "");
+}
+
+// The image writers' output, sent to a file descriptor with every write checked. The writers
+// themselves ignore some failed writes (a full disk then gave a truncated file and success);
+// here the first failure is kept and the whole write is refused for it.
+class CheckedOutput final : public OIIO::Filesystem::IOProxy {
+ public:
+  CheckedOutput(const std::string& name, int fd) : IOProxy(name, Write), fd_(fd) {}
+  const char* proxytype() const override { return "tarvo-checked"; }
+  size_t write(const void* bytes, size_t size) override {
+    const size_t done = pwrite(bytes, size, m_pos);
+    m_pos += static_cast<int64_t>(done);
+    return done;
+  }
+  size_t pwrite(const void* bytes, size_t size, int64_t offset) override {
+    size_t done = 0;
+    while (done < size && error_ == 0) {
+      const ssize_t n = ::pwrite(fd_, static_cast<const char*>(bytes) + done, size - done,
+                                 static_cast<off_t>(offset) + static_cast<off_t>(done));
+      if (n > 0) {
+        done += static_cast<size_t>(n);
+      } else if (n < 0 && errno != EINTR) {
+        error_ = errno;
+      } else if (n == 0) {
+        error_ = ENOSPC;  // a write that takes nothing and reports no error: the disk is full
+      }
+    }
+    if (offset + static_cast<int64_t>(done) > end_) end_ = offset + static_cast<int64_t>(done);
+    return done;
+  }
+  size_t size() const override { return static_cast<size_t>(end_); }
+  int error() const { return error_; }
+
+ private:
+  int fd_;
+  int error_ = 0;
+  int64_t end_ = 0;
+};
+
+}  // namespace
+
 void writeImageBuffer(const std::string& path, const OIIO::ImageBuf& image, bool eightBit,
                       WriteGuard* guard) {
-  const std::string ext = extensionOf(path);
   // Same folder, same extension (the writer picks the format by it), another name.
+  const std::string ext = extensionOf(path);
   const size_t slash = path.find_last_of('/');
   const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
   const std::string temporary =
       folder + "." + base + ".partial-" + std::to_string(static_cast<long>(getpid())) + "." + ext;
+  const auto refuse = [&](const std::string& reason) {
+    throw OutputError("cannot write '" + path + "': " + reason);
+  };
+  // The name is known to a signal's ending before the file exists.
   if (guard != nullptr) {
     std::lock_guard<std::mutex> hold(guard->lock);
     guard->temporary = temporary;
   }
-  const bool written =
-      image.write(temporary, eightBit ? OIIO::TypeDesc::UINT8 : OIIO::TypeDesc::FLOAT);
-  if (!written) {
-    std::remove(temporary.c_str());
-    // The writer's reason names the temporary file; the user knows only the output.
-    std::string reason = outputProblem(path);
-    if (reason.empty()) {
-      reason = image.geterror();
+  // A file left by an earlier run of the same process number goes; a link in its place is
+  // never followed.
+  ::unlink(temporary.c_str());
+  const int fd =
+      ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    const int error = errno;
+    const std::string problem = outputProblem(path);
+    refuse(problem.empty() ? errnoText(error) : problem);
+  }
+  int error = 0;
+  std::string reason;
+  {
+    // The output keeps the permissions of the file it replaces.
+    struct stat old;
+    if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(fd, old.st_mode & 07777);
+    CheckedOutput sink(temporary, fd);
+    std::unique_ptr<OIIO::ImageOutput> writer = OIIO::ImageOutput::create(temporary);
+    OIIO::ImageSpec header = image.spec();
+    header.set_format(eightBit ? OIIO::TypeDesc::UINT8 : OIIO::TypeDesc::FLOAT);
+    const bool written = writer && writer->supports("ioproxy") && writer->set_ioproxy(&sink) &&
+                         writer->open(temporary, header) && image.write(writer.get()) &&
+                         writer->close();
+    error = sink.error();
+    if (!written && error == 0) {
+      reason = writer ? writer->geterror() : OIIO::geterror();
+      if (reason.empty()) reason = image.geterror();
       reason = reason.substr(0, reason.find('\n'));
+      // The writer's reason names the temporary file; the user knows only the output.
       for (size_t at; (at = reason.find(temporary)) != std::string::npos;)
         reason.replace(at, temporary.size(), path);
-      if (reason.empty()) reason = "the image writer failed (is the disk full?)";
+      if (reason.empty()) reason = "the image writer failed";
     }
-    throw OutputError("cannot write '" + path + "': " + reason);
+  }
+  // Written is not stored: the data reaches the disk, and its last errors show, at the flush
+  // and the close.
+  if (error == 0 && reason.empty() && ::fsync(fd) != 0) error = errno;
+  if (::close(fd) != 0 && error == 0 && reason.empty()) error = errno;
+  if (error != 0 || !reason.empty()) {
+    ::unlink(temporary.c_str());
+    refuse(error != 0 ? errnoText(error) : reason);
   }
   std::unique_lock<std::mutex> hold;
   if (guard != nullptr) hold = std::unique_lock<std::mutex>(guard->lock);
   if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    const int error = errno;
-    std::remove(temporary.c_str());
-    throw OutputError("cannot write '" + path + "': " + std::strerror(error));
+    const int renameError = errno;
+    ::unlink(temporary.c_str());
+    refuse(errnoText(renameError));
   }
   if (guard != nullptr) guard->committed = true;
+  // The new name itself reaches the disk with its folder.
+  const int folderFd =
+      ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folderFd >= 0) {
+    (void)::fsync(folderFd);
+    ::close(folderFd);
+  }
+}
+
+std::string outputOverwritesInput(const std::string& path, const Scene& scene) {
+  struct stat output;
+  if (::stat(path.c_str(), &output) != 0) return "";  // a new file replaces nothing
+  const auto same = [&](const std::string& input) {
+    struct stat info;
+    return ::stat(input.c_str(), &info) == 0 && info.st_dev == output.st_dev &&
+           info.st_ino == output.st_ino;
+  };
+  for (const auto& [input, what] : scene.sources) {
+    if (same(input)) return "it is the " + what + " '" + input + "' the scene is read from";
+  }
+  for (const std::string& input : scene.textures().sources()) {
+    if (same(input)) return "it is the texture '" + input + "' the scene reads";
+  }
+  return "";
 }
 
 }  // namespace tarvo::render

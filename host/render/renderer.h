@@ -7,10 +7,12 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "host/render/limits.h"
 #include "host/render/render_host.h"
 #include "host/render/scene.h"
 
@@ -57,6 +59,32 @@ using ProgressFunction = std::function<void(double fraction, double seconds, int
 Film renderScene(const Scene& scene, RenderStats* stats = nullptr,
                  const std::atomic<bool>* cancel = nullptr, const ProgressFunction& progress = {});
 
+// What a command line or a Python call asks on top of the scene file; unset keeps the scene's.
+struct RenderRequest {
+  int64_t width = 0;  // 0: the scene's
+  int64_t height = 0;
+  int64_t samples = 0;
+  int64_t threads = -1;  // -1: the scene's
+  std::optional<uint64_t> seed;
+  std::optional<RenderMode> mode;
+};
+
+class RenderRefused : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Applies the request to the scene's settings and checks the render it makes against the
+// ceilings: the image size (a side given alone keeps the aspect ratio of the scene's camera when
+// it has one, computed wide and checked before it is narrowed), the samples and the threads.
+// Throws RenderRefused naming the ceiling; the command line's render and its --validate, and
+// Python's render, all go through here, and through checkRenderMemory once the rows to render
+// are known.
+void applyRequest(Scene& scene, const RenderRequest& request, const Limits& limits);
+
+// Refuses (RenderRefused) a render whose memory (renderBytes) is beyond the ceiling.
+void checkRenderMemory(const Scene& scene, const Limits& limits);
+
 // Memory a render of the scene takes beyond the scene itself, the most of it: the film and
 // the image written from it, and every render thread's light lists (one per trace level).
 int64_t renderBytes(const Scene& scene);
@@ -84,7 +112,10 @@ void writeImage(const std::string& path, const Film& film, const Scene& scene,
                 WriteGuard* guard = nullptr);
 
 // The step writeImage ends with, for an image made elsewhere (a tile with its place in the
-// frame): written as 8-bit or float under a temporary name, renamed when complete.
+// frame), as 8-bit or float. The image goes to a temporary file in the output's folder, every
+// write, the flush to the disk and the close checked, and takes the output's name only when
+// complete: a failure (a full disk, a read-only folder) throws OutputError naming the output and
+// the errno, removes the temporary file and leaves a file already at `path` as it was.
 void writeImageBuffer(const std::string& path, const OIIO::ImageBuf& image, bool eightBit,
                       WriteGuard* guard = nullptr);
 
@@ -98,6 +129,11 @@ std::vector<float> linearPixels(const Film& film, const Scene& scene);
 
 // True for the extensions writeImage accepts.
 bool isSupportedOutput(const std::string& path);
+
+// Why writing `path` would destroy what the scene was read from ("" when it would not): the
+// output is the scene file or a mesh, texture or model the scene reads, by the file itself (a
+// link or another spelling of the name counts).
+std::string outputOverwritesInput(const std::string& path, const Scene& scene);
 
 }  // namespace tarvo::render
 

@@ -1,5 +1,6 @@
 #include "host/render/scene.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -30,6 +31,18 @@ bool Camera::project(float3 point, int width, int height, float* x, float* y) co
   *x = (sx + 1.0f) * 0.5f * static_cast<float>(width);
   *y = (1.0f - sy) * 0.5f * static_cast<float>(height);
   return true;
+}
+
+int64_t Label::longestLine() const {
+  int64_t longest = 0, line = 0;
+  for (const char c : text) {
+    if (c == '\n') {
+      line = 0;
+    } else if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+      longest = std::max(longest, ++line);
+    }
+  }
+  return longest;
 }
 
 Scene::Scene(std::shared_ptr<const host::PluginLibrary> library) : library_(std::move(library)) {}
@@ -88,15 +101,14 @@ ShaderInstance& Scene::adopt(const std::string& name, std::unique_ptr<host::Boun
     anyShadowEntry_ = true;
   }
   instance->bound = std::move(bound);
+  byName_.emplace(name, static_cast<int>(shaders_.size()));
   shaders_.push_back(std::move(instance));
   return *shaders_.back();
 }
 
 int Scene::findShader(const std::string& name) const {
-  for (size_t i = 0; i < shaders_.size(); ++i) {
-    if (shaders_[i]->name == name) return static_cast<int>(i);
-  }
-  return -1;
+  const auto found = byName_.find(name);
+  return found == byName_.end() ? -1 : found->second;
 }
 
 void Scene::setObjects(std::vector<Object> objects) {

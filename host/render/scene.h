@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "host/parameter_table.h"
@@ -65,6 +67,9 @@ struct Camera {
   float3 target{0.0f, 0.0f, 0.0f};
   float3 up{0.0f, 0.0f, 1.0f};
   float fovY = 40.0f;  // degrees, vertical
+  // Width over height the camera was made for (a glTF camera's), which an image given by one
+  // side keeps; 0: any.
+  double aspectRatio = 0.0;
 
   // Direction through the continuous raster position (x right, y down, pixels).
   float3 direction(float x, float y, int width, int height) const;
@@ -110,6 +115,13 @@ struct Label {
   float3 anchor{0.0f, 0.0f, 0.0f};
   float size = 0.0f;  // pixels; 0 picks one from the image height
   bool screen = false;
+  // The largest size a picked one may take: its longest line times the size squared stays
+  // within the label-area ceiling (0: no ceiling).
+  float largest = 0.0f;
+
+  // Characters (not bytes) of the longest line: drawing the text costs about these times the
+  // size squared, in time and memory.
+  int64_t longestLine() const;
 };
 
 class Scene {
@@ -134,6 +146,7 @@ class Scene {
   const std::vector<std::unique_ptr<ShaderInstance>>& shaders() const { return shaders_; }
 
   TextureLibrary& textures() { return textures_; }
+  const TextureLibrary& textures() const { return textures_; }
 
   // Geometry is set once, after every object is known.
   void setObjects(std::vector<Object> objects);
@@ -149,6 +162,9 @@ class Scene {
   // What the scene file holds that will not show as its author meant, each message starting
   // with the file, line and column (see scene_warnings.h).
   std::vector<std::string> warnings;
+  // The files the scene was read from besides its textures, each with what it is ("scene
+  // file", "mesh", "glTF model", ...): an output must never replace one.
+  std::vector<std::pair<std::string, std::string>> sources;
 
   // True when some material of the scene has a shadow entry (shadow rays must then ask it).
   bool anyShadowEntry() const { return anyShadowEntry_; }
@@ -159,6 +175,7 @@ class Scene {
   std::shared_ptr<const host::PluginLibrary> library_;
   TextureLibrary textures_;
   std::vector<std::unique_ptr<ShaderInstance>> shaders_;
+  std::unordered_map<std::string, int> byName_;  // the first instance of each name
   std::unique_ptr<Geometry> geometry_;
   bool anyShadowEntry_ = false;
 };

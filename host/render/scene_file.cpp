@@ -28,7 +28,7 @@ std::string describe(const json& value) {
     case json::value_t::boolean:
       return value.get<bool>() ? "true" : "false";
     case json::value_t::string:
-      return "the string \"" + value.get<std::string>() + "\"";
+      return "the string \"" + host::clipped(value.get<std::string>()) + "\"";
     case json::value_t::array:
       return "an array of " + std::to_string(value.size()) +
              (value.size() == 1 ? " value" : " values");
@@ -70,48 +70,16 @@ std::string expectedFor(host::ParamType type) {
   return "?";
 }
 
-// A character pointer that leaves its place where the parse checks can read it: the parser
-// copies its iterators, and this is how a SAX event learns where in the text it happened.
-class TrackedChar {
- public:
-  using iterator_category = std::input_iterator_tag;
-  using value_type = char;
-  using difference_type = std::ptrdiff_t;
-  using pointer = const char*;
-  using reference = const char&;
-
-  TrackedChar(const char* at, const char** cursor) : at_(at), cursor_(cursor) {}
-  reference operator*() const { return *at_; }
-  TrackedChar& operator++() {
-    *cursor_ = ++at_;
-    return *this;
-  }
-  TrackedChar operator++(int) {
-    TrackedChar before = *this;
-    ++*this;
-    return before;
-  }
-  bool operator==(const TrackedChar& o) const { return at_ == o.at_; }
-  bool operator!=(const TrackedChar& o) const { return at_ != o.at_; }
-
- private:
-  const char* at_;
-  const char** cursor_;
-};
-
-// A refusal found while parsing, at a byte offset of the text.
-struct ParseRefusal {
-  size_t offset;
-  std::string message;
-};
-
 // Builds the document through the JSON library's SAX interface, refusing while it reads: nesting
 // deeper than the ceiling (before any memory goes to it), more values than the ceiling, and a
 // key given twice in one object (at the second, naming the first).
 class CheckedBuilder {
  public:
   CheckedBuilder(json& root, const std::string& text, const char** cursor, const Limits& limits)
-      : dom_(root, true), text_(text), cursor_(cursor), limits_(limits) {}
+      : dom_(root, true),
+        text_(text),
+        cursor_(cursor),
+        ceilings_(text, cursor, limits.jsonValues, limits.nesting, "the scene") {}
 
   bool null() { return counted() && dom_.null(); }
   bool boolean(bool v) { return counted() && dom_.boolean(v); }
@@ -123,7 +91,7 @@ class CheckedBuilder {
   bool string(std::string& v) { return counted() && dom_.string(v); }
   bool binary(json::binary_t& v) { return counted() && dom_.binary(v); }
   bool start_object(std::size_t n) {
-    opened();
+    ceilings_.open();
     keys_.emplace_back();
     return dom_.start_object(n);
   }
@@ -132,7 +100,8 @@ class CheckedBuilder {
     const auto [first, inserted] = keys_.back().emplace(k, at);
     if (!inserted) {
       const TextPosition p = positionOf(text_, first->second);
-      throw ParseRefusal{at, "the key \"" + k + "\" appears twice in one object (first at line " +
+      throw ParseRefusal{at, "the key \"" + host::clipped(k) +
+                                 "\" appears twice in one object (first at line " +
                                  std::to_string(p.line) + ", column " + std::to_string(p.column) +
                                  "); give each setting once"};
     }
@@ -140,15 +109,15 @@ class CheckedBuilder {
   }
   bool end_object() {
     keys_.pop_back();
-    --depth_;
+    ceilings_.close();
     return dom_.end_object();
   }
   bool start_array(std::size_t n) {
-    opened();
+    ceilings_.open();
     return dom_.start_array(n);
   }
   bool end_array() {
-    --depth_;
+    ceilings_.close();
     return dom_.end_array();
   }
   template <class Exception>
@@ -164,20 +133,8 @@ class CheckedBuilder {
  private:
   size_t offset() const { return static_cast<size_t>(*cursor_ - text_.data()); }
   bool counted() {
-    if (++values_ > limits_.jsonValues) {
-      throw ParseRefusal{offset() > 0 ? offset() - 1 : 0,
-                         "the scene holds more JSON values than the ceiling of " +
-                             ceilingText(limits_.jsonValues, "json-values")};
-    }
+    ceilings_.value();
     return true;
-  }
-  void opened() {
-    counted();
-    if (++depth_ > limits_.nesting) {
-      throw ParseRefusal{offset() > 0 ? offset() - 1 : 0,
-                         "arrays and objects nest deeper here than the ceiling of " +
-                             ceilingText(limits_.nesting, "nesting")};
-    }
   }
   // The parser has just read the key's closing quote; find its opening one.
   size_t keyStart() const {
@@ -197,9 +154,7 @@ class CheckedBuilder {
   nlohmann::detail::json_sax_dom_parser<json> dom_;
   const std::string& text_;
   const char** cursor_;
-  const Limits& limits_;
-  int64_t values_ = 0;
-  int64_t depth_ = 0;
+  JsonCeilings ceilings_;
   std::vector<std::unordered_map<std::string, size_t>> keys_;
 };
 
@@ -288,8 +243,9 @@ class Loader {
                  const std::vector<std::string>& allowed) const {
     for (const auto& item : object.items()) {
       if (std::find(allowed.begin(), allowed.end(), item.key()) != allowed.end()) continue;
-      failAtKey(childPointer(pointer, item.key()),
-                what + " has no setting '" + item.key() + "'" + suggestion(item.key(), allowed));
+      failAtKey(childPointer(pointer, item.key()), what + " has no setting '" +
+                                                       host::clipped(item.key()) + "'" +
+                                                       suggestion(item.key(), allowed));
     }
   }
   const json& object(const json& value, const std::string& pointer, const std::string& what) const {
@@ -452,7 +408,7 @@ class Loader {
       } else if (mode == "path") {
         r.mode = RenderMode::Path;
       } else {
-        fail(p + "/mode", "setting 'mode' is 'shade' or 'path', not '" + mode + "'" +
+        fail(p + "/mode", "setting 'mode' is 'shade' or 'path', not '" + host::clipped(mode) + "'" +
                               suggestion(mode, {"shade", "path"}));
       }
     }
@@ -501,14 +457,14 @@ class Loader {
     }
     for (const auto& item : shaders.items()) {
       const std::string sp = childPointer(p, item.key());
-      const std::string label = "shader '" + item.key() + "'";
+      const std::string label = "shader '" + host::clipped(item.key()) + "'";
       const json& entry = object(item.value(), sp, label);
       checkKeys(entry, sp, label, {"class", "parameters"});
       if (!entry.contains("class")) fail(sp, label + " needs a \"class\"");
       const std::string className = string(entry["class"], sp + "/class", label + " class");
       if (pvx::findCatalogueIndex(className) < 0) {
-        fail(sp + "/class", label + ": there is no shader class '" + className + "'" +
-                                suggestion(className, host::catalogueClassNames()));
+        fail(sp + "/class", label + ": there is no shader class '" + host::clipped(className) +
+                                "'" + suggestion(className, host::catalogueClassNames()));
       }
       ShaderInstance* instance = nullptr;
       try {
@@ -532,7 +488,7 @@ class Loader {
     const std::string owner = "shader '" + instance.name + "' (" + instance.className() + ")";
     const host::ParameterRecord* record = instance.bound->table().find(name);
     if (record == nullptr) {
-      failAtKey(pointer, owner + " has no parameter '" + name + "'" +
+      failAtKey(pointer, owner + " has no parameter '" + host::clipped(name) + "'" +
                              suggestion(name, instance.bound->table().names()));
     }
     sources_.parameters[instance.name][name] = prefix(positions_.value(pointer));
@@ -656,11 +612,14 @@ class Loader {
     if (!texels.is_array() || texels.empty()) {
       fail(pointer + "/texels", what + ": texels is a non-empty array of [r, g, b, a]");
     }
+    checkCount(texels, pointer + "/texels", what + " texels", limits_.items, "items");
     Image image;
     image.width = static_cast<int>(texels.size());
     if (value.contains("width")) {
+      // Checked against the count before it divides anything: 1e20 narrowed to 0.
       const float w = number(value["width"], pointer + "/width", what + " width");
-      if (!(w >= 1.0f) || w != std::floor(w) || texels.size() % static_cast<size_t>(w) != 0) {
+      if (!(w >= 1.0f && w <= static_cast<float>(texels.size())) || w != std::floor(w) ||
+          texels.size() % static_cast<size_t>(w) != 0) {
         fail(pointer + "/width", what + ": width must be a whole number dividing the " +
                                      std::to_string(texels.size()) + " texels");
       }
@@ -833,7 +792,8 @@ class Loader {
       std::vector<std::string> names;
       for (const auto& s : scene_->shaders())
         if (s->kind == pvx::kKindMaterial) names.push_back(s->name);
-      fail(pointer, what + ": there is no shader '" + name + "'" + suggestion(name, names));
+      fail(pointer,
+           what + ": there is no shader '" + host::clipped(name) + "'" + suggestion(name, names));
     }
     if (scene_->shader(index).kind != pvx::kKindMaterial) {
       fail(pointer, what + ": shader '" + name + "' is a " +
@@ -856,7 +816,7 @@ class Loader {
         o.name = entry.is_object() && entry.contains("name") && entry["name"].is_string()
                      ? entry["name"].get<std::string>()
                      : "#" + std::to_string(i);
-        const std::string what = "object '" + o.name + "'";
+        const std::string what = "object '" + host::clipped(o.name) + "'";
         object(entry, op, what);
         checkKeys(entry, op, what,
                   {"name", "type", "radius", "size", "file", "material", "transform",
@@ -901,7 +861,11 @@ class Loader {
           // A file named by many objects is read once.
           std::shared_ptr<Mesh>& mesh = meshes_[file(name)];
           try {
-            if (!mesh) mesh = std::make_shared<Mesh>(loadObj(file(name), limits_.meshBytes));
+            if (!mesh) {
+              mesh = std::make_shared<Mesh>(
+                  loadObj(file(name), limits_.meshBytes, limits_.triangles - triangles_));
+              scene_->sources.emplace_back(file(name), "mesh");
+            }
             o.mesh = mesh;
           } catch (const GeometryError& e) {
             fail(op + "/file", what + ": " + e.what());
@@ -914,8 +878,8 @@ class Loader {
                                    ceilingText(limits_.triangles, "triangles"));
           }
         } else {
-          fail(op + "/type", what + " type is sphere, plane, box, mesh or gltf, not '" + type +
-                                 "'" +
+          fail(op + "/type", what + " type is sphere, plane, box, mesh or gltf, not '" +
+                                 host::clipped(type) + "'" +
                                  suggestion(type, {"sphere", "plane", "box", "mesh", "gltf"}));
         }
         if (entry.contains("uvScale")) {
@@ -964,7 +928,7 @@ class Loader {
         entry.contains("materials") ? object(entry["materials"], mp, what + " materials") : empty;
     for (const auto& item : overrides.items()) {
       const std::string ip = childPointer(mp, item.key());
-      const std::string label = what + " material '" + item.key() + "'";
+      const std::string label = what + " material '" + host::clipped(item.key()) + "'";
       if (item.value().is_string()) {
         materialIndex(item.value(), ip, label);
         continue;
@@ -978,8 +942,8 @@ class Loader {
         const std::string className =
             string(item.value()["class"], ip + "/class", label + " class");
         if (pvx::findCatalogueIndex(className) < 0) {
-          fail(ip + "/class", label + ": there is no shader class '" + className + "'" +
-                                  suggestion(className, host::catalogueClassNames()));
+          fail(ip + "/class", label + ": there is no shader class '" + host::clipped(className) +
+                                  "'" + suggestion(className, host::catalogueClassNames()));
         }
       }
       if (item.value().contains("parameters"))
@@ -1013,7 +977,7 @@ class Loader {
       const auto& names = contents.materialNames;
       if (std::find(names.begin(), names.end(), item.key()) == names.end()) {
         failAtKey(childPointer(mp, item.key()), what + ": the model has no material '" +
-                                                    item.key() + "'" +
+                                                    host::clipped(item.key()) + "'" +
                                                     suggestion(item.key(), names));
       }
     }
@@ -1034,7 +998,7 @@ class Loader {
       light.name = entry.is_object() && entry.contains("name") && entry["name"].is_string()
                        ? entry["name"].get<std::string>()
                        : "#" + std::to_string(i);
-      const std::string what = "light '" + light.name + "'";
+      const std::string what = "light '" + host::clipped(light.name) + "'";
       object(entry, lp, what);
       checkKeys(entry, lp, what, {"name", "shader", "position", "axis", "lookAt", "diffuseOnly"});
       if (!entry.contains("shader")) fail(lp, what + " needs a \"shader\" (a light shader's name)");
@@ -1044,8 +1008,8 @@ class Loader {
         std::vector<std::string> names;
         for (const auto& s : scene_->shaders())
           if (s->kind == pvx::kKindLight) names.push_back(s->name);
-        fail(lp + "/shader",
-             what + ": there is no shader '" + shader + "'" + suggestion(shader, names));
+        fail(lp + "/shader", what + ": there is no shader '" + host::clipped(shader) + "'" +
+                                 suggestion(shader, names));
       }
       if (scene_->shader(light.shader).kind != pvx::kKindLight) {
         fail(lp + "/shader", what + ": shader '" + shader + "' is a " +
@@ -1078,7 +1042,8 @@ class Loader {
       std::vector<std::string> names;
       for (const auto& s : scene_->shaders())
         if (s->kind == pvx::kKindEnvironment) names.push_back(s->name);
-      fail(p, "environment: there is no shader '" + name + "'" + suggestion(name, names));
+      fail(p, "environment: there is no shader '" + host::clipped(name) + "'" +
+                  suggestion(name, names));
     }
     if (scene_->shader(index).kind != pvx::kKindEnvironment) {
       fail(p, "environment: shader '" + name + "' is a " +
@@ -1109,6 +1074,17 @@ class Loader {
       if (list[i].contains("size"))
         label.size = number(list[i]["size"], lp + "/size", "label size (pixels)", 0.0f,
                             static_cast<float>(limits_.labelPixels));
+      const int64_t characters = std::max<int64_t>(label.longestLine(), 1);
+      const double area = static_cast<double>(characters) * label.size * label.size;
+      if (area > static_cast<double>(limits_.labelArea)) {
+        fail(lp + "/size", "label of " + std::to_string(characters) + " characters in a line at " +
+                               shortText(label.size) + " pixels covers " +
+                               std::to_string(static_cast<int64_t>(area)) +
+                               " square pixels, more than the ceiling of " +
+                               ceilingText(limits_.labelArea, "label-area"));
+      }
+      label.largest = static_cast<float>(
+          std::sqrt(static_cast<double>(limits_.labelArea) / static_cast<double>(characters)));
       scene_->labels.push_back(label);
     }
   }
@@ -1163,7 +1139,9 @@ std::unique_ptr<Scene> loadScene(const std::string& path,
   }
   const size_t slash = path.find_last_of('/');
   const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash);
-  return loadSceneText(text, path, folder, std::move(library), limits);
+  std::unique_ptr<Scene> scene = loadSceneText(text, path, folder, std::move(library), limits);
+  scene->sources.emplace_back(path, "scene file");
+  return scene;
 }
 
 }  // namespace tarvo::render

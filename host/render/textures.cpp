@@ -9,11 +9,11 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -250,6 +250,7 @@ struct TextureLibrary::FileTexture final : public pvx::ITexture2D {
   int channels = 4;
   bool srgb = false;
   bool blackOutside = false;
+  std::atomic<bool> failed{false};
 
   void sample(pvx::float4* result, const pvx::float2* st) override {
     const float s = st->x, t = 1.0f - st->y;
@@ -261,7 +262,10 @@ struct TextureLibrary::FileTexture final : public pvx::ITexture2D {
     OIIO::TextureOpt lookup = options;  // the lookup writes into its options: a copy per call
     if (!system->texture(handle, threads->get(), lookup, s, t, 0.0f, 0.0f, 0.0f, 0.0f,
                          std::min(channels, 4), texel)) {
-      return;  // an error inside the texture system reads as the caller's pre-fill
+      // An error inside the texture system (the file changed on disk since it was read) reads
+      // as the caller's pre-fill, and is reported once the render is done.
+      failed.store(true, std::memory_order_relaxed);
+      return;
     }
     pvx::float4 c = expandChannels(texel, channels);
     if (srgb) {
@@ -277,6 +281,7 @@ struct TextureLibrary::FileTexture final : public pvx::ITexture2D {
 // vector, which is already a direction of its y-up convention.
 struct TextureLibrary::EnvironmentCube final : public pvx::ITextureCube {
   OIIO::TextureSystem* system = nullptr;
+  std::atomic<bool>* failed = nullptr;  // the image file's, when the cube reads one
   ThreadStates* threads = nullptr;
   OIIO::TextureSystem::TextureHandle* handle = nullptr;
   OIIO::TextureOpt options;
@@ -293,6 +298,7 @@ struct TextureLibrary::EnvironmentCube final : public pvx::ITextureCube {
     OIIO::TextureOpt lookup = options;  // see FileTexture::sample
     if (!system->environment(handle, threads->get(), lookup, R, none, none, std::min(channels, 4),
                              texel)) {
+      if (failed != nullptr) failed->store(true, std::memory_order_relaxed);
       return;
     }
     pvx::float4 colour = expandChannels(texel, channels);
@@ -310,10 +316,8 @@ TextureLibrary::TextureLibrary() : system_(std::make_unique<System>()) {}
 TextureLibrary::~TextureLibrary() {
   environmentCubes_.clear();
   system_.reset();  // closes the files before they go
-  for (const std::string& path : temporaryFiles_) {
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
-  }
+  for (const std::string& path : temporaryFiles_)
+    dropScratchFile(path);
 }
 
 void TextureLibrary::setLimits(const Limits& limits) {
@@ -330,33 +334,6 @@ std::string oneLine(const std::string& reason, const char* otherwise) {
     line.pop_back();
   return line.empty() ? std::string(otherwise) : line;
 }
-
-// Image format libraries (libpng, libtiff) print their complaints on the standard error
-// besides returning them; while a file is read, those lines are held back, since the error this
-// library throws already says what went wrong, with the file's name.
-class QuietStandardError {
- public:
-  QuietStandardError() {
-    std::fflush(stderr);
-    held_ = std::tmpfile();
-    saved_ = held_ != nullptr ? ::dup(STDERR_FILENO) : -1;
-    if (saved_ >= 0) ::dup2(::fileno(held_), STDERR_FILENO);
-  }
-  ~QuietStandardError() {
-    if (saved_ >= 0) {
-      std::fflush(stderr);
-      ::dup2(saved_, STDERR_FILENO);
-      ::close(saved_);
-    }
-    if (held_ != nullptr) std::fclose(held_);
-  }
-  QuietStandardError(const QuietStandardError&) = delete;
-  QuietStandardError& operator=(const QuietStandardError&) = delete;
-
- private:
-  std::FILE* held_ = nullptr;
-  int saved_ = -1;
-};
 
 // The header of a regular image file within the ceilings; only the header is read.
 OIIO::ImageSpec checkedSpec(const std::string& path, const Limits& limits) {
@@ -388,38 +365,20 @@ OIIO::ImageSpec checkedSpec(const std::string& path, const Limits& limits) {
 
 }  // namespace
 
-Image TextureLibrary::readImage(const std::string& path, ColorSpace colorSpace,
-                                const Limits& limits) {
-  const OIIO::ImageSpec header = checkedSpec(path, limits);
-  QuietStandardError quiet;
-  OIIO::ImageBuf buffer(path);
-  if (!buffer.read(0, 0, true, OIIO::TypeDesc::FLOAT)) {
-    throw TextureError("cannot read the image '" + path +
-                       "': " + oneLine(buffer.geterror(), "its pixels are unreadable"));
+QuietStandardError::QuietStandardError() {
+  std::fflush(stderr);
+  held_ = std::tmpfile();
+  saved_ = held_ != nullptr ? ::dup(STDERR_FILENO) : -1;
+  if (saved_ >= 0) ::dup2(::fileno(held_), STDERR_FILENO);
+}
+
+QuietStandardError::~QuietStandardError() {
+  if (saved_ >= 0) {
+    std::fflush(stderr);
+    ::dup2(saved_, STDERR_FILENO);
+    ::close(saved_);
   }
-  const int channels = std::clamp(header.nchannels, 1, 4);
-  const bool srgb = isSrgb(header, colorSpace);
-  Image image;
-  image.width = header.width;
-  image.height = header.height;
-  image.pixels.resize(static_cast<size_t>(header.width) * static_cast<size_t>(header.height));
-  std::vector<float> row(static_cast<size_t>(header.width) * static_cast<size_t>(header.nchannels));
-  for (int y = 0; y < header.height; ++y) {
-    OIIO::ROI roi(header.x, header.x + header.width, header.y + y, header.y + y + 1, 0, 1, 0,
-                  header.nchannels);
-    buffer.get_pixels(roi, OIIO::TypeDesc::FLOAT, row.data());
-    for (int x = 0; x < header.width; ++x) {
-      pvx::float4 c = expandChannels(&row[static_cast<size_t>(x * header.nchannels)], channels);
-      if (srgb) {
-        c.x = srgbToLinear(c.x);
-        c.y = srgbToLinear(c.y);
-        c.z = srgbToLinear(c.z);
-      }
-      image.pixels[static_cast<size_t>(y) * static_cast<size_t>(header.width) +
-                   static_cast<size_t>(x)] = c;
-    }
-  }
-  return image;
+  if (held_ != nullptr) std::fclose(held_);
 }
 
 pvx::ITexture2D* TextureLibrary::file2D(const std::string& path, const TextureOptions& options) {
@@ -427,6 +386,7 @@ pvx::ITexture2D* TextureLibrary::file2D(const std::string& path, const TextureOp
   if (auto found = files_.find(key); found != files_.end()) return found->second.get();
 
   const OIIO::ImageSpec header = checkedSpec(path, limits_);
+  sources_.push_back(path);
   // Read every pixel once now, a strip at a time through the cache: a truncated or corrupt file
   // fails here, with its name, instead of reading as black in the middle of a render.
   {
@@ -459,21 +419,53 @@ pvx::ITexture2D* TextureLibrary::file2D(const std::string& path, const TextureOp
   texture->srgb = isSrgb(header, options.colorSpace);
   texture->options.interpmode = OIIO::TextureOpt::InterpBilinear;
   texture->options.mipmode = OIIO::TextureOpt::MipModeNoMIP;
-  switch (options.wrap) {
-    case Wrap::Periodic:
-      texture->options.swrap = texture->options.twrap = OIIO::TextureOpt::WrapPeriodic;
-      break;
-    case Wrap::Clamp:
-      texture->options.swrap = texture->options.twrap = OIIO::TextureOpt::WrapClamp;
-      break;
-    case Wrap::Black:
-      texture->options.swrap = texture->options.twrap = OIIO::TextureOpt::WrapClamp;
-      texture->blackOutside = true;
-      break;
-  }
+  const auto rule = [&](Wrap wrap) {
+    texture->blackOutside = texture->blackOutside || wrap == Wrap::Black;
+    return wrap == Wrap::Periodic ? OIIO::TextureOpt::WrapPeriodic : OIIO::TextureOpt::WrapClamp;
+  };
+  texture->options.swrap = rule(options.wrap);
+  texture->options.twrap = rule(options.wrapT.value_or(options.wrap));
   FileTexture* result = texture.get();
   files_.emplace(std::move(key), std::move(texture));
   return result;
+}
+
+std::vector<std::string> TextureLibrary::unreadable() const {
+  std::vector<std::string> paths;
+  for (const auto& file : files_)
+    if (file.second->failed.load(std::memory_order_relaxed)) paths.push_back(file.second->path);
+  return paths;
+}
+
+std::string TextureLibrary::scratchImage(std::string_view bytes, const std::string& extension) {
+  const std::string path = newScratchFile("image", extension);
+  temporaryFiles_.push_back(path);
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  const bool written =
+      file != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  if (file == nullptr || std::fclose(file) != 0 || !written) {
+    throw TextureError("cannot write the scratch image '" + path + "': " + std::strerror(errno));
+  }
+  return path;
+}
+
+struct TextureLibrary::MappedTexture final : public pvx::ITexture2D {
+  pvx::ITexture2D* source = nullptr;
+  std::function<pvx::float4(const pvx::float4&)> map;
+  void sample(pvx::float4* result, const pvx::float2* st) override {
+    pvx::float4 texel = *result;
+    source->sample(&texel, st);
+    *result = map(texel);
+  }
+};
+
+pvx::ITexture2D* TextureLibrary::mapped2D(pvx::ITexture2D* source,
+                                          std::function<pvx::float4(const pvx::float4&)> map) {
+  auto texture = std::make_unique<MappedTexture>();
+  texture->source = source;
+  texture->map = std::move(map);
+  mapped_.push_back(std::move(texture));
+  return mapped_.back().get();
 }
 
 pvx::ITexture2D* TextureLibrary::image2D(Image image, Wrap wrapS, Wrap wrapT) {
@@ -489,6 +481,7 @@ pvx::ITexture1D* TextureLibrary::data1D(std::vector<pvx::float4> texels) {
 pvx::ITexture1D* TextureLibrary::file1D(const std::string& path) {
   // Only the first row is read, so a tall image costs one row.
   const OIIO::ImageSpec header = checkedSpec(path, limits_);
+  sources_.push_back(path);
   if (header.width > limits_.items) {
     throw TextureError("cannot read the image '" + path + "': its " + std::to_string(header.width) +
                        " texels are more than the ceiling of " +
@@ -512,25 +505,22 @@ pvx::ITexture1D* TextureLibrary::file1D(const std::string& path) {
 pvx::ITextureCube* TextureLibrary::cubeFromLatLong(pvx::ITexture2D* latLong) {
   for (const auto& file : files_) {
     if (file.second.get() == latLong) {
-      return environmentCube(file.second->path, file.second->channels, file.second->srgb);
+      environmentCube(file.second->path, file.second->channels, file.second->srgb);
+      environmentCubes_.back()->failed = &file.second->failed;
+      return environmentCubes_.back().get();
     }
   }
   for (const auto& image : images_) {
     if (image.get() != latLong) continue;
     // OpenImageIO reads files only: the host's own image goes to a temporary file once.
     const Image& pixels = image->image();
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    const std::string path =
-        (std::filesystem::temp_directory_path() /
-         ("tarvo-environment-" + std::to_string(reinterpret_cast<std::uintptr_t>(image.get())) +
-          "-" + std::to_string(stamp) + ".exr"))
-            .string();
+    const std::string path = newScratchFile("environment", "exr");
+    temporaryFiles_.push_back(path);
     OIIO::ImageBuf buffer(OIIO::ImageSpec(pixels.width, pixels.height, 4, OIIO::TypeDesc::FLOAT),
                           const_cast<pvx::float4*>(pixels.pixels.data()));
     if (!buffer.write(path)) {
       throw TextureError("cannot write the environment image '" + path + "': " + buffer.geterror());
     }
-    temporaryFiles_.push_back(path);
     return environmentCube(path, 4, false);
   }
   latLongCubes_.push_back(std::make_unique<LatLongCube>(latLong));

@@ -24,10 +24,16 @@
 #define TARVO_HOST_RENDER_TEXTURES_H
 
 #include <array>
+#include <atomic>
+#include <cstdio>
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "host/render/limits.h"
@@ -47,9 +53,27 @@ enum class Wrap { Periodic, Clamp, Black };
 struct TextureOptions {
   ColorSpace colorSpace = ColorSpace::Auto;
   Wrap wrap = Wrap::Periodic;
+  std::optional<Wrap> wrapT;  // t's own rule, when it differs from s's
   bool operator<(const TextureOptions& o) const {
-    return colorSpace != o.colorSpace ? colorSpace < o.colorSpace : wrap < o.wrap;
+    return std::tie(colorSpace, wrap, wrapT) < std::tie(o.colorSpace, o.wrap, o.wrapT);
   }
+};
+
+// Image format libraries (libpng, libtiff) print their complaints on the standard error besides
+// returning them. While one of these lives, the process's standard error is held back (in a
+// temporary file, dropped): around a file's reading, whose error the library words itself with
+// the file's name, and around a render, whose failed lookups the library counts (unreadable).
+// Whoever must still speak meanwhile writes to a descriptor duplicated before.
+class QuietStandardError {
+ public:
+  QuietStandardError();
+  ~QuietStandardError();
+  QuietStandardError(const QuietStandardError&) = delete;
+  QuietStandardError& operator=(const QuietStandardError&) = delete;
+
+ private:
+  std::FILE* held_ = nullptr;
+  int saved_ = -1;
 };
 
 float srgbToLinear(float c);
@@ -133,13 +157,20 @@ class TextureLibrary {
   pvx::ITexture1D* data1D(std::vector<pvx::float4> texels);
   // The first row of an image file as data texels (linear, no decoding).
   pvx::ITexture1D* file1D(const std::string& path);
+  // Encoded image bytes (PNG, JPEG: the extension says which) as a scratch file of this library,
+  // removed with it, for file2D to read through the cache like any image file.
+  std::string scratchImage(std::string_view bytes, const std::string& extension);
+  // Lookups of `source` passed through `map` (a colour factor, a curve), applied per lookup.
+  pvx::ITexture2D* mapped2D(pvx::ITexture2D* source,
+                            std::function<pvx::float4(const pvx::float4&)> map);
   pvx::ITextureCube* cubeFromLatLong(pvx::ITexture2D* latLong);
   pvx::ITextureCube* cubeFromFaces(const std::array<pvx::ITexture2D*, 6>& faces);
 
-  // Reads a whole image file into memory as linear RGBA (sRGB files decoded), when it has no
-  // more than limits.texturePixels pixels.
-  static Image readImage(const std::string& path, ColorSpace colorSpace = ColorSpace::Auto,
-                         const Limits& limits = Limits());
+  // Every image file the textures were read from.
+  const std::vector<std::string>& sources() const { return sources_; }
+  // The image files a lookup could not read since they were loaded (changed or cut short on
+  // disk while the render ran): their lookups gave the caller's pre-fill, black.
+  std::vector<std::string> unreadable() const;
 
  private:
   struct FileTexture;
@@ -151,9 +182,12 @@ class TextureLibrary {
   std::vector<std::unique_ptr<DataTexture1D>> data_;
   std::vector<std::unique_ptr<LatLongCube>> latLongCubes_;
   std::vector<std::unique_ptr<FaceCube>> faceCubes_;
+  struct MappedTexture;
+  std::vector<std::unique_ptr<MappedTexture>> mapped_;
   struct EnvironmentCube;
   std::vector<std::unique_ptr<EnvironmentCube>> environmentCubes_;
   std::vector<std::string> temporaryFiles_;
+  std::vector<std::string> sources_;
   pvx::ITextureCube* environmentCube(const std::string& path, int channels, bool srgb);
 };
 

@@ -20,7 +20,11 @@ stop() {
   [ -z "$jobs" ] || scancel $jobs 2>/dev/null || true
   for pid in $pids; do kill "$pid" 2>/dev/null || true; done
   for pid in $pids; do wait "$pid" 2>/dev/null || true; done
-  [ ! -f "$state/munged.pid" ] || kill "$(cat "$state/munged.pid")" 2>/dev/null || true
+  # munged is no child to wait for, and it writes its seed file into the folder as it ends.
+  munge=$(cat "$state/munged.pid" 2>/dev/null || true)
+  if [ -n "$munge" ] && kill "$munge" 2>/dev/null; then
+    for _ in $(seq 50); do kill -0 "$munge" 2>/dev/null || break; sleep 0.1; done
+  fi
   rm -rf "$state"
 }
 trap stop EXIT

@@ -4,51 +4,24 @@
 // run beyond the time or memory limits) is a finding. Relative file names resolve in scenes/,
 // so the seed scenes' meshes and textures load.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <memory>
 #include <string>
 
 #include "host/render/geometry.h"
 #include "host/render/scene_file.h"
-
-namespace {
-
-// Ceilings far below the defaults: the fuzzer looks for wrong answers, not for slow ones.
-tarvo::render::Limits fuzzingLimits() {
-  tarvo::render::Limits limits;
-  limits.sceneBytes = 1 << 20;
-  limits.jsonValues = 100000;
-  limits.items = 1000;
-  limits.lights = 64;
-  limits.meshBytes = 1 << 20;
-  limits.texturePixels = 1 << 20;
-  limits.textureBytes = 1 << 20;
-  limits.textureMemoryMB = 16;
-  return limits;
-}
-
-}  // namespace
+#include "tests/fuzz/loader_fuzzing.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace tarvo;
-  // The library is compiled into this program: the empty name opens the program itself.
-  static const auto library = std::make_shared<const host::PluginLibrary>("");
-  static const render::Limits limits = fuzzingLimits();
   const std::string text(reinterpret_cast<const char*>(data), size);
   size_t first = text.find_first_not_of(" \t\r\n");
   const bool json = first != std::string::npos && (text[first] == '{' || text[first] == '[');
-  try {
+  test::loadOrRefuse<render::SceneError, render::GeometryError>("scene loader", [&] {
     if (json) {
-      render::loadSceneText(text, "fuzz.json", TARVO_FUZZ_SCENES, library, limits);
+      render::loadSceneText(text, "fuzz.json", TARVO_FUZZ_SEEDS, test::fuzzedLibrary(),
+                            test::fuzzingLimits());
     } else {
-      render::parseObj(text, "fuzz.obj");
+      render::parseObj(text, "fuzz.obj", test::fuzzingLimits().triangles);
     }
-  } catch (const render::SceneError&) {
-  } catch (const render::GeometryError&) {
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "\nThe scene loader let through %s\n", e.what());
-    std::abort();
-  }
+  });
   return 0;
 }

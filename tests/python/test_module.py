@@ -144,6 +144,18 @@ def test_render_gives_the_pixels_tarvo_render_writes(library, tmp_path, monkeypa
     np.testing.assert_array_equal(from_dict.view(np.uint32), expected.view(np.uint32))
 
 
+def test_render_keeps_what_the_call_does_not_give(library):
+    # The scene's own mode and seed when the call gives none; the renderer's ceilings, moved by
+    # name as tarvo-render's --limit moves them.
+    scene = os.path.join(SCENES, "path_basics.json")
+    np.testing.assert_array_equal(library.render(scene, width=24, height=16),
+                                  library.render(scene, width=24, height=16, mode="path", seed=1))
+    with pytest.raises(ValueError, match="larger than the ceiling of 36000000"):
+        library.render(scene, width=60000, height=60000)
+    with pytest.raises(ValueError, match=r"more than the ceiling of 5 \(--limit samples"):
+        library.render(scene, width=24, height=16, samples=8, limits={"samples": 5})
+
+
 def test_ctrl_c_stops_a_render(library):
     scene = os.path.join(SCENES, "path_basics.json")
     timer = threading.Timer(0.5, lambda: os.kill(os.getpid(), signal.SIGINT))

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "host/render/gltf_scene.h"
+#include "host/render/renderer.h"
 #include "host/render/scene_file.h"
 
 namespace tarvo::render {
@@ -87,6 +88,20 @@ TEST(Gltf, SampleBringsItsCameraLightsAndMappedMaterials) {
   EXPECT_NEAR(scene->camera.fovY, 0.6f * 180.0f / 3.14159265f, 1e-3f);
   // 640 / (4 / 3)
   EXPECT_EQ(scene->settings.height, 480);
+  // A side given alone keeps the camera's 4 : 3 (320 / (4 / 3), 300 x 4 / 3); a ratio making a
+  // side of 2^32 pixels or of none is refused, never narrowed.
+  RenderRequest request;
+  request.height = 300;
+  applyRequest(*scene, request, Limits());
+  EXPECT_EQ(scene->settings.width, 400);
+  request = RenderRequest();
+  request.width = 320;
+  applyRequest(*scene, request, Limits());
+  EXPECT_EQ(scene->settings.height, 240);
+  for (const double ratio : {320.0 / 4294967296.0, 4294967296.0}) {
+    scene->camera.aspectRatio = ratio;
+    EXPECT_THROW(applyRequest(*scene, request, Limits()), RenderRefused);
+  }
 
   ASSERT_EQ(scene->lights.size(), 2u);
   const Light& spot = scene->lights[scene->lights[0].name == "spot" ? 0 : 1];
@@ -123,7 +138,20 @@ TEST(Gltf, BrokenModelsGiveAClearError) {
     const char* what;
     std::string text;
     std::string mentions;  // "" when the model loads
+    const char* limit = "items=100000";
   };
+  const std::string deep = std::string(15000, '[') + std::string(15000, ']');
+  // Two nodes place the one mesh, whose two primitives make four objects; the light, placed
+  // by both nodes, two lights.
+  const std::string twice = replaced(
+      replaced(
+          replaced(kTriangle, R"("nodes": [{"mesh": 0}])",
+                   R"("nodes": [{"mesh": 0, "extensions": {"KHR_lights_punctual": {"light": 0}}},
+                                              {"mesh": 0, "extensions": {"KHR_lights_punctual": {"light": 0}}}])"),
+          R"("scenes": [{"nodes": [0]}])",
+          R"("extensions": {"KHR_lights_punctual": {"lights": [{"type": "point"}]}},
+                           "scenes": [{"nodes": [0, 1]}])"),
+      R"("material": 0}]}])", R"("material": 0}, {"attributes": {"POSITION": 0}}]}])");
   const Case cases[] = {
       {"valid", kTriangle, ""},
       {"missing buffer", replaced(kTriangle, "triangle.bin", "gone.bin"), "gone.bin"},
@@ -164,6 +192,24 @@ TEST(Gltf, BrokenModelsGiveAClearError) {
        replaced(kTriangle, R"("accessors")",
                 R"("images": [{"uri": "data:image/png;base64,"}], "accessors")"),
        "cannot read the model"},
+      // The JSON is held to the scene files' ceilings before the glTF reader builds it (whose
+      // recursion 15 000 levels deep overflowed the stack), lists to the item and light ceilings.
+      {"deep nesting in extras",
+       replaced(kTriangle, R"("version": "2.0"})", R"("version": "2.0", "extras": )" + deep + "}"),
+       "nest deeper here than the ceiling of 64"},
+      {"more nodes than items", twice, "nodes hold more entries than the ceiling of 1", "items=1"},
+      {"more lights than the ceiling",
+       replaced(twice, R"([{"type": "point"}])", R"([{"type": "point"}, {"type": "point"}])"),
+       "KHR_lights_punctual/lights hold more entries than the ceiling of 1", "lights=1"},
+      {"placed primitives beyond items", twice, "place more meshes", "items=3"},
+      {"placed lights beyond the ceiling", twice, "place more lights", "lights=1"},
+      {"glTF 1.0", replaced(kTriangle, R"("version": "2.0")", R"("version": "1.0")"),
+       "asset.version is '1.0'; this renderer reads glTF 2.x"},
+      {"a later glTF required",
+       replaced(kTriangle, R"("version": "2.0")", R"("version": "2.1", "minVersion": "2.1")"),
+       "needs glTF 2.1"},
+      {"default scene out of range", replaced(kTriangle, R"("scenes")", R"("scene": 3, "scenes")"),
+       "the default scene is 3, and the model has 1"},
       {"a billion vertices in no buffer",
        replaced(kTriangle, R"("bufferView": 0, "componentType": 5126, "count": 3)",
                 R"("componentType": 5126, "count": 1000000000)"),
@@ -175,8 +221,10 @@ TEST(Gltf, BrokenModelsGiveAClearError) {
     write(path, c.text);
     std::string error;
     std::unique_ptr<Scene> scene;
+    Limits limits;
+    limits.set(c.limit);
     try {
-      scene = loadScene(path, library());
+      scene = loadScene(path, library(), limits);
     } catch (const SceneError& e) {
       error = e.what();
     }
@@ -186,12 +234,13 @@ TEST(Gltf, BrokenModelsGiveAClearError) {
       EXPECT_EQ(scene->geometry().objects().size(), 1u);
       continue;
     }
-    EXPECT_EQ(error.rfind(path + ": ", 0), 0u) << error;
+    EXPECT_EQ(error.rfind(path + ":", 0), 0u) << error;
     EXPECT_NE(error.find(c.mentions), std::string::npos) << error;
   }
 }
 
-// A binary model carries its JSON and its buffer in one file.
+// A binary model carries its JSON and its buffer in one file; one of another version, or whose
+// BIN chunk claims more bytes than the file holds (the reader copied past its buffer), is refused.
 TEST(Gltf, BinaryModelsCarryTheirBuffer) {
   const std::string f = folder();
   writeTriangleBuffer(f + "/triangle.bin");
@@ -199,15 +248,35 @@ TEST(Gltf, BinaryModelsCarryTheirBuffer) {
   json.resize((json.size() + 3) / 4 * 4, ' ');
   std::ifstream in(f + "/triangle.bin", std::ios::binary);
   const std::string bin((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const auto word = [](uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };
-  const std::string glb = "glTF" + word(2) +
-                          word(static_cast<uint32_t>(12 + 8 + json.size() + 8 + bin.size())) +
-                          word(static_cast<uint32_t>(json.size())) + "JSON" + json +
-                          word(static_cast<uint32_t>(bin.size())) + std::string("BIN\0", 4) + bin;
-  write(f + "/model.glb", glb);
-  auto scene = loadScene(f + "/model.glb", library());
-  ASSERT_EQ(scene->geometry().objects().size(), 1u);
-  EXPECT_EQ(scene->geometry().objects()[0].mesh->triangleCount(), 1u);
+  const auto word = [](size_t v) {
+    const auto w = static_cast<uint32_t>(v);
+    return std::string(reinterpret_cast<const char*>(&w), 4);
+  };
+  struct Case {
+    uint32_t version;
+    size_t binClaim;       // the BIN chunk's length as its header gives it
+    const char* mentions;  // "" when the model loads
+  };
+  const Case cases[] = {
+      {2, bin.size(), ""},
+      {1, bin.size(), "has version 1; this renderer reads version 2"},
+      {2, bin.size() + 8, "BIN chunk claims 52 bytes, and the file holds 44"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mentions);
+    write(f + "/model.glb", "glTF" + word(c.version) + word(12 + 8 + json.size() + 8 + bin.size()) +
+                                word(json.size()) + "JSON" + json + word(c.binClaim) +
+                                std::string("BIN\0", 4) + bin);
+    try {
+      auto scene = loadScene(f + "/model.glb", library());
+      EXPECT_STREQ(c.mentions, "");
+      ASSERT_EQ(scene->geometry().objects().size(), 1u);
+      EXPECT_EQ(scene->geometry().objects()[0].mesh->triangleCount(), 1u);
+    } catch (const SceneError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.mentions), std::string::npos) << e.what();
+      EXPECT_STRNE(c.mentions, "");
+    }
+  }
 }
 
 // A scene file places the model: a string replaces a glTF material by a scene shader, an object

@@ -409,10 +409,12 @@ TEST(RenderHost, LightsBrightenADiffuseSurfaceAlikeInBothModes) {
   }
 }
 
-// The image depends on the seed only: one thread and two threads give the same bytes, and
-// another seed gives another image.
+// The image depends on the seed only: one thread and many give the same bytes, and another
+// seed gives another image. The stats count the threads that rendered, never more than the
+// image's four 16 x 16 tiles.
 TEST(Renderer, ImageDependsOnTheSeedNotOnTheThreads) {
-  const auto render = [](int threads, uint64_t seed) {
+  RenderStats stats;
+  const auto render = [&](int threads, uint64_t seed) {
     auto* noisy = new FunctionMaterial;
     noisy->mask = pvx::kCapShade;
     noisy->onShade = [](pvx::IHostContext* h, pvx::ShadingState* s) {
@@ -426,9 +428,11 @@ TEST(Renderer, ImageDependsOnTheSeedNotOnTheThreads) {
     scene->settings.samples = 3;
     scene->settings.threads = threads;
     scene->settings.seed = seed;
-    return renderScene(*scene);
+    return renderScene(*scene, &stats);
   };
-  const Film one = render(1, 7), two = render(2, 7), other = render(2, 8);
+  const Film one = render(1, 7), other = render(2, 8), two = render(64, 7);
+  EXPECT_GE(stats.threads, 1);
+  EXPECT_LE(stats.threads, 4);
   ASSERT_EQ(one.pixels.size(), two.pixels.size());
   EXPECT_EQ(
       std::memcmp(one.pixels.data(), two.pixels.data(), one.pixels.size() * sizeof(pvx::float4)),

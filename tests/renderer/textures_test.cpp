@@ -6,6 +6,7 @@
 #include <OpenImageIO/imagebufalgo.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "host/render/noise.h"
@@ -234,6 +235,32 @@ TEST(Textures, MissingAndCorruptFilesNameTheFile) {
   }
   for (const std::string& path : {whole, truncated, garbage})
     std::remove(path.c_str());
+}
+
+// A file cut short after it was read, while the cache (smaller than the image) must read it
+// again: the lookups give the pre-fill, and the library names the file for a warning.
+TEST(Textures, FilesCutShortDuringARenderAreReported) {
+  const std::string path = ::testing::TempDir() + "/tarvo_cut_short.png";
+  OIIO::ImageBuf big(OIIO::ImageSpec(4096, 4096, 4, OIIO::TypeDesc::UINT8));  // 64 MB
+  const float grey[4] = {0.5f, 0.5f, 0.5f, 1.0f};
+  OIIO::ImageBufAlgo::fill(big, grey);
+  ASSERT_TRUE(big.write(path));
+  Limits limits;
+  limits.textureMemoryMB = 32;
+  TextureLibrary library;
+  library.setLimits(limits);
+  pvx::ITexture2D* texture = library.file2D(path, {});
+  EXPECT_TRUE(library.unreadable().empty());
+  std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
+  const QuietStandardError quiet;  // libpng's complaints, as a render holds them back
+  for (int i = 0; i < 64; ++i) {
+    const pvx::float2 st((static_cast<float>(i % 8) + 0.5f) / 8.0f,
+                         (static_cast<float>(i / 8) + 0.5f) / 8.0f);
+    pvx::float4 texel(0.0f);
+    texture->sample(&texel, &st);
+  }
+  EXPECT_EQ(library.unreadable(), std::vector<std::string>{path});
+  std::remove(path.c_str());
 }
 
 // Noise stays in [0, 1], is 0.5 on the lattice and changes little over a small step; cell
