@@ -180,7 +180,7 @@ TEST(Program, StoppedRendersWriteTheImageSoFarOnlyWhenAsked) {
       {"time limit, kept",
        TARVO_RENDER_PROGRAM " " + scene + " --time-limit 0.5 --keep-partial -o " + image, 0, true},
       {"Ctrl-C, kept",
-       "timeout --preserve-status -s INT 6 " TARVO_RENDER_PROGRAM " " + scene +
+       "timeout --preserve-status -s INT 10 " TARVO_RENDER_PROGRAM " " + scene +
            " --keep-partial -o " + image,
        130, true},
   };
