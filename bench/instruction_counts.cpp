@@ -47,6 +47,7 @@ constexpr const char* kCountMode = "--count-instructions";
 constexpr const char* kCheckMode = "--check-instructions";
 constexpr const char* kRecordMode = "--record-instructions";
 constexpr const char* kMeasureMode = "--measure-instructions";  // the run under valgrind
+constexpr const char* kDumpMode = "--dump-outputs";  // what a rearrangement must not change
 
 // An entry point may take this much more than its recorded figure, in percent and in
 // instructions per call (whichever allows more: a few instructions on a 20-instruction entry
@@ -139,10 +140,7 @@ Pass ggxPass() {
   auto inputs = std::make_shared<std::vector<Inputs>>();
   for (const ShadingState& s : variedStates()) {
     pvx::TangentFrame f = pvx::tangentFrame(s, kDielectricTangentOffset);
-    if (pvx::dot(s.I, f.N) > 0.0f) {
-      f.N = -f.N;
-      f.B = -f.B;
-    }
+    pvx::turnToFaceRay(f, s.I);
     const float3 i = pvx::frameToLocal(f, s.I);
     inputs->push_back({i, pvx::frameToLocal(f, s.scatterDir), pvx::schlickReflectance(0.1f, -i.z),
                        pvx::dielectricIndexRatio(s, 1.52f).eta});
@@ -338,6 +336,43 @@ int measureUnderCallgrind() {
 #endif
 }
 
+// ---- the outputs -----------------------------------------------------------------------------
+
+// Every output field of every state after every measured pass, one line a state, each float in
+// as many digits as tell it apart: two builds that shade alike write the same file.
+int dumpOutputs(const char* path) {
+  std::FILE* out = std::fopen(path, "w");
+  if (out == nullptr) {
+    std::fprintf(stderr, "tarvo-bench: cannot write %s\n", path);
+    return 2;
+  }
+  const auto floats = [out](const float* v, int n) {
+    for (int i = 0; i < n; ++i)
+      std::fprintf(out, " %.9g", static_cast<double>(v[i]));
+  };
+  forEachMeasurement(
+      [&](const Measurement& m, const Pass& pass) {
+        if (!pass) return;
+        States states = variedStates();
+        pass(states);
+        for (size_t k = 0; k < kStateCount; ++k) {
+          const ShadingState& s = states[k];
+          std::fprintf(out, "%s %zu", m.label().c_str(), k);
+          floats(&s.Ci.x, 4);
+          floats(&s.shadowT.x, 3);
+          floats(&s.scatterDir.x, 3);
+          floats(&s.scatterWeight.x, 3);
+          floats(&s.scatterCos, 2);
+          floats(&s.mediumIor, 1);
+          floats(&s.lightColor.x, 3);
+          floats(&s.lightT.x, 3);
+          std::fprintf(out, " %d %d\n", s.scatterKind, s.ignoreHit);
+        }
+      },
+      nullptr);
+  return std::fclose(out) == 0 ? 0 : 2;
+}
+
 // ---- reading the dumps -------------------------------------------------------------------------
 
 std::string selfPath(const char* argv0) {
@@ -512,7 +547,7 @@ struct Arguments {
 Arguments parse(int argc, char** argv) {
   Arguments a;
   for (int i = 1; i < argc; ++i) {
-    for (const char* mode : {kCountMode, kCheckMode, kRecordMode, kMeasureMode}) {
+    for (const char* mode : {kCountMode, kCheckMode, kRecordMode, kMeasureMode, kDumpMode}) {
       if (std::strcmp(argv[i], mode) == 0) {
         a.mode = mode;
         if (i + 1 < argc) a.file = argv[i + 1];
@@ -533,10 +568,12 @@ int runInstructionCounts(int argc, char** argv) {
   if (std::strcmp(args.mode, kMeasureMode) == 0) return measureUnderCallgrind();
   const bool check = std::strcmp(args.mode, kCheckMode) == 0;
   const bool record = std::strcmp(args.mode, kRecordMode) == 0;
-  if ((check || record) && args.file == nullptr) {
+  const bool dump = std::strcmp(args.mode, kDumpMode) == 0;
+  if ((check || record || dump) && args.file == nullptr) {
     std::fprintf(stderr, "tarvo-bench: %s needs the record's file name\n", args.mode);
     return 2;
   }
+  if (dump) return dumpOutputs(args.file);
 
   std::vector<Measurement> measured;
   std::vector<std::string> notBuilt;

@@ -7,6 +7,9 @@
 //   tarvo-bench --check-instructions FILE     compare with the figures recorded in FILE; exit 1
 //                                             when an entry point grew past its tolerance
 //   tarvo-bench --record-instructions FILE    write FILE (docs/instruction-counts.md)
+//   tarvo-bench --dump-outputs FILE           write every output of the same passes to FILE
+//                                             (no valgrind): a rearrangement of the shading
+//                                             code leaves it byte for byte the same
 //
 // Each mode starts valgrind on tarvo-bench itself (`VALGRIND` names another valgrind) and reads
 // the dumps it leaves. Classes that declare no parameters are not built yet and are not measured;

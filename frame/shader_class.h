@@ -130,6 +130,25 @@ constexpr int32_t varyingOffset(std::string_view name) {
   return -1;
 }
 
+// True when the class declares a parameter (not a varying) of this name: the shared steps skip
+// what a class without, say, the clipping pair or the common tint does not have.
+template <class Block>
+constexpr bool declaresParameter(std::string_view name) {
+  for (const ParameterEntry* e = ParameterDescription<Block>::entries; e->type != ParamType::End;
+       ++e) {
+    if (e->type != ParamType::Varying && name == e->name) return true;
+  }
+  return false;
+}
+
+// The same for a varying the class must declare: a missing one is a compile error where the
+// offset is a constant, never a read outside the varying block.
+template <class Block>
+constexpr int32_t requiredVaryingOffset(std::string_view name) {
+  const int32_t offset = varyingOffset<Block>(name);
+  return offset < 0 ? throw "the parameter block does not declare this varying" : offset;
+}
+
 // Number of typed parameter declarations (varyings not counted).
 template <class Block>
 constexpr int parameterCount() {

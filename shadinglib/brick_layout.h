@@ -27,6 +27,7 @@
 
 #include <cstdint>
 
+#include "shadinglib/hash.h"
 #include "shadinglib/vector_math.h"
 
 namespace pvx {
@@ -58,16 +59,6 @@ constexpr float kBrickEdgeBand = 0.04f;
 
 namespace brick_detail {
 
-// A 32-bit integer finaliser with good avalanche (lowbias32).
-inline uint32_t mixBits(uint32_t x) {
-  x ^= x >> 16;
-  x *= 0x7feb352dU;
-  x ^= x >> 15;
-  x *= 0x846ca68bU;
-  x ^= x >> 16;
-  return x;
-}
-
 // A value in [0, 1) from the top 24 bits.
 inline float unitValue(uint32_t h) {
   return static_cast<float>(h >> 8) * (1.0f / 16777216.0f);
@@ -95,8 +86,8 @@ inline BrickSample brickAt(const BrickLayout& l, float u, float v) {
   const float y = v / rowHeight;
   const int32_t row = cellIndex(y);
   const float fy = y - floor(y);
-  const uint32_t rowKey = mixBits(static_cast<uint32_t>(row) * 0x9e3779b9U ^
-                                  mixBits(static_cast<uint32_t>(l.randomSeed)));
+  const uint32_t rowKey = hash32(static_cast<uint32_t>(row) * 0x9e3779b9U ^
+                                  hash32(static_cast<uint32_t>(l.randomSeed)));
   if (everyNth(l.useRowEdit, row, l.perRow)) {
     if (!(l.changeRow > 0.0f)) return BrickSample{0.0f, static_cast<float>(rowKey >> 8)};
     brickWidth *= clamp(l.changeRow, kMinBrickDimension, kMaxBrickDimension);
@@ -104,16 +95,16 @@ inline BrickSample brickAt(const BrickLayout& l, float u, float v) {
 
   const float lineShift = clamp(l.lineShift, 0.0f, 1.0f) * static_cast<float>(row);
   const float shift =
-      lineShift - floor(lineShift) + clamp(l.randomShift, 0.0f, 1.0f) * unitValue(mixBits(rowKey));
+      lineShift - floor(lineShift) + clamp(l.randomShift, 0.0f, 1.0f) * unitValue(hash32(rowKey));
   const float x = u / brickWidth + shift;
   const int32_t column = cellIndex(x);
   const float fx = x - floor(x);
-  const uint32_t key = mixBits(rowKey ^ static_cast<uint32_t>(column) * 0x85ebca6bU);
+  const uint32_t key = hash32(rowKey ^ static_cast<uint32_t>(column) * 0x85ebca6bU);
   const float identifier = static_cast<float>(key >> 8);
 
   const float bricksInTile = rows * columns;
   if (l.holes > 0 &&
-      unitValue(mixBits(key ^ 0x68e31da4U)) * bricksInTile < static_cast<float>(l.holes)) {
+      unitValue(hash32(key ^ 0x68e31da4U)) * bricksInTile < static_cast<float>(l.holes)) {
     return BrickSample{0.0f, identifier};
   }
 

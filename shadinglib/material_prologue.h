@@ -22,12 +22,15 @@
 //   float3 ambientOcclusionTerm(params, host, state, opacity, weight)
 //   float3 diffuseLightingWithOcclusion(params, host, albedo, point, normal)
 //   bool   clippedByGlobalPlanes(params, state)        false whenever the test is disabled
+//   bool   ignoreIfClipped(params, state)              the same, setting `ignoreHit` when clipped
 //   float4 composeTerms(terms, tintEnable, tintColor)  sum in order, tint, alpha 1
+//   void   coverTerms(terms, coverage, behind)         a partly open surface over what is behind
+//   void   occludeIndirectDiffuse(params, host, state, mask, terms)
 //   void   writeMaskedColor(host, state, composed, mask)
 //   void   shadeWithinPrologue(params, host, in, out, body)   the frame of a material's shade
 // Every function reads only its parameters and the state's inputs; only writeMaskedColor
-// writes (`Ci`). Host services are called with the addresses of the state's own fields where
-// the call passes a state field.
+// (`Ci`) and ignoreIfClipped (`ignoreHit`) write to the state. Host services are called with the
+// addresses of the state's own fields where the call passes a state field.
 #ifndef TARVO_SHADINGLIB_MATERIAL_PROLOGUE_H
 #define TARVO_SHADINGLIB_MATERIAL_PROLOGUE_H
 
@@ -52,17 +55,21 @@
 #define TARVO_NOTE_TANGENT "object-space tangent (direction of growing u) of the shading frame"
 #define TARVO_NOTE_BITANGENT "object-space bitangent (direction of growing v)"
 
+// The precomputed occlusion every class with ambient occlusion declares.
+#define TARVO_AO_PARAMETERS(PARAM)                                                              \
+  PARAM(Texture2D, ambientOcclusionTexture, {},                                                 \
+        "precomputed occlusion, read in the red channel at uv1 (1 open, 0 occluded)")           \
+  PARAM(Int, ambientOcclusionMode, 0, "source of the precomputed occlusion",                    \
+        "0 the host occlusion query | 1 ambientOcclusionTexture | 2 vertex colour red channel") \
+  PARAM(Float, ambientOcclusionFactor, 1.0f, "strength of the occlusion: 0 none, 1 full",       \
+        "[0, 1]")                                                                               \
+  PARAM(Color, ambientOcclusionColor, ::pvx::float3(0.0f), "colour of fully occluded areas",    \
+        "[0, 1]")                                                                               \
+  PARAM(Bool, usePrecalcAO, true,                                                               \
+        "use the precomputed occlusion of modes 1 and 2 instead of the host query")
+
 #define TARVO_AO_MASKING_PARAMETERS_AT(PARAM, VARYING, uv1Offset, vtxcolorOffset)                 \
-  PARAM(Texture2D, ambientOcclusionTexture, {},                                                   \
-        "precomputed occlusion, read in the red channel at uv1 (1 open, 0 occluded)")             \
-  PARAM(Int, ambientOcclusionMode, 0, "source of the precomputed occlusion",                      \
-        "0 the host occlusion query | 1 ambientOcclusionTexture | 2 vertex colour red channel")   \
-  PARAM(Float, ambientOcclusionFactor, 1.0f, "strength of the occlusion: 0 none, 1 full",         \
-        "[0, 1]")                                                                                 \
-  PARAM(Color, ambientOcclusionColor, ::pvx::float3(0.0f), "colour of fully occluded areas",      \
-        "[0, 1]")                                                                                 \
-  PARAM(Bool, usePrecalcAO, true,                                                                 \
-        "use the precomputed occlusion of modes 1 and 2 instead of the host query")               \
+  TARVO_AO_PARAMETERS(PARAM)                                                                      \
   PARAM(                                                                                          \
       Bool, showAmbientOnly, false,                                                               \
       "ambient-only material: show the occlusion term alone; the other materials keep it unread") \
@@ -112,14 +119,6 @@ struct BlockOf<T, std::void_t<typename T::Parameters>> {
 };
 template <class T>
 using BlockOfT = typename BlockOf<T>::type;
-
-// Offset of a varying the block must declare; a missing one is a compile error, never a read
-// outside the varying block.
-template <class Block>
-constexpr int32_t requiredVaryingOffset(std::string_view name) {
-  const int32_t offset = varyingOffset<Block>(name);
-  return offset < 0 ? throw "the parameter block does not declare this varying" : offset;
-}
 
 }  // namespace prologue_detail
 
@@ -185,8 +184,7 @@ float3 maskingValue(const Params& params, const ShadingState& state, int32_t uvO
 // The same, reading the `uv` varying the class declares.
 template <class Params>
 float3 maskingValue(const Params& params, const ShadingState& state) {
-  constexpr int32_t uvOffset =
-      prologue_detail::requiredVaryingOffset<prologue_detail::BlockOfT<Params>>("uv");
+  constexpr int32_t uvOffset = requiredVaryingOffset<prologue_detail::BlockOfT<Params>>("uv");
   return maskingValue(params, state, uvOffset);
 }
 
@@ -210,8 +208,8 @@ template <class Params>
 float3 ambientOcclusionTerm(const Params& params, IHostContext* host, const ShadingState& state,
                             const float3& opacity, float weight) {
   using Block = prologue_detail::BlockOfT<Params>;
-  constexpr int32_t uv1Offset = prologue_detail::requiredVaryingOffset<Block>("uv1");
-  constexpr int32_t vtxcolorOffset = prologue_detail::requiredVaryingOffset<Block>("vtxcolor");
+  constexpr int32_t uv1Offset = requiredVaryingOffset<Block>("uv1");
+  constexpr int32_t vtxcolorOffset = requiredVaryingOffset<Block>("vtxcolor");
 
   const float k = 1.0f - maxComponent(opacity);
   const float f = params.ambientOcclusionFactor;
@@ -259,16 +257,12 @@ float3 diffuseLightingWithOcclusion(const Params& params, IHostContext* host, co
 
 // ---- clipping --------------------------------------------------------------------------------
 
-// True when `u_globalClippingMapEnable` is set and `P` lies on or behind one of the planes of
-// `u_globalClippingMap`: texel 0 holds the plane count n in red, plane i (a, b, c, d) is sampled
-// at (i + 0.5) / (n + 1). Only points strictly on the positive side of every plane survive.
-template <class Params>
-bool clippedByGlobalPlanes(const Params& params, const ShadingState& state) {
-  if (!params.u_globalClippingMapEnable) return false;
-  const Texture1D& map = params.u_globalClippingMap;
+// True when `P` lies on or behind one of the planes of a clipping map: texel 0 holds the plane
+// count n in red, plane i (a, b, c, d) is sampled at (i + 0.5) / (n + 1). Only points strictly
+// on the positive side of every plane survive. Out of line: a rare branch of every entry point.
+TARVO_OUT_OF_LINE inline bool clippedByPlanes(const Texture1D& map, const float3& P) {
   const float n = sample1D(map, 0.0f).x;
   if (!(n >= 1.0f)) return false;
-  const float3& P = state.P;
   int tested = 0;
   for (float i = 1.0f; i <= n && tested < kMaxClippingPlanes; i += 1.0f, ++tested) {
     const float4 plane = sample1D(map, (i + 0.5f) / (n + 1.0f));
@@ -277,7 +271,44 @@ bool clippedByGlobalPlanes(const Params& params, const ShadingState& state) {
   return false;
 }
 
+// True when `u_globalClippingMapEnable` is set and the map's planes clip `P`; always false for a
+// block without the clipping pair.
+template <class Params>
+TARVO_ALWAYS_INLINE bool clippedByGlobalPlanes(const Params& params, const ShadingState& state) {
+  if constexpr (declaresParameter<prologue_detail::BlockOfT<Params>>("u_globalClippingMapEnable")) {
+    return params.u_globalClippingMapEnable && clippedByPlanes(params.u_globalClippingMap, state.P);
+  } else {
+    return false;
+  }
+}
+
+// A clipped hit is not part of the surface: sets `ignoreHit` and says so, and the entry point
+// returns.
+template <class Params>
+TARVO_ALWAYS_INLINE bool ignoreIfClipped(const Params& params, ShadingState* state) {
+  if (!clippedByGlobalPlanes(params, *state)) return false;
+  state->ignoreHit = 1;
+  return true;
+}
+
 // ---- composition -----------------------------------------------------------------------------
+
+// The six colour terms of a material's composition, in the order they are summed: the lights on
+// the diffuse colour; the lights' highlights (a clear interface's whole direct term); ambient and
+// indirect diffuse light; the traced reflection; what shows through the surface (refraction,
+// holes, straight-through transmission); an additional colour.
+struct Term {
+  enum Index : int {
+    kDirectDiffuse,
+    kDirectGlossy,
+    kIndirectDiffuse,
+    kReflection,
+    kTransmission,
+    kExtra,
+    kCount
+  };
+};
+using ComposedTerms = float4[Term::kCount];
 
 // The material's terms summed in their fixed order, times the common tint when enabled; alpha 1.
 template <size_t N>
@@ -289,6 +320,26 @@ float4 composeTerms(const float4 (&terms)[N], bool tintEnable, const float4& tin
   if (tintEnable) sum *= tintColor;
   sum.w = 1.0f;
   return sum;
+}
+
+// Through a partly open surface (`coverage` 1 solid, 0 open) the surface's terms and what lies
+// `behind` it share the pixel.
+inline void coverTerms(ComposedTerms& terms, float coverage, const float3& behind) {
+  for (float4& t : terms)
+    t = float4(rgb(t) * coverage, t.w);
+  float4& through = terms[Term::kTransmission];
+  through = float4(rgb(through) + behind * (1.0f - coverage), 1.0f);
+}
+
+// The indirect diffuse term darkened by the ambient-occlusion term (weight from the mask).
+// Occlusion only darkens indirect light: without any there is nothing to ask the host.
+template <class Params>
+void occludeIndirectDiffuse(const Params& params, IHostContext* host, const ShadingState& state,
+                            const float3& mask, ComposedTerms& terms) {
+  float4& indirect = terms[Term::kIndirectDiffuse];
+  if (isBlack(rgb(indirect))) return;
+  const float3 ao = ambientOcclusionTerm(params, host, state, float3(0.0f), maskedWeight(mask));
+  indirect = float4(rgb(indirect) * ao, 1.0f);
 }
 
 // Writes the composed colour into `Ci`; under a partial mask the colour behind the surface
@@ -306,17 +357,10 @@ inline void writeMaskedColor(IHostContext* host, ShadingState* state, const floa
 
 // ---- the frame of a material's shade -----------------------------------------------------------
 
-namespace prologue_detail {
-template <class P, class = void>
-struct HasCommonTint : std::false_type {};
-template <class P>
-struct HasCommonTint<P, std::void_t<decltype(&P::u_commonTintEnable)>> : std::true_type {};
-}  // namespace prologue_detail
-
 // The six terms composed in order, with the common tint when the class declares one.
 template <class Params>
-TARVO_ALWAYS_INLINE float4 composeWithCommonTint(const Params& p, const float4 (&terms)[6]) {
-  if constexpr (prologue_detail::HasCommonTint<prologue_detail::BlockOfT<Params>>::value) {
+TARVO_ALWAYS_INLINE float4 composeWithCommonTint(const Params& p, const ComposedTerms& terms) {
+  if constexpr (declaresParameter<prologue_detail::BlockOfT<Params>>("u_commonTintEnable")) {
     return composeTerms(terms, p.u_commonTintEnable, p.u_commonTintColor);
   } else {
     return composeTerms(terms, false, float4(1.0f));
@@ -336,7 +380,7 @@ TARVO_ALWAYS_INLINE void shadeWithinPrologue(const Params& p, IHostContext* host
     out->ignoreHit = 1;
     return;
   }
-  float4 terms[6];
+  ComposedTerms terms;
   for (float4& t : terms)
     t = float4(0.0f, 0.0f, 0.0f, 1.0f);
   body(mask, terms);

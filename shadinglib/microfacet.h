@@ -1,7 +1,7 @@
-// The rough interface of the glass-like materials: the Schlick reflectance curve, the GGX
-// (Trowbridge-Reitz) distribution of microfacet normals with its Smith masking term, the
-// reflection and transmission terms built on them (after Walter et al. 2007, "Microfacet models
-// for refraction through rough surfaces") and the sampling of a microfacet normal.
+// The rough interface of the glass-like materials: the GGX (Trowbridge-Reitz) distribution of
+// microfacet normals with its Smith masking term, the reflection and transmission terms built on
+// them (after Walter et al. 2007, "Microfacet models for refraction through rough surfaces") and
+// the sampling of a microfacet normal.
 //
 // Everything here works on local directions, z along the surface normal, and needs no frame:
 // i is the incident ray's direction of travel (towards the surface, i.z < 0 from the normal's
@@ -10,12 +10,10 @@
 #ifndef TARVO_SHADINGLIB_MICROFACET_H
 #define TARVO_SHADINGLIB_MICROFACET_H
 
+#include "shadinglib/ray_directions.h"
 #include "shadinglib/vector_math.h"
 
 namespace pvx {
-
-// Pi as the microfacet distribution's normalisation writes it.
-constexpr float kGgxPi = 3.1415929f;
 
 // Below this alpha squared the distribution's peak no longer fits a float: roughness is never
 // taken smaller than 1e-6, so even a mirror-like interface evaluates to finite values.
@@ -28,14 +26,6 @@ constexpr float kMinMicrofacetCosine = 1e-6f;
 // Largest roughness the terms see; far beyond any useful surface, small enough that alpha
 // squared times a tangent squared stays a float.
 constexpr float kMaxMicrofacetRoughness = 1000.0f;
-
-// Schlick's curve F = R0 + (1 - R0)(1 - mu)^5 with the cosine mu limited to [0, 1], the result
-// limited to [0, 1].
-inline float schlickReflectance(float r0, float mu) {
-  const float m = 1.0f - clamp(mu, 0.0f, 1.0f);
-  const float m2 = m * m;
-  return clamp(r0 + (1.0f - r0) * (m2 * m2 * m), 0.0f, 1.0f);
-}
 
 // Alpha squared of a roughness as the terms take it: a roughness that is not a number or not
 // positive is a mirror (the smallest alpha), one beyond kMaxMicrofacetRoughness is cut there.
@@ -51,7 +41,7 @@ inline float ggxDistribution(const float3& m, float alpha2) {
   if (!(c > 0.0f)) return 0.0f;
   const float c2 = min(c * c, 1.0f);
   const float d = alpha2 * c2 + (1.0f - c2);
-  const float denominator = kGgxPi * d * d;
+  const float denominator = kPi * d * d;
   return denominator > 0.0f ? alpha2 / denominator : 0.0f;
 }
 
@@ -138,13 +128,12 @@ inline float microfacetSampleWeight(const float3& i, const float3& o, const floa
   return clamp(g * abs(dot(i, m)) / denominator, 0.0f, 4.0f);
 }
 
-// Refraction of i at a microfacet of normal m, with c = -i.m > 0: o = (eta c - sqrt(k)) m + eta i,
-// k = eta^2 (c^2 - 1) + 1. A negative k is total internal reflection and gives zero.
+// Snell's refraction of i at a microfacet of normal m, with c = -i.m > 0, normalised. A negative
+// k is total internal reflection and gives zero.
 inline float3 refractAtMicrofacet(const float3& i, const float3& m, float eta) {
-  const float c = -dot(i, m);
-  const float k = eta * eta * (c * c - 1.0f) + 1.0f;
-  if (k < 0.0f) return float3(0.0f);
-  return normalize((eta * c - sqrt(k)) * m + eta * i);
+  const Snell s = snell(-dot(i, m), eta);
+  if (s.k < 0.0f) return float3(0.0f);
+  return normalize(snellDirection(i, m, eta, s));
 }
 
 // Reflection of i at a microfacet of normal m: i + 2 c m with c = -i.m.

@@ -1,5 +1,6 @@
-// Directions of traced secondary rays: the mirror reflection lifted above the geometric horizon,
-// and the refracted direction with the index ratio of the side the ray arrives on.
+// Where light goes at a surface and how much of it is reflected: the mirror reflection lifted
+// above the geometric horizon, Snell's refraction with the index ratio of the side the ray
+// arrives on, and Schlick's reflectance curve.
 #ifndef TARVO_SHADINGLIB_RAY_DIRECTIONS_H
 #define TARVO_SHADINGLIB_RAY_DIRECTIONS_H
 
@@ -65,29 +66,51 @@ inline IndexRatio dielectricIndexRatio(const ShadingState& state, float ior) {
   return IndexRatio{1.0f, state.frontFacing != 0 ? state.outsideIor : state.mediumIor};
 }
 
-// Snell's law for a ray I through a surface with normal N facing it: eta I + (eta c - sqrt(k)) N
-// with c = |I.N| and k = (c^2 - 1) eta^2 + 1. Below the threshold on k (total internal
-// reflection, or so close to it that the direction is meaningless) the result is zero.
+// Snell's law at a surface whose normal N faces the arriving ray I, for the cosine c = |I.N| and
+// the index ratio eta: the refracted ray's squared cosine k = (c^2 - 1) eta^2 + 1 (no refraction
+// where it is not positive; each material says how close to 0 it still refracts), and the
+// refracted direction eta I + (eta c - sqrt(k)) N, unit when I and N are.
+struct Snell {
+  float c;
+  float k;
+};
+
+inline Snell snell(float c, float eta) {
+  return Snell{c, (c * c - 1.0f) * eta * eta + 1.0f};
+}
+
+inline float3 snellDirection(const float3& I, const float3& N, float eta, const Snell& s) {
+  return eta * I + (eta * s.c - sqrt(s.k)) * N;
+}
+
+// The refracted direction, zero where k is below 1e-6 (total internal reflection, or so close to
+// it that the direction is meaningless).
 inline float3 refractedDirection(const float3& I, const float3& N, float eta) {
-  const float c = abs(dot(I, N));
-  const float k = (c * c - 1.0f) * eta * eta + 1.0f;
-  if (k < 0.000001f) return float3(0.0f);
-  return eta * I + (eta * c - sqrt(k)) * N;
+  const Snell s = snell(abs(dot(I, N)), eta);
+  if (s.k < 0.000001f) return float3(0.0f);
+  return snellDirection(I, N, eta, s);
 }
 
 // The refracted direction of a dielectric interface, or the news that there is none: k at or
-// below the threshold, or a direction that vanished, is total internal reflection.
+// below 1e-6, or a direction that vanished, is total internal reflection.
 struct Refraction {
   float3 direction;
   bool totalInternalReflection;
 };
 
 inline Refraction refractionOrTotalReflection(const float3& I, const float3& N, float eta) {
-  const float c = abs(dot(I, N));
-  const float k = (c * c - 1.0f) * eta * eta + 1.0f;
-  if (!(k > 0.000001f)) return Refraction{float3(0.0f), true};
-  const float3 T = eta * I + (eta * c - sqrt(k)) * N;
+  const Snell s = snell(abs(dot(I, N)), eta);
+  if (!(s.k > 0.000001f)) return Refraction{float3(0.0f), true};
+  const float3 T = snellDirection(I, N, eta, s);
   return Refraction{T, isBlack(T)};
+}
+
+// Schlick's curve F = R0 + (1 - R0)(1 - mu)^5 with the cosine mu limited to [0, 1], the result
+// limited to [0, 1].
+inline float schlickReflectance(float r0, float mu) {
+  const float m = 1.0f - clamp(mu, 0.0f, 1.0f);
+  const float m2 = m * m;
+  return clamp(r0 + (1.0f - r0) * (m2 * m2 * m), 0.0f, 1.0f);
 }
 
 }  // namespace pvx

@@ -1,11 +1,12 @@
 // Shadows received by shadow-catching surfaces (the shadow plane, background geometry): how much
 // of the lights' strength reaches a point, as a colour, and how that and the host's occlusion
-// darken towards a shadow colour.
+// darken towards a shadow colour, and the path that passes such a surface straight on.
 #ifndef TARVO_SHADINGLIB_RECEIVED_SHADOW_H
 #define TARVO_SHADINGLIB_RECEIVED_SHADOW_H
 
 #include "shadinglib/light_samples.h"
 #include "shadinglib/vector_math.h"
+#include "tarvo/shading_state.h"
 
 namespace pvx {
 
@@ -50,6 +51,16 @@ inline float3 receivedShadow(const float3& meanTransmission, const float3& fullS
   const float3 lit = meanTransmission + (float3(1.0f) - meanTransmission) * fullShadow;
   const float3 open = accessibility + (float3(1.0f) - accessibility) * shadowColor;
   return lit * open;
+}
+
+// A shadow catcher is no part of what a path sees: it continues along I, unweighted, as a
+// glossy ray.
+inline void scatterStraightOn(ShadingState* state) {
+  state->scatterDir = state->I;
+  state->scatterWeight = float3(1.0f);
+  state->scatterCos = 1.0f;
+  state->scatterInvPdf = 1.0f;
+  state->scatterKind = kRayGlossy;
 }
 
 }  // namespace pvx

@@ -63,6 +63,16 @@ inline void applyNormalTexel(TangentFrame& f, const float4& texel, float strengt
   offsetNormal(f, d * (strength * kNormalMapGain));
 }
 
+// A frame whose normal points along the arriving ray I is turned to face it (N and B reversed, so
+// it keeps its handedness): a clear body's interface then means the same whichever way the mesh
+// winds.
+inline void turnToFaceRay(TangentFrame& f, const float3& I) {
+  if (dot(I, f.N) > 0.0f) {
+    f.N = -f.N;
+    f.B = -f.B;
+  }
+}
+
 // A mesh without usable tangents (zero, or parallel to N) still needs a frame for the
 // anisotropic lobe; this is a tangent perpendicular to a unit n (Duff et al.'s orthonormal
 // basis).

@@ -42,6 +42,22 @@
   what " channel: repeats around the cylinder of mode 4"
 #define TARVO_CHANNEL_UV_MATRIX_NOTE(what) what " channel: 2-D transform of uv in mode 1"
 
+// A parameter the legacy classes declare for the host's sake and never read, and the four of
+// them that grade a channel's image-based light, and the five of its channel grading (`channel`
+// is a name such as diffuse).
+#define TARVO_KEPT_NOTE "kept and copied for the host; the shading does not read it"
+#define TARVO_KEPT_IBL_GRADING(PARAM, channel)                                  \
+  PARAM(Color, channel##IBLGainColor, ::pvx::float3(1.0f), TARVO_KEPT_NOTE)     \
+  PARAM(Color, channel##IBLContrastPivot, ::pvx::float3(1.0f), TARVO_KEPT_NOTE) \
+  PARAM(Float, channel##IBLContrastValue, 1.0f, TARVO_KEPT_NOTE)                \
+  PARAM(Int, channel##IBLGainSource, 0, TARVO_KEPT_NOTE)
+#define TARVO_KEPT_IBL_CHANNEL(PARAM, channel)                                         \
+  PARAM(Color, channel##IBLChannelContrastPivot, ::pvx::float3(1.0f), TARVO_KEPT_NOTE) \
+  PARAM(Float, channel##IBLChannelContrastValue, 1.0f, TARVO_KEPT_NOTE)                \
+  PARAM(Color, channel##IBLChannelGainColor, ::pvx::float3(1.0f), TARVO_KEPT_NOTE)     \
+  PARAM(Int, channel##IBLChannelGainSource, 0, TARVO_KEPT_NOTE)                        \
+  PARAM(Float, channel##IBLChannelGainValue, 1.0f, TARVO_KEPT_NOTE)
+
 namespace pvx {
 
 enum ChannelMode : int32_t {

@@ -133,47 +133,30 @@ inline float min(float a, float b) {
 inline float max(float a, float b) {
   return a < b ? b : a;
 }
-inline float abs(float x) {
-  return std::fabs(x);
-}
-inline float sqrt(float x) {
-  return std::sqrt(x);
-}
+
+// The single-argument functions of <cmath>, taken in single precision.
+#define TARVO_FLOAT_FUNCTION(name, stdName) \
+  inline float name(float x) {              \
+    return std::stdName(x);                 \
+  }
+TARVO_FLOAT_FUNCTION(abs, fabs)
+TARVO_FLOAT_FUNCTION(sqrt, sqrt)
+TARVO_FLOAT_FUNCTION(exp, exp)
+TARVO_FLOAT_FUNCTION(log, log)
+TARVO_FLOAT_FUNCTION(sin, sin)
+TARVO_FLOAT_FUNCTION(cos, cos)
+TARVO_FLOAT_FUNCTION(tan, tan)
+TARVO_FLOAT_FUNCTION(asin, asin)
+TARVO_FLOAT_FUNCTION(acos, acos)
+TARVO_FLOAT_FUNCTION(atan, atan)
+TARVO_FLOAT_FUNCTION(floor, floor)
+TARVO_FLOAT_FUNCTION(ceil, ceil)
+#undef TARVO_FLOAT_FUNCTION
 inline float pow(float x, float y) {
   return std::pow(x, y);
 }
-inline float exp(float x) {
-  return std::exp(x);
-}
-inline float log(float x) {
-  return std::log(x);
-}
-inline float sin(float x) {
-  return std::sin(x);
-}
-inline float cos(float x) {
-  return std::cos(x);
-}
-inline float tan(float x) {
-  return std::tan(x);
-}
-inline float asin(float x) {
-  return std::asin(x);
-}
-inline float acos(float x) {
-  return std::acos(x);
-}
-inline float atan(float x) {
-  return std::atan(x);
-}
 inline float atan2(float y, float x) {
   return std::atan2(y, x);
-}
-inline float floor(float x) {
-  return std::floor(x);
-}
-inline float ceil(float x) {
-  return std::ceil(x);
 }
 
 // max(x, lo), taking lo when x is NaN or equal to lo, then limited to hi: a NaN yields lo.
@@ -351,6 +334,11 @@ inline float3 reflect(const float3& i, const float3& n) {
 // -n sign(dot(nref, i)): n when nref faces against i, -n when with it, zero when perpendicular.
 inline float3 faceForward(const float3& n, const float3& i, const float3& nref) {
   return -n * sign(dot(nref, i));
+}
+
+// n turned to face a ray travelling along I: -n when n points along I, else n.
+inline float3 facingRay(const float3& n, const float3& I) {
+  return dot(I, n) > 0.0f ? -n : n;
 }
 
 // ---- colour --------------------------------------------------------------------------------

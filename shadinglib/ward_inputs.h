@@ -156,17 +156,6 @@ enum ImageFadeMode : int32_t {
   kImageFadePattern = 4,
 };
 
-namespace ward_detail {
-
-// Offset of a varying every Ward-family block declares; a missing one is a compile error.
-template <class P>
-constexpr int32_t varying(std::string_view name) {
-  const int32_t offset = varyingOffset<P>(name);
-  return offset < 0 ? throw "a Ward-family block declares uv, tangent and bitangent" : offset;
-}
-
-}  // namespace ward_detail
-
 // ---- input source: the texture maps ----------------------------------------------------------
 
 // Where `quarra_Mtl_Ward` takes the three inputs a network variant computes differently.
@@ -211,8 +200,8 @@ bool proceduralBumpActive(const P& p) {
 template <class P>
 void applyProceduralBump(const P& p, IHostContext* host, const ShadingState& state,
                          TangentFrame& frame) {
-  constexpr int32_t kTangent = ward_detail::varying<P>("tangent");
-  constexpr int32_t kBitangent = ward_detail::varying<P>("bitangent");
+  constexpr int32_t kTangent = requiredVaryingOffset<P>("tangent");
+  constexpr int32_t kBitangent = requiredVaryingOffset<P>("bitangent");
   const int32_t mode = p.u_procedureMapEnable;
   const float3 slope = mode <= 3
                            ? tableBumpSlope(host, mode, p.u_procedureMapTiling, p.u_smokeMap, state,
@@ -238,7 +227,7 @@ TARVO_ALWAYS_INLINE float wardRotationAngle(const P& p, const float2& uv) {
 template <class P>
 TARVO_ALWAYS_INLINE TangentFrame wardUnbentFrame(const P& p, const ShadingState& state,
                                                  const float2& uv) {
-  constexpr int32_t kTangent = ward_detail::varying<P>("tangent");
+  constexpr int32_t kTangent = requiredVaryingOffset<P>("tangent");
   TangentFrame frame = tangentFrame(state, kTangent);
   rotateFrame(frame, wardRotationAngle(p, uv));
   return frame;
@@ -248,7 +237,7 @@ TARVO_ALWAYS_INLINE TangentFrame wardUnbentFrame(const P& p, const ShadingState&
 template <class S, class P>
 TangentFrame wardBaseFrame(const P& p, IHostContext* host, const ShadingState& state,
                            const float2& uv) {
-  constexpr int32_t kTangent = ward_detail::varying<P>("tangent");
+  constexpr int32_t kTangent = requiredVaryingOffset<P>("tangent");
   TangentFrame frame = tangentFrame(state, kTangent);
   if (p.u_normal0MapEnable) {
     float strength = p.u_normal0Amount;

@@ -29,6 +29,13 @@ constexpr float kWardMinExponential = 0.000001f;
 // The cosine-weighted disk is shrunk by this much so no direction lies in the surface.
 constexpr float kDiskRadiusMargin = 0.000001f;
 
+// Specular colours at or below this in every channel add no highlight and trace no reflection.
+constexpr float kMinSpecular = 0.00001f;
+
+inline bool hasSpecular(const float3& specular) {
+  return maxComponent(specular) > kMinSpecular;
+}
+
 // The glossy share of reflection at a cosine between the normal and the reversed incoming ray:
 // r0 head-on, rising to r90 at grazing along (1 - c)^power, limited to [0, 1]. A power of 0
 // gives r90 at every angle (x^0 is 1 for every x, NaN included, so the power function is not
@@ -48,7 +55,7 @@ inline bool wardCosinesDefined(float iz, float oz, float hz) {
 }
 
 // Where the lobe is defined: a half vector h = o - i that is not flat and the cosines above.
-inline bool wardDefined(const float3& i, const float3& o, const float3& h) {
+TARVO_ALWAYS_INLINE bool wardDefined(const float3& i, const float3& o, const float3& h) {
   if (dot(h, h) == 0.0f) return false;
   return wardCosinesDefined(i.z, o.z, h.z);
 }

@@ -15,7 +15,6 @@
 #define TARVO_SHADINGLIB_WARD_MATERIAL_H
 
 #include <cstdint>
-#include <type_traits>
 
 #include "shadinglib/light_samples.h"
 #include "shadinglib/lobe_scatter.h"
@@ -26,32 +25,15 @@
 
 namespace pvx {
 
-// Glossy colours at or below this add no highlight and trace no reflection.
-constexpr float kMinGlossy = 0.00001f;
-
-namespace ward_detail {
-
-template <class P, class = void>
-struct HasClipping : std::false_type {};
-template <class P>
-struct HasClipping<P, std::void_t<decltype(&P::u_globalClippingMapEnable)>> : std::true_type {};
-
-template <class P, class = void>
-struct HasDecal : std::false_type {};
-template <class P>
-struct HasDecal<P, std::void_t<decltype(&P::u_isDecal)>> : std::true_type {};
-
-}  // namespace ward_detail
-
 template <class P, class S = WardMappedInputs>
 struct WardMaterial {
-  static constexpr int32_t kUV = ward_detail::varying<P>("uv");
+  static constexpr int32_t kUV = requiredVaryingOffset<P>("uv");
 
   static float2 uv(const ShadingState& state) { return readVarying<float2>(state, kUV); }
 
   // A decal shows only where its transform maps the UV into the unit square.
   TARVO_ALWAYS_INLINE static bool outsideDecal(const P& p, const float2& uv) {
-    if constexpr (ward_detail::HasDecal<P>::value) {
+    if constexpr (declaresParameter<P>("u_isDecal")) {
       if (!p.u_isDecal) return false;
       const float3 x = transformPoint(p.u_decalTransform, float3(uv.x, uv.y, 0.0f));
       return x.x < 0.0f || x.x > 1.0f || x.y < 0.0f || x.y > 1.0f;
@@ -60,39 +42,25 @@ struct WardMaterial {
     }
   }
 
-  TARVO_ALWAYS_INLINE static bool clipped(const P& p, const ShadingState& state) {
-    if constexpr (ward_detail::HasClipping<P>::value) {
-      return p.u_globalClippingMapEnable && clippedByPlanes(p, state);
-    } else {
-      return false;
-    }
-  }
-  TARVO_OUT_OF_LINE static bool clippedByPlanes(const P& p, const ShadingState& state) {
-    return clippedByGlobalPlanes(p, state);
-  }
-
   static float4 traceStraightThrough(IHostContext* host, const ShadingState& state, float weight) {
     float4 behind;
     host->traceContinue(&behind, &state.P, &state.I, weight);
     return behind;
   }
 
-  // The six terms of the composition, in their order.
-  enum Term { kDirectDiffuse, kDirectGlossy, kIndirectDiffuse, kReflection, kRefraction, kExtra };
-
   static void shade(const P& p, IHostContext* host, ShadingState* state) {
     const ShadingState& s = *state;
-    shadeWithinPrologue(p, host, s, state, [&](const float3& mask, float4(&terms)[6]) {
+    shadeWithinPrologue(p, host, s, state, [&](const float3& mask, ComposedTerms& terms) {
       shadeSurface(p, host, s, mask, terms);
     });
   }
 
   // Everything between the mask and the composition.
   static void shadeSurface(const P& p, IHostContext* host, const ShadingState& s,
-                           const float3& mask, float4 (&terms)[6]) {
+                           const float3& mask, ComposedTerms& terms) {
     const float2 texcoord = uv(s);
     if (outsideDecal(p, texcoord)) {
-      terms[kRefraction] = float4(rgb(traceStraightThrough(host, s, 1.0f)), 1.0f);
+      terms[Term::kTransmission] = float4(rgb(traceStraightThrough(host, s, 1.0f)), 1.0f);
       return;
     }
     float cutout = 1.0f;
@@ -101,7 +69,7 @@ struct WardMaterial {
       cutout = S::cutoutOpacity(p, host, s, texcoord);
       if (cutout != 1.0f) behind = rgb(traceStraightThrough(host, s, 1.0f - cutout));
       if (cutout == 0.0f) {
-        terms[kRefraction] = float4(behind, 1.0f);
+        terms[Term::kTransmission] = float4(behind, 1.0f);
         return;
       }
     }
@@ -121,40 +89,31 @@ struct WardMaterial {
           evaluateWardInputs<S>(p, host, s, texcoord, -i.z, WardSide{false, false}).diffuse;
       addTranslucentLight(lights, translucent, terms);
     }
-    if (s.frontFacing != 0 && maxComponent(in.glossy) > kMinGlossy &&
-        !p.u_reflectionHighlightOnly) {
-      terms[kReflection] = float4(traceGlossyReflection(p, host, s, N, in.glossy), 1.0f);
+    if (s.frontFacing != 0 && hasSpecular(in.glossy) && !p.u_reflectionHighlightOnly) {
+      terms[Term::kReflection] = float4(traceGlossyReflection(p, host, s, N, in.glossy), 1.0f);
     }
     if (p.u_transparency && !isBlack(in.transmissionWeighted)) {
-      terms[kRefraction] = float4(traceRefraction(p, host, s, N, texcoord, in), 1.0f);
+      terms[Term::kTransmission] = float4(traceRefraction(p, host, s, N, texcoord, in), 1.0f);
     }
     const float3 indirect = diffuseLightingWithOcclusion(p, host, in.diffuse, s.P, N) +
                             diffuseLightingWithOcclusion(p, host, translucent, s.P, N);
-    terms[kIndirectDiffuse] = float4(indirect, 1.0f);
-    terms[kExtra] = float4(additionalColor(p, texcoord), 1.0f);
+    terms[Term::kIndirectDiffuse] = float4(indirect, 1.0f);
+    terms[Term::kExtra] = float4(additionalColor(p, texcoord), 1.0f);
 
-    if (p.u_cutoutMapEnable) {
-      for (float4& t : terms)
-        t = float4(rgb(t) * cutout, t.w);
-      terms[kRefraction] = float4(rgb(terms[kRefraction]) + behind * (1.0f - cutout), 1.0f);
-    }
-    // Occlusion only darkens indirect light; without any there is nothing to ask the host.
-    if (!isBlack(rgb(terms[kIndirectDiffuse]))) {
-      const float3 ao = ambientOcclusionTerm(p, host, s, float3(0.0f), maskedWeight(mask));
-      terms[kIndirectDiffuse] = float4(rgb(terms[kIndirectDiffuse]) * ao, 1.0f);
-    }
+    if (p.u_cutoutMapEnable) coverTerms(terms, cutout, behind);
+    occludeIndirectDiffuse(p, host, s, mask, terms);
   }
 
   // Each light, faded by the horizon ramp, lights the diffuse colour and, unless it is a
   // diffuse-only light, the glossy lobe (directions in the main frame).
   static void addDirectLight(const LightSample* lights, const TangentFrame& frame, const float3& N,
                              const float3& i, const WardRoughness& roughness, const WardInputs& in,
-                             float4 (&terms)[6]) {
-    const bool glossy = maxComponent(in.glossy) > kMinGlossy;
+                             ComposedTerms& terms) {
+    const bool glossy = hasSpecular(in.glossy);
     float3 diffuse(0.0f), highlight(0.0f);
-    forEachLightSample(lights, [&](const LightSample& light) {
+    forEachRampedLight(lights, N, [&](const LightSample& light, float w) {
       if (isBlack(light.color)) return;
-      const float3 energy = light.color * (horizonRamp(dot(light.L, N)) * light.weight);
+      const float3 energy = light.color * w;
       diffuse += in.diffuse * energy;
       if (light.tag == kLightTagDiffuseOnly || !glossy) return;
       const float3 o = frameToLocal(frame, light.L);
@@ -162,19 +121,19 @@ struct WardMaterial {
         highlight += wardLobe(i, o, roughness, float3(0.0f), in.glossy) * energy;
       }
     });
-    terms[kDirectDiffuse] = float4(rgb(terms[kDirectDiffuse]) + diffuse, 1.0f);
-    terms[kDirectGlossy] = float4(rgb(terms[kDirectGlossy]) + highlight, 1.0f);
+    terms[Term::kDirectDiffuse] = float4(rgb(terms[Term::kDirectDiffuse]) + diffuse, 1.0f);
+    terms[Term::kDirectGlossy] = float4(rgb(terms[Term::kDirectGlossy]) + highlight, 1.0f);
   }
 
   // Light from behind shines through a translucent surface without the horizon ramp.
   static void addTranslucentLight(const LightSample* lights, const float3& translucent,
-                                  float4 (&terms)[6]) {
+                                  ComposedTerms& terms) {
     if (isBlack(translucent)) return;
     float3 sum(0.0f);
     forEachLightSample(lights, [&](const LightSample& light) {
       if (!isBlack(light.color)) sum += light.color * light.weight * translucent;
     });
-    terms[kDirectDiffuse] = float4(rgb(terms[kDirectDiffuse]) + sum, 1.0f);
+    terms[Term::kDirectDiffuse] = float4(rgb(terms[Term::kDirectDiffuse]) + sum, 1.0f);
   }
 
   static float3 traceGlossyReflection(const P& p, IHostContext* host, const ShadingState& s,
@@ -224,7 +183,8 @@ struct WardMaterial {
 
   // Clipped hits and hits outside a decal are not part of the surface for path tracing.
   TARVO_ALWAYS_INLINE static bool rejects(const P& p, ShadingState* state) {
-    if (clipped(p, *state) || outsideDecal(p, uv(*state))) {
+    if (ignoreIfClipped(p, state)) return true;
+    if (outsideDecal(p, uv(*state))) {
       state->ignoreHit = 1;
       return true;
     }

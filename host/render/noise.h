@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "shadinglib/hash.h"
 #include "tarvo/types.h"
 
 namespace tarvo::render {
@@ -23,16 +24,9 @@ float latticeValue(const pvx::float3& p);
 // A vector with components in [-1, 1] for the integer lattice cell floor(p).
 pvx::float3 cellVector(const pvx::float3& p);
 
-// A 32-bit integer finaliser with good avalanche (Chris Wellons' lowbias32). Inline: the noise
-// hashes once per lattice corner, lattice values once per coordinate.
-inline uint32_t hash32(uint32_t x) {
-  x ^= x >> 16;
-  x *= 0x7feb352dU;
-  x ^= x >> 15;
-  x *= 0x846ca68bU;
-  x ^= x >> 16;
-  return x;
-}
+// The library's integer hash (inline: the noise hashes once per lattice corner, lattice values
+// once per coordinate).
+using pvx::hash32;
 
 }  // namespace tarvo::render
 

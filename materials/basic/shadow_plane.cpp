@@ -47,13 +47,7 @@ class quarra_Mtl_ShadowPlane final
     state->shadowT = float3(state->rayKind == kRaySpecular ? 0.0f : 1.0f);
   }
 
-  void scatter(IHostContext*, ShadingState* state) const override {
-    state->scatterDir = state->I;
-    state->scatterWeight = float3(1.0f);
-    state->scatterCos = 1.0f;
-    state->scatterInvPdf = 1.0f;
-    state->scatterKind = kRayGlossy;
-  }
+  void scatter(IHostContext*, ShadingState* state) const override { scatterStraightOn(state); }
 
  private:
   // What lies behind is traced as the same kind of ray, camera rays continuing as kind 4.

@@ -12,7 +12,7 @@
 // grading (shadinglib/ibl_grading.h). The `...IBL...` channel controls other than the global ones
 // are declared and copied for the host only.
 //
-// This library's own choices, where the material's description leaves them open:
+// Choices of this library:
 // - The bump and specular channels are declared and copied but not evaluated: their only
 //   effect would multiply by zero, so the lit colour stands as the received shadow leaves it.
 // - The reflection override is decided before the colour behind a partial cut-out is traced;
@@ -38,44 +38,21 @@ namespace pvx {
         "diffuse channel: object-space projection of modes 2 to 5")                                \
   PARAM(Float, diffuseAngularRepeat, 1.0f, TARVO_CHANNEL_ANGULAR_REPEAT_NOTE("diffuse"))           \
   PARAM(Mat3, diffuseUVMatrix, ::pvx::identity3, TARVO_CHANNEL_UV_MATRIX_NOTE("diffuse"))          \
-  PARAM(Color, diffuseIBLGainColor, ::pvx::float3(1.0f),                                           \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Color, diffuseIBLContrastPivot, ::pvx::float3(1.0f),                                       \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, diffuseIBLContrastValue, 1.0f,                                                      \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Int, diffuseIBLGainSource, 0,                                                              \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Color, specularColor, ::pvx::float3(0.0f),                                                 \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Texture2D, specularTexture, {},                                                            \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Int, specularMode, 0, "kept and copied for the host; the shading does not read it")        \
-  PARAM(Mat4, specularTextureMatrix, ::pvx::identity4,                                             \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, specularAngularRepeat, 1.0f,                                                        \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Mat3, specularUVMatrix, ::pvx::identity3,                                                  \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Color, specularIBLGainColor, ::pvx::float3(1.0f),                                          \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Color, specularIBLContrastPivot, ::pvx::float3(1.0f),                                      \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, specularIBLContrastValue, 1.0f,                                                     \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Int, specularIBLGainSource, 0,                                                             \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Int, bumpMode, -1, "kept and copied for the host; the shading does not read it")           \
-  PARAM(Texture2D, bumpTexture, {}, "kept and copied for the host; the shading does not read it")  \
-  PARAM(Mat4, bumpTextureMatrix, ::pvx::identity4,                                                 \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Mat4, bumpTextureMatrixInverse, ::pvx::identity4,                                          \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, bumpAngularRepeat, 1.0f,                                                            \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, bumpScale, 1.0f, "kept and copied for the host; the shading does not read it")      \
-  PARAM(Mat3, bumpUVMatrix, ::pvx::identity3,                                                      \
-        "kept and copied for the host; the shading does not read it")                              \
+  TARVO_KEPT_IBL_GRADING(PARAM, diffuse)                                                           \
+  PARAM(Color, specularColor, ::pvx::float3(0.0f), TARVO_KEPT_NOTE)                                \
+  PARAM(Texture2D, specularTexture, {}, TARVO_KEPT_NOTE)                                           \
+  PARAM(Int, specularMode, 0, TARVO_KEPT_NOTE)                                                     \
+  PARAM(Mat4, specularTextureMatrix, ::pvx::identity4, TARVO_KEPT_NOTE)                            \
+  PARAM(Float, specularAngularRepeat, 1.0f, TARVO_KEPT_NOTE)                                       \
+  PARAM(Mat3, specularUVMatrix, ::pvx::identity3, TARVO_KEPT_NOTE)                                 \
+  TARVO_KEPT_IBL_GRADING(PARAM, specular)                                                          \
+  PARAM(Int, bumpMode, -1, TARVO_KEPT_NOTE)                                                        \
+  PARAM(Texture2D, bumpTexture, {}, TARVO_KEPT_NOTE)                                               \
+  PARAM(Mat4, bumpTextureMatrix, ::pvx::identity4, TARVO_KEPT_NOTE)                                \
+  PARAM(Mat4, bumpTextureMatrixInverse, ::pvx::identity4, TARVO_KEPT_NOTE)                         \
+  PARAM(Float, bumpAngularRepeat, 1.0f, TARVO_KEPT_NOTE)                                           \
+  PARAM(Float, bumpScale, 1.0f, TARVO_KEPT_NOTE)                                                   \
+  PARAM(Mat3, bumpUVMatrix, ::pvx::identity3, TARVO_KEPT_NOTE)                                     \
   PARAM(Color, shadowColor, ::pvx::float3(0.0f),                                                   \
         "colour of received shadows and of full occlusion", "[0, 1]")                              \
   PARAM(Float, shadowIntensity, 1.0f, "strength of the received shadows", "[0, 1]")                \
@@ -110,18 +87,12 @@ namespace pvx {
         "global gain factor (source 0); always multiplies the reflectLatlong image", "[0, inf)")   \
   PARAM(Mat3, globalIBLMatrix, ::pvx::identity3,                                                   \
         "rotation of the ray direction before the reflectLatlong lookup")                          \
-  PARAM(Color, reflectIBLChannelGainColor, ::pvx::float3(1.0f),                                    \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Int, reflectIBLChannelGainSource, 0,                                                       \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, reflectIBLChannelGainValue, 1.0f,                                                   \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, reflectIBLChannelSatValue, 1.0f,                                                    \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, diffuseIBLGainValue, 1.0f,                                                          \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, specularIBLGainValue, 1.0f,                                                         \
-        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Color, reflectIBLChannelGainColor, ::pvx::float3(1.0f), TARVO_KEPT_NOTE)                   \
+  PARAM(Int, reflectIBLChannelGainSource, 0, TARVO_KEPT_NOTE)                                      \
+  PARAM(Float, reflectIBLChannelGainValue, 1.0f, TARVO_KEPT_NOTE)                                  \
+  PARAM(Float, reflectIBLChannelSatValue, 1.0f, TARVO_KEPT_NOTE)                                   \
+  PARAM(Float, diffuseIBLGainValue, 1.0f, TARVO_KEPT_NOTE)                                         \
+  PARAM(Float, specularIBLGainValue, 1.0f, TARVO_KEPT_NOTE)                                        \
   VARYING(Float2, uv, 0, "texture coordinates of the diffuse channel's mode 1")                    \
   VARYING(Float3, tangent, 8, "kept for the host; the shading does not read it")                   \
   VARYING(Float3, bitangent, 20, "kept for the host; the shading does not read it")
@@ -164,13 +135,7 @@ class BackgroundGeometry final
     state->shadowT = float3(blocks ? 0.0f : 1.0f);
   }
 
-  void scatter(IHostContext*, ShadingState* state) const override {
-    state->scatterDir = state->I;
-    state->scatterWeight = float3(1.0f);
-    state->scatterCos = 1.0f;
-    state->scatterInvPdf = 1.0f;
-    state->scatterKind = kRayGlossy;
-  }
+  void scatter(IHostContext*, ShadingState* state) const override { scatterStraightOn(state); }
 
  private:
   static constexpr int32_t kUVOffset = varyingOffset<BackgroundGeometryParameters>("uv");

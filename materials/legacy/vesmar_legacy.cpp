@@ -13,7 +13,7 @@
 // does not read, `globalIllumIntensity`, `usingHDRbuffer`) are declared and copied for the host
 // only.
 //
-// This library's own choices, where the material's description leaves them open:
+// Choices of this library:
 // - Host light: the host's ambient and indirect diffuse light plus the direct diffuse sums of
 //   both light categories (scaled by `diffuseLightGainValue` in `IBLDiffMode` 0 and 1); the
 //   first-lobe light of both categories (scaled by `specularLightGainValue` in `IBLSpecMode` 0
@@ -46,6 +46,7 @@
 #include "shadinglib/legacy_lobes.h"
 #include "shadinglib/light_samples.h"
 #include "shadinglib/material_prologue.h"
+#include "shadinglib/ray_directions.h"
 #include "shadinglib/texture_channel.h"
 #include "shadinglib/varyings.h"
 
@@ -73,14 +74,7 @@ namespace pvx {
         "[0, inf)")                                                                                \
   PARAM(Float, diffuseAngularRepeat, 1.0f, TARVO_CHANNEL_ANGULAR_REPEAT_NOTE("diffuse"))           \
   PARAM(Mat3, diffuseUVMatrix, ::pvx::identity3, TARVO_CHANNEL_UV_MATRIX_NOTE("diffuse"))          \
-  PARAM(Color, diffuseIBLGainColor, ::pvx::float3(1.0f),                                           \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Color, diffuseIBLContrastPivot, ::pvx::float3(1.0f),                                       \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, diffuseIBLContrastValue, 1.0f,                                                      \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Int, diffuseIBLGainSource, 0,                                                              \
-        "kept and copied for the host; the shading does not read it")                              \
+  TARVO_KEPT_IBL_GRADING(PARAM, diffuse)                                                           \
   PARAM(Float, diffuseLightGainValue, 1.0f,                                                        \
         "multiplies the direct diffuse light in IBLDiffMode 0 and 1")                              \
   PARAM(Color, specularColor, ::pvx::float3(0.5f), TARVO_CHANNEL_COLOR_NOTE("specular"))           \
@@ -96,14 +90,7 @@ namespace pvx {
   PARAM(Color, specular2Color, ::pvx::float3(0.5f),                                                \
         "colour of the second lobe; black switches it off", "[0, 1]")                              \
   PARAM(Mat3, specularUVMatrix, ::pvx::identity3, TARVO_CHANNEL_UV_MATRIX_NOTE("specular"))        \
-  PARAM(Color, specularIBLGainColor, ::pvx::float3(1.0f),                                          \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Color, specularIBLContrastPivot, ::pvx::float3(1.0f),                                      \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, specularIBLContrastValue, 1.0f,                                                     \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Int, specularIBLGainSource, 0,                                                             \
-        "kept and copied for the host; the shading does not read it")                              \
+  TARVO_KEPT_IBL_GRADING(PARAM, specular)                                                          \
   PARAM(Float, specularLightGainValue, 1.0f,                                                       \
         "multiplies the first-lobe light in IBLSpecMode 0 and 1")                                  \
   PARAM(Float, specular2LightGainValue, 1.0f,                                                      \
@@ -155,12 +142,9 @@ namespace pvx {
         "[0, 1]")                                                                                  \
   PARAM(Bool, reflectLight, false,                                                                 \
         "refraction and diffuse image light are dimmed by one minus the reflectivity")             \
-  PARAM(Color, reflectIBLGainColor, ::pvx::float3(1.0f),                                           \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Int, reflectIBLGainSource, 0,                                                              \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, reflectIBLGainValue, 1.0f,                                                          \
-        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Color, reflectIBLGainColor, ::pvx::float3(1.0f), TARVO_KEPT_NOTE)                          \
+  PARAM(Int, reflectIBLGainSource, 0, TARVO_KEPT_NOTE)                                             \
+  PARAM(Float, reflectIBLGainValue, 1.0f, TARVO_KEPT_NOTE)                                         \
   PARAM(Texture2D, reflectOverride, {},                                                            \
         "latitude-longitude image reflected instead of traced rays")                               \
   PARAM(Bool, useReflectOverride, false, "reflections come from reflectOverride")                  \
@@ -175,79 +159,34 @@ namespace pvx {
   PARAM(Int, IBLSpecMode, -1, "how host specular light combines with direct light",                \
         "-1 added as it is | 0 first lobe scaled by specularLightGainValue | 1 the same | 2 "      \
         "second lobe unscaled")                                                                    \
-  PARAM(Float, diffuseIBLGainValue, 1.0f,                                                          \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, specularIBLGainValue, 1.0f,                                                         \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(TextureCube, diffuseIBLCube, {},                                                           \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(TextureCube, specularIBLCube, {},                                                          \
-        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Float, diffuseIBLGainValue, 1.0f, TARVO_KEPT_NOTE)                                         \
+  PARAM(Float, specularIBLGainValue, 1.0f, TARVO_KEPT_NOTE)                                        \
+  PARAM(TextureCube, diffuseIBLCube, {}, TARVO_KEPT_NOTE)                                          \
+  PARAM(TextureCube, specularIBLCube, {}, TARVO_KEPT_NOTE)                                         \
   PARAM(Color, globalIBLContrastPivot, ::pvx::float3(1.0f), "pivot of the reflection contrast")    \
   PARAM(Float, globalIBLContrastValue, 1.0f,                                                       \
         "reflection contrast; also scales the weight of traced reflection rays")                   \
-  PARAM(Color, globalIBLGainColor, ::pvx::float3(1.0f),                                            \
-        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Color, globalIBLGainColor, ::pvx::float3(1.0f), TARVO_KEPT_NOTE)                           \
   PARAM(Float, globalIBLSatValue, 1.0f, "reflection saturation: 1 unchanged, 0 grey", "[0, inf)")  \
-  PARAM(Int, globalIBLGainSource, 0, "kept and copied for the host; the shading does not read it") \
-  PARAM(Float, globalIBLGainValue, 1.0f,                                                           \
-        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Int, globalIBLGainSource, 0, TARVO_KEPT_NOTE)                                              \
+  PARAM(Float, globalIBLGainValue, 1.0f, TARVO_KEPT_NOTE)                                          \
   PARAM(Mat3, globalIBLMatrix, ::pvx::identity3,                                                   \
         "rotation of the reflection direction before the reflectOverride lookup")                  \
-  PARAM(Color, diffuseIBLChannelContrastPivot, ::pvx::float3(1.0f),                                \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, diffuseIBLChannelContrastValue, 1.0f,                                               \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Color, diffuseIBLChannelGainColor, ::pvx::float3(1.0f),                                    \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Int, diffuseIBLChannelGainSource, 0,                                                       \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, diffuseIBLChannelGainValue, 1.0f,                                                   \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, diffuseIBLChannelSatValue, 1.0f,                                                    \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Color, specularIBLChannelContrastPivot, ::pvx::float3(1.0f),                               \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, specularIBLChannelContrastValue, 1.0f,                                              \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Color, specularIBLChannelGainColor, ::pvx::float3(1.0f),                                   \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Int, specularIBLChannelGainSource, 0,                                                      \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, specularIBLChannelGainValue, 1.0f,                                                  \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, specularIBLChannelSatValue, 1.0f,                                                   \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Color, reflectIBLChannelContrastPivot, ::pvx::float3(1.0f),                                \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, reflectIBLChannelContrastValue, 1.0f,                                               \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Color, reflectIBLChannelGainColor, ::pvx::float3(1.0f),                                    \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Int, reflectIBLChannelGainSource, 0,                                                       \
-        "kept and copied for the host; the shading does not read it")                              \
-  PARAM(Float, reflectIBLChannelGainValue, 1.0f,                                                   \
-        "kept and copied for the host; the shading does not read it")                              \
+  TARVO_KEPT_IBL_CHANNEL(PARAM, diffuse)                                                           \
+  PARAM(Float, diffuseIBLChannelSatValue, 1.0f, TARVO_KEPT_NOTE)                                   \
+  TARVO_KEPT_IBL_CHANNEL(PARAM, specular)                                                          \
+  PARAM(Float, specularIBLChannelSatValue, 1.0f, TARVO_KEPT_NOTE)                                  \
+  TARVO_KEPT_IBL_CHANNEL(PARAM, reflect)                                                           \
   PARAM(Float, reflectIBLChannelSatValue, 1.0f, "reflection saturation factor", "[0, inf)")        \
-  PARAM(Texture2D, ambientOcclusionTexture, {},                                                    \
-        "precomputed occlusion, read in the red channel at uv1 (1 open, 0 occluded)")              \
-  PARAM(Int, ambientOcclusionMode, 0, "source of the precomputed occlusion",                       \
-        "0 the host occlusion query | 1 ambientOcclusionTexture | 2 vertex colour red channel")    \
-  PARAM(Float, ambientOcclusionFactor, 1.0f, "strength of the occlusion: 0 none, 1 full",          \
-        "[0, 1]")                                                                                  \
-  PARAM(Color, ambientOcclusionColor, ::pvx::float3(0.0f), "colour of fully occluded areas",       \
-        "[0, 1]")                                                                                  \
-  PARAM(Bool, usePrecalcAO, true,                                                                  \
-        "use the precomputed occlusion of modes 1 and 2 instead of the host query")                \
+  TARVO_AO_PARAMETERS(PARAM)                                                                       \
   PARAM(Color, absorbanceRGB, ::pvx::float3(-1.0f),                                                \
         "absorption per unit length of refracted light; -1 absorbs the channel fully", nullptr,    \
         "1/scene unit")                                                                            \
   PARAM(Bool, useAlpha, true, "alpha grows with reflectivity and refraction")                      \
-  PARAM(Float, globalIllumIntensity, 1.0f,                                                         \
-        "kept and copied for the host; the shading does not read it")                              \
+  PARAM(Float, globalIllumIntensity, 1.0f, TARVO_KEPT_NOTE)                                        \
   PARAM(Bool, unlitSurface, false, "no light loop: the surface is not lit by lights")              \
   PARAM(Bool, selfIlluminance, false, "take the diffuse light as white")                           \
-  PARAM(Bool, usingHDRbuffer, false, "kept and copied for the host; the shading does not read it") \
+  PARAM(Bool, usingHDRbuffer, false, TARVO_KEPT_NOTE)                                              \
   PARAM(Bool, triplanarXY, false, "box projection samples the x face as (z, y) instead of (y, z)") \
   PARAM(Bool, draw_mere_shadow, false, "shade ignores every hit (shadows only)")                   \
   VARYING(Float2, uv, 0, TARVO_NOTE_UV)                                                            \
@@ -380,14 +319,10 @@ class VesmarLegacy final
 
   void evaluate(IHostContext*, ShadingState* state) const override {
     const float sign = normalSign();
-    const ChannelHit hit = channelHit(*state, state->No * sign);
-    float3 cutout = cutoutAmount(*state, hit);
-    float3 transparency = transparencyAmount(hit);
-    foldTransparency(cutout, transparency);
-    if (discardsHit(cutout)) {
-      state->ignoreHit = 1;
-      return;
-    }
+    Presence here;
+    if (!presentOrIgnored(state, sign, here)) return;
+    const ChannelHit& hit = here.hit;
+    const float3 &cutout = here.cutout, &transparency = here.transparency;
     const float3 L = state->scatterDir;
     const float cosine = dot(L, state->N);
     if (!(cosine > 0.0f)) {
@@ -410,14 +345,10 @@ class VesmarLegacy final
   void scatter(IHostContext* host, ShadingState* state) const override {
     const float u = host->random1();
     const float sign = normalSign();
-    const ChannelHit hit = channelHit(*state, state->No * sign);
-    float3 cutout = cutoutAmount(*state, hit);
-    float3 transparency = transparencyAmount(hit);
-    foldTransparency(cutout, transparency);
-    if (discardsHit(cutout)) {
-      state->ignoreHit = 1;
-      return;
-    }
+    Presence here;
+    if (!presentOrIgnored(state, sign, here)) return;
+    const ChannelHit& hit = here.hit;
+    const float3 &cutout = here.cutout, &transparency = here.transparency;
     const float3 diffuse = diffuseColour(hit);
     const float3 n = bumpedNormal(*state, hit, state->N * sign, sign);
     const float3 F = reflectivity(state->I, n).F;
@@ -472,6 +403,25 @@ class VesmarLegacy final
 
   ChannelHit channelHit(const ShadingState& state, const float3& no) const {
     return ChannelHit{state.Po, no, readVarying<float2>(state, kUVOffset)};
+  }
+
+  // The hit's channel inputs and how much of the surface is there: the cut-out with the
+  // transparency folded into it.
+  struct Presence {
+    ChannelHit hit;
+    float3 cutout, transparency;
+  };
+
+  // Fills `p` for a path-tracing entry point; false, with `ignoreHit` set, where the cut-out
+  // removes the surface.
+  bool presentOrIgnored(ShadingState* state, float sign, Presence& p) const {
+    p.hit = channelHit(*state, state->No * sign);
+    p.cutout = cutoutAmount(*state, p.hit);
+    p.transparency = transparencyAmount(p.hit);
+    foldTransparency(p.cutout, p.transparency);
+    if (!discardsHit(p.cutout)) return true;
+    state->ignoreHit = 1;
+    return false;
   }
 
   ChannelOptions channelOptions(bool alphaAsColour, const float3& tint = float3(1.0f)) const {
@@ -688,13 +638,12 @@ class VesmarLegacy final
     } else if (refractiveIndex != 1.0f) {
       const float eta = state.frontFacing != 0 ? 1.0f / refractiveIndex : refractiveIndex;
       const float3 facing = cosine < 0.0f ? n : -n;
-      const float c = abs(cosine);
-      const float k = 1.0f + eta * eta * (c * c - 1.0f);
-      if (!(k > 0.000001f)) {
+      const Snell snellAt = snell(abs(cosine), eta);
+      if (!(snellAt.k > 0.000001f)) {
         r.blocked = true;
         return r;
       }
-      direction = eta * I + (eta * c - sqrt(k)) * facing;
+      direction = snellDirection(I, facing, eta, snellAt);
     }
     const float3 weight = reflectLight ? transparency * (float3(1.0f) - F) : transparency;
     float4 traced;

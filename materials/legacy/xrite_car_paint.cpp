@@ -10,7 +10,7 @@
 // maximum, `coarseness`, the intensities); the flakes (`contributionFactor`, `maxFlakes`,
 // `flakeFactor`, `flakeSize`, `flakeNormalTexture`); the three cubes.
 //
-// This library's own choices, where the material's description leaves them open:
+// Choices of this library:
 // - Combination: the base coat and the flake sums are each sRGB-encoded (the measured colours
 //   are linear), then mixed as base (1 - coarseness) + flakes coarseness; the traced clear coat
 //   (already the host's radiance, not encoded) is blended over that by its Fresnel weight; the

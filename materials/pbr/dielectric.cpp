@@ -15,7 +15,7 @@
 // surface's definition also says that entering rays never reflect totally: an entering ray past
 // it sends its refraction budget into the bent reflection as a leaving one does.
 //
-// This library's own choices, where the surface's definition leaves them open:
+// Choices of this library:
 // - The procedural normal pattern (`u_procedureMapEnable` 1, without the first normal map): two
 //   fractal sums of the host's noise (2.6 octaves from frequency 2.0) at the object-space
 //   position scaled by `u_procedureMapTiling`, the second shifted by (-0.6, -0.6, 0), each times
@@ -30,12 +30,12 @@
 //   distance of 0 absorbs nothing whatever the coefficient.
 #include "frame/shader_class.h"
 #include "shadinglib/absorption.h"
-#include "shadinglib/light_samples.h"
 #include "shadinglib/mapped_inputs.h"
 #include "shadinglib/material_prologue.h"
 #include "shadinglib/microfacet.h"
 #include "shadinglib/ray_directions.h"
 #include "shadinglib/ripple_normal.h"
+#include "shadinglib/rough_interface.h"
 #include "shadinglib/scatter_choice.h"
 #include "shadinglib/shading_frame.h"
 
@@ -95,13 +95,10 @@ class quarra_Mtl_Dielectric final
 
   void shade(IHostContext* host, ShadingState* state) const override {
     const ShadingState& s = *state;
-    if (clippedByGlobalPlanes(*this, s)) {
-      state->ignoreHit = 1;
-      return;
-    }
-    shadeWithinPrologue(*this, host, s, state, [&](const float3&, float4(&terms)[6]) {
+    if (ignoreIfClipped(*this, state)) return;
+    shadeWithinPrologue(*this, host, s, state, [&](const float3&, ComposedTerms& terms) {
       const Interface in = interfaceAt(host, s);
-      terms[kDirect] = float4(directLight(host, s, in), 1.0f);
+      terms[Term::kDirectGlossy] = float4(interfaceDirectLight(host, s, in), 1.0f);
       // Seen from inside, the surface reflects nothing of its own: everything goes to refraction.
       const float F = s.frontFacing != 0 ? in.F : 0.0f;
       const float3 K = u_reflectColor * F;
@@ -109,10 +106,11 @@ class quarra_Mtl_Dielectric final
         const float3 R = horizonClampedReflection(s.I, in.frame.N, in.Ng);
         float3 seen;
         host->traceReflection(&seen, &s.P, &R, u_glossyValue, maxComponent(K));
-        terms[kReflection] = float4(seen * K, 1.0f);
+        terms[Term::kReflection] = float4(seen * K, 1.0f);
       }
       const float3 Kt = u_refractColor * (1.0f - F);
-      if (!isBlack(Kt)) terms[kRefraction] = float4(tracedRefraction(host, s, in, Kt), 1.0f);
+      if (!isBlack(Kt))
+        terms[Term::kTransmission] = float4(tracedRefraction(host, s, in, Kt), 1.0f);
     });
   }
 
@@ -125,21 +123,12 @@ class quarra_Mtl_Dielectric final
   }
 
   void evaluate(IHostContext* host, ShadingState* state) const override {
-    if (clippedByGlobalPlanes(*this, *state)) {
-      state->ignoreHit = 1;
-      return;
-    }
-    const Interface in = interfaceAt(host, *state);
-    const float3 o = frameToLocal(in.frame, state->scatterDir);
-    state->scatterWeight = float3(microfacetValue(in, o));
-    state->scatterCos = abs(o.z);
+    if (ignoreIfClipped(*this, state)) return;
+    writeInterfaceValue(interfaceAt(host, *state), state);
   }
 
   void scatter(IHostContext* host, ShadingState* state) const override {
-    if (clippedByGlobalPlanes(*this, *state)) {
-      state->ignoreHit = 1;
-      return;
-    }
+    if (ignoreIfClipped(*this, state)) return;
     const ShadingState& s = *state;
     const ScatterPermissions allowed = scatterPermissions(s);
     if (!allowed.reflection && !allowed.transmission) {
@@ -162,7 +151,7 @@ class quarra_Mtl_Dielectric final
     ScatterChoice choice = chooseReflectionOrTransmission(allowed, in.F, host);
     float3 o(0.0f);
     if (!choice.reflect) {
-      o = refractAtMicrofacet(in.i, m, in.ratio.eta);
+      o = refractAtMicrofacet(in.i, m, in.eta);
       if (isBlack(o)) {
         // Total internal reflection keeps the whole weight when a reflection may follow.
         if (!allowed.reflection) {
@@ -183,44 +172,35 @@ class quarra_Mtl_Dielectric final
     state->scatterCos = 1.0f;
     state->scatterInvPdf = 1.0f;
     state->scatterKind = smooth ? kRayTransmission : kRaySpecular;
-    state->mediumIor = in.ratio.transmittedIor;
+    state->mediumIor = in.transmittedIor;
   }
 
  private:
   static constexpr int32_t kTangent = varyingOffset<DielectricParameters>("tangent");
   static constexpr int32_t kUV = varyingOffset<DielectricParameters>("uv");
 
-  // The composition's places: the direct term where the metal keeps its highlights, the
-  // refraction where see-through colour goes.
-  enum Term { kDirect = 1, kReflection = 3, kRefraction = 4 };
-
   // Rougher than this, `scatter` draws a microfacet normal; smoother is a mirror-flat interface.
   static constexpr float kMinSampledRoughness = 0.01f;
 
-  // The interface at one hit: the frame with its normals, the incident ray in it, the
-  // reflectance at its angle, the index ratio and the roughness.
-  struct Interface {
-    TangentFrame frame;
-    float3 Ng;  // geometric normal on the incident side
-    float3 i;
-    float F;
-    IndexRatio ratio;
+  // The interface at one hit, with the geometric normal on the incident side, the index of the
+  // medium a refracted ray travels in and the roughness.
+  struct Interface : RoughInterface {
+    float3 Ng;
+    float transmittedIor;
     float roughness;
-    float alpha2;
   };
 
   Interface interfaceAt(IHostContext* host, const ShadingState& s) const {
     const float2 uv = readVarying<float2>(s, kUV);
     Interface in;
     in.frame = bentFrame(host, s, uv);
-    if (dot(s.I, in.frame.N) > 0.0f) {
-      in.frame.N = -in.frame.N;
-      in.frame.B = -in.frame.B;
-    }
-    in.Ng = dot(s.I, s.Ng) > 0.0f ? -s.Ng : s.Ng;
+    turnToFaceRay(in.frame, s.I);
+    in.Ng = facingRay(s.Ng, s.I);
     in.i = frameToLocal(in.frame, s.I);
     in.F = schlickReflectance(u_reflectance, -in.i.z);
-    in.ratio = dielectricIndexRatio(s, u_ior);
+    const IndexRatio ratio = dielectricIndexRatio(s, u_ior);
+    in.eta = ratio.eta;
+    in.transmittedIor = ratio.transmittedIor;
     in.roughness = mappedScalar(TARVO_TEXTURE_MAP(*this, rough), u_roughValue, uv);
     in.alpha2 = ggxAlphaSquared(in.roughness);
     return in;
@@ -243,26 +223,11 @@ class quarra_Mtl_Dielectric final
     return f;
   }
 
-  static float microfacetValue(const Interface& in, const float3& o) {
-    return microfacetScattering(in.i, o, in.F, in.ratio.eta, in.alpha2);
-  }
-
-  float3 directLight(IHostContext* host, const ShadingState& s, const Interface& in) const {
-    const float3& N = in.frame.N;
-    float3 sum(0.0f);
-    forEachLightSample(host->lightSamples(0, &s.P, &N), [&](const LightSample& light) {
-      if (light.tag == kLightTagDiffuseOnly) return;
-      const float v = microfacetValue(in, frameToLocal(in.frame, light.L));
-      sum += light.color * (v * horizonRamp(dot(N, light.L)) * light.weight);
-    });
-    return sum;
-  }
-
   // The refraction seen through the surface; beyond the critical angle, on either side, the
   // whole refraction budget goes into the bent reflection instead. Absorbed on the way out.
   float3 tracedRefraction(IHostContext* host, const ShadingState& s, const Interface& in,
                           const float3& Kt) const {
-    const Refraction r = refractionOrTotalReflection(s.I, in.frame.N, in.ratio.eta);
+    const Refraction r = refractionOrTotalReflection(s.I, in.frame.N, in.eta);
     float3 T = r.direction;
     if (r.totalInternalReflection) T = horizonClampedReflection(s.I, in.frame.N, in.Ng);
     if (isBlack(T)) return float3(0.0f);

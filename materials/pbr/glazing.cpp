@@ -11,18 +11,17 @@
 // makes the lobe peak at the straight-through direction turned half a revolution about the
 // normal, not at the straight-through direction `scatter` continues along.
 //
-// This library's own choices, where the surface's definition leaves them open:
+// Choices of this library:
 // - `scatter` ends the path when the ray grazes the pane (its cosine with the normal at or below
 //   1e-6), where the weight's division by that cosine would blow up.
 // - A layer count of 0, below 0 or not a number counts as one layer; the reflectance is limited
 //   to [0, 1] and negative transmittance texels to 0.
 // - A shading normal facing away from the arriving ray is turned towards it.
 #include "frame/shader_class.h"
-#include "shadinglib/light_samples.h"
 #include "shadinglib/mapped_inputs.h"
 #include "shadinglib/material_prologue.h"
-#include "shadinglib/microfacet.h"
 #include "shadinglib/ray_directions.h"
+#include "shadinglib/rough_interface.h"
 #include "shadinglib/scatter_choice.h"
 #include "shadinglib/shading_frame.h"
 
@@ -58,27 +57,22 @@ class quarra_Mtl_Glazing final
 
   void shade(IHostContext* host, ShadingState* state) const override {
     const ShadingState& s = *state;
-    if (clippedByGlobalPlanes(*this, s)) {
-      state->ignoreHit = 1;
-      return;
-    }
-    shadeWithinPrologue(*this, host, s, state, [&](const float3&, float4(&terms)[6]) {
-      const TangentFrame frame = facingFrame(s);
-      const float R = reflectance();
-      terms[kDirect] = float4(directLight(host, s, frame, R), 1.0f);
-      const float3 K = u_reflectColor * R;
+    if (ignoreIfClipped(*this, state)) return;
+    shadeWithinPrologue(*this, host, s, state, [&](const float3&, ComposedTerms& terms) {
+      const RoughInterface in = interfaceAt(s);
+      terms[Term::kDirectGlossy] = float4(interfaceDirectLight(host, s, in), 1.0f);
+      const float3 K = u_reflectColor * in.F;
       if (!isBlack(K)) {
-        const float3 Ng = dot(s.I, s.Ng) > 0.0f ? -s.Ng : s.Ng;
-        const float3 dir = horizonClampedReflection(s.I, frame.N, Ng);
+        const float3 dir = horizonClampedReflection(s.I, in.frame.N, facingRay(s.Ng, s.I));
         float3 seen;
         host->traceSpecular(&seen, &s.P, &dir, maxComponent(K));
-        terms[kReflection] = float4(seen * K, 1.0f);
+        terms[Term::kReflection] = float4(seen * K, 1.0f);
       }
-      const float3 Kt = transmissionColor(s) * (1.0f - R);
+      const float3 Kt = transmissionColor(s) * (1.0f - in.F);
       if (!isBlack(Kt)) {
         float4 behind;
         host->traceContinue(&behind, &s.P, &s.I, maxComponent(Kt));
-        terms[kTransmission] = float4(rgb(behind) * Kt, 1.0f);
+        terms[Term::kTransmission] = float4(rgb(behind) * Kt, 1.0f);
       }
     });
   }
@@ -89,22 +83,12 @@ class quarra_Mtl_Glazing final
   }
 
   void evaluate(IHostContext*, ShadingState* state) const override {
-    if (clippedByGlobalPlanes(*this, *state)) {
-      state->ignoreHit = 1;
-      return;
-    }
-    const TangentFrame frame = facingFrame(*state);
-    const float3 i = frameToLocal(frame, state->I);
-    const float3 o = frameToLocal(frame, state->scatterDir);
-    state->scatterWeight = float3(microfacetValue(i, o, reflectance()));
-    state->scatterCos = abs(o.z);
+    if (ignoreIfClipped(*this, state)) return;
+    writeInterfaceValue(interfaceAt(*state), state);
   }
 
   void scatter(IHostContext* host, ShadingState* state) const override {
-    if (clippedByGlobalPlanes(*this, *state)) {
-      state->ignoreHit = 1;
-      return;
-    }
+    if (ignoreIfClipped(*this, state)) return;
     const ShadingState& s = *state;
     const ScatterPermissions allowed = scatterPermissions(s);
     if (!allowed.reflection && !allowed.transmission) {
@@ -112,7 +96,7 @@ class quarra_Mtl_Glazing final
       return;
     }
     const ScatterChoice choice = chooseReflectionOrTransmission(allowed, reflectance(), host);
-    const float3 N = dot(s.I, s.N) > 0.0f ? -s.N : s.N;
+    const float3 N = facingRay(s.N, s.I);
     const float c = -dot(s.I, N);
     if (!(c > kMinScatterCosine)) {
       state->scatterKind = kRayNone;
@@ -135,9 +119,6 @@ class quarra_Mtl_Glazing final
   static constexpr int32_t kTangent = varyingOffset<GlazingParameters>("tangent");
   static constexpr int32_t kUV = varyingOffset<GlazingParameters>("uv");
 
-  // The composition's places, as the dielectric keeps them.
-  enum Term { kDirect = 1, kReflection = 3, kTransmission = 4 };
-
   static constexpr float kMinScatterCosine = 1e-6f;
 
   float layers() const { return u_level > 0.0f ? u_level : 1.0f; }
@@ -153,30 +134,17 @@ class quarra_Mtl_Glazing final
     return pow(max(t, float3(0.0f)), 1.0f / layers());
   }
 
-  static TangentFrame facingFrame(const ShadingState& s) {
-    TangentFrame f = tangentFrame(s, kTangent);
-    if (dot(s.I, f.N) > 0.0f) {
-      f.N = -f.N;
-      f.B = -f.B;
-    }
-    return f;
-  }
-
-  // R Rm + (1 - R) Tm for the roughness `u_rough` and no bending.
-  float microfacetValue(const float3& i, const float3& o, float R) const {
-    return microfacetScattering(i, o, R, 1.0f, ggxAlphaSquared(u_rough));
-  }
-
-  float3 directLight(IHostContext* host, const ShadingState& s, const TangentFrame& frame,
-                     float R) const {
-    const float3 i = frameToLocal(frame, s.I);
-    float3 sum(0.0f);
-    forEachLightSample(host->lightSamples(0, &s.P, &frame.N), [&](const LightSample& light) {
-      if (light.tag == kLightTagDiffuseOnly) return;
-      const float v = microfacetValue(i, frameToLocal(frame, light.L), R);
-      sum += light.color * (v * horizonRamp(dot(frame.N, light.L)) * light.weight);
-    });
-    return sum;
+  // The pane's interface: the tangent frame turned to face the ray, the reflectance R whatever
+  // the angle, no bending and the roughness `u_rough`, so the value is R Rm + (1 - R) Tm.
+  TARVO_ALWAYS_INLINE RoughInterface interfaceAt(const ShadingState& s) const {
+    RoughInterface in;
+    in.frame = tangentFrame(s, kTangent);
+    turnToFaceRay(in.frame, s.I);
+    in.i = frameToLocal(in.frame, s.I);
+    in.F = reflectance();
+    in.eta = 1.0f;
+    in.alpha2 = ggxAlphaSquared(u_rough);
+    return in;
   }
 };
 

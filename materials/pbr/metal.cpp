@@ -10,7 +10,7 @@
 // rotation; the reflectivity curve; cut-outs; uv scales; switchers and their maps; anodised
 // noise tiling; patina; highlight-only; common tint.
 //
-// This library's own choices, where the surface's definition leaves them open:
+// Choices of this library:
 // - Members the host always binds get defaults of their own: identity matrices, the Ward
 //   material's roughness 0.01, anisotropy 1, curve power 0 and reflectivities 0.1 / 1, white
 //   switcher colours and amounts 1, switchers and the cut-out pattern 0, a cut-out grid of
@@ -177,9 +177,6 @@ namespace metal {
 
 constexpr int32_t kTangent = varyingOffset<MetalParameters>("tangent");
 constexpr int32_t kUV = varyingOffset<MetalParameters>("uv");
-
-// Specular colours at or below this add no highlight and trace no reflection.
-constexpr float kMinSpecular = 0.00001f;
 
 // ---- cut-outs ---------------------------------------------------------------------------------
 
@@ -566,9 +563,6 @@ inline ReflectivitySplit reflectivitySplit(const MetalParameters& p, float mu, f
 // Scale of the fleck normal offset (computed for the metal, not applied).
 constexpr float kFleckOffsetScale = 0.005f;
 
-// The six composed terms.
-enum Term { kDiffuse, kHighlight, kAmbient, kReflection, kSeeThrough, kExtra };
-
 }  // namespace metal
 
 class quarra_Mtl_Metal final
@@ -578,7 +572,7 @@ class quarra_Mtl_Metal final
 
   void shade(IHostContext* host, ShadingState* state) const override {
     const ShadingState& s = *state;
-    shadeWithinPrologue(*this, host, s, state, [&](const float3& mask, float4(&terms)[6]) {
+    shadeWithinPrologue(*this, host, s, state, [&](const float3& mask, ComposedTerms& terms) {
       shadeSheet(host, s, mask, terms);
     });
   }
@@ -592,10 +586,7 @@ class quarra_Mtl_Metal final
   }
 
   void evaluate(IHostContext* host, ShadingState* state) const override {
-    if (clippedByGlobalPlanes(*this, *state)) {
-      state->ignoreHit = 1;
-      return;
-    }
+    if (ignoreIfClipped(*this, state)) return;
     const ShadingState& s = *state;
     const float2 uv = readVarying<float2>(s, metal::kUV);
     const TangentFrame frame = metal::metalFrame(*this, host, s, uv, 0.0f);
@@ -618,10 +609,7 @@ class quarra_Mtl_Metal final
   // Only the glossy lobe when the host asks for no diffuse or glossy bounce, else the
   // diffuse/glossy mixture.
   void scatter(IHostContext* host, ShadingState* state) const override {
-    if (clippedByGlobalPlanes(*this, *state)) {
-      state->ignoreHit = 1;
-      return;
-    }
+    if (ignoreIfClipped(*this, state)) return;
     const ShadingState& s = *state;
     const float2 uv = readVarying<float2>(s, metal::kUV);
     const TangentFrame frame = metal::metalFrame(*this, host, s, uv, 0.0f);
@@ -651,7 +639,7 @@ class quarra_Mtl_Metal final
  private:
   // Everything between the mask and the composition.
   void shadeSheet(IHostContext* host, const ShadingState& s, const float3& mask,
-                  float4 (&terms)[6]) const {
+                  ComposedTerms& terms) const {
     using namespace metal;
     const float2 uv = readVarying<float2>(s, kUV);
 
@@ -665,7 +653,7 @@ class quarra_Mtl_Metal final
       behind = rgb(seen);
     }
     if (c == 0.0f) {
-      terms[kSeeThrough] = float4(behind, 1.0f);
+      terms[Term::kTransmission] = float4(behind, 1.0f);
       return;
     }
 
@@ -685,13 +673,12 @@ class quarra_Mtl_Metal final
     if (u_flecksEnable) {
       fleck = fleckAt(host, s.P * (1.0f / u_flecksSize), u_flecksDensity, kFleckOffsetScale);
     }
-    const bool specular = maxComponent(S) > kMinSpecular;
+    const bool specular = hasSpecular(S);
 
     // 4. Direct light, faded towards the horizon.
     float3 diffuse(0.0f), highlight(0.0f);
     const LightSample* lights = host->lightSamples(0, &s.P, &N);
-    forEachLightSample(lights, [&](const LightSample& light) {
-      const float w = horizonRamp(dot(N, light.L)) * light.weight;
+    forEachRampedLight(lights, N, [&](const LightSample& light, float w) {
       if (w < 0.0f) return;
       if (light.tag != kLightTagDiffuseOnly && i.z < 0.0f && specular) {
         const float3 o = unitLocalDirection(frame, light.L);
@@ -704,8 +691,8 @@ class quarra_Mtl_Metal final
       if (!specular && u_bumpMapColorEnable) D = u_reflectColor;
       diffuse += w * D * light.color;
     });
-    terms[kDiffuse] = float4(diffuse, 1.0f);
-    terms[kHighlight] = float4(highlight, 1.0f);
+    terms[Term::kDirectDiffuse] = float4(diffuse, 1.0f);
+    terms[Term::kDirectGlossy] = float4(highlight, 1.0f);
 
     // 5. The glossy reflection, traced along the horizon-clamped mirror direction.
     if (specular && !u_reflectionHighlightOnly) {
@@ -716,23 +703,16 @@ class quarra_Mtl_Metal final
       float3 seen;
       host->traceAnisotropic(&seen, &s.P, &R, &frame.T, &frame.B, u_glossyValueU, u_glossyValueV,
                              maxComponent(K));
-      terms[kReflection] = float4(seen * K, 1.0f);
+      terms[Term::kReflection] = float4(seen * K, 1.0f);
     }
 
     // 6. Ambient and indirect diffuse light.
-    terms[kAmbient] = float4(diffuseLightingWithOcclusion(*this, host, D, s.P, N), 1.0f);
+    terms[Term::kIndirectDiffuse] =
+        float4(diffuseLightingWithOcclusion(*this, host, D, s.P, N), 1.0f);
 
     // 7. Through the holes' soft edges the sheet and what lies behind it share the pixel.
-    if (cutouts) {
-      for (int t = kDiffuse; t <= kReflection; ++t)
-        terms[t] = float4(rgb(terms[t]) * c, terms[t].w);
-      terms[kSeeThrough] = float4(behind * (1.0f - c) + rgb(terms[kSeeThrough]) * c, 1.0f);
-    }
-    // Occlusion only darkens indirect light; without any there is nothing to ask the host.
-    if (!isBlack(rgb(terms[kAmbient]))) {
-      const float3 ao = ambientOcclusionTerm(*this, host, s, float3(0.0f), maskedWeight(mask));
-      terms[kAmbient] = float4(rgb(terms[kAmbient]) * ao, 1.0f);
-    }
+    if (cutouts) coverTerms(terms, c, behind);
+    occludeIndirectDiffuse(*this, host, s, mask, terms);
   }
 };
 

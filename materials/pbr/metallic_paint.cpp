@@ -9,7 +9,7 @@
 // ramp bias, roughness and reflectivity curve; topcoat glossiness; fleck size; common tint;
 // normal orientation (`reverseNormal` in every entry, `faceForward` in `shade` only).
 //
-// This library's own choices, where the surface's definition leaves them open:
+// Choices of this library:
 // - `u_flecksSize` starts at 0.02 (flecks a fiftieth of a unit across); the other members the
 //   host always binds start at identity transforms.
 // - The fleck highlight is a Ward lobe of unit specular colour and no diffuse part, in the base
@@ -35,7 +35,6 @@
 #include "shadinglib/mapped_inputs.h"
 #include "shadinglib/material_prologue.h"
 #include "shadinglib/metal_lobe.h"
-#include "shadinglib/microfacet.h"
 #include "shadinglib/ray_directions.h"
 #include "shadinglib/ripple_normal.h"
 #include "shadinglib/shading_frame.h"
@@ -105,8 +104,6 @@ constexpr float kTopcoatReflectance = 0.3f;
 constexpr float kPeelScale = 0.9f;
 // `u_finish` value of the orange-peel topcoat.
 constexpr int32_t kOrangePeelFinish = 1;
-// Specular colours at or below this add no highlight and trace no reflection.
-constexpr float kMinSpecular = 0.00001f;
 // The fleck noise: weight |noise|^2.5, normal offset 0.05 times the gradient.
 constexpr float kFleckDensity = 2.5f;
 constexpr float kFleckOffsetScale = 0.05f;
@@ -160,10 +157,6 @@ inline WardRoughness baseRoughness(const MetallicPaintParameters& p) {
   return {p.u_baseRoughValue, p.u_baseRoughValue};
 }
 
-inline float3 brighterPerChannel(const float3& a, const float3& b) {
-  return float3(max(a.x, b.x), max(a.y, b.y), max(a.z, b.z));
-}
-
 inline bool allFinite(const float3& v) {
   return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
@@ -193,9 +186,6 @@ inline FleckHighlight fleckHighlight(const MetallicPaintParameters& p, IHostCont
   h.roughness = {a, a};
   return h;
 }
-
-// The six composed terms; the paint fills the first four.
-enum Term { kDiffuse, kHighlight, kAmbient, kReflection };
 
 }  // namespace paint
 
@@ -241,15 +231,14 @@ class quarra_Mtl_MetallicPaint final
       o.No = -o.No;
     }
     if (facing) {
-      for (float3* n : {&o.Ng, &o.N, &o.No}) {
-        if (dot(*n, o.I) > 0.0f) *n = -*n;
-      }
+      for (float3* n : {&o.Ng, &o.N, &o.No})
+        *n = facingRay(*n, o.I);
     }
     return o;
   }
 
   void shadeOriented(IHostContext* host, const ShadingState& s, ShadingState* out) const {
-    shadeWithinPrologue(*this, host, s, out, [&](const float3& mask, float4(&terms)[6]) {
+    shadeWithinPrologue(*this, host, s, out, [&](const float3& mask, ComposedTerms& terms) {
       shadePaint(host, s, mask, terms);
     });
   }
@@ -257,10 +246,7 @@ class quarra_Mtl_MetallicPaint final
   // The base layer's value only: the topcoat's mirror bounce has no extent to evaluate.
   void evaluateOriented(IHostContext* host, const ShadingState& s, ShadingState* out) const {
     using namespace paint;
-    if (clippedByGlobalPlanes(*this, s)) {
-      out->ignoreHit = 1;
-      return;
-    }
+    if (ignoreIfClipped(*this, out)) return;
     const PaintFrames f = paintFrames(*this, host, s);
     const float3 i = unitLocalDirection(f.base, s.I);
     const float3 o = unitLocalDirection(f.base, s.scatterDir);
@@ -278,10 +264,7 @@ class quarra_Mtl_MetallicPaint final
   // base's diffuse/glossy mixture as the metal draws it, its density scaled by the 1 - pc share.
   void scatterOriented(IHostContext* host, const ShadingState& s, ShadingState* out) const {
     using namespace paint;
-    if (clippedByGlobalPlanes(*this, s)) {
-      out->ignoreHit = 1;
-      return;
-    }
+    if (ignoreIfClipped(*this, out)) return;
     if (!reflectionAllowed(s)) {
       out->scatterKind = kRayNone;
       return;
@@ -321,7 +304,7 @@ class quarra_Mtl_MetallicPaint final
 
   // Everything between the mask and the composition.
   void shadePaint(IHostContext* host, const ShadingState& s, const float3& mask,
-                  float4 (&terms)[6]) const {
+                  ComposedTerms& terms) const {
     using namespace paint;
 
     // 1. Frames, the incoming ray in each, the base split and the flecks.
@@ -333,7 +316,7 @@ class quarra_Mtl_MetallicPaint final
     const BaseSplit split = baseSplit(*this, readVarying<float2>(s, kUV), -it.z, -i.z);
     const float3& D = split.diffuse;
     const float3& S = split.specular;
-    const bool specular = maxComponent(S) > kMinSpecular;
+    const bool specular = hasSpecular(S);
     const WardRoughness roughness = baseRoughness(*this);
     const FleckHighlight fleck = fleckHighlight(*this, host, s, f.base);
 
@@ -343,8 +326,7 @@ class quarra_Mtl_MetallicPaint final
     const float facing = abs(dot(V, f.topcoat.N));
     const float3 pearl = rgb(u_pearlColor) * u_pearlAmount;
     float3 diffuse(0.0f), highlight(0.0f);
-    forEachLightSample(host->lightSamples(0, &s.P, &N), [&](const LightSample& light) {
-      const float w = horizonRamp(dot(N, light.L)) * light.weight;
+    forEachRampedLight(host->lightSamples(0, &s.P, &N), N, [&](const LightSample& light, float w) {
       if (!(w >= 0.0f)) return;
       const float wd = pow(w, bias);
       float3 dc = biased ? D * wd : D;
@@ -354,7 +336,7 @@ class quarra_Mtl_MetallicPaint final
         if (fleck.on) {
           const float3 o = unitLocalDirection(fleck.frame, light.L);
           const float3 sparkle = wardLobe(fleck.i, o, fleck.roughness, float3(0.0f), float3(1.0f));
-          h = brighterPerChannel(h, sparkle * fleck.colour);
+          h = max(h, sparkle * fleck.colour);
         }
         highlight += h * w * light.color;
       }
@@ -365,23 +347,21 @@ class quarra_Mtl_MetallicPaint final
       }
       diffuse += dc * w * light.color;
     });
-    terms[kDiffuse] = float4(diffuse, 1.0f);
-    terms[kHighlight] = float4(highlight, 1.0f);
+    terms[Term::kDirectDiffuse] = float4(diffuse, 1.0f);
+    terms[Term::kDirectGlossy] = float4(highlight, 1.0f);
 
     // 3. The clear coat's reflection, traced along the horizon-clamped mirror direction.
     if (specular) {
       const float3 R = horizonClampedReflection(s.I, f.topcoat.N, s.Ng);
       float3 seen;
       host->traceReflection(&seen, &s.P, &R, u_topcoatRoughValue, maxComponent(S));
-      terms[kReflection] = float4(seen * S, 1.0f);
+      terms[Term::kReflection] = float4(seen * S, 1.0f);
     }
 
     // 4. Ambient and indirect diffuse light; occlusion only darkens what there is.
-    const float3 ambient = diffuseLightingWithOcclusion(*this, host, D, s.P, N);
-    if (!isBlack(ambient)) {
-      const float3 ao = ambientOcclusionTerm(*this, host, s, float3(0.0f), maskedWeight(mask));
-      terms[kAmbient] = float4(ambient * ao, 1.0f);
-    }
+    terms[Term::kIndirectDiffuse] =
+        float4(diffuseLightingWithOcclusion(*this, host, D, s.P, N), 1.0f);
+    occludeIndirectDiffuse(*this, host, s, mask, terms);
   }
 };
 

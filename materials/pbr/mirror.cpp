@@ -26,20 +26,11 @@ TARVO_PARAMETER_BLOCK(MirrorParameters, TARVO_MIRROR_PARAMETERS);
 
 namespace mirror {
 
-// The mirror's reflectance: a Schlick curve from 0.92 at normal incidence to 1 at grazing,
-// (1 - c)^5 taken by multiplication.
+// The mirror's reflectance: a Schlick curve from 0.92 at normal incidence to 1 at grazing.
 constexpr float kNormalReflectance = 0.92f;
-
-inline float reflectance(float cosine) {
-  const float x = 1.0f - clamp(cosine, 0.0f, 1.0f);
-  const float x2 = x * x;
-  return kNormalReflectance + (1.0f - kNormalReflectance) * (x2 * x2 * x);
-}
 
 // Below this cosine the bounce's weight tint / cosine would overflow; the path ends instead.
 constexpr float kMinBounceCosine = 0.000001f;
-
-enum Term { kDirectDiffuse, kHighlight, kAmbient, kReflection, kTransmission, kExtra };
 
 }  // namespace mirror
 
@@ -50,26 +41,23 @@ class quarra_Mtl_Mirror final
 
   void shade(IHostContext* host, ShadingState* state) const override {
     const ShadingState& s = *state;
-    shadeWithinPrologue(*this, host, s, state, [&](const float3&, float4(&terms)[6]) {
-      const float3 K = u_tintColor * mirror::reflectance(-dot(s.N, s.I));
+    shadeWithinPrologue(*this, host, s, state, [&](const float3&, ComposedTerms& terms) {
+      const float3 K = u_tintColor * schlickReflectance(mirror::kNormalReflectance, -dot(s.N, s.I));
       const float3 R = horizonClampedReflection(s.I, s.N, s.Ng);
       float3 seen;
       host->traceSpecular(&seen, &s.P, &R, maxComponent(K));
-      terms[mirror::kReflection] = float4(seen * K, 1.0f);
+      terms[Term::kReflection] = float4(seen * K, 1.0f);
     });
   }
 
   // A perfect mirror has no value for a direction the host chose; only clipping applies.
   void evaluate(IHostContext*, ShadingState* state) const override {
-    if (clippedByGlobalPlanes(*this, *state)) state->ignoreHit = 1;
+    ignoreIfClipped(*this, state);
   }
 
   // The mirror bounce: weight tint / c, so weight x scatterCos x scatterInvPdf = tint.
   void scatter(IHostContext*, ShadingState* state) const override {
-    if (clippedByGlobalPlanes(*this, *state)) {
-      state->ignoreHit = 1;
-      return;
-    }
+    if (ignoreIfClipped(*this, state)) return;
     const float c = -dot(state->I, state->N);
     if (state->allowScatter[kAllowSpecularReflection] == 0 || !(c >= mirror::kMinBounceCosine)) {
       state->scatterKind = kRayNone;
