@@ -124,7 +124,7 @@ class quarra_Mtl_Dielectric final
 
   void evaluate(IHostContext* host, ShadingState* state) const override {
     if (ignoreIfClipped(*this, state)) return;
-    writeInterfaceValue(interfaceAt(host, *state), state);
+    writeInterfaceValue(interfaceAt(host, *state, true), state);
   }
 
   void scatter(IHostContext* host, ShadingState* state) const override {
@@ -190,10 +190,13 @@ class quarra_Mtl_Dielectric final
     float roughness;
   };
 
-  Interface interfaceAt(IHostContext* host, const ShadingState& s) const {
+  // `aroundNormalOnly`: the caller needs no azimuth (the value of the isotropic interface), so an
+  // unbent interface takes any frame around the state's normal instead of the tangent's.
+  Interface interfaceAt(IHostContext* host, const ShadingState& s,
+                        bool aroundNormalOnly = false) const {
     const float2 uv = readVarying<float2>(s, kUV);
     Interface in;
-    in.frame = bentFrame(host, s, uv);
+    in.frame = aroundNormalOnly && !bendsNormal() ? frameAroundNormal(s.N) : bentFrame(host, s, uv);
     turnToFaceRay(in.frame, s.I);
     in.Ng = facingRay(s.Ng, s.I);
     in.i = frameToLocal(in.frame, s.I);
@@ -208,6 +211,11 @@ class quarra_Mtl_Dielectric final
 
   // The tangent frame around the shading normal, bent by the first normal map or else the
   // procedural pattern, then by the second normal map.
+  bool bendsNormal() const {
+    return u_normal0MapEnable || (u_procedureMapEnable == 1 && u_procedureMapAmount != 0.0f) ||
+           u_normal1MapEnable;
+  }
+
   TangentFrame bentFrame(IHostContext* host, const ShadingState& s, const float2& uv) const {
     TangentFrame f = tangentFrame(s, kTangent);
     if (u_normal0MapEnable) {

@@ -84,7 +84,7 @@ class quarra_Mtl_Glazing final
 
   void evaluate(IHostContext*, ShadingState* state) const override {
     if (ignoreIfClipped(*this, state)) return;
-    writeInterfaceValue(interfaceAt(*state), state);
+    writeInterfaceValue(interfaceAt(*state, true), state);
   }
 
   void scatter(IHostContext* host, ShadingState* state) const override {
@@ -136,9 +136,11 @@ class quarra_Mtl_Glazing final
 
   // The pane's interface: the tangent frame turned to face the ray, the reflectance R whatever
   // the angle, no bending and the roughness `u_rough`, so the value is R Rm + (1 - R) Tm.
-  TARVO_ALWAYS_INLINE RoughInterface interfaceAt(const ShadingState& s) const {
+  // `aroundNormalOnly`: the caller needs no azimuth, any frame around the normal will do.
+  TARVO_ALWAYS_INLINE RoughInterface interfaceAt(const ShadingState& s,
+                                                 bool aroundNormalOnly = false) const {
     RoughInterface in;
-    in.frame = tangentFrame(s, kTangent);
+    in.frame = aroundNormalOnly ? frameAroundNormal(s.N) : tangentFrame(s, kTangent);
     turnToFaceRay(in.frame, s.I);
     in.i = frameToLocal(in.frame, s.I);
     in.F = reflectance();

@@ -509,6 +509,11 @@ inline float rotationAngle(const MetalParameters& p, const float2& uv, float swi
   return mappedScalar(map, p.u_anisoRotationValue, uv);
 }
 
+// Whether the pattern or the procedural bump bends the frame's normal away from the state's.
+inline bool bendsNormal(const MetalParameters& p) {
+  return p.u_patternEnable || p.u_bumpSwitcher == 1;
+}
+
 // The tangent frame of the `tangent` varying around `N`, bent by the pattern and procedural
 // bumps and rotated for the anisotropy.
 inline TangentFrame metalFrame(const MetalParameters& p, IHostContext* host, const ShadingState& s,
@@ -585,18 +590,64 @@ class quarra_Mtl_Metal final
     state->shadowT = float3(1.0f - c);
   }
 
+  // Unbumped, the frame's normal is the state's own: the cosines with it decide whether the lobe
+  // is met before any frame is built.
   void evaluate(IHostContext* host, ShadingState* state) const override {
     if (ignoreIfClipped(*this, state)) return;
     const ShadingState& s = *state;
+    if (!metal::bendsNormal(*this) && (!(dot(s.scatterDir, s.N) > 0.0f) || dot(s.I, s.N) >= 0.0f)) {
+      state->scatterCos = 0.0f;
+      state->scatterWeight = float3(0.0f);
+      return;
+    }
+    evaluateLobe(host, state);
+  }
+
+  // Only the glossy lobe when the host asks for no diffuse or glossy bounce, else the
+  // diffuse/glossy mixture.
+  void scatter(IHostContext* host, ShadingState* state) const override {
+    if (ignoreIfClipped(*this, state)) return;
+    const ShadingState& s = *state;
+    if (!reflectionAllowed(s) || (!metal::bendsNormal(*this) && dot(s.I, s.N) >= 0.0f)) {
+      state->scatterKind = kRayNone;
+      return;
+    }
+    drawLobe(host, state);
+  }
+
+ private:
+  // The lobe towards `scatterDir`: around the state's normal without a frame when nothing bends
+  // it and the roughness is the same both ways, else in the metal's frame.
+  TARVO_OUT_OF_LINE void evaluateLobe(IHostContext* host, ShadingState* state) const {
+    const ShadingState& s = *state;
     const float2 uv = readVarying<float2>(s, metal::kUV);
+    const bool bent = metal::bendsNormal(*this);
+    float patina = 0.0f;
+    WardRoughness roughness{0.0f, 0.0f};
+    if (!bent) {
+      patina = metal::patinaWeight(*this, host, uv);
+      roughness = metal::metalRoughness(*this, uv, patina);
+      if (roughness.ax == roughness.ay) {
+        const float iz = dot(s.I, s.N);
+        const float oz = dot(s.scatterDir, s.N);
+        const metal::ReflectivitySplit split =
+            metal::reflectivitySplit(*this, -iz, u_specularColor, patina);
+        state->scatterCos = oz;
+        state->scatterWeight = isotropicWardLobe(s.I, s.scatterDir, s.N, iz, oz, roughness,
+                                                 split.diffuse, split.specular);
+        return;
+      }
+    }
     const TangentFrame frame = metal::metalFrame(*this, host, s, uv, 0.0f);
     const float3 i = unitLocalDirection(frame, s.I);
     const float3 o = unitLocalDirection(frame, s.scatterDir);
     state->scatterCos = 0.0f;
     state->scatterWeight = float3(0.0f);
     if (o.z <= 0.0f || i.z >= 0.0f) return;
-    const float patina = metal::patinaWeight(*this, host, uv);
-    const WardRoughness roughness = metal::metalRoughness(*this, uv, patina);
+    if (bent) {
+      patina = metal::patinaWeight(*this, host, uv);
+      roughness = metal::metalRoughness(*this, uv, patina);
+    }
     const metal::ReflectivitySplit split =
         metal::reflectivitySplit(*this, -dot(s.I, frame.N), u_specularColor, patina);
     const float cosine = reportedCosine(u_cosineUsesBump, s, o, s.scatterDir);
@@ -606,15 +657,13 @@ class quarra_Mtl_Metal final
     }
   }
 
-  // Only the glossy lobe when the host asks for no diffuse or glossy bounce, else the
-  // diffuse/glossy mixture.
-  void scatter(IHostContext* host, ShadingState* state) const override {
-    if (ignoreIfClipped(*this, state)) return;
+  // A draw for I arriving from above the frame's normal.
+  TARVO_OUT_OF_LINE void drawLobe(IHostContext* host, ShadingState* state) const {
     const ShadingState& s = *state;
     const float2 uv = readVarying<float2>(s, metal::kUV);
     const TangentFrame frame = metal::metalFrame(*this, host, s, uv, 0.0f);
     const float3 i = unitLocalDirection(frame, s.I);
-    if (!reflectionAllowed(s) || !(i.z < 0.0f)) {
+    if (!(i.z < 0.0f)) {
       state->scatterKind = kRayNone;
       return;
     }
@@ -636,7 +685,6 @@ class quarra_Mtl_Metal final
     writeMixtureDraw(state, frame, sample, u_cosineUsesBump);
   }
 
- private:
   // Everything between the mask and the composition.
   void shadeSheet(IHostContext* host, const ShadingState& s, const float3& mask,
                   ComposedTerms& terms) const {

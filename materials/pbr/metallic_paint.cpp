@@ -119,12 +119,16 @@ struct PaintFrames {
   TangentFrame topcoat;
 };
 
+inline bool peeled(const MetallicPaintParameters& p) {
+  return p.u_finish == kOrangePeelFinish && p.u_finishPeelamount != 0.0f;
+}
+
 inline PaintFrames paintFrames(const MetallicPaintParameters& p, IHostContext* host,
                                const ShadingState& s) {
   PaintFrames f;
   f.base = tangentFrame(s, kTangent);
   f.topcoat = f.base;
-  if (p.u_finish == kOrangePeelFinish && p.u_finishPeelamount != 0.0f) {
+  if (peeled(p)) {
     const float3 peel = rippleNormalOffset(host, s.P * kPeelScale) * p.u_finishPeelamount;
     offsetNormal(f.topcoat, localToFrame(f.topcoat, peel));
   }
@@ -243,20 +247,29 @@ class quarra_Mtl_MetallicPaint final
     });
   }
 
-  // The base layer's value only: the topcoat's mirror bounce has no extent to evaluate.
+  // The base layer's value only: the topcoat's mirror bounce has no extent to evaluate. The
+  // base frame's normal is the state's own and its lobe is isotropic, so the cosines with N
+  // decide whether it is met and the lobe needs no frame.
   void evaluateOriented(IHostContext* host, const ShadingState& s, ShadingState* out) const {
-    using namespace paint;
     if (ignoreIfClipped(*this, out)) return;
-    const PaintFrames f = paintFrames(*this, host, s);
-    const float3 i = unitLocalDirection(f.base, s.I);
-    const float3 o = unitLocalDirection(f.base, s.scatterDir);
+    const float iz = dot(s.I, s.N);
+    const float oz = dot(s.scatterDir, s.N);
     out->scatterCos = 0.0f;
     out->scatterWeight = float3(0.0f);
-    if (!(o.z > 0.0f && i.z < 0.0f)) return;
-    const float2 uv = readVarying<float2>(s, kUV);
-    const BaseSplit split = baseSplit(*this, uv, -unitLocalDirection(f.topcoat, s.I).z, -i.z);
-    out->scatterCos = o.z;
-    out->scatterWeight = wardLobe(i, o, baseRoughness(*this), split.diffuse, split.specular);
+    if (!(oz > 0.0f && iz < 0.0f)) return;
+    evaluateBase(host, s, out, iz, oz);
+  }
+
+  TARVO_OUT_OF_LINE void evaluateBase(IHostContext* host, const ShadingState& s, ShadingState* out,
+                                      float iz, float oz) const {
+    using namespace paint;
+    // Only an orange peel tilts the topcoat away from the base.
+    const float muTopcoat =
+        peeled(*this) ? -unitLocalDirection(paintFrames(*this, host, s).topcoat, s.I).z : -iz;
+    const BaseSplit split = baseSplit(*this, readVarying<float2>(s, kUV), muTopcoat, -iz);
+    out->scatterCos = oz;
+    out->scatterWeight = isotropicWardLobe(s.I, s.scatterDir, s.N, iz, oz, baseRoughness(*this),
+                                           split.diffuse, split.specular);
   }
 
   // Nothing without a reflection bounce the host accepts; otherwise the topcoat's mirror bounce
