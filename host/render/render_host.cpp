@@ -382,17 +382,22 @@ pvx::float4 RenderHost::tracePath(Ray ray, float importance, int diffuseDepth) {
     if (material.has(pvx::kCapEvaluate) && !deterministic(scattered)) {
       pvx::ShadingState& e = s;
       for (const Light& light : scene_.lights) {
-        float3 color, lightT, L;
-        if (!queryLight(light, p.P, p.N, &color, &lightT, &L)) continue;
-        const float3 arriving = color * lightT;
-        if (isBlack(arriving)) continue;
-        e.scatterDir = L;
+        // The material is asked first, for the light's direction: where it takes nothing from
+        // there (a light behind the surface), the light and its shadow ray are not asked.
+        const float3 toLight = light.position - p.P;
+        const float distance = length(toLight);
+        if (!(distance > 0.0f)) continue;
+        e.scatterDir = toLight * (1.0f / distance);
         e.scatterWeight = float3(0.0f);
         e.scatterCos = 0.0f;
         e.ignoreHit = 0;
         ++counters_.shaderCalls;
         material.material()->evaluate(this, &e);
-        if (e.ignoreHit || !(e.scatterCos > 0.0f)) continue;
+        if (e.ignoreHit || !(e.scatterCos > 0.0f) || isBlack(e.scatterWeight)) continue;
+        float3 color, lightT, L;
+        if (!queryLight(light, p.P, p.N, &color, &lightT, &L)) continue;
+        const float3 arriving = color * lightT;
+        if (isBlack(arriving)) continue;
         // A light's colour is what the materials' shade entries read it as: the brightness
         // it gives a white diffuse surface facing it, that is irradiance over pi. Every path
         // hit is one indirect light is gathered from, so it takes a light's light as a white

@@ -30,6 +30,7 @@ namespace {
 
 constexpr int kTileSize = 16;
 constexpr int kPasses = 16;
+constexpr int kLeastPerPass = 4;
 
 struct Tile {
   int x0, y0, x1, y1;
@@ -68,9 +69,11 @@ Film renderScene(const Scene& scene, RenderStats* stats, const std::atomic<bool>
   // (a sky is quicker than a busy foreground) and the progress estimate holds. Every pixel's
   // samples depend on the pixel alone, so the order changes nothing in the image.
   std::shuffle(tiles.begin(), tiles.end(), std::mt19937(12345u));
-  // The samples go in passes over the whole image, about sixteen of them, so that an image
-  // stopped early is the whole picture with fewer samples. Each tile counts the samples it has.
-  const int perPass = std::max(1, (samples + kPasses - 1) / kPasses);
+  // The samples go in passes over the whole image, up to sixteen of them, so that an image
+  // stopped early is the whole picture with fewer samples. A pass takes at least four samples
+  // of a pixel one after another: samples of one pixel read the same texels, which stay in
+  // the caches. Each tile counts the samples it has.
+  const int perPass = std::min(samples, std::max(kLeastPerPass, (samples + kPasses - 1) / kPasses));
   const int passes = (samples + perPass - 1) / perPass;
   std::vector<int> tileSamples(tiles.size(), 0);
   // No more threads than the task scheduler allows (asked for more, it warns on the standard

@@ -109,9 +109,14 @@ def test_render_gives_the_pixels_tarvo_render_writes(library, tmp_path, monkeypa
     np.testing.assert_array_equal(from_dict.view(np.uint32), expected.view(np.uint32))
 
 
-def test_render_keeps_what_the_call_does_not_give(library):
+def test_render_keeps_what_the_call_does_not_give(library, tmp_path):
     # The scene's own mode and seed when the call gives none; the renderer's ceilings, moved by
-    # name as tarvo-render's --limit moves them.
+    # name as tarvo-render's --limit moves them, a glTF model's nesting among them (15 000 levels
+    # overflowed the reader's stack).
+    deep = tmp_path / "deep.gltf"
+    deep.write_text('{"asset": {"version": "2.0", "extras": ' + "[" * 15000 + "]" * 15000 + "}}")
+    with pytest.raises(tarvo.SceneError, match="nest deeper here than the ceiling of 64"):
+        library.render(str(deep))
     scene = os.path.join(SCENES, "path_basics.json")
     np.testing.assert_array_equal(library.render(scene, width=24, height=16),
                                   library.render(scene, width=24, height=16, mode="path", seed=1))
