@@ -86,7 +86,7 @@ done
 [ "$(sinfo -h -o %T 2>/dev/null)" = idle ] || fail "the node did not come up"
 
 size="-W 160 -H 90 -s 4"
-submitted=$("$bin/tarvo-farm" submit -o "$out/frame.exr" --tiles 4 $size --time=5) ||
+submitted=$("$bin/tarvo-farm" submit -o "$out/frame.exr" --tiles 4 $size --time=5 --single-node) ||
   fail "tarvo-farm submit: $submitted"
 echo "$submitted"
 render=$(echo "$submitted" | sed -n 's/^render job \([0-9]*\):.*/\1/p')

@@ -42,10 +42,10 @@ done <<'CASES'
 1|'t2.exr' and 't2.exr' are both tile 2 of 3|render --merge t1.exr t2.exr t2.exr t3.exr -o x.exr
 1|tile 2 of 3 is missing; the frame is not written|render --merge t1.exr t3.exr -o x.exr
 1|'whole.exr' is not a tile of tarvo-render|render --merge whole.exr -o x.exr
-2|21 tiles are too many|"$bin/tarvo-farm" submit scene.json -o x.exr --tiles 21 --dry-run
+2|21 tiles are too many|"$bin/tarvo-farm" submit scene.json -o x.exr --tiles 21 --dry-run --single-node
 2|under /tmp, which every node has its own of|"$bin/tarvo-farm" submit scene.json -o /tmp/x.exr --tiles 2 --dry-run
 2|farm-tiles/none does not exist|"$bin/tarvo-farm" submit scene.json -o none/x.exr --tiles 2
-2|sbatch is not on the PATH|PATH=$dir/empty python3 "$bin/tarvo-farm" submit scene.json -o x.exr --tiles 2
+2|sbatch is not on the PATH|PATH=$dir/empty python3 "$bin/tarvo-farm" submit scene.json -o x.exr --tiles 2 --single-node
 CASES
 [ ! -e x.exr ] && [ ! -e x.png ] || fail "a refused command wrote an image"
 echo "tiles merge bit-identically; 13 refusals named"
