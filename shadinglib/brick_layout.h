@@ -87,7 +87,7 @@ inline BrickSample brickAt(const BrickLayout& l, float u, float v) {
   const int32_t row = cellIndex(y);
   const float fy = y - floor(y);
   const uint32_t rowKey = hash32(static_cast<uint32_t>(row) * 0x9e3779b9U ^
-                                  hash32(static_cast<uint32_t>(l.randomSeed)));
+                                 hash32(static_cast<uint32_t>(l.randomSeed)));
   if (everyNth(l.useRowEdit, row, l.perRow)) {
     if (!(l.changeRow > 0.0f)) return BrickSample{0.0f, static_cast<float>(rowKey >> 8)};
     brickWidth *= clamp(l.changeRow, kMinBrickDimension, kMaxBrickDimension);
