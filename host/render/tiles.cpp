@@ -123,7 +123,7 @@ struct Part {
   std::string path;
   std::map<std::string, std::string> identity;
   TileSpec tile;
-  OIIO::ImageSpec spec;
+  OIIO::ImageSpec header;
 };
 
 // Tiles are opened one at a time (a frame of a thousand tiles would not have them all open).
@@ -139,8 +139,8 @@ std::unique_ptr<OIIO::ImageInput> openInput(const std::string& path) {
 Part readHeader(const std::string& path) {
   Part part;
   part.path = path;
-  part.spec = openInput(path)->spec();
-  const std::string tile = part.spec.get_string_attribute(kTileKey);
+  part.header = openInput(path)->spec();
+  const std::string tile = part.header.get_string_attribute(kTileKey);
   if (tile.empty()) {
     throw TileError("'" + path + "' is not a tile of tarvo-render (its header has no " + kTileKey +
                     "); tiles come from tarvo-render --tile I/N");
@@ -151,9 +151,9 @@ Part readHeader(const std::string& path) {
     throw TileError("'" + path + "' has a broken " + kTileKey + " entry '" + tile + "'");
   }
   for (const Entry& entry : kIdentity)
-    part.identity[entry.key] = part.spec.get_string_attribute(entry.key);
-  if (part.spec.nchannels != 4) {
-    throw TileError("'" + path + "' holds " + std::to_string(part.spec.nchannels) +
+    part.identity[entry.key] = part.header.get_string_attribute(entry.key);
+  if (part.header.nchannels != 4) {
+    throw TileError("'" + path + "' holds " + std::to_string(part.header.nchannels) +
                     " channels, not the 4 of a tile");
   }
   return part;
@@ -240,21 +240,21 @@ std::string fileHash(const std::string& path) {
 void writeTile(const std::string& path, const Film& film, const Scene& scene, TileSpec tile,
                const TileSource& source, WriteGuard* guard) {
   static_assert(sizeof(pvx::float4) == 4 * sizeof(float), "the film is rows of RGBA floats");
-  OIIO::ImageSpec spec(film.width, film.height, 4, OIIO::TypeDesc::FLOAT);
-  spec.y = film.top;
-  spec.full_width = scene.settings.width;
-  spec.full_height = scene.settings.height;
-  spec.channelnames = {"R", "G", "B", "A"};
-  spec.alpha_channel = 3;
-  spec.attribute(kTileKey, std::to_string(tile.index) + "/" + std::to_string(tile.count));
-  spec.attribute("tarvo:scene", source.scene);
-  spec.attribute("tarvo:sceneHash", source.sceneHash);
-  spec.attribute("tarvo:library", source.libraryHash);
-  spec.attribute("tarvo:settings", settingsJson(scene.settings).dump());
-  spec.attribute("tarvo:camera", cameraJson(scene.camera).dump());
-  spec.attribute("tarvo:labels", labelsJson(scene.labels).dump());
-  spec.attribute("oiio:ColorSpace", "Linear");
-  OIIO::ImageBuf image(spec);
+  OIIO::ImageSpec header(film.width, film.height, 4, OIIO::TypeDesc::FLOAT);
+  header.y = film.top;
+  header.full_width = scene.settings.width;
+  header.full_height = scene.settings.height;
+  header.channelnames = {"R", "G", "B", "A"};
+  header.alpha_channel = 3;
+  header.attribute(kTileKey, std::to_string(tile.index) + "/" + std::to_string(tile.count));
+  header.attribute("tarvo:scene", source.scene);
+  header.attribute("tarvo:sceneHash", source.sceneHash);
+  header.attribute("tarvo:library", source.libraryHash);
+  header.attribute("tarvo:settings", settingsJson(scene.settings).dump());
+  header.attribute("tarvo:camera", cameraJson(scene.camera).dump());
+  header.attribute("tarvo:labels", labelsJson(scene.labels).dump());
+  header.attribute("oiio:ColorSpace", "Linear");
+  OIIO::ImageBuf image(header);
   image.set_pixels(OIIO::ROI(0, film.width, film.top, film.top + film.height, 0, 1, 0, 4),
                    OIIO::TypeDesc::FLOAT, film.pixels.data());
   writeImageBuffer(path, image, false, guard);
@@ -335,7 +335,7 @@ void mergeTiles(const std::vector<std::string>& paths, const std::string& output
   }
   for (const Part& part : parts) {
     const auto [firstRow, endRow] = tileRows(part.tile, film.height);
-    const OIIO::ImageSpec& s = part.spec;
+    const OIIO::ImageSpec& s = part.header;
     if (s.x != 0 || s.width != film.width || s.y != firstRow || s.y + s.height != endRow ||
         s.full_width != film.width || s.full_height != film.height) {
       throw TileError("'" + part.path + "' holds " + rowsText(s.y, s.y + s.height) + " of " +
