@@ -69,7 +69,7 @@ def main():
     print(f'{total / 1e6:,.0f} M instructions')
     for p in PARTS:
         print(f'{p:22} {100 * own[p] / total:5.1f} % + {100 * maths[p] / total:4.1f} % maths'
-              f' = {100 * (own[p] + maths[p]) / total:5.1f} %')
+              f' = {100 * (own[p] + maths[p]) / total:5.1f} %  {(own[p] + maths[p]) / 1e6:7,.1f} M')
     both = own[PARTS[0]] + own[PARTS[1]] + maths[PARTS[0]] + maths[PARTS[1]]
     print(f'{"Embree and the library":22} {100 * both / total:5.1f} %')
     for (o, f), cost in items.most_common(int(sys.argv[2]) if len(sys.argv) > 2 else 0):
