@@ -112,7 +112,8 @@ TARVO_ALWAYS_INLINE TangentFrame tangentFrame(const ShadingState& state, int32_t
       transformDirection(state.objectToWorld, readVarying<float3>(state, tangentOffset));
   const float3 across = t - dot(t, N) * N;
   const float l = length(across);
-  const float3 T = l > 0.0f && l <= kMaxFloat ? across * (1.0f / l) : tangentInPlaceOfDegenerate(N);
+  float3 T = across * (1.0f / l);
+  if (!(l > 0.0f && l <= kMaxFloat)) T = tangentInPlaceOfDegenerate(N);
   return TangentFrame{T, normalize(cross(N, T)), N};
 }
 
