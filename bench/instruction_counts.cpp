@@ -324,18 +324,20 @@ again in every call.
 
 - **Ward family, metal and metallic paint `scatter`** (2.3×, 2.4× and 2.2× default; 2.7× with
   the richer setups): half the states draw (I arriving from above the normal), and a draw costs
-  the material about twice the kernel's. Beside the draw itself, each draw builds the frame of
-  the `tangent` varying (the varying carried into world space, T and B normalised: about 130
-  instructions with I taken into it), evaluates the surface's inputs (specular and diffuse
-  colours, the reflectivity curve, the roughness: about 80; the metal's curve calls `powf`)
-  and writes the draw out of the frame into the state (about 40), on top of the host's two
-  numbers. The frame is the one the drawn azimuth is measured in: drawing in any other frame
-  around N gives other directions, not the same ones rounded differently, and T and B are
-  already built with one normalisation each and no second look at T. The kernel also draws
-  with the default colours as constants, which the compiler folds (the diffuse branch and the
-  colour arithmetic go); with the colours passed in as the material has them the same draw is
-  207 instructions, against which the default setups stand at 1.9–2.0×. A ray from below the
-  unbent normal takes the host's numbers and reports no ray without building anything.
+  the material about twice the kernel's. Beside the draw itself, a Ward draw builds the frame of
+  the `tangent` varying and takes I into it (the varying carried into world space, T and B
+  normalised, the anisotropy rotation's input read: about 170 instructions), evaluates the
+  surface's inputs (specular and diffuse colours, the reflectivity curve, the roughness: about
+  85; the metal's curve calls `powf`), writes the draw out of the frame into the state (about
+  50) and asks the host for its numbers. The frame is the one the drawn azimuth is measured in:
+  drawing in any other frame around N gives other directions, not the same ones rounded
+  differently, and T and B are already built with one normalisation each and no second look at
+  T; taking the host's numbers or the draw's transcendental part before the frame is built
+  changes nothing measurable. The kernel also draws with the default colours as constants,
+  which the compiler folds (the diffuse branch and the colour arithmetic go); with the colours
+  passed in as the material has them the same draw is 207 instructions, against which the
+  default setups stand at 1.9–2.0×. A ray from below the unbent normal takes the host's numbers
+  and reports no ray without building anything.
 - **Anisotropic `evaluate`** (Ward and metal `diffuse_and_glossy`, 2.7× and 2.8×): an
   anisotropic lobe reads I and `scatterDir` along T and B, so the frame is built for every
   direction that meets the lobe, and the reflectivity curve's `powf` (power 5) is evaluated for
