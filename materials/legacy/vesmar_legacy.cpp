@@ -331,12 +331,12 @@ class VesmarLegacy final
     }
     const float3 diffuse = diffuseColour(hit);
     const float3 n = bumpedNormal(*state, hit, state->N * sign, sign);
-    const Reflectivity F = reflectivity(state->I, n);
+    const float3 F = firstReflectivity(state->I, n);
     const GlossyGeometry g = glossyGeometry(state->I, n, L);
     const float glossy =
         glossyLobe(g, specularREG.x, specularREG.y, false) * glossyNormalisation(g, specularREG.y);
     const float3 response = glossy * reflectionTint(hit, diffuse) +
-                            (float3(1.0f) - F.F) * diffuse * (float3(1.0f) - transparency) * kInvPi;
+                            (float3(1.0f) - F) * diffuse * (float3(1.0f) - transparency) * kInvPi;
     // Added: the host may gather several lobes' responses in the field.
     state->scatterWeight += response * presentShare(cutout, transparency);
     state->scatterCos = cosine;
@@ -351,7 +351,7 @@ class VesmarLegacy final
     const float3 &cutout = here.cutout, &transparency = here.transparency;
     const float3 diffuse = diffuseColour(hit);
     const float3 n = bumpedNormal(*state, hit, state->N * sign, sign);
-    const float3 F = reflectivity(state->I, n).F;
+    const float3 F = firstReflectivity(state->I, n);
 
     const float3 present = presentShare(cutout, transparency);
     const float cut = maxComponent(cutout);
@@ -530,11 +530,23 @@ class VesmarLegacy final
     bool secondLobe;
   };
 
+  // The first lobe's reflectivity: the uniform colour, or its Fresnel curve at the curve's
+  // argument `c` (negatedViewCosine).
+  float3 firstReflectivity(float c) const {
+    return useUniformReflectivity ? reflectivityColor
+                                  : float3(clamp(fresnelCurve(c, fresnel), 0.0f, 1.0f));
+  }
+
+  // The same from I and n, the cosine taken only for the curve: the path-tracing entry points
+  // weigh no clear coat.
+  float3 firstReflectivity(const float3& I, const float3& n) const {
+    return useUniformReflectivity ? reflectivityColor : firstReflectivity(negatedViewCosine(I, n));
+  }
+
   Reflectivity reflectivity(const float3& I, const float3& n) const {
     const float c = negatedViewCosine(I, n);
     Reflectivity r;
-    r.F = useUniformReflectivity ? reflectivityColor
-                                 : float3(clamp(fresnelCurve(c, fresnel), 0.0f, 1.0f));
+    r.F = firstReflectivity(c);
     r.secondLobe = !isBlack(specular2Color);
     r.F2 = r.secondLobe ? fresnelCurve(c, clearCoat_fresnel) : 0.0f;
     return r;
