@@ -190,9 +190,11 @@ struct ChannelOptions {
 // The texel of a projected mode (1 to Copy::kLastMode). Apart from the mode test below so that
 // the compiler can inline the test into a caller of several channels and keep this body one
 // shared call: a channel left at its constant colour, the common case, then costs a comparison.
+// The parameters and options come by value so that the caller builds them at the call, behind
+// the test, rather than in memory before it.
 template <class Copy>
-inline typename Copy::Colour projectedChannel(const ChannelParameters& ch, const ChannelHit& hit,
-                                              const ChannelOptions& options, ChannelFrame* frame) {
+inline typename Copy::Colour projectedChannel(ChannelParameters ch, const ChannelHit& hit,
+                                              ChannelOptions options, ChannelFrame* frame) {
   const int32_t mode = ch.mode;
   float2 st;
   if (mode == kChannelUV) {
