@@ -434,11 +434,11 @@ class VesmarLegacy final
 
   // The see-through amount of the cut-out: (1, 1, 1) where the surface is absent, including
   // everywhere outside the planar masking projection's slab |q.z| <= 1.
-  float3 cutoutAmount(const ShadingState& state, const ChannelHit& hit) const {
+  TARVO_ALWAYS_INLINE float3 cutoutAmount(const ShadingState& state, const ChannelHit& hit) const {
     float3 m = evaluateChannel<LegacyChannelCopy>(TARVO_CHANNEL(*this, masking), hit,
                                                   channelOptions(maskingFromAlpha));
     if (maskingInvertTexture && maskingMode > 0) m = float3(1.0f) - m;
-    if (m != float3(1.0f) && maskingMode == kChannelPlanar) {
+    if (maskingMode == kChannelPlanar && m != float3(1.0f)) {
       const float z = transformPoint(maskingTextureMatrix, state.Po).z;
       if (z < -1.0f || z > 1.0f) m = float3(1.0f);
     }
@@ -446,7 +446,7 @@ class VesmarLegacy final
   }
 
   // The transparency channel, or the diffuse image's alpha (opaque where alpha is 1).
-  float3 transparencyAmount(const ChannelHit& hit) const {
+  TARVO_ALWAYS_INLINE float3 transparencyAmount(const ChannelHit& hit) const {
     if (!transparencyFromDiffuse) {
       const float3 t = evaluateChannel<LegacyChannelCopy>(TARVO_CHANNEL(*this, transparency), hit,
                                                           channelOptions(false));
