@@ -321,25 +321,11 @@ class VesmarLegacy final
     const float sign = normalSign();
     Presence here;
     if (!presentOrIgnored(state, sign, here)) return;
-    const ChannelHit& hit = here.hit;
-    const float3 &cutout = here.cutout, &transparency = here.transparency;
-    const float3 L = state->scatterDir;
-    const float cosine = dot(L, state->N);
-    if (!(cosine > 0.0f)) {
+    if (!(dot(state->scatterDir, state->N) > 0.0f)) {
       state->scatterCos = 0.0f;
       return;
     }
-    const float3 diffuse = diffuseColour(hit);
-    const float3 n = bumpedNormal(*state, hit, state->N * sign, sign);
-    const float3 F = firstReflectivity(state->I, n);
-    const GlossyGeometry g = glossyGeometry(state->I, n, L);
-    const float glossy =
-        glossyLobe(g, specularREG.x, specularREG.y, false) * glossyNormalisation(g, specularREG.y);
-    const float3 response = glossy * reflectionTint(hit, diffuse) +
-                            (float3(1.0f) - F) * diffuse * (float3(1.0f) - transparency) * kInvPi;
-    // Added: the host may gather several lobes' responses in the field.
-    state->scatterWeight += response * presentShare(cutout, transparency);
-    state->scatterCos = cosine;
+    respond(state, sign, here);
   }
 
   void scatter(IHostContext* host, ShadingState* state) const override {
@@ -414,7 +400,7 @@ class VesmarLegacy final
 
   // Fills `p` for a path-tracing entry point; false, with `ignoreHit` set, where the cut-out
   // removes the surface.
-  bool presentOrIgnored(ShadingState* state, float sign, Presence& p) const {
+  TARVO_ALWAYS_INLINE bool presentOrIgnored(ShadingState* state, float sign, Presence& p) const {
     p.hit = channelHit(*state, state->No * sign);
     p.cutout = cutoutAmount(*state, p.hit);
     p.transparency = transparencyAmount(p.hit);
@@ -489,9 +475,14 @@ class VesmarLegacy final
   // The normal bent by the bump channel's texel in the tangent frame of its mode: the mesh's
   // tangent varyings (1), the rows of `bumpTextureMatrixInverse` (2), the two of them the box
   // face picks (3), or the cylinder's tangent through them (4).
-  float3 bumpedNormal(const ShadingState& state, const ChannelHit& hit, const float3& n,
-                      float sign) const {
+  TARVO_ALWAYS_INLINE float3 bumpedNormal(const ShadingState& state, const ChannelHit& hit,
+                                          const float3& n, float sign) const {
     if (bumpMode < kChannelUV || bumpMode > kChannelCylindrical || bumpDepth == 0.0f) return n;
+    return normalMapped(state, hit, n, sign);
+  }
+
+  TARVO_OUT_OF_LINE float3 normalMapped(const ShadingState& state, const ChannelHit& hit,
+                                        const float3& n, float sign) const {
     static constexpr float3 kFlat(0.5f, 0.5f, 1.0f);
     const ChannelParameters bump{
         kFlat, bumpMode, bumpTexture, bumpTextureMatrix, bumpAngularRepeat, bumpUVMatrix};
@@ -695,6 +686,25 @@ class VesmarLegacy final
   }
 
   // ---- path tracing --------------------------------------------------------------------------
+
+  // `evaluate` for a direction above the surface, out of line so that the exits before it save
+  // no registers.
+  TARVO_OUT_OF_LINE void respond(ShadingState* state, float sign, const Presence& here) const {
+    const ChannelHit& hit = here.hit;
+    const float3 &cutout = here.cutout, &transparency = here.transparency;
+    const float3 L = state->scatterDir;
+    const float3 diffuse = diffuseColour(hit);
+    const float3 n = bumpedNormal(*state, hit, state->N * sign, sign);
+    const float3 F = firstReflectivity(state->I, n);
+    const GlossyGeometry g = glossyGeometry(state->I, n, L);
+    const float glossy =
+        glossyLobe(g, specularREG.x, specularREG.y, false) * glossyNormalisation(g, specularREG.y);
+    const float3 response = glossy * reflectionTint(hit, diffuse) +
+                            (float3(1.0f) - F) * diffuse * (float3(1.0f) - transparency) * kInvPi;
+    // Added: the host may gather several lobes' responses in the field.
+    state->scatterWeight += response * presentShare(cutout, transparency);
+    state->scatterCos = dot(L, state->N);
+  }
 
   // The albedos of pass-through, diffuse and mirror events and the probabilities they are
   // chosen with: each event's largest channel where the host allows it (the pass-through and
