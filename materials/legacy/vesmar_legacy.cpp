@@ -333,6 +333,7 @@ class VesmarLegacy final
     const float sign = normalSign();
     Presence here;
     if (!presentOrIgnored(state, sign, here)) return;
+    readTransparency(here);
     const ChannelHit& hit = here.hit;
     const float3 &cutout = here.cutout, &transparency = here.transparency;
     const float3 diffuse = diffuseColour(hit);
@@ -399,15 +400,23 @@ class VesmarLegacy final
   };
 
   // Fills `p` for a path-tracing entry point; false, with `ignoreHit` set, where the cut-out
-  // removes the surface.
+  // removes the surface. The transparency is read here only where it folds into the cut-out and
+  // so decides whether the hit is ignored; otherwise readTransparency reads it once a direction
+  // needs it.
   TARVO_ALWAYS_INLINE bool presentOrIgnored(ShadingState* state, float sign, Presence& p) const {
     p.hit = channelHit(*state, state->No * sign);
     p.cutout = cutoutAmount(*state, p.hit);
-    p.transparency = transparencyAmount(p.hit);
-    foldTransparency(p.cutout, p.transparency);
+    if (transparencyBlocksHighlights) {
+      float3 transparency = transparencyAmount(p.hit);
+      foldTransparency(p.cutout, transparency);
+    }
     if (!discardsHit(p.cutout)) return true;
     state->ignoreHit = 1;
     return false;
+  }
+
+  TARVO_ALWAYS_INLINE void readTransparency(Presence& p) const {
+    p.transparency = transparencyBlocksHighlights ? float3(0.0f) : transparencyAmount(p.hit);
   }
 
   ChannelOptions channelOptions(bool alphaAsColour, const float3& tint = float3(1.0f)) const {
@@ -689,7 +698,8 @@ class VesmarLegacy final
 
   // `evaluate` for a direction above the surface, out of line so that the exits before it save
   // no registers.
-  TARVO_OUT_OF_LINE void respond(ShadingState* state, float sign, const Presence& here) const {
+  TARVO_OUT_OF_LINE void respond(ShadingState* state, float sign, Presence& here) const {
+    readTransparency(here);
     const ChannelHit& hit = here.hit;
     const float3 &cutout = here.cutout, &transparency = here.transparency;
     const float3 L = state->scatterDir;
