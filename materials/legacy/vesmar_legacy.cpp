@@ -319,23 +319,23 @@ class VesmarLegacy final
 
   void evaluate(IHostContext*, ShadingState* state) const override {
     const float sign = normalSign();
-    Presence here;
-    if (!presentOrIgnored(state, sign, here)) return;
-    if (!(dot(state->scatterDir, state->N) > 0.0f)) {
+    float3 cutout;
+    if (!presentOrIgnored(state, channelHit(*state, state->No * sign), cutout)) return;
+    const float cosine = dot(state->scatterDir, state->N);
+    if (!(cosine > 0.0f)) {
       state->scatterCos = 0.0f;
       return;
     }
-    respond(state, sign, here);
+    respond(state, sign, cosine, cutout);
   }
 
   void scatter(IHostContext* host, ShadingState* state) const override {
     const float u = host->random1();
     const float sign = normalSign();
-    Presence here;
-    if (!presentOrIgnored(state, sign, here)) return;
-    readTransparency(here);
-    const ChannelHit& hit = here.hit;
-    const float3 &cutout = here.cutout, &transparency = here.transparency;
+    const ChannelHit hit = channelHit(*state, state->No * sign);
+    float3 cutout;
+    if (!presentOrIgnored(state, hit, cutout)) return;
+    const float3 transparency = readTransparency(hit);
     const float3 diffuse = diffuseColour(hit);
     const float3 n = bumpedNormal(*state, hit, state->N * sign, sign);
     const float3 F = firstReflectivity(state->I, n);
@@ -392,31 +392,25 @@ class VesmarLegacy final
     return ChannelHit{state.Po, no, readVarying<float2>(state, kUVOffset)};
   }
 
-  // The hit's channel inputs and how much of the surface is there: the cut-out with the
-  // transparency folded into it.
-  struct Presence {
-    ChannelHit hit;
-    float3 cutout, transparency;
-  };
-
-  // Fills `p` for a path-tracing entry point; false, with `ignoreHit` set, where the cut-out
-  // removes the surface. The transparency is read here only where it folds into the cut-out and
-  // so decides whether the hit is ignored; otherwise readTransparency reads it once a direction
-  // needs it.
-  TARVO_ALWAYS_INLINE bool presentOrIgnored(ShadingState* state, float sign, Presence& p) const {
-    p.hit = channelHit(*state, state->No * sign);
-    p.cutout = cutoutAmount(*state, p.hit);
+  // How much of the surface is there for a path-tracing entry point: the cut-out, into
+  // `cutout`, with the transparency folded into it; false, with `ignoreHit` set, where the
+  // cut-out removes the surface. The transparency is read here only where it folds into the
+  // cut-out and so decides whether the hit is ignored; otherwise readTransparency reads it once a
+  // direction needs it.
+  TARVO_ALWAYS_INLINE bool presentOrIgnored(ShadingState* state, const ChannelHit& hit,
+                                            float3& cutout) const {
+    cutout = cutoutAmount(*state, hit);
     if (transparencyBlocksHighlights) {
-      float3 transparency = transparencyAmount(p.hit);
-      foldTransparency(p.cutout, transparency);
+      float3 transparency = transparencyAmount(hit);
+      foldTransparency(cutout, transparency);
     }
-    if (!discardsHit(p.cutout)) return true;
+    if (!discardsHit(cutout)) return true;
     state->ignoreHit = 1;
     return false;
   }
 
-  TARVO_ALWAYS_INLINE void readTransparency(Presence& p) const {
-    p.transparency = transparencyBlocksHighlights ? float3(0.0f) : transparencyAmount(p.hit);
+  TARVO_ALWAYS_INLINE float3 readTransparency(const ChannelHit& hit) const {
+    return transparencyBlocksHighlights ? float3(0.0f) : transparencyAmount(hit);
   }
 
   ChannelOptions channelOptions(bool alphaAsColour, const float3& tint = float3(1.0f)) const {
@@ -698,10 +692,10 @@ class VesmarLegacy final
 
   // `evaluate` for a direction above the surface, out of line so that the exits before it save
   // no registers.
-  TARVO_OUT_OF_LINE void respond(ShadingState* state, float sign, Presence& here) const {
-    readTransparency(here);
-    const ChannelHit& hit = here.hit;
-    const float3 &cutout = here.cutout, &transparency = here.transparency;
+  TARVO_OUT_OF_LINE void respond(ShadingState* state, float sign, float cosine,
+                                 const float3 cutout) const {
+    const ChannelHit hit = channelHit(*state, state->No * sign);
+    const float3 transparency = readTransparency(hit);
     const float3 L = state->scatterDir;
     const float3 diffuse = diffuseColour(hit);
     const float3 n = bumpedNormal(*state, hit, state->N * sign, sign);
@@ -713,7 +707,7 @@ class VesmarLegacy final
                             (float3(1.0f) - F) * diffuse * (float3(1.0f) - transparency) * kInvPi;
     // Added: the host may gather several lobes' responses in the field.
     state->scatterWeight += response * presentShare(cutout, transparency);
-    state->scatterCos = dot(L, state->N);
+    state->scatterCos = cosine;
   }
 
   // The albedos of pass-through, diffuse and mirror events and the probabilities they are
