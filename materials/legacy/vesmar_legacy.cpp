@@ -319,14 +319,15 @@ class VesmarLegacy final
 
   void evaluate(IHostContext*, ShadingState* state) const override {
     const float sign = normalSign();
+    const ChannelHit hit = channelHit(*state, state->No * sign);
     float3 cutout;
-    if (!presentOrIgnored(state, channelHit(*state, state->No * sign), cutout)) return;
+    if (!presentOrIgnored(state, hit, cutout)) return;
     const float cosine = dot(state->scatterDir, state->N);
     if (!(cosine > 0.0f)) {
       state->scatterCos = 0.0f;
       return;
     }
-    respond(state, sign, cosine, cutout);
+    respond(state, hit, sign, cosine, cutout);
   }
 
   void scatter(IHostContext* host, ShadingState* state) const override {
@@ -692,9 +693,8 @@ class VesmarLegacy final
 
   // `evaluate` for a direction above the surface, out of line so that the exits before it save
   // no registers.
-  TARVO_OUT_OF_LINE void respond(ShadingState* state, float sign, float cosine,
-                                 const float3 cutout) const {
-    const ChannelHit hit = channelHit(*state, state->No * sign);
+  TARVO_OUT_OF_LINE void respond(ShadingState* state, const ChannelHit& hit, float sign,
+                                 float cosine, const float3 cutout) const {
     const float3 transparency = readTransparency(hit);
     const float3 L = state->scatterDir;
     const float3 diffuse = diffuseColour(hit);
