@@ -410,6 +410,7 @@ class VesmarLegacy final
     return false;
   }
 
+  // The transparency of a present hit: none left where it was folded into the cut-out.
   TARVO_ALWAYS_INLINE float3 readTransparency(const ChannelHit& hit) const {
     return transparencyBlocksHighlights ? float3(0.0f) : transparencyAmount(hit);
   }
@@ -485,6 +486,7 @@ class VesmarLegacy final
     return normalMapped(state, hit, n, sign);
   }
 
+  // Out of line: most surfaces read no normal map, and their entry points keep the registers.
   TARVO_OUT_OF_LINE float3 normalMapped(const ShadingState& state, const ChannelHit& hit,
                                         const float3& n, float sign) const {
     static constexpr float3 kFlat(0.5f, 0.5f, 1.0f);
@@ -694,7 +696,7 @@ class VesmarLegacy final
   // `evaluate` for a direction above the surface, out of line so that the exits before it save
   // no registers.
   TARVO_OUT_OF_LINE void respond(ShadingState* state, const ChannelHit& hit, float sign,
-                                 float cosine, const float3 cutout) const {
+                                 float cosine, float3 cutout) const {
     const float3 transparency = readTransparency(hit);
     const float3 L = state->scatterDir;
     const float3 diffuse = diffuseColour(hit);
