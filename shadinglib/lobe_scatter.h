@@ -8,6 +8,7 @@
 #include "shadinglib/shading_frame.h"
 #include "shadinglib/vector_math.h"
 #include "shadinglib/ward_lobe.h"
+#include "tarvo/host_services.h"
 #include "tarvo/shading_state.h"
 
 namespace pvx {
@@ -27,6 +28,16 @@ inline bool reflectionAllowed(const ShadingState& s) {
 }
 inline bool mixtureAllowed(const ShadingState& s) {
   return s.allowScatter[kAllowDiffuseReflection] || s.allowScatter[kAllowGlossyReflection];
+}
+
+// What a reflection draw that cannot leave the surface (I arriving from below the lobe's normal)
+// reports: no ray, after taking the numbers the draw would have taken, so that the host's
+// sequence of numbers does not depend on where the draw ends.
+TARVO_OUT_OF_LINE inline void drawNothing(IHostContext* host, ShadingState* state) {
+  if (mixtureAllowed(*state)) host->random1();
+  float2 u;
+  host->random2(&u);
+  state->scatterKind = kRayNone;
 }
 
 // A glossy-only draw: the weight leaves out the diffuse share dc / pi, which the host gathers by

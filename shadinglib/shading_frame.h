@@ -94,19 +94,27 @@ inline TangentFrame frameAroundNormal(const float3& N) {
   return f;
 }
 
+// The tangent that stands in for one without a usable direction (zero, parallel to N or not
+// finite): anyTangent's, made perpendicular to N and normalised. Rare, so kept out of the
+// callers' code.
+TARVO_OUT_OF_LINE inline float3 tangentInPlaceOfDegenerate(const float3& N) {
+  const float3 t = anyTangent(N);
+  return normalize(t - dot(t, N) * N);
+}
+
 // The frame of the object's `tangent` varying carried into world space by the 3x3 part of
-// `objectToWorld`, around the shading normal.
+// `objectToWorld`, around the shading normal: reorthonormalize's arithmetic, with T's length
+// telling whether the tangent is usable (a finite length above 0 leaves a unit T) instead of a
+// second look at the normalised T.
 TARVO_ALWAYS_INLINE TangentFrame tangentFrame(const ShadingState& state, int32_t tangentOffset) {
-  TangentFrame f;
-  f.T = transformDirection(state.objectToWorld, readVarying<float3>(state, tangentOffset));
-  f.B = float3(0.0f);
-  f.N = state.N;
-  reorthonormalize(f);
-  if (!(dot(f.T, f.T) > 0.0f)) {
-    f.T = anyTangent(f.N);
-    reorthonormalize(f);
-  }
-  return f;
+  const float3& N = state.N;
+  const float3 t =
+      transformDirection(state.objectToWorld, readVarying<float3>(state, tangentOffset));
+  const float3 across = t - dot(t, N) * N;
+  const float l = length(across);
+  float3 T = across * (1.0f / l);
+  if (!(l > 0.0f && l <= kMaxFloat)) T = tangentInPlaceOfDegenerate(N);
+  return TangentFrame{T, normalize(cross(N, T)), N};
 }
 
 // Largest angle between the bent normal and the viewer: just under pi/2 (89 degrees), so the

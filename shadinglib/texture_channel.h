@@ -187,15 +187,15 @@ struct ChannelOptions {
   float3 tint{1.0f};  // read by tinted copies only
 };
 
-// The channel's colour at a hit. `frame`, when given, receives the bump channel's side outputs.
+// The texel of a projected mode (1 to Copy::kLastMode). Apart from the mode test below so that
+// the compiler can inline the test into a caller of several channels and keep this body one
+// shared call: a channel left at its constant colour, the common case, then costs a comparison.
+// The parameters and options come by value so that the caller builds them at the call, behind
+// the test, rather than in memory before it.
 template <class Copy>
-typename Copy::Colour evaluateChannel(const ChannelParameters& ch, const ChannelHit& hit,
-                                      const ChannelOptions& options,
-                                      ChannelFrame* frame = nullptr) {
+inline typename Copy::Colour projectedChannel(ChannelParameters ch, const ChannelHit& hit,
+                                              ChannelOptions options, ChannelFrame* frame) {
   const int32_t mode = ch.mode;
-  if (mode == kChannelConstant) return Copy::constant(ch.color);
-  if (mode < kChannelUV || mode > Copy::kLastMode) return Copy::off();
-
   float2 st;
   if (mode == kChannelUV) {
     st = transformUV(ch.uvMatrix, hit.uv);
@@ -226,6 +226,17 @@ typename Copy::Colour evaluateChannel(const ChannelParameters& ch, const Channel
   }
   const float3 tint = Copy::kTinted ? options.tint : float3(1.0f);
   return Copy::texel(sample2D(ch.texture, st), tint, options.alphaAsColour);
+}
+
+// The channel's colour at a hit. `frame`, when given, receives the bump channel's side outputs.
+template <class Copy>
+inline typename Copy::Colour evaluateChannel(const ChannelParameters& ch, const ChannelHit& hit,
+                                             const ChannelOptions& options,
+                                             ChannelFrame* frame = nullptr) {
+  const int32_t mode = ch.mode;
+  if (mode == kChannelConstant) return Copy::constant(ch.color);
+  if (mode < kChannelUV || mode > Copy::kLastMode) return Copy::off();
+  return projectedChannel<Copy>(ch, hit, options, frame);
 }
 
 }  // namespace pvx

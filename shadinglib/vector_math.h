@@ -35,6 +35,8 @@ constexpr float kInvTwoPi = 0.1591549f;
 constexpr float kTwoPi = 6.283185f;
 constexpr float kFourPi = 12.566372f;
 constexpr float kPiOverFour = 0.78539824f;
+// The largest finite float.
+constexpr float kMaxFloat = 3.40282347e+38f;
 
 // ---- component-wise operators -------------------------------------------------------------
 

@@ -235,6 +235,13 @@ struct WardMaterial {
       state->scatterKind = kRayNone;
       return;
     }
+    // Without a transmission to choose, a ray arriving from below the unbent normal draws
+    // nothing, which needs neither frame nor inputs.
+    const bool transmits = p.u_transparency && state->allowScatter[kAllowSpecularTransmission];
+    if (!transmits && mainNormalIsShadingNormal(p) && !(dot(state->I, state->N) < 0.0f)) {
+      drawNothing(host, state);
+      return;
+    }
     scatterSurface(p, host, state, reflects);
   }
 
@@ -274,6 +281,12 @@ struct WardMaterial {
     const float r = mixture ? host->random1() : 0.0f;
     float2 u;
     host->random2(&u);
+    // Arriving from below, the inputs are not evaluated: the lobe has no width and no diffuse
+    // colour, so no draw leaves the surface.
+    if (!(i.z < 0.0f)) {
+      state->scatterKind = kRayNone;
+      return;
+    }
     const LobeSample sample = sampleWardDraw(i, roughness, in.diffuse, in.glossy, mixture, r, u);
     if (mixture) {
       writeMixtureDraw(state, frames.main, sample, p.u_cosineUsesBump);

@@ -319,39 +319,27 @@ class VesmarLegacy final
 
   void evaluate(IHostContext*, ShadingState* state) const override {
     const float sign = normalSign();
-    Presence here;
-    if (!presentOrIgnored(state, sign, here)) return;
-    const ChannelHit& hit = here.hit;
-    const float3 &cutout = here.cutout, &transparency = here.transparency;
-    const float3 L = state->scatterDir;
-    const float cosine = dot(L, state->N);
+    const ChannelHit hit = channelHit(*state, state->No * sign);
+    float3 cutout;
+    if (!presentOrIgnored(state, hit, cutout)) return;
+    const float cosine = dot(state->scatterDir, state->N);
     if (!(cosine > 0.0f)) {
       state->scatterCos = 0.0f;
       return;
     }
-    const float3 diffuse = diffuseColour(hit);
-    const float3 n = bumpedNormal(*state, hit, state->N * sign, sign);
-    const Reflectivity F = reflectivity(state->I, n);
-    const GlossyGeometry g = glossyGeometry(state->I, n, L);
-    const float glossy =
-        glossyLobe(g, specularREG.x, specularREG.y, false) * glossyNormalisation(g, specularREG.y);
-    const float3 response = glossy * reflectionTint(hit, diffuse) +
-                            (float3(1.0f) - F.F) * diffuse * (float3(1.0f) - transparency) * kInvPi;
-    // Added: the host may gather several lobes' responses in the field.
-    state->scatterWeight += response * presentShare(cutout, transparency);
-    state->scatterCos = cosine;
+    respond(state, hit, sign, cosine, cutout);
   }
 
   void scatter(IHostContext* host, ShadingState* state) const override {
     const float u = host->random1();
     const float sign = normalSign();
-    Presence here;
-    if (!presentOrIgnored(state, sign, here)) return;
-    const ChannelHit& hit = here.hit;
-    const float3 &cutout = here.cutout, &transparency = here.transparency;
+    const ChannelHit hit = channelHit(*state, state->No * sign);
+    float3 cutout;
+    if (!presentOrIgnored(state, hit, cutout)) return;
+    const float3 transparency = readTransparency(hit);
     const float3 diffuse = diffuseColour(hit);
     const float3 n = bumpedNormal(*state, hit, state->N * sign, sign);
-    const float3 F = reflectivity(state->I, n).F;
+    const float3 F = firstReflectivity(state->I, n);
 
     const float3 present = presentShare(cutout, transparency);
     const float cut = maxComponent(cutout);
@@ -405,23 +393,26 @@ class VesmarLegacy final
     return ChannelHit{state.Po, no, readVarying<float2>(state, kUVOffset)};
   }
 
-  // The hit's channel inputs and how much of the surface is there: the cut-out with the
-  // transparency folded into it.
-  struct Presence {
-    ChannelHit hit;
-    float3 cutout, transparency;
-  };
-
-  // Fills `p` for a path-tracing entry point; false, with `ignoreHit` set, where the cut-out
-  // removes the surface.
-  bool presentOrIgnored(ShadingState* state, float sign, Presence& p) const {
-    p.hit = channelHit(*state, state->No * sign);
-    p.cutout = cutoutAmount(*state, p.hit);
-    p.transparency = transparencyAmount(p.hit);
-    foldTransparency(p.cutout, p.transparency);
-    if (!discardsHit(p.cutout)) return true;
+  // How much of the surface is there for a path-tracing entry point: the cut-out, into
+  // `cutout`, with the transparency folded into it; false, with `ignoreHit` set, where the
+  // cut-out removes the surface. The transparency is read here only where it folds into the
+  // cut-out and so decides whether the hit is ignored; otherwise readTransparency reads it once a
+  // direction needs it.
+  TARVO_ALWAYS_INLINE bool presentOrIgnored(ShadingState* state, const ChannelHit& hit,
+                                            float3& cutout) const {
+    cutout = cutoutAmount(*state, hit);
+    if (transparencyBlocksHighlights) {
+      float3 transparency = transparencyAmount(hit);
+      foldTransparency(cutout, transparency);
+    }
+    if (!discardsHit(cutout)) return true;
     state->ignoreHit = 1;
     return false;
+  }
+
+  // The transparency of a present hit: none left where it was folded into the cut-out.
+  TARVO_ALWAYS_INLINE float3 readTransparency(const ChannelHit& hit) const {
+    return transparencyBlocksHighlights ? float3(0.0f) : transparencyAmount(hit);
   }
 
   ChannelOptions channelOptions(bool alphaAsColour, const float3& tint = float3(1.0f)) const {
@@ -434,11 +425,11 @@ class VesmarLegacy final
 
   // The see-through amount of the cut-out: (1, 1, 1) where the surface is absent, including
   // everywhere outside the planar masking projection's slab |q.z| <= 1.
-  float3 cutoutAmount(const ShadingState& state, const ChannelHit& hit) const {
+  TARVO_ALWAYS_INLINE float3 cutoutAmount(const ShadingState& state, const ChannelHit& hit) const {
     float3 m = evaluateChannel<LegacyChannelCopy>(TARVO_CHANNEL(*this, masking), hit,
                                                   channelOptions(maskingFromAlpha));
     if (maskingInvertTexture && maskingMode > 0) m = float3(1.0f) - m;
-    if (m != float3(1.0f) && maskingMode == kChannelPlanar) {
+    if (maskingMode == kChannelPlanar && m != float3(1.0f)) {
       const float z = transformPoint(maskingTextureMatrix, state.Po).z;
       if (z < -1.0f || z > 1.0f) m = float3(1.0f);
     }
@@ -446,7 +437,7 @@ class VesmarLegacy final
   }
 
   // The transparency channel, or the diffuse image's alpha (opaque where alpha is 1).
-  float3 transparencyAmount(const ChannelHit& hit) const {
+  TARVO_ALWAYS_INLINE float3 transparencyAmount(const ChannelHit& hit) const {
     if (!transparencyFromDiffuse) {
       const float3 t = evaluateChannel<LegacyChannelCopy>(TARVO_CHANNEL(*this, transparency), hit,
                                                           channelOptions(false));
@@ -489,9 +480,15 @@ class VesmarLegacy final
   // The normal bent by the bump channel's texel in the tangent frame of its mode: the mesh's
   // tangent varyings (1), the rows of `bumpTextureMatrixInverse` (2), the two of them the box
   // face picks (3), or the cylinder's tangent through them (4).
-  float3 bumpedNormal(const ShadingState& state, const ChannelHit& hit, const float3& n,
-                      float sign) const {
+  TARVO_ALWAYS_INLINE float3 bumpedNormal(const ShadingState& state, const ChannelHit& hit,
+                                          const float3& n, float sign) const {
     if (bumpMode < kChannelUV || bumpMode > kChannelCylindrical || bumpDepth == 0.0f) return n;
+    return normalMapped(state, hit, n, sign);
+  }
+
+  // Out of line: most surfaces read no normal map, and their entry points keep the registers.
+  TARVO_OUT_OF_LINE float3 normalMapped(const ShadingState& state, const ChannelHit& hit,
+                                        const float3& n, float sign) const {
     static constexpr float3 kFlat(0.5f, 0.5f, 1.0f);
     const ChannelParameters bump{
         kFlat, bumpMode, bumpTexture, bumpTextureMatrix, bumpAngularRepeat, bumpUVMatrix};
@@ -530,11 +527,23 @@ class VesmarLegacy final
     bool secondLobe;
   };
 
+  // The first lobe's reflectivity: the uniform colour, or its Fresnel curve at the curve's
+  // argument `c` (negatedViewCosine).
+  float3 firstReflectivity(float c) const {
+    return useUniformReflectivity ? reflectivityColor
+                                  : float3(clamp(fresnelCurve(c, fresnel), 0.0f, 1.0f));
+  }
+
+  // The same from I and n, the cosine taken only for the curve: the path-tracing entry points
+  // weigh no clear coat.
+  float3 firstReflectivity(const float3& I, const float3& n) const {
+    return useUniformReflectivity ? reflectivityColor : firstReflectivity(negatedViewCosine(I, n));
+  }
+
   Reflectivity reflectivity(const float3& I, const float3& n) const {
     const float c = negatedViewCosine(I, n);
     Reflectivity r;
-    r.F = useUniformReflectivity ? reflectivityColor
-                                 : float3(clamp(fresnelCurve(c, fresnel), 0.0f, 1.0f));
+    r.F = firstReflectivity(c);
     r.secondLobe = !isBlack(specular2Color);
     r.F2 = r.secondLobe ? fresnelCurve(c, clearCoat_fresnel) : 0.0f;
     return r;
@@ -683,6 +692,25 @@ class VesmarLegacy final
   }
 
   // ---- path tracing --------------------------------------------------------------------------
+
+  // `evaluate` for a direction above the surface, out of line so that the exits before it save
+  // no registers.
+  TARVO_OUT_OF_LINE void respond(ShadingState* state, const ChannelHit& hit, float sign,
+                                 float cosine, float3 cutout) const {
+    const float3 transparency = readTransparency(hit);
+    const float3 L = state->scatterDir;
+    const float3 diffuse = diffuseColour(hit);
+    const float3 n = bumpedNormal(*state, hit, state->N * sign, sign);
+    const float3 F = firstReflectivity(state->I, n);
+    const GlossyGeometry g = glossyGeometry(state->I, n, L);
+    const float glossy =
+        glossyLobe(g, specularREG.x, specularREG.y, false) * glossyNormalisation(g, specularREG.y);
+    const float3 response = glossy * reflectionTint(hit, diffuse) +
+                            (float3(1.0f) - F) * diffuse * (float3(1.0f) - transparency) * kInvPi;
+    // Added: the host may gather several lobes' responses in the field.
+    state->scatterWeight += response * presentShare(cutout, transparency);
+    state->scatterCos = cosine;
+  }
 
   // The albedos of pass-through, diffuse and mirror events and the probabilities they are
   // chosen with: each event's largest channel where the host allows it (the pass-through and

@@ -216,14 +216,20 @@ class quarra_Mtl_Dielectric final
            u_normal1MapEnable;
   }
 
+  // The procedural pattern's ripple, added to N in the frame.
+  TARVO_OUT_OF_LINE void applyRipple(IHostContext* host, const ShadingState& s,
+                                     TangentFrame& f) const {
+    const float3 ripple = rippleNormalOffset(host, s.Po * u_procedureMapTiling);
+    offsetNormal(f, localToFrame(f, ripple * u_procedureMapAmount));
+  }
+
   TangentFrame bentFrame(IHostContext* host, const ShadingState& s, const float2& uv) const {
     TangentFrame f = tangentFrame(s, kTangent);
     if (u_normal0MapEnable) {
       const TextureMap map = TARVO_TEXTURE_MAP(*this, normal0);
       applyNormalTexel(f, sampleMap(map, uv, u_normal0UVScale), u_normal0Amount);
     } else if (u_procedureMapEnable == 1 && u_procedureMapAmount != 0.0f) {
-      const float3 ripple = rippleNormalOffset(host, s.Po * u_procedureMapTiling);
-      offsetNormal(f, localToFrame(f, ripple * u_procedureMapAmount));
+      applyRipple(host, s, f);
     }
     if (u_normal1MapEnable) {
       applyNormalTexel(f, sampleMap(TARVO_TEXTURE_MAP(*this, normal1), uv), u_normal1Amount);

@@ -466,7 +466,8 @@ inline float patternHeight(const MetalParameters& p, const float2& st) {
 }
 
 // The height texture's forward differences along u and v tilt N towards T and B.
-inline void applyPatternBump(TangentFrame& f, const MetalParameters& p, const float2& uv) {
+TARVO_OUT_OF_LINE inline void applyPatternBump(TangentFrame& f, const MetalParameters& p,
+                                               const float2& uv) {
   const float2 st = transformUV(p.u_patternTransform, uv);
   const float h0 = patternHeight(p, st);
   const float du = h0 - patternHeight(p, st + float2(kPatternStep, 0.0f));
@@ -490,8 +491,8 @@ inline float bumpChannel(const NodeInputs& in, float phase) {
 }
 
 // The network's vector, halved and scaled, is added to N in the frame; N keeps its new length.
-inline void applyProceduralBump(TangentFrame& f, const MetalParameters& p, IHostContext* host,
-                                const float2& uv) {
+TARVO_OUT_OF_LINE inline void applyProceduralBump(TangentFrame& f, const MetalParameters& p,
+                                                  IHostContext* host, const float2& uv) {
   const float2 st = uv * p.u_uvScale;
   const NodeInputs in{host, float3(st.x, st.y, 0.0f), st};
   const float3 slope(bumpChannel(in, kBumpPhaseT), bumpChannel(in, kBumpPhaseB), 0.0f);
@@ -516,8 +517,9 @@ inline bool bendsNormal(const MetalParameters& p) {
 
 // The tangent frame of the `tangent` varying around `N`, bent by the pattern and procedural
 // bumps and rotated for the anisotropy.
-inline TangentFrame metalFrame(const MetalParameters& p, IHostContext* host, const ShadingState& s,
-                               const float2& uv, float switcherAngle) {
+TARVO_ALWAYS_INLINE TangentFrame metalFrame(const MetalParameters& p, IHostContext* host,
+                                            const ShadingState& s, const float2& uv,
+                                            float switcherAngle) {
   TangentFrame f = tangentFrame(s, kTangent);
   if (p.u_patternEnable) applyPatternBump(f, p, uv);
   if (p.u_bumpSwitcher == 1) applyProceduralBump(f, p, host, uv);
@@ -546,8 +548,8 @@ struct ReflectivitySplit {
 // The diffuse and specular colours at the viewing cosine mu: the reflectivity F goes to the
 // specular colour, 1 - F to the diffuse one. A reflect switcher other than the brush tints the
 // specular colour by the diffuse one and brightens the diffuse one by `u_diffuseWeight`.
-inline ReflectivitySplit reflectivitySplit(const MetalParameters& p, float mu, float3 S,
-                                           float patina) {
+TARVO_ALWAYS_INLINE ReflectivitySplit reflectivitySplit(const MetalParameters& p, float mu,
+                                                        float3 S, float patina) {
   const int32_t reflect = reflectSwitch(p);
   float3 D = reflect == kFromBrush ? S : p.u_diffuseColor;
   if (mu < 0.0f) return {float3(0.0f), float3(0.0f), 0.0f};

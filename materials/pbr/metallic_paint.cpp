@@ -135,6 +135,13 @@ inline PaintFrames paintFrames(const MetallicPaintParameters& p, IHostContext* h
   return f;
 }
 
+// I in the base frame, from I in the topcoat frame: the same vector while no orange peel bends
+// the topcoat away from the base.
+inline float3 baseIncident(const MetallicPaintParameters& p, const PaintFrames& f,
+                           const float3& topcoatIncident, const float3& I) {
+  return peeled(p) ? unitLocalDirection(f.base, I) : topcoatIncident;
+}
+
 // Ft at the cosine between the reversed incoming ray and the topcoat normal.
 inline float topcoatReflectance(float mu) {
   return schlickReflectance(kTopcoatReflectance, mu);
@@ -301,7 +308,7 @@ class quarra_Mtl_MetallicPaint final
     }
     // Without a diffuse or glossy bounce pc is 1: only a random number outside [0, 1) gets here,
     // and the base has no share left to be drawn with.
-    const float3 i = unitLocalDirection(f.base, s.I);
+    const float3 i = baseIncident(*this, f, it, s.I);
     if (!mixture || !(i.z < 0.0f)) {
       out->scatterKind = kRayNone;
       return;
@@ -325,7 +332,7 @@ class quarra_Mtl_MetallicPaint final
     const float3& N = f.base.N;
     const float3 V = -s.I;
     const float3 it = unitLocalDirection(f.topcoat, s.I);
-    const float3 i = unitLocalDirection(f.base, s.I);
+    const float3 i = baseIncident(*this, f, it, s.I);
     const BaseSplit split = baseSplit(*this, readVarying<float2>(s, kUV), -it.z, -i.z);
     const float3& D = split.diffuse;
     const float3& S = split.specular;

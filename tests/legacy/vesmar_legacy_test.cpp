@@ -286,13 +286,19 @@ TEST(VesmarLegacyEvaluate, HeadOnResponseByHandAddedToWhatTheFieldHolds) {
     EXPECT_TRUE(nearFloat3(s.scatterWeight, float3(0.25f, 0.25f, 0.25f + c.added), 2e-6f));
     EXPECT_EQ(s.scatterCos, c.cosine);
   }
-  // Fully cut out: ignored.
-  BoundShader m = legacy();
-  m.set("maskingColor", float3(1.0f));
-  pvx::ShadingState s = hitAt(0.0f);
-  RecordingHost host;
-  m.material()->evaluate(&host, &s);
-  EXPECT_EQ(s.ignoreHit, 1);
+  // Fully cut out, or half cut out with a transparency of 1 folded in (1 - 0.5 x 0 = 1): ignored,
+  // for a direction below the surface too.
+  for (const bool fold : {false, true}) {
+    BoundShader m = legacy();
+    m.set("maskingColor", float3(fold ? 0.5f : 1.0f));
+    m.set("transparencyColor", float3(1.0f));
+    m.set("transparencyBlocksHighlights", fold);
+    pvx::ShadingState s = hitAt(0.0f);
+    s.scatterDir = float3(0, 0.6f, -0.8f);
+    RecordingHost host;
+    m.material()->evaluate(&host, &s);
+    EXPECT_EQ(s.ignoreHit, 1);
+  }
 }
 
 TEST(VesmarLegacyScatter, AnEventTheHostRefusesEndsThePathWritingNothingElse) {
