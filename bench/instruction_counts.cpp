@@ -156,15 +156,18 @@ Pass ggxPass() {
   };
 }
 
-using LobeSampleKernel = pvx::LobeSample (*)(const float3&, const pvx::WardRoughness&, float,
+using LobeSampleKernel = pvx::LobeSample (*)(const float3&, const pvx::WardRoughness&,
+                                             const float3&, const float3&, float,
                                              const pvx::float2&);
 
 // The Ward material's draw alone (sampleWardMixture with the default inputs), for the states
 // where its `scatter` draws: I arriving from above the unbent normal. The random numbers are a
-// fixed low-discrepancy sequence instead of the host's.
-pvx::LobeSample wardDrawKernel(const float3& i, const pvx::WardRoughness& a, float r,
-                               const pvx::float2& uv) {
-  return pvx::sampleWardMixture(i, a, float3(0.0f), float3(1.0f), r, uv);
+// fixed low-discrepancy sequence instead of the host's. The colours are passed in, as they are
+// to the lobe's kernel and as the material has them: built in as constants, the compiler would
+// fold the diffuse branch and the colour arithmetic away, which no material's draw can do.
+pvx::LobeSample wardDrawKernel(const float3& i, const pvx::WardRoughness& a, const float3& dc,
+                               const float3& gc, float r, const pvx::float2& uv) {
+  return pvx::sampleWardMixture(i, a, dc, gc, r, uv);
 }
 
 Pass wardDrawPass() {
@@ -186,10 +189,11 @@ Pass wardDrawPass() {
   return [draws](States& states) {
     LobeSampleKernel volatile draw = &wardDrawKernel;
     const pvx::WardRoughness a{0.01f, 0.01f};
+    const float3 black(0.0f), white(1.0f);
     for (size_t k = 0; k < kStateCount; ++k) {
       const Draw& d = (*draws)[k];
       if (!d.draws) continue;
-      const pvx::LobeSample sample = draw(d.i, a, d.r, d.uv);
+      const pvx::LobeSample sample = draw(d.i, a, black, white, d.r, d.uv);
       states[k].scatterDir = sample.o;
       states[k].scatterInvPdf = sample.density;
     }
@@ -345,27 +349,26 @@ result by more than rounding. The entry points keep no state from one call to th
 that does not depend on the direction (a hit's channels, its frame, its reflectivity) is done
 again in every call.
 
-- **Ward family, metal and metallic paint `scatter`** (2.3×, 2.4× and 2.2× default; 2.7× with
-  the richer setups): half the states draw (I arriving from above the normal), and a draw costs
-  the material about twice the kernel's. Beside the draw itself, a Ward draw builds the frame of
-  the `tangent` varying and takes I into it (the varying carried into world space, T and B
-  normalised, the anisotropy rotation's input read: about 170 instructions), evaluates the
-  surface's inputs (specular and diffuse colours, the reflectivity curve, the roughness: about
-  85; the metal's curve calls `powf`), writes the draw out of the frame into the state (about
-  50) and asks the host for its numbers. The frame is the one the drawn azimuth is measured in:
-  drawing in any other frame around N gives other directions, not the same ones rounded
-  differently, and T and B are already built with one normalisation each and no second look at
-  T; taking the host's numbers or the draw's transcendental part before the frame is built
-  changes nothing measurable. The kernel also draws with the default colours as constants,
-  which the compiler folds (the diffuse branch and the colour arithmetic go); with the colours
-  passed in as the material has them the same draw is 207 instructions, against which the
-  default setups stand at 1.9–2.0×. A ray from below the unbent normal takes the host's numbers
-  and reports no ray without building anything.
+- **Ward family, metal and metallic paint `scatter`, richer setups** (2.3× Ward and metal
+  `diffuse_and_glossy`; the metal's default 2.05×): half the states draw (I arriving from above
+  the normal), and beside the draw a Ward draw builds the frame of the `tangent` varying and
+  takes I into it (the varying carried into world space, T and B normalised, the anisotropy
+  rotation's input read: about 170 instructions), evaluates the surface's inputs (specular and
+  diffuse colours, the reflectivity curve, the roughness: about 85; the metal's curve calls
+  `powf`), writes the draw out of the frame into the state (about 50) and asks the host for its
+  numbers. The frame is the one the drawn azimuth is measured in: drawing in any other frame
+  around N gives other directions, not the same ones rounded differently, and T and B are
+  already built with one normalisation each and no second look at T; taking the host's numbers
+  or the draw's transcendental part before the frame is built changes nothing measurable. A ray
+  from below the unbent normal takes the host's numbers and reports no ray without building
+  anything. The kernel takes the colours as arguments, as the lobe's kernel does and as the
+  material has them (with black and white built in as constants the compiler folds the diffuse
+  branch away and the same draw counts 173).
 - **Anisotropic `evaluate`** (Ward and metal `diffuse_and_glossy`, 2.7× and 2.8×): an
   anisotropic lobe reads I and `scatterDir` along T and B, so the frame is built for every
   direction that meets the lobe, and the reflectivity curve's `powf` (power 5) is evaluated for
   each; only the isotropic lobe around an unbent normal is evaluated without a frame.
-- **Metallic paint `every_layer`** (3.9× `evaluate`, 4.3× `scatter`): the orange-peel finish
+- **Metallic paint `every_layer`** (3.9× `evaluate`, 3.7× `scatter`): the orange-peel finish
   tilts the topcoat by a ripple of the host's noise at P in every call (its reflectance sets the
   base's share), and `scatter` chooses between the topcoat's mirror bounce and the base's lobe,
   each in its own frame (without the peel the two frames are one, and I is taken into it once).

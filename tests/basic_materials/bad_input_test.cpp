@@ -126,8 +126,12 @@ void runAll(const ClassUnderTest& c, host::BoundShader& shader, host::RecordingH
                               std::chrono::milliseconds(1000), &violations)) {
       if (outcome.entry != Entry::Shade || outcome.state.ignoreHit) continue;
       for (float v : {outcome.state.Ci.x, outcome.state.Ci.y, outcome.state.Ci.z}) {
-        if (c.clampsColour) EXPECT_TRUE(v >= 0.0f && v <= 1.0f) << v;
-        if (finiteInputs && stateIsModerate(input)) EXPECT_TRUE(std::isfinite(v)) << v;
+        if (c.clampsColour) {
+          EXPECT_TRUE(v >= 0.0f && v <= 1.0f) << v;
+        }
+        if (finiteInputs && stateIsModerate(input)) {
+          EXPECT_TRUE(std::isfinite(v)) << v;
+        }
       }
     }
     for (const std::string& v : violations)
