@@ -374,7 +374,7 @@ again in every call.
   each in its own frame (without the peel the two frames are one, and I is taken into it once).
 - **Dielectric `evaluate`** (2.5×): the interface's inputs around the 164-instruction term:
   Schlick's F at I, the index ratio with its guard against an unusable index, the mapped
-  roughness and its alpha², the normal turned to face the ray. The frosted `scatter` (2.2×)
+  roughness and its alpha², the normal turned to face the ray. The frosted `scatter` (2.04×)
   draws in the tangent's frame for the reason above and absorbs along the path inside.
 - **Legacy material `textured_layers`** (`evaluate` 8.6×, `scatter` 7.7×; with the defaults
   both are within 2×): every channel of that setup is a box-projected texture and the bump

@@ -192,8 +192,8 @@ class quarra_Mtl_Dielectric final
 
   // `aroundNormalOnly`: the caller needs no azimuth (the value of the isotropic interface), so an
   // unbent interface takes any frame around the state's normal instead of the tangent's.
-  Interface interfaceAt(IHostContext* host, const ShadingState& s,
-                        bool aroundNormalOnly = false) const {
+  TARVO_ALWAYS_INLINE Interface interfaceAt(IHostContext* host, const ShadingState& s,
+                                            bool aroundNormalOnly = false) const {
     const float2 uv = readVarying<float2>(s, kUV);
     Interface in;
     in.frame = aroundNormalOnly && !bendsNormal() ? frameAroundNormal(s.N) : bentFrame(host, s, uv);
